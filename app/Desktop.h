@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+// The desktop services the commands use: clipboard, file chooser, message boxes and the web browser.
+// The window talks to them only through this interface, so tests can hand in scripted answers.
+class Desktop
+{
+public:
+    virtual ~Desktop() = default;
+
+    virtual QString clipboardText() = 0;
+    // Empties the clipboard, then puts the text on it as plain text (also when the text is empty).
+    virtual void setClipboardText(const QString &text) = 0;
+
+    // The chosen path, or nothing when the user cancelled.
+    virtual std::optional<QString> openFileName() = 0;
+    virtual std::optional<QString> saveFileName() = 0;
+
+    // Modal boxes with a single OK button.
+    virtual void information(const QString &title, const QString &text) = 0;
+    virtual void warning(const QString &title, const QString &text) = 0;
+
+    // Hands the address to the desktop's "open" action; the outcome is not looked at.
+    virtual void openUrl(const QUrl &url) = 0;
+};

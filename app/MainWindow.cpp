@@ -1,0 +1,315 @@
+#include "MainWindow.h"
+
+#include "Desktop.h"
+#include "ProxyTableModel.h"
+#include "StatusPanels.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTreeView>
+
+const QUrl MainWindow::MakerPage(QStringLiteral("https://korvane.example.org/"));
+
+namespace {
+constexpr int ClientWidth = 724;
+constexpr int ClientHeight = 562;
+constexpr int ButtonLeft = 528;
+constexpr int ButtonWidth = 193;
+constexpr int ButtonHeight = 33;
+
+struct ButtonSetup
+{
+    const char *caption;
+    int top;
+    QColor fill;
+};
+
+const ButtonSetup buttonSetups[MainWindow::CommandCount] = {
+    {QT_TRANSLATE_NOOP("MainWindow", "&Load =>"), 168, QColor(255, 192, 128)},
+    {QT_TRANSLATE_NOOP("MainWindow", "&Test =>"), 208, QColor(128, 255, 128)},
+    {QT_TRANSLATE_NOOP("MainWindow", "&Filter =>"), 248, QColor(255, 255, 128)},
+    {QT_TRANSLATE_NOOP("MainWindow", "&Save =>"), 288, QColor(255, 128, 255)},
+    {QT_TRANSLATE_NOOP("MainWindow", "&Abort"), 328, QColor(255, 128, 128)},
+    {QT_TRANSLATE_NOOP("MainWindow", "&Exit"), 368, QColor(255, 192, 192)},
+};
+
+struct SliderSetup
+{
+    int minimum;
+    int maximum;
+    int value;
+};
+
+const SliderSetup sliderSetups[2] = {{1, 200, 20}, {1, 60, 10}};
+
+// Control arrays share one object name; each element carries its index.
+const char IndexProperty[] = "index";
+
+template <typename Object> Object *named(Object *object, const char *name, int index = -1)
+{
+    object->setObjectName(QString::fromLatin1(name));
+    if (index >= 0)
+        object->setProperty(IndexProperty, index);
+    return object;
+}
+} // namespace
+
+MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
+    : QWidget(parent)
+    , m_desktop(desktop)
+    , m_table(new ProxyTableModel(this))
+    , m_panels(new StatusPanels(this))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(tr("Korvane"));
+    setFixedSize(ClientWidth, ClientHeight);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor(224, 224, 224));
+    setPalette(background);
+    setAutoFillBackground(true);
+
+    createTable();
+    createSettingsFrame();
+    createButtons();
+    createStatusBar();
+    createMenus();
+    setTabOrder();
+
+    // Start-up reads the sliders; the labels keep the captions they were created with.
+    for (int i = 0; i < m_sliders.size(); ++i)
+        m_run.SliderValues[size_t(i)] = m_sliders[i]->value();
+    m_listProxies->setFocus(Qt::OtherFocusReason);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createTable()
+{
+    m_listProxies = named(new QTreeView(this), "ListProxies");
+    m_listProxies->setGeometry(8, 8, 513, 521);
+    m_listProxies->setRootIsDecorated(false);
+    m_listProxies->setItemsExpandable(false);
+    m_listProxies->setUniformRowHeights(true); // keeps a table of a million rows quick to scroll
+    m_listProxies->setAllColumnsShowFocus(true);
+    m_listProxies->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_listProxies->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listProxies->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(9.75);
+    m_listProxies->setFont(font);
+
+    QItemSelectionModel *viewSelection = nullptr;
+    m_listProxies->setModel(m_table);
+    viewSelection = m_listProxies->selectionModel();
+    m_listProxies->setSelectionModel(m_table->selectionModel());
+    delete viewSelection;
+
+    QHeaderView *header = m_listProxies->header();
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
+    header->setSectionsClickable(true);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const int widths[ProxyTableModel::ColumnCount] = {200, 96, 96, 96};
+    for (int column = 0; column < ProxyTableModel::ColumnCount; ++column)
+        header->resizeSection(column, widths[column]);
+    connect(header, &QHeaderView::sectionClicked, this, &MainWindow::ListProxies_ColumnClick);
+}
+
+void MainWindow::createSettingsFrame()
+{
+    m_frame = named(new QGroupBox(tr("Connection Settings "), this), "Frame1");
+    m_frame->setGeometry(528, 8, 193, 145);
+
+    const QString captions[2] = {tr("No. of Threads:"), tr("Timeout (sec)")};
+    const char *captionNames[2] = {"Label3", "Label4"};
+    const int tops[2] = {32, 88};
+    for (int i = 0; i < 2; ++i) {
+        const SliderSetup &setup = sliderSetups[i];
+        QLabel *caption = named(new QLabel(captions[i], m_frame), captionNames[i]);
+        caption->setGeometry(8, tops[i], 81, 17);
+
+        QLabel *value = named(new QLabel(QString::number(setup.value), m_frame), "lblSliders", i);
+        value->setGeometry(152, tops[i], 33, 17);
+        m_lblSliders.append(value);
+
+        QSlider *slider = named(new QSlider(Qt::Horizontal, m_frame), "Sliders", i);
+        slider->setGeometry(8, tops[i] + 16, 177, 25);
+        slider->setRange(setup.minimum, setup.maximum);
+        slider->setValue(setup.value);
+        slider->setPageStep(10);
+        slider->setSingleStep(1);
+        slider->setTickPosition(QSlider::NoTicks);
+        connect(slider, &QSlider::valueChanged, this, [this, i] { Sliders_Change(i); });
+        connect(slider, &QSlider::sliderPressed, this, [this, i] { Sliders_Change(i); });
+        m_sliders.append(slider);
+    }
+}
+
+void MainWindow::createButtons()
+{
+    for (int i = 0; i < CommandCount; ++i) {
+        const ButtonSetup &setup = buttonSetups[i];
+        QPushButton *button = named(new QPushButton(tr(setup.caption), this), "cmdProxy", i);
+        button->setGeometry(ButtonLeft, setup.top, ButtonWidth, ButtonHeight);
+        QPalette fill = button->palette();
+        fill.setColor(QPalette::Button, setup.fill);
+        fill.setColor(QPalette::ButtonText, Qt::black);
+        button->setPalette(fill);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, [this, i] { cmdProxy_Click(i); });
+        m_cmdProxy.append(button);
+    }
+    m_cmdProxy[AbortCommand]->setEnabled(false);
+}
+
+void MainWindow::createStatusBar()
+{
+    m_statusBar = named(new QStatusBar(this), "sb1");
+    m_statusBar->setGeometry(0, 537, ClientWidth, 25);
+    m_statusBar->setSizeGripEnabled(false);
+    const int widths[StatusPanels::PanelCount] = {96, 96, 96, 96, 107, 96};
+    const char *keys[StatusPanels::PanelCount] = {"", "totalproxies", "", "workingproxies", "", "anonymousproxies"};
+    for (int panel = 1; panel <= StatusPanels::PanelCount; ++panel) {
+        auto *label = new QLabel(m_panels->text(panel), m_statusBar);
+        label->setObjectName(keys[panel - 1][0] ? QString::fromLatin1(keys[panel - 1])
+                                                : QStringLiteral("sb1Panel%1").arg(panel));
+        label->setFixedWidth(widths[panel - 1]);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_statusBar->addWidget(label);
+        m_panelLabels.append(label);
+    }
+    connect(m_panels, &StatusPanels::textChanged, this,
+            [this](int panel, const QString &text) { m_panelLabels[panel - 1]->setText(text); });
+}
+
+void MainWindow::createMenus()
+{
+    // The top-level menu is never shown: there is no menu bar, only the four pop-ups under the buttons.
+    m_proxyMenu = named(new QMenu(tr("Proxy Menu"), this), "mProxyMenu");
+    m_subMenus = {
+        createSubMenu(0, tr("Load Proxies"),
+                      {tr("Load and replace current list"), tr("Load and merge current list"),
+                       tr("Load from Clipboard and replace current list"),
+                       tr("Load from Clipboard and merge current list")},
+                      "mProxyLoad", &MainWindow::mProxyLoad_Click),
+        createSubMenu(1, tr("Test Proxies"),
+                      {tr("Test all proxies"), tr("Test untested proxies"), tr("Test selected proxies")},
+                      "mProxyTest", &MainWindow::mProxyTest_Click),
+        createSubMenu(2, tr("Filter Proxies"),
+                      {tr("Keep working proxies"), tr("Keep anonymous proxies"), tr("Keep selected proxies"),
+                       tr("Keep proxies by speed")},
+                      "mProxyFilter", &MainWindow::mProxyFilter_Click),
+        createSubMenu(3, tr("Save Proxies"),
+                      {tr("Save proxies to clipboard"), tr("Save proxies to proxy box"),
+                       tr("Save proxies to a text file"), tr("Save selected to clipboard"),
+                       tr("Save selected to proxy box"), tr("Save selected to a text file")},
+                      "mProxySave", &MainWindow::mProxySave_Click),
+    };
+    menuItem(m_subMenus[FilterCommand], 3)->setEnabled(false);
+    for (int hidden : {1, 4}) {
+        QAction *item = menuItem(m_subMenus[SaveCommand], hidden);
+        item->setEnabled(false);
+        item->setVisible(false);
+    }
+}
+
+QMenu *MainWindow::createSubMenu(int index, const QString &title, const QStringList &items, const char *itemName,
+                                 void (MainWindow::*handler)(int))
+{
+    QMenu *menu = named(m_proxyMenu->addMenu(title), "mProxies", index);
+    for (int i = 0; i < items.size(); ++i) {
+        QAction *item = named(menu->addAction(items[i]), itemName, i);
+        connect(item, &QAction::triggered, this, [this, handler, i] { (this->*handler)(i); });
+    }
+    return menu;
+}
+
+QAction *MainWindow::menuItem(QMenu *menu, int index) const
+{
+    return menu->actions().value(index);
+}
+
+void MainWindow::setTabOrder()
+{
+    QWidget *order[] = {m_listProxies, m_sliders[0], m_sliders[1], m_cmdProxy[0], m_cmdProxy[1],
+                        m_cmdProxy[2],  m_cmdProxy[3], m_cmdProxy[4], m_cmdProxy[5]};
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    for (QLabel *label : findChildren<QLabel *>())
+        label->setFocusPolicy(Qt::NoFocus);
+    m_statusBar->setFocusPolicy(Qt::NoFocus);
+}
+
+void MainWindow::cmdProxy_Click(int index)
+{
+    switch (index) {
+    case LoadCommand:
+    case TestCommand:
+    case FilterCommand:
+    case SaveCommand: {
+        // The menu opens right under the pressed button, flush with its left edge.
+        const QRect button = m_cmdProxy[index]->geometry();
+        m_subMenus[index]->popup(mapToGlobal(QPoint(button.left(), button.top() + button.height())));
+        break;
+    }
+    case AbortCommand:
+        m_run.AbortTest = true;
+        break;
+    case ExitCommand:
+        m_desktop.openUrl(MakerPage);
+        Q_EMIT exitRequested();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::Sliders_Change(int index)
+{
+    if (index < 0 || index >= m_sliders.size())
+        return;
+    m_run.SliderValues[size_t(index)] = m_sliders[index]->value();
+    m_lblSliders[index]->setText(QString::number(m_sliders[index]->value()));
+}
+
+void MainWindow::ListProxies_ColumnClick(int section)
+{
+    if (m_run.IsTesting) {
+        m_desktop.warning(tr("Can't sort list"), tr("You can not sort list while testing proxies."));
+        return;
+    }
+    m_sortKey = section;
+    m_sortOrder = m_sortOrder != 0 ? 0 : 1;
+    m_sorted = true;
+    const Qt::SortOrder order = m_sortOrder == 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
+    m_listProxies->header()->setSortIndicatorShown(true);
+    m_listProxies->header()->setSortIndicator(m_sortKey, order);
+    m_table->sort(m_sortKey, order);
+}
+
+void MainWindow::mProxyLoad_Click(int index)
+{
+    Q_UNUSED(index);
+}
+
+void MainWindow::mProxyTest_Click(int index)
+{
+    Q_UNUSED(index);
+}
+
+void MainWindow::mProxyFilter_Click(int index)
+{
+    Q_UNUSED(index);
+}
+
+void MainWindow::mProxySave_Click(int index)
+{
+    Q_UNUSED(index);
+}

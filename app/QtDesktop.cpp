@@ -1,0 +1,58 @@
+#include "QtDesktop.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+
+namespace {
+QString textFilesFilter()
+{
+    return QFileDialog::tr("Text Files (*.txt)");
+}
+
+std::optional<QString> chosen(const QString &path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+} // namespace
+
+QString QtDesktop::clipboardText()
+{
+    return QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+}
+
+void QtDesktop::setClipboardText(const QString &text)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear(QClipboard::Clipboard);
+    clipboard->setText(text, QClipboard::Clipboard);
+}
+
+std::optional<QString> QtDesktop::openFileName()
+{
+    return chosen(QFileDialog::getOpenFileName(m_parent, {}, {}, textFilesFilter()));
+}
+
+std::optional<QString> QtDesktop::saveFileName()
+{
+    return chosen(QFileDialog::getSaveFileName(m_parent, {}, {}, textFilesFilter()));
+}
+
+void QtDesktop::information(const QString &title, const QString &text)
+{
+    QMessageBox::information(m_parent, title, text, QMessageBox::Ok);
+}
+
+void QtDesktop::warning(const QString &title, const QString &text)
+{
+    QMessageBox::warning(m_parent, title, text, QMessageBox::Ok);
+}
+
+void QtDesktop::openUrl(const QUrl &url)
+{
+    QDesktopServices::openUrl(url);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "Desktop.h"
+
+#include <QPointer>
+#include <QWidget>
+
+// The real desktop: QClipboard, QFileDialog, QMessageBox and QDesktopServices.
+class QtDesktop final : public Desktop
+{
+public:
+    void setDialogParent(QWidget *parent) { m_parent = parent; }
+
+    QString clipboardText() override;
+    void setClipboardText(const QString &text) override;
+    std::optional<QString> openFileName() override;
+    std::optional<QString> saveFileName() override;
+    void information(const QString &title, const QString &text) override;
+    void warning(const QString &title, const QString &text) override;
+    void openUrl(const QUrl &url) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "ProxyRow.h"
+
+#include <QAbstractTableModel>
+#include <QItemSelectionModel>
+#include <QStringList>
+
+#include <vector>
+
+// The proxy table: the program's only store of proxies and test results.
+//
+// The row operations below number rows from 1 in the order on screen, as the rest of the program addresses
+// them; the QAbstractItemModel overrides use Qt's 0-based rows. The selection lives in selectionModel(), which
+// the view shares, so the logic reads the user's selection without a widget.
+class ProxyTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { ProxyColumn, AnonymityColumn, SpeedColumn, StatusColumn, ColumnCount };
+    // Sub-item numbers: the result cells after the item text.
+    enum SubItem { Anonymity = 1, Speed = 2, Status = 3 };
+
+    explicit ProxyTableModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // Reorders the rows by the text of a column; equal texts keep their order. Selection follows its rows.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    int count() const { return int(m_rows.size()); }
+    bool isValidRow(int row) const { return row >= 1 && row <= count(); }
+
+    // Appends rows at the end of the table with empty result cells, in one insert notification.
+    void add(const QString &text);
+    void addRows(QStringList texts);
+    void clear();
+    void remove(int row);
+    // Keeps row r exactly when keep[r - 1] is set, in one pass; keep must have count() entries.
+    void keepRows(const std::vector<bool> &keep);
+
+    const QString &itemText(int row) const { return m_rows[size_t(row - 1)].text; }
+    const ProxyRow &rowAt(int row) const { return m_rows[size_t(row - 1)]; }
+    // n is a SubItem (1..3). Unknown n reads as empty and is not written.
+    const QString &subItem(int row, int n) const;
+    void setSubItem(int row, int n, const QString &text);
+    int color(int row) const { return m_rows[size_t(row - 1)].color; }
+    // Colours every cell of the row; false when there is no such row.
+    bool SetProxyColor(int row, int color);
+
+    QItemSelectionModel *selectionModel() const { return m_selection; }
+    bool isSelected(int row) const;
+    // A row counts as selected when any of its cells is. One flag per row, built from the selection ranges.
+    std::vector<bool> selectedRows() const;
+
+private:
+    void emitRowChanged(int row, int firstColumn, int lastColumn);
+
+    std::vector<ProxyRow> m_rows;
+    QItemSelectionModel *m_selection;
+};
