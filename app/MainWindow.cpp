@@ -51,6 +51,16 @@ const SliderSetup sliderSetups[2] = {{1, 200, 20}, {1, 60, 10}};
 // Control arrays share one object name; each element carries its index.
 const char IndexProperty[] = "index";
 
+// The fixed boxes were measured for a narrow face; on desktops whose sans-serif runs wider, a caption is set a
+// little smaller rather than clipped.
+void fitTextToWidth(QLabel *label, int available)
+{
+    QFont font = label->font();
+    while (QFontMetrics(font).horizontalAdvance(label->text()) > available && font.pointSizeF() > 6)
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    label->setFont(font);
+}
+
 template <typename Object> Object *named(Object *object, const char *name, int index = -1)
 {
     object->setObjectName(QString::fromLatin1(name));
@@ -73,6 +83,11 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     background.setColor(QPalette::Window, QColor(224, 224, 224));
     setPalette(background);
     setAutoFillBackground(true);
+    // The control sizes were laid out for a small 8-point sans-serif face; the table has its own font.
+    QFont controls(QStringLiteral("Sans Serif"));
+    controls.setStyleHint(QFont::SansSerif);
+    controls.setPointSizeF(8);
+    setFont(controls);
 
     createTable();
     createSettingsFrame();
@@ -134,6 +149,7 @@ void MainWindow::createSettingsFrame()
         const SliderSetup &setup = sliderSetups[i];
         QLabel *caption = named(new QLabel(captions[i], m_frame), captionNames[i]);
         caption->setGeometry(8, tops[i], 81, 17);
+        fitTextToWidth(caption, caption->width());
 
         QLabel *value = named(new QLabel(QString::number(setup.value), m_frame), "lblSliders", i);
         value->setGeometry(152, tops[i], 33, 17);
@@ -160,7 +176,6 @@ void MainWindow::createButtons()
         button->setGeometry(ButtonLeft, setup.top, ButtonWidth, ButtonHeight);
         QPalette fill = button->palette();
         fill.setColor(QPalette::Button, setup.fill);
-        fill.setColor(QPalette::ButtonText, Qt::black);
         button->setPalette(fill);
         button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, [this, i] { cmdProxy_Click(i); });
@@ -182,6 +197,7 @@ void MainWindow::createStatusBar()
                                                 : QStringLiteral("sb1Panel%1").arg(panel));
         label->setFixedWidth(widths[panel - 1]);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        fitTextToWidth(label, widths[panel - 1] - 2 * label->frameWidth() - 2);
         m_statusBar->addWidget(label);
         m_panelLabels.append(label);
     }

@@ -5,22 +5,22 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTextStream>
-
 #include <cstdio>
+#include <malloc.h>
 
 namespace {
-long residentKiB()
+size_t heapInUse()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// Heap bytes that hold the text itself, header and malloc's rounding included.
+size_t textBytes(const QString &text)
+{
+    QString copy = text; // shares the data; data_ptr() needs a non-const string
+    void *block = copy.data_ptr().d_ptr();
+    return block ? malloc_usable_size(block) : 0;
 }
 
 void report(const char *what, const QElapsedTimer &timer)
@@ -35,6 +35,7 @@ int main(int argc, char *argv[])
     const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 1000000;
 
     // The texts are made first, so the table's own cost per row can be told from the texts' cost.
+    const size_t heapBefore = heapInUse();
     QStringList texts;
     texts.reserve(rows);
     for (int i = 0; i < rows; ++i)
@@ -44,15 +45,15 @@ int main(int argc, char *argv[])
                          .arg((i / 65536) % 256)
                          .arg(i % 250)
                          .arg(1000 + i % 60000));
-    const long textsKiB = residentKiB();
+    size_t ownText = 0;
+    for (const QString &text : std::as_const(texts))
+        ownText += textBytes(text);
 
     ProxyTableModel table;
     QElapsedTimer timer;
     timer.start();
-    table.addRows(texts);
-    texts.clear();
+    table.addRows(std::move(texts));
     report("add rows", timer);
-    const long tableKiB = residentKiB();
 
     const QString statuses[] = {CellText::Working, CellText::Timeout, CellText::Error, CellText::InvalidResponse};
     for (int r = 1; r <= rows; ++r) {
@@ -60,6 +61,8 @@ int main(int argc, char *argv[])
         table.setSubItem(r, ProxyTableModel::Anonymity, r % 3 ? CellText::Anonymous : CellText::NotAnonymous);
         table.setSubItem(r, ProxyTableModel::Speed, CellText::NoVerdict);
     }
+
+    const size_t heapAfter = heapInUse();
 
     StatusPanels panels;
     timer.restart();
@@ -75,7 +78,7 @@ int main(int argc, char *argv[])
 
     std::printf("rows %d, working %s, anonymous %s\n", table.count(),
                 qPrintable(panels.text(StatusPanels::Working)), qPrintable(panels.text(StatusPanels::Anonymous)));
-    std::printf("table memory beyond the texts: %.1f bytes per row\n",
-                double(tableKiB - textsKiB) * 1024.0 / double(rows));
+    std::printf("text of a row: %.1f bytes; table memory beyond the text: %.1f bytes per row\n",
+                double(ownText) / rows, double(heapAfter - heapBefore - ownText) / double(rows));
     return 0;
 }

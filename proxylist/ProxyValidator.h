@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLocale>
+#include <QString>
 #include <QStringView>
 
 #include <optional>
@@ -15,6 +16,8 @@ public:
     explicit ProxyValidator(const QLocale &locale = QLocale::system());
 
     bool IsValidProxy(QStringView line) const;
+    // The same test on a line of a file, one byte per character, so a rejected line is never converted.
+    bool IsValidProxy(QLatin1StringView line) const;
     bool IsValidIP(QStringView text) const;
 
     // The value of numeric text, or nothing when the text is not numeric.
@@ -27,6 +30,17 @@ public:
     // The port that numeric text denotes when it is a whole number from 1 to 65535; nothing otherwise.
     std::optional<quint16> portNumber(QStringView port) const;
 
+    // The locale's number symbols, read once: a load asks for them millions of times.
+    struct Symbols
+    {
+        QString decimal;
+        QString group;
+        QString currency;
+        QString negative;
+        QString positive;
+    };
+
 private:
     QLocale m_locale;
+    Symbols m_symbols;
 };

@@ -4,7 +4,8 @@
 
 #include <QStringList>
 
-#include <deque>
+#include <functional>
+#include <optional>
 
 // A desktop with scripted answers: records every box and every opened address, never blocks.
 class FakeDesktop final : public Desktop
@@ -19,9 +20,9 @@ public:
 
     QString clipboard;
     int clipboardWrites = 0;
-    // Answers for the next file dialogs, front first; an empty queue means "cancelled".
-    std::deque<std::optional<QString>> openAnswers;
-    std::deque<std::optional<QString>> saveAnswers;
+    // Answers for the next file dialogs, front first; a null text or an empty queue means "cancelled".
+    QStringList openAnswers;
+    QStringList saveAnswers;
     QList<Box> boxes;
     QList<QUrl> openedUrls;
     // Runs inside information(), while the box would be open.
@@ -48,12 +49,11 @@ public:
     void openUrl(const QUrl &url) override { openedUrls.append(url); }
 
 private:
-    static std::optional<QString> next(std::deque<std::optional<QString>> &answers)
+    static std::optional<QString> next(QStringList &answers)
     {
-        if (answers.empty())
+        const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
+        if (answer.isNull())
             return std::nullopt;
-        auto answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return std::make_optional(answer);
     }
 };

@@ -1,0 +1,326 @@
+#include "ProxyValidator.h"
+
+#include <QVarLengthArray>
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+// The scanner reads either UTF-16 text (the clipboard) or the Latin-1 bytes of a file in place; a byte of a file
+// is the character with the same code.
+inline char16_t unitAt(QStringView text, qsizetype i)
+{
+    return text[i].unicode();
+}
+
+inline char16_t unitAt(QLatin1StringView text, qsizetype i)
+{
+    return char16_t(uchar(text.data()[i]));
+}
+
+template <typename View> qsizetype indexOf(View text, char16_t unit, qsizetype from)
+{
+    for (qsizetype i = from; i < text.size(); ++i) {
+        if (unitAt(text, i) == unit)
+            return i;
+    }
+    return -1;
+}
+
+inline bool isDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+inline int hexDigitValue(char16_t c)
+{
+    if (isDigit(c))
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+// Reads numeric text: [space] [decorations] number [space] [decorations] [space], where the decorations are at
+// most one sign, one pair of parentheses (negative, not together with a sign) and one currency symbol, and the
+// number is either decimal (thousands separators, decimal separator, exponent) or &H / &O notation.
+template <typename View> class NumberScanner
+{
+public:
+    NumberScanner(View text, const ProxyValidator::Symbols &symbols)
+        : m_text(text)
+        , m_symbols(symbols)
+    {
+    }
+
+    std::optional<double> scan()
+    {
+        skipSpace();
+        while (scanDecoration(false))
+            skipSpace();
+        std::optional<double> value = peek() == u'&' ? scanRadix() : scanDecimal();
+        if (!value)
+            return std::nullopt;
+        skipSpace();
+        while (scanDecoration(true))
+            skipSpace();
+        if (m_pos != m_text.size() || m_openParenthesis != m_closeParenthesis)
+            return std::nullopt;
+        return (m_negative || m_openParenthesis) ? -*value : *value;
+    }
+
+private:
+    char16_t peek(qsizetype ahead = 0) const
+    {
+        const qsizetype at = m_pos + ahead;
+        return at < m_text.size() ? unitAt(m_text, at) : char16_t(0xffff);
+    }
+
+    // Whether the symbol stands at the current position plus ahead.
+    bool matches(const QString &symbol, qsizetype ahead = 0) const
+    {
+        if (symbol.isEmpty() || m_pos + ahead + symbol.size() > m_text.size())
+            return false;
+        for (qsizetype i = 0; i < symbol.size(); ++i) {
+            if (unitAt(m_text, m_pos + ahead + i) != symbol[i].unicode())
+                return false;
+        }
+        return true;
+    }
+
+    bool accept(const QString &symbol)
+    {
+        if (!matches(symbol))
+            return false;
+        m_pos += symbol.size();
+        return true;
+    }
+
+    void skipSpace()
+    {
+        while (m_pos < m_text.size() && QChar::isSpace(char32_t(peek())))
+            ++m_pos;
+    }
+
+    bool scanSign()
+    {
+        if (m_signed || m_openParenthesis)
+            return false;
+        if (peek() == u'-' || peek() == u'+') {
+            m_negative = peek() == u'-';
+            ++m_pos;
+        } else if (accept(m_symbols.negative)) {
+            m_negative = true;
+        } else if (!accept(m_symbols.positive)) {
+            return false;
+        }
+        m_signed = true;
+        return true;
+    }
+
+    bool scanDecoration(bool afterNumber)
+    {
+        if (scanSign())
+            return true;
+        if (!m_currency && accept(m_symbols.currency)) {
+            m_currency = true;
+            return true;
+        }
+        if (!afterNumber && !m_signed && !m_openParenthesis && peek() == u'(') {
+            m_openParenthesis = true;
+            ++m_pos;
+            return true;
+        }
+        if (afterNumber && m_openParenthesis && !m_closeParenthesis && peek() == u')') {
+            m_closeParenthesis = true;
+            ++m_pos;
+            return true;
+        }
+        return false;
+    }
+
+    // &H followed by hexadecimal digits or &O followed by octal digits, read as an unsigned number that must fit
+    // in 32 bits.
+    std::optional<double> scanRadix()
+    {
+        const char16_t kind = peek(1);
+        const int radix = (kind == u'H' || kind == u'h') ? 16 : (kind == u'O' || kind == u'o') ? 8 : 0;
+        if (radix == 0)
+            return std::nullopt;
+        m_pos += 2;
+        quint64 value = 0;
+        qsizetype digits = 0;
+        for (int d = hexDigitValue(peek()); d >= 0 && d < radix; d = hexDigitValue(peek())) {
+            value = value * quint64(radix) + quint64(d);
+            if (value > 0xffffffffu)
+                return std::nullopt;
+            ++digits;
+            ++m_pos;
+        }
+        if (digits == 0)
+            return std::nullopt;
+        return double(value);
+    }
+
+    // Digits with thousands separators between them, an optional decimal separator with further digits, an
+    // optional exponent. The digits are copied in C notation and converted without any locale.
+    std::optional<double> scanDecimal()
+    {
+        // A leading 0 keeps ".5" in a form every conversion reads.
+        QVarLengthArray<char, 64> number{'0'};
+        qsizetype mantissaDigits = 0;
+        for (;;) {
+            if (isDigit(peek())) {
+                number.append(char(peek()));
+                ++mantissaDigits;
+                ++m_pos;
+            } else if (mantissaDigits > 0 && matches(m_symbols.group) && isDigit(peek(m_symbols.group.size()))) {
+                m_pos += m_symbols.group.size();
+            } else {
+                break;
+            }
+        }
+        if (accept(m_symbols.decimal) && isDigit(peek())) {
+            number.append('.');
+            for (; isDigit(peek()); ++m_pos, ++mantissaDigits)
+                number.append(char(peek()));
+        }
+        if (mantissaDigits == 0)
+            return std::nullopt;
+        if (peek() == u'e' || peek() == u'E') {
+            const qsizetype signLength = (peek(1) == u'+' || peek(1) == u'-') ? 1 : 0;
+            if (!isDigit(peek(1 + signLength)))
+                return std::nullopt;
+            number.append('e');
+            if (signLength)
+                number.append(char(peek(1)));
+            m_pos += 1 + signLength;
+            for (; isDigit(peek()); ++m_pos)
+                number.append(char(peek()));
+        }
+        double value = 0;
+        const auto [end, error] = std::from_chars(number.constData(), number.constData() + number.size(), value);
+        if (error != std::errc() || end != number.constData() + number.size() || !std::isfinite(value))
+            return std::nullopt;
+        return value;
+    }
+
+    View m_text;
+    const ProxyValidator::Symbols &m_symbols;
+    qsizetype m_pos = 0;
+    bool m_signed = false;
+    bool m_negative = false;
+    bool m_currency = false;
+    bool m_openParenthesis = false;
+    bool m_closeParenthesis = false;
+};
+
+template <typename View> std::optional<double> numericValueOf(View text, const ProxyValidator::Symbols &symbols)
+{
+    // Nearly every part of a real list is a few plain digits: read those without the scanner.
+    if (text.size() > 0 && text.size() <= 9) {
+        int value = 0;
+        qsizetype i = 0;
+        for (; i < text.size() && isDigit(unitAt(text, i)); ++i)
+            value = value * 10 + (unitAt(text, i) - u'0');
+        if (i == text.size())
+            return double(value);
+    }
+    return NumberScanner<View>(text, symbols).scan();
+}
+
+template <typename View> bool isValidIP(View text, const ProxyValidator::Symbols &symbols)
+{
+    qsizetype begin = 0;
+    for (int part = 0; part < 4; ++part) {
+        qsizetype end = indexOf(text, u'.', begin);
+        if (part < 3 && end < 0)
+            return false;
+        if (part == 3) {
+            if (end >= 0)
+                return false;
+            end = text.size();
+        }
+        const std::optional<double> value = numericValueOf(text.sliced(begin, end - begin), symbols);
+        if (!value || *value < 0 || *value > 255)
+            return false;
+        begin = end + 1;
+    }
+    return true;
+}
+
+template <typename View> bool isValidProxy(View line, const ProxyValidator::Symbols &symbols)
+{
+    const qsizetype colon = indexOf(line, u':', 0);
+    if (colon < 0)
+        return false;
+    qsizetype portEnd = indexOf(line, u':', colon + 1);
+    if (portEnd < 0)
+        portEnd = line.size();
+    return isValidIP(line.first(colon), symbols) &&
+           numericValueOf(line.sliced(colon + 1, portEnd - colon - 1), symbols).has_value();
+}
+
+std::optional<int> wholeNumber(std::optional<double> value, int lowest, int highest)
+{
+    if (!value || *value < lowest || *value > highest || std::trunc(*value) != *value)
+        return std::nullopt;
+    return int(*value);
+}
+} // namespace
+
+ProxyValidator::ProxyValidator(const QLocale &locale)
+    : m_locale(locale)
+    , m_symbols{locale.decimalPoint(), locale.groupSeparator(), locale.currencySymbol(QLocale::CurrencySymbol),
+                locale.negativeSign(), locale.positiveSign()}
+{
+}
+
+bool ProxyValidator::IsValidProxy(QStringView line) const
+{
+    return isValidProxy(line, m_symbols);
+}
+
+bool ProxyValidator::IsValidProxy(QLatin1StringView line) const
+{
+    return isValidProxy(line, m_symbols);
+}
+
+bool ProxyValidator::IsValidIP(QStringView text) const
+{
+    return isValidIP(text, m_symbols);
+}
+
+std::optional<double> ProxyValidator::numericValue(QStringView text) const
+{
+    return numericValueOf(text, m_symbols);
+}
+
+std::optional<quint32> ProxyValidator::ipv4Address(QStringView host) const
+{
+    quint32 address = 0;
+    qsizetype begin = 0;
+    for (int part = 0; part < 4; ++part) {
+        qsizetype end = host.indexOf(u'.', begin);
+        if ((part < 3) == (end < 0))
+            return std::nullopt;
+        if (end < 0)
+            end = host.size();
+        const std::optional<int> value = wholeNumber(numericValue(host.sliced(begin, end - begin)), 0, 255);
+        if (!value)
+            return std::nullopt;
+        address = (address << 8) | quint32(*value);
+        begin = end + 1;
+    }
+    return address;
+}
+
+std::optional<quint16> ProxyValidator::portNumber(QStringView port) const
+{
+    const std::optional<int> value = wholeNumber(numericValue(port), 1, 65535);
+    if (!value)
+        return std::nullopt;
+    return quint16(*value);
+}
