@@ -25,8 +25,8 @@ constexpr int ButtonHeight = 33;
 
 struct ButtonSetup
 {
-    const char *caption;
-    int top;
+    const char *caption = nullptr;
+    int top = 0;
     QColor fill;
 };
 
