@@ -1,10 +1,13 @@
 #include "MainWindow.h"
 
 #include "Desktop.h"
+#include "ListCommands.h"
 #include "ProxyTableModel.h"
 #include "StatusPanels.h"
+#include "TestRun.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -99,6 +102,8 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     // Start-up reads the sliders; the labels keep the captions they were created with.
     for (int i = 0; i < m_sliders.size(); ++i)
         m_run.SliderValues[size_t(i)] = m_sliders[i]->value();
+    TestRunHost &host = *this;
+    m_testRun = std::make_unique<TestRun>(*m_table, *m_panels, m_run, host);
     m_listProxies->setFocus(Qt::OtherFocusReason);
 }
 
@@ -280,6 +285,8 @@ void MainWindow::cmdProxy_Click(int index)
         break;
     case ExitCommand:
         m_desktop.openUrl(MakerPage);
+        // A run in progress is cut off where it stands, without its completion message.
+        m_testRun->stop();
         Q_EMIT exitRequested();
         break;
     default:
@@ -312,20 +319,44 @@ void MainWindow::ListProxies_ColumnClick(int section)
 
 void MainWindow::mProxyLoad_Click(int index)
 {
-    Q_UNUSED(index);
+    ListCommands(m_desktop, *m_table, *m_panels).load(index);
 }
 
 void MainWindow::mProxyTest_Click(int index)
 {
-    Q_UNUSED(index);
+    m_testRun->run(index);
+}
+
+void MainWindow::setCommandsLocked(bool locked)
+{
+    for (int i = LoadCommand; i <= SaveCommand; ++i)
+        m_cmdProxy[i]->setEnabled(!locked);
+    for (QSlider *slider : std::as_const(m_sliders))
+        slider->setEnabled(!locked);
+    m_cmdProxy[AbortCommand]->setEnabled(locked);
+}
+
+void MainWindow::showCompletionMessage()
+{
+    m_desktop.information(tr("Proxy Checking Completed."), tr("The proxies have been checked."));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // The run pumps events beneath this handler; left alone, it would go on probing for a window nobody sees.
+    if (m_run.IsTesting) {
+        m_testRun->stop();
+        Q_EMIT exitRequested();
+    }
+    event->accept();
 }
 
 void MainWindow::mProxyFilter_Click(int index)
 {
-    Q_UNUSED(index);
+    ListCommands(m_desktop, *m_table, *m_panels).filter(index);
 }
 
 void MainWindow::mProxySave_Click(int index)
 {
-    Q_UNUSED(index);
+    ListCommands(m_desktop, *m_table, *m_panels).save(index);
 }

@@ -1,15 +1,19 @@
 #pragma once
 
 #include "RunControl.h"
+#include "TestRunHost.h"
 
 #include <QPointer>
 #include <QUrl>
 #include <QVector>
 #include <QWidget>
 
+#include <memory>
+
 class Desktop;
 class ProxyTableModel;
 class StatusPanels;
+class TestRun;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -21,7 +25,7 @@ class QTreeView;
 
 // The one window of the program. Its controls keep fixed positions and sizes, given in pixels at 96 dpi;
 // the handlers below are the program's whole reaction to the user.
-class MainWindow : public QWidget
+class MainWindow : public QWidget, private TestRunHost
 {
     Q_OBJECT
 
@@ -37,6 +41,7 @@ public:
     ProxyTableModel &table() { return *m_table; }
     StatusPanels &panels() { return *m_panels; }
     RunControl &runControl() { return m_run; }
+    TestRun &testRun() { return *m_testRun; }
 
 public Q_SLOTS:
     void cmdProxy_Click(int index);
@@ -52,7 +57,13 @@ Q_SIGNALS:
     // The program should end now (Exit was pressed).
     void exitRequested();
 
+protected:
+    // Closing the window during a test run stops the run and ends the program.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    void setCommandsLocked(bool locked) override;
+    void showCompletionMessage() override;
     void createTable();
     void createSettingsFrame();
     void createButtons();
@@ -67,6 +78,9 @@ private:
     ProxyTableModel *m_table;
     StatusPanels *m_panels;
     RunControl m_run;
+    // A member rather than a child: it goes before the table, so a run still under way stops while all it
+    // touches exists.
+    std::unique_ptr<TestRun> m_testRun;
 
     QTreeView *m_listProxies = nullptr;
     QGroupBox *m_frame = nullptr;

@@ -5,40 +5,47 @@
 #include <algorithm>
 #include <numeric>
 
-namespace {
-const QString &cellText(const ProxyRow &row, int column)
-{
-    switch (column) {
-    case ProxyTableModel::AnonymityColumn:
-        return row.anonymity;
-    case ProxyTableModel::SpeedColumn:
-        return row.speed;
-    case ProxyTableModel::StatusColumn:
-        return row.status;
-    default:
-        return row.text;
-    }
-}
-
-QString *mutableCell(ProxyRow &row, int column)
-{
-    switch (column) {
-    case ProxyTableModel::AnonymityColumn:
-        return &row.anonymity;
-    case ProxyTableModel::SpeedColumn:
-        return &row.speed;
-    case ProxyTableModel::StatusColumn:
-        return &row.status;
-    default:
-        return nullptr;
-    }
-}
-} // namespace
-
 ProxyTableModel::ProxyTableModel(QObject *parent)
-    : QAbstractTableModel(parent)
-    , m_selection(new QItemSelectionModel(this, this))
+    : QAbstractTableModel(parent), m_selection(new QItemSelectionModel(this, this))
 {
+    wordNumber(QString()); // word 0: the empty text of an untested row
+}
+
+const QString &ProxyTableModel::cellText(const StoredRow &row, int column) const
+{
+    if (column >= AnonymityColumn && column <= StatusColumn)
+        return m_words[row.words[size_t(column - 1)]];
+    return row.text;
+}
+
+quint32 ProxyTableModel::wordNumber(const QString &text)
+{
+    const auto found = m_wordNumbers.constFind(text);
+    if (found != m_wordNumbers.cend())
+        return *found;
+    const auto number = quint32(m_words.size());
+    m_words.append(text);
+    m_wordNumbers.insert(text, number);
+    return number;
+}
+
+// The place of each word in text order, so that sorting by a result column compares two integers.
+std::vector<quint32> ProxyTableModel::wordRanks() const
+{
+    std::vector<quint32> byText(size_t(m_words.size()));
+    std::iota(byText.begin(), byText.end(), 0U);
+    std::sort(byText.begin(), byText.end(), [this](quint32 a, quint32 b) { return m_words[a] < m_words[b]; });
+    std::vector<quint32> rank(byText.size());
+    for (size_t i = 0; i < byText.size(); ++i)
+        rank[byText[i]] = quint32(i);
+    return rank;
+}
+
+ProxyRow ProxyTableModel::rowAt(int row) const
+{
+    const StoredRow &stored = m_rows[size_t(row - 1)];
+    return ProxyRow{stored.text, m_words[stored.words[0]], m_words[stored.words[1]], m_words[stored.words[2]],
+                    stored.color};
 }
 
 int ProxyTableModel::rowCount(const QModelIndex &parent) const
@@ -55,7 +62,7 @@ QVariant ProxyTableModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const ProxyRow &row = m_rows[size_t(index.row())];
+    const StoredRow &row = m_rows[size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
         return cellText(row, index.column());
@@ -106,13 +113,21 @@ void ProxyTableModel::sort(int column, Qt::SortOrder order)
     // Sort a permutation rather than the rows themselves: moving 4-byte indexes is far cheaper than rows.
     std::vector<int> order_(m_rows.size());
     std::iota(order_.begin(), order_.end(), 0);
-    auto key = [this, column](int r) -> const QString & { return cellText(m_rows[size_t(r)], column); };
-    if (order == Qt::AscendingOrder)
-        std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) { return key(a) < key(b); });
-    else
-        std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) { return key(b) < key(a); });
+    auto sortBy = [&](auto less) {
+        if (order == Qt::AscendingOrder)
+            std::stable_sort(order_.begin(), order_.end(), less);
+        else
+            std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) { return less(b, a); });
+    };
+    if (column == ProxyColumn) {
+        sortBy([this](int a, int b) { return m_rows[size_t(a)].text < m_rows[size_t(b)].text; });
+    } else {
+        const std::vector<quint32> rank = wordRanks();
+        const auto cell = size_t(column - 1);
+        sortBy([&](int a, int b) { return rank[m_rows[size_t(a)].words[cell]] < rank[m_rows[size_t(b)].words[cell]]; });
+    }
 
-    std::vector<ProxyRow> sorted;
+    std::vector<StoredRow> sorted;
     sorted.reserve(m_rows.size());
     std::vector<int> newPosition(m_rows.size());
     for (size_t i = 0; i < order_.size(); ++i) {
@@ -143,7 +158,7 @@ void ProxyTableModel::addRows(QStringList texts)
     beginInsertRows({}, first, first + int(texts.size()) - 1);
     m_rows.reserve(m_rows.size() + size_t(texts.size()));
     for (QString &text : texts)
-        m_rows.push_back(ProxyRow{std::move(text), {}, {}, {}, ProxyColor::Default});
+        m_rows.push_back(StoredRow{std::move(text), {}, ProxyColor::Default});
     endInsertRows();
 }
 
@@ -187,20 +202,31 @@ void ProxyTableModel::keepRows(const std::vector<bool> &keep)
 
 const QString &ProxyTableModel::subItem(int row, int n) const
 {
-    static const QString none;
-    const QString &text = cellText(m_rows[size_t(row - 1)], n);
-    return (n >= Anonymity && n <= Status) ? text : none;
+    if (n < Anonymity || n > Status)
+        return m_words[0];
+    return cellText(m_rows[size_t(row - 1)], n);
 }
 
 void ProxyTableModel::setSubItem(int row, int n, const QString &text)
 {
-    if (!isValidRow(row))
+    if (!isValidRow(row) || n < Anonymity || n > Status)
         return;
-    QString *cell = mutableCell(m_rows[size_t(row - 1)], n);
-    if (!cell || *cell == text)
+    quint32 &cell = m_rows[size_t(row - 1)].words[size_t(n - 1)];
+    const quint32 word = wordNumber(text);
+    if (cell == word)
         return;
-    *cell = text;
+    cell = word;
     emitRowChanged(row, n, n);
+}
+
+qsizetype ProxyTableModel::countRows(int n, const QString &text) const
+{
+    const auto found = m_wordNumbers.constFind(text);
+    if (n < Anonymity || n > Status || found == m_wordNumbers.cend())
+        return 0;
+    const quint32 word = *found;
+    const auto cell = size_t(n - 1);
+    return std::count_if(m_rows.begin(), m_rows.end(), [&](const StoredRow &row) { return row.words[cell] == word; });
 }
 
 bool ProxyTableModel::SetProxyColor(int row, int color)

@@ -49,11 +49,7 @@ inline int hexDigitValue(char16_t c)
 template <typename View> class NumberScanner
 {
 public:
-    NumberScanner(View text, const ProxyValidator::Symbols &symbols)
-        : m_text(text)
-        , m_symbols(symbols)
-    {
-    }
+    NumberScanner(View text, const ProxyValidator::Symbols &symbols) : m_text(text), m_symbols(symbols) {}
 
     std::optional<double> scan()
     {
@@ -272,11 +268,10 @@ std::optional<int> wholeNumber(std::optional<double> value, int lowest, int high
 } // namespace
 
 ProxyValidator::ProxyValidator(const QLocale &locale)
-    : m_locale(locale)
-    , m_symbols{locale.decimalPoint(), locale.groupSeparator(), locale.currencySymbol(QLocale::CurrencySymbol),
-                locale.negativeSign(), locale.positiveSign()}
-{
-}
+    : m_locale(locale), m_symbols{locale.decimalPoint(), locale.groupSeparator(),
+                                  locale.currencySymbol(QLocale::CurrencySymbol), locale.negativeSign(),
+                                  locale.positiveSign()}
+{}
 
 bool ProxyValidator::IsValidProxy(QStringView line) const
 {

@@ -3,8 +3,7 @@
 #include "CellText.h"
 #include "ProxyTableModel.h"
 
-StatusPanels::StatusPanels(QObject *parent)
-    : QObject(parent)
+StatusPanels::StatusPanels(QObject *parent) : QObject(parent)
 {
     m_texts[TotalCaption - 1] = tr("Total Proxies:");
     m_texts[WorkingCaption - 1] = tr("Working Proxies:");
@@ -33,14 +32,6 @@ void StatusPanels::setTotal(qsizetype rows)
 
 void StatusPanels::UpdateCounters(const ProxyTableModel &table)
 {
-    qsizetype working = 0;
-    qsizetype anonymous = 0;
-    const int rows = table.count();
-    for (int r = 1; r <= rows; ++r) {
-        const ProxyRow &row = table.rowAt(r);
-        working += row.status == CellText::Working;
-        anonymous += row.anonymity == CellText::Anonymous;
-    }
-    setText(Working, QString::number(working));
-    setText(Anonymous, QString::number(anonymous));
+    setText(Working, QString::number(table.countRows(ProxyTableModel::Status, CellText::Working)));
+    setText(Anonymous, QString::number(table.countRows(ProxyTableModel::Anonymity, CellText::Anonymous)));
 }

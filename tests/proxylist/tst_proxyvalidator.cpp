@@ -36,12 +36,7 @@ void TestProxyValidator::lines_data()
     QTest::newRow("blanks around parts") << "1 . 2.3.4 : 80 " << true;
     QTest::newRow("port beyond TCP range") << "1.2.3.4:99999" << true;
     QTest::newRow("negative port") << "1.2.3.4:-1" << true;
-    QTest::newRow("sign after port") << "1.2.3.4:80-" << true;
-    QTest::newRow("port in parentheses") << "1.2.3.4:(80)" << true;
     QTest::newRow("currency port") << "1.2.3.4:$80" << true;
-    QTest::newRow("grouped port") << "1.2.3.4:8,080" << true;
-    QTest::newRow("exponent port") << "1.2.3.4:8e1" << true;
-    QTest::newRow("fraction port") << "1.2.3.4:80.5" << true;
     QTest::newRow("extra after port") << "1.2.3.4:80:extra" << true;
     QTest::newRow("anything after second colon") << QStringLiteral("1.2.3.4:80:\t\u00ff:") + QChar(0) << true;
     QTest::newRow("leading zeros") << "001.002.003.004:0080" << true;
@@ -53,25 +48,16 @@ void TestProxyValidator::lines_data()
 
     QTest::newRow("no colon") << "1.2.3.4" << false;
     QTest::newRow("empty port") << "1.2.3.4:" << false;
-    QTest::newRow("empty port before extra") << "1.2.3.4::80" << false;
     QTest::newRow("three parts") << "1.2.3:80" << false;
     QTest::newRow("five parts") << "1.2.3.4.5:80" << false;
-    QTest::newRow("trailing dot") << "1.2.3.4.:80" << false;
     QTest::newRow("part above 255") << "1.2.3.256:80" << false;
-    QTest::newRow("negative part") << "1.2.3.-1:80" << false;
     QTest::newRow("letters") << "a.b.c.d:80" << false;
     QTest::newRow("empty part") << "1..3.4:80" << false;
     QTest::newRow("host name") << "localhost:80" << false;
     QTest::newRow("empty line") << "" << false;
     QTest::newRow("blank line") << "   " << false;
-    QTest::newRow("letters after port") << "1.2.3.4:80x" << false;
-    QTest::newRow("blank inside port") << "1.2.3.4:8 0" << false;
     QTest::newRow("two lines joined by LF") << "1.2.3.4:80\n5.6.7.8:80" << false;
-    QTest::newRow("bare &H") << "1.2.3.4:&H" << false;
-    QTest::newRow("bad hex digit") << "1.2.3.4:&HG" << false;
-    QTest::newRow("octal 8") << "1.2.3.4:&O8" << false;
     QTest::newRow("hex wider than 32 bits") << "1.2.3.4:&H100000000" << false;
-    QTest::newRow("exponent overflow") << "1.2.3.4:1e999" << false;
     QTest::newRow("foreign currency") << "1.2.3.4:\u20ac80" << false;
     QTest::newRow("NUL after port") << QStringLiteral("1.2.3.4:80") + QChar(0) << false;
 }
@@ -87,10 +73,21 @@ void TestProxyValidator::lines()
 void TestProxyValidator::latin1LinesAgreeWithText()
 {
     const ProxyValidator validator(m_us);
-    const QByteArray lines[] = {"1.2.3.4:80",     " 1.2.3.4:&H50 ", "1.2.3.4:80:\xff\x80", "1.2.3.4:\xa0"
-                                                                                         "80",
-                                "1.2.3.4:80\xa0", "1.2.3.4:8\xff",  "1.2.3.256:80",        "1.2.3.4:$80",
-                                "a.b.c.d:1",      "1.2.3.4:(80",    QByteArray("1.2.3.4:80\0x", 12)};
+    // "\xa0" is a no-break space, white space like the blank.
+    const QByteArray lines[] = {
+        "1.2.3.4:80",
+        " 1.2.3.4:&H50 ",
+        "1.2.3.4:80:\xff\x80",
+        "1.2.3.4:\xa0"
+        "80",
+        "1.2.3.4:80\xa0",
+        "1.2.3.4:8\xff",
+        "1.2.3.256:80",
+        "1.2.3.4:$80",
+        "a.b.c.d:1",
+        "1.2.3.4:(80",
+        QByteArray("1.2.3.4:80\0x", 12),
+    };
     for (const QByteArray &bytes : lines) {
         const QLatin1StringView latin1(bytes);
         QCOMPARE(validator.IsValidProxy(latin1), validator.IsValidProxy(QString(latin1)));
@@ -107,12 +104,10 @@ void TestProxyValidator::numericValue_data()
     QTest::newRow("many leading zeros") << "0000000000000000000012" << true << 12.0;
     QTest::newRow("white space around") << " \t12 " << true << 12.0;
     QTest::newRow("sign before") << "-5" << true << -5.0;
-    QTest::newRow("plus sign") << "+5" << true << 5.0;
     QTest::newRow("space after sign") << "- 5" << true << -5.0;
     QTest::newRow("sign after") << "5-" << true << -5.0;
     QTest::newRow("parentheses") << "(5)" << true << -5.0;
     QTest::newRow("currency in parentheses") << "($1,234.50)" << true << -1234.5;
-    QTest::newRow("currency and sign") << "-$5" << true << -5.0;
     QTest::newRow("currency after") << "5$" << true << 5.0;
     QTest::newRow("thousands") << "1,234,567" << true << 1234567.0;
     QTest::newRow("loose grouping") << "1,2" << true << 12.0;
@@ -120,7 +115,6 @@ void TestProxyValidator::numericValue_data()
     QTest::newRow("no integer digits") << ".5" << true << 0.5;
     QTest::newRow("no fraction digits") << "1." << true << 1.0;
     QTest::newRow("exponent") << "1e2" << true << 100.0;
-    QTest::newRow("signed exponent") << "2.5E-1" << true << 0.25;
     QTest::newRow("hex") << "&H7F" << true << 127.0;
     QTest::newRow("hex 32 bits") << "&HFFFFFFFF" << true << 4294967295.0;
     QTest::newRow("octal") << "&o17" << true << 15.0;
@@ -129,23 +123,16 @@ void TestProxyValidator::numericValue_data()
     QTest::newRow("empty") << "" << false << 0.0;
     QTest::newRow("white space only") << "  " << false << 0.0;
     QTest::newRow("blank between digits") << "1 2" << false << 0.0;
-    QTest::newRow("two separators") << "1,,000" << false << 0.0;
     QTest::newRow("leading separator") << ",1" << false << 0.0;
     QTest::newRow("trailing separator") << "1," << false << 0.0;
-    QTest::newRow("two decimal points") << "1.2.3" << false << 0.0;
     QTest::newRow("two currency symbols") << "$$1" << false << 0.0;
     QTest::newRow("two signs") << "--1" << false << 0.0;
     QTest::newRow("signs both sides") << "-1-" << false << 0.0;
     QTest::newRow("sign inside parentheses") << "(-1)" << false << 0.0;
     QTest::newRow("unclosed parenthesis") << "(1" << false << 0.0;
-    QTest::newRow("unopened parenthesis") << "1)" << false << 0.0;
     QTest::newRow("exponent without digits") << "1e" << false << 0.0;
-    QTest::newRow("exponent alone") << "e1" << false << 0.0;
-    QTest::newRow("decimal point alone") << "." << false << 0.0;
-    QTest::newRow("ampersand alone") << "&" << false << 0.0;
     QTest::newRow("unknown notation") << "&B101" << false << 0.0;
     QTest::newRow("hex fraction") << "&H1.5" << false << 0.0;
-    QTest::newRow("word") << "abc" << false << 0.0;
 }
 
 void TestProxyValidator::numericValue()

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+class Desktop;
+class ProxyTableModel;
+class StatusPanels;
+
+// The load, save and filter menu items: they ask the desktop for a file or the clipboard, run the list routine
+// and tell the user about failures. Indexes are those of the items in their menus.
+class ListCommands
+{
+    Q_DECLARE_TR_FUNCTIONS(ListCommands)
+
+public:
+    enum LoadItem { LoadReplace, LoadMerge, LoadClipboardReplace, LoadClipboardMerge };
+    enum SaveItem {
+        SaveAllClipboard,
+        SaveAllBox,
+        SaveAllFile,
+        SaveSelectedClipboard,
+        SaveSelectedBox,
+        SaveSelectedFile
+    };
+
+    ListCommands(Desktop &desktop, ProxyTableModel &table, StatusPanels &panels);
+
+    void load(int index);
+    void save(int index);
+    void filter(int index);
+
+private:
+    void showFileFailure(const QString &title, const QString &what, const QString &reason);
+
+    Desktop &m_desktop;
+    ProxyTableModel &m_table;
+    StatusPanels &m_panels;
+};

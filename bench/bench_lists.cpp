@@ -1,0 +1,215 @@
+// List benchmark: a generated file of a million lines (valid, invalid and repeated) loaded into an empty table,
+// merged into a table of a million rows, filtered and saved. Each step reports its time and its own peak memory.
+//
+//   bench_lists                      generate a file in a temporary folder and run every step on it
+//   bench_lists generate PATH [N]    only write the file (N lines, 1,000,000 by default)
+//   bench_lists PATH                 run every step on an existing file
+//   bench_lists longline [MB]        load a file of one line with no break (200 MB by default), once with a
+//                                    line that fails the test and once with one that passes
+#include "CellText.h"
+#include "ProxyExporter.h"
+#include "ProxyFilter.h"
+#include "ProxyLoader.h"
+#include "ProxyTableModel.h"
+#include "ProxyValidator.h"
+#include "StatusPanels.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+constexpr int DefaultLines = 1000000;
+
+long statusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// Starts a new peak: the kernel lowers VmHWM to the present resident size.
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+class Step
+{
+public:
+    explicit Step(const char *name) : m_name(name)
+    {
+        resetPeak();
+        m_timer.start();
+    }
+    ~Step()
+    {
+        std::printf("%-40s %9.1f ms   peak %7.1f MB   now %7.1f MB\n", m_name, double(m_timer.nsecsElapsed()) / 1e6,
+                    double(statusKiB("VmHWM:")) / 1024.0, double(statusKiB("VmRSS:")) / 1024.0);
+        std::fflush(stdout);
+    }
+
+private:
+    const char *m_name;
+    QElapsedTimer m_timer;
+};
+
+quint64 mix(quint64 x)
+{
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ULL;
+    return x ^ (x >> 33);
+}
+
+QByteArray proxyLine(quint64 id)
+{
+    const quint64 h = mix(id);
+    return QByteArray::number(1 + h % 223) + '.' + QByteArray::number((h >> 8) & 255) + '.' +
+           QByteArray::number((h >> 16) & 255) + '.' + QByteArray::number((h >> 24) & 255) + ':' +
+           QByteArray::number(1024 + (h >> 32) % 60000);
+}
+
+// About 70 % new proxies, 15 % repeats of earlier lines and 15 % lines that fail the test; CR LF breaks.
+QByteArray generatedLine(quint64 i)
+{
+    const quint64 kind = mix(i ^ 0x9e3779b97f4a7c15ULL) % 100;
+    if (kind < 15) {
+        const QByteArray invalid[] = {
+            "proxy.example.org:8080", "10.0.0:3128", "300.1.2.3:80", "1.2.3.4", "# free proxies", "", "1.2.3.4:port"};
+        return invalid[kind % std::size(invalid)];
+    }
+    if (kind < 30 && i > 0)
+        return proxyLine(mix(i) % i);
+    return proxyLine(i);
+}
+
+bool generate(const QString &path, int lines)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray chunk;
+    for (int i = 0; i < lines; ++i) {
+        chunk += generatedLine(quint64(i)) + "\r\n";
+        if (chunk.size() > (1 << 20)) {
+            file.write(chunk);
+            chunk.clear();
+        }
+    }
+    return file.write(chunk) == chunk.size() && file.flush();
+}
+
+int run(const QString &path)
+{
+    const ProxyValidator validator;
+    StatusPanels panels;
+    std::printf("file %s, %.1f MB, start %.1f MB resident\n", qPrintable(path), double(QFile(path).size()) / 1048576.0,
+                double(statusKiB("VmRSS:")) / 1024.0);
+
+    {
+        ProxyTableModel table;
+        {
+            Step step("load and replace (empty table)");
+            if (!ProxyLoader(table, panels, validator).LoadFromFile(path, false))
+                return 1;
+        }
+        std::printf("  rows kept: %d\n", table.count());
+    }
+
+    ProxyTableModel table;
+    QStringList existing;
+    existing.reserve(DefaultLines);
+    // Every other row also appears in the file, so the merge drops real duplicates against the table.
+    for (quint64 i = 0; i < DefaultLines; ++i)
+        existing.append(QString::fromLatin1(proxyLine(i % 2 ? i : i + (quint64(1) << 40))));
+    table.addRows(std::move(existing));
+    ProxyLoader::RemoveDuplicates(table);
+    std::printf("table of %d rows, %.1f MB resident\n", table.count(), double(statusKiB("VmRSS:")) / 1024.0);
+    {
+        Step step("load and merge into the table");
+        if (!ProxyLoader(table, panels, validator).LoadFromFile(path, true))
+            return 1;
+    }
+    std::printf("  rows after merge: %d\n", table.count());
+
+    {
+        Step step("export text of all rows (clipboard)");
+        const QString text = ProxyExporter(table, false).text();
+        if (text.isEmpty())
+            return 1;
+    }
+    QTemporaryDir out;
+    {
+        Step step("save all rows to a file");
+        if (!ProxyExporter(table, false).saveToFile(out.filePath(QStringLiteral("saved.txt"))))
+            return 1;
+    }
+    for (int r = 1; r <= table.count(); r += 2)
+        table.setSubItem(r, ProxyTableModel::Status, CellText::Working);
+    {
+        Step step("filter: keep working (every other row)");
+        ProxyFilter(ProxyFilter::KeepWorking).apply(table);
+    }
+    std::printf("  rows kept: %d\n", table.count());
+    return 0;
+}
+int longLine(int megabytes)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("long.txt"));
+    const ProxyValidator validator;
+    StatusPanels panels;
+    for (const QByteArray &start : {QByteArray("no proxy here "), QByteArray("1.2.3.4:80:")}) {
+        {
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                return 1;
+            file.write(start);
+            const QByteArray filler(1 << 20, '\xab');
+            for (int i = 0; i < megabytes; ++i)
+                file.write(filler);
+        }
+        ProxyTableModel table;
+        {
+            Step step(start.startsWith('1') ? "one long line, accepted" : "one long line, rejected");
+            if (!ProxyLoader(table, panels, validator).LoadFromFile(path, false))
+                return 1;
+        }
+        std::printf("  rows: %d, first row %lld characters\n", table.count(),
+                    table.count() ? qint64(table.itemText(1).size()) : 0LL);
+    }
+    return 0;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("generate") && args.size() >= 2) {
+        const int lines = args.size() > 2 ? args[2].toInt() : DefaultLines;
+        return generate(args[1], lines) ? 0 : 1;
+    }
+    if (args.value(0) == QLatin1String("longline"))
+        return longLine(args.size() > 1 ? args[1].toInt() : 200);
+    if (!args.isEmpty())
+        return run(args[0]);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("proxies.txt"));
+    if (!generate(path, DefaultLines))
+        return 1;
+    return run(path);
+}

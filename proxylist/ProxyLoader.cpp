@@ -1,0 +1,167 @@
+#include "ProxyLoader.h"
+
+#include "ProxyTableModel.h"
+#include "ProxyValidator.h"
+#include "StatusPanels.h"
+#include "TextFunctions.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+// Gathers the lines to add, dropping every text already in the table or already gathered, and marks the table's
+// own later copies of a text for removal. The first copy in table order survives, rows already in the table
+// come before new lines: the same rows as appending everything and then comparing each row with all later ones.
+class UniqueLines
+{
+public:
+    UniqueLines(const ProxyTableModel &table, qsizetype newLines) : m_keep(size_t(table.count()), true)
+    {
+        m_seen.reserve(table.count() + newLines);
+        m_lines.reserve(newLines);
+        for (int r = 1; r <= table.count(); ++r) {
+            if (!insert(table.itemText(r))) {
+                m_keep[size_t(r - 1)] = false;
+                m_dropsRows = true;
+            }
+        }
+    }
+
+    // A line already seen costs no allocation: most lines of a merge are usually in the table already.
+    void offer(QStringView line)
+    {
+        if (m_seen.contains(line))
+            return;
+        m_lines.append(line.toString());
+        insert(m_lines.constLast());
+    }
+
+    void commit(ProxyTableModel &table)
+    {
+        // The set points into the table's texts and the gathered lines; it must go before they change.
+        m_seen = {};
+        if (m_dropsRows)
+            table.keepRows(m_keep);
+        table.addRows(std::move(m_lines));
+    }
+
+private:
+    bool insert(QStringView text)
+    {
+        const qsizetype before = m_seen.size();
+        m_seen.insert(text);
+        return m_seen.size() != before;
+    }
+
+    QSet<QStringView> m_seen;
+    QStringList m_lines;
+    std::vector<bool> m_keep;
+    bool m_dropsRows = false;
+};
+
+struct ByteRange
+{
+    qsizetype begin;
+    qsizetype size;
+};
+
+// Calls f(begin, size) for each line of a file: a line ends at CR LF or at a lone CR, the terminator not
+// included; after the last terminator, the rest of the file is a line unless it is empty.
+template <typename F> void forEachFileLine(QByteArrayView data, F f)
+{
+    const char *const start = data.data();
+    const qsizetype size = data.size();
+    qsizetype begin = 0;
+    while (begin < size) {
+        const void *cr = std::memchr(start + begin, '\r', size_t(size - begin));
+        const qsizetype end = cr ? static_cast<const char *>(cr) - start : size;
+        f(begin, end - begin);
+        begin = end + 1;
+        if (begin < size && start[begin] == '\n')
+            ++begin;
+    }
+}
+
+} // namespace
+
+ProxyLoader::ProxyLoader(ProxyTableModel &table, StatusPanels &panels, const ProxyValidator &validator)
+    : m_table(table), m_panels(panels), m_validator(validator)
+{}
+
+FileResult ProxyLoader::LoadFromFile(const QString &path, bool merge)
+{
+    // Checked before opening: opening a pipe would wait for a writer, and a device may never end.
+    const QFileInfo info(path);
+    if (!info.exists())
+        return FileResult::failure(tr("The file does not exist."));
+    if (info.isDir())
+        return FileResult::failure(tr("It is a folder, not a file."));
+    if (!info.isFile())
+        return FileResult::failure(tr("It is not an ordinary file."));
+    if (info.size() > MaxFileSize)
+        return FileResult::failure(tr("The file is larger than %1 MB.").arg(MaxFileSize >> 20));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileResult::failure(file.errorString());
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return FileResult::failure(file.errorString());
+    file.close();
+    LoadFromBytes(data, merge);
+    return FileResult::success();
+}
+
+void ProxyLoader::LoadFromBytes(QByteArrayView data, bool merge)
+{
+    if (!merge)
+        m_table.clear();
+
+    // Lines are tested on the bytes in place; only accepted ones become text.
+    std::vector<ByteRange> accepted;
+    forEachFileLine(data, [&](qsizetype begin, qsizetype size) {
+        if (m_validator.IsValidProxy(QLatin1StringView(data.data() + begin, size)))
+            accepted.push_back({begin, size});
+    });
+
+    UniqueLines lines(m_table, qsizetype(accepted.size()));
+    QString line; // reused: one byte per character, widened in place
+    for (const ByteRange &range : accepted) {
+        line.resize(range.size);
+        const char *bytes = data.data() + range.begin;
+        std::transform(bytes, bytes + range.size, line.data(), [](char c) { return char16_t(uchar(c)); });
+        lines.offer(line);
+    }
+    lines.commit(m_table);
+    m_panels.setTotal(m_table.count());
+}
+
+void ProxyLoader::LoadFromClipboard(QStringView text, bool merge)
+{
+    if (!merge)
+        m_table.clear();
+
+    static constexpr QStringView lineBreak = u"\r\n";
+    std::vector<QStringView> accepted;
+    for (QStringView piece : text.tokenize(lineBreak)) {
+        if (!trimBlanks(piece).isEmpty() && m_validator.IsValidProxy(piece))
+            accepted.push_back(piece);
+    }
+
+    UniqueLines lines(m_table, qsizetype(accepted.size()));
+    for (QStringView piece : accepted)
+        lines.offer(piece);
+    lines.commit(m_table);
+    m_panels.setTotal(m_table.count());
+}
+
+void ProxyLoader::RemoveDuplicates(ProxyTableModel &table)
+{
+    UniqueLines(table, 0).commit(table);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "FileResult.h"
+
+#include <QByteArrayView>
+#include <QCoreApplication>
+#include <QString>
+
+class ProxyTableModel;
+class ProxyValidator;
+class StatusPanels;
+
+// Fills the table from a list file or the clipboard text, replacing its rows or adding to them. Lines that fail
+// the validator are dropped without notice; of rows with equal text only the first, in table order, stays, so
+// in a merge an old row keeps its test results. A completed load writes the total to the status panels.
+class ProxyLoader
+{
+    Q_DECLARE_TR_FUNCTIONS(ProxyLoader)
+
+public:
+    // Reading the whole file at once is what makes a load fast; past this size it would only exhaust memory.
+    static constexpr qint64 MaxFileSize = qint64(1) << 30;
+
+    ProxyLoader(ProxyTableModel &table, StatusPanels &panels, const ProxyValidator &validator);
+
+    // A file is one byte per character; its lines end at CR LF or a lone CR (a lone LF is part of the line).
+    // A file that cannot be read leaves the table and the panels as they were, even in replace mode.
+    FileResult LoadFromFile(const QString &path, bool merge);
+    // The contents of a file once read.
+    void LoadFromBytes(QByteArrayView data, bool merge);
+    // Clipboard text splits at CR LF only; a piece that is empty once blanks are trimmed is skipped.
+    void LoadFromClipboard(QStringView text, bool merge);
+
+    // Removes every row whose text equals that of an earlier row, in one pass.
+    static void RemoveDuplicates(ProxyTableModel &table);
+
+private:
+    ProxyTableModel &m_table;
+    StatusPanels &m_panels;
+    const ProxyValidator &m_validator;
+};

@@ -1,0 +1,23 @@
+#include "ProxyText.h"
+
+#include "TextFunctions.h"
+
+QString GetProxyHost(const QString &text, const QString &separator)
+{
+    const qsizetype index = text.indexOf(separator);
+    if (index < 1)
+        return text;
+    return trimBlanks(QStringView(text).first(index)).toString();
+}
+
+QString GetProxyPort(const QString &text, const QString &separator)
+{
+    const qsizetype index = text.indexOf(separator);
+    if (index < 1)
+        return {};
+    QStringView rest = QStringView(text).sliced(index + separator.size());
+    const qsizetype next = rest.indexOf(separator);
+    if (next >= 0)
+        rest = rest.first(next);
+    return trimBlanks(rest).toString();
+}

@@ -1,0 +1,131 @@
+#include "SlotScheduler.h"
+
+#include "CellText.h"
+#include "Clock.h"
+#include "ProxyTableModel.h"
+#include "ProxyText.h"
+#include "RunControl.h"
+#include "TestRows.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+const QString HostSeparator = QStringLiteral(":");
+} // namespace
+
+SlotScheduler::SlotScheduler(ProxyTableModel &table, RunControl &run, TestRows &rows, const Clock &clock,
+                             QObject *parent)
+    : QObject(parent), m_table(table), m_run(run), m_rows(rows), m_clock(clock), m_exchange(table, m_sockProxy)
+{}
+
+SlotScheduler::~SlotScheduler()
+{
+    stop();
+}
+
+void SlotScheduler::CheckProxies()
+{
+    m_stopped = false;
+    QString proxyText;
+    int row = 0;
+    for (;;) {
+        if (!m_rows.GetNextProxy(proxyText, row, m_rows.TestMode) || m_run.AbortTest)
+            return;
+        const int slots = std::max(1, m_run.SliderValues[0]);
+        m_exchange.clearSlotBuffer();
+        for (int i = 1; i <= slots; ++i) {
+            startSlot(i, proxyText, row);
+            // A full batch asks for no further row: the next pass does.
+            if (i == slots || !m_rows.GetNextProxy(proxyText, row, m_rows.TestMode))
+                break;
+        }
+        if (!waitUntil(m_clock.nowMs() + qint64(m_run.SliderValues[1]) * 1000))
+            return;
+        timeoutPass(slots);
+        if (m_run.AbortTest)
+            return;
+    }
+}
+
+void SlotScheduler::stop()
+{
+    m_stopped = true;
+    m_sockProxy.UnloadAll();
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}
+
+void SlotScheduler::startSlot(int i, const QString &proxyText, int row)
+{
+    // Every batch ends with all its slots released; should a number still be held, its old connection goes first.
+    if (!m_sockProxy.Load(i)) {
+        m_sockProxy.Unload(i);
+        m_sockProxy.Load(i);
+    }
+    m_exchange.addSlotBuffer(i);
+    SocketSlot *slot = m_sockProxy.item(i);
+    slot->setTag(QString::number(row));
+    // Connect only where the row points, read with the loader's number rules: never look a name up.
+    const auto address = m_validator.ipv4Address(GetProxyHost(proxyText, HostSeparator));
+    const auto port = m_validator.portNumber(GetProxyPort(proxyText, HostSeparator));
+    if (!address || !port) {
+        writeVerdict(m_table, row, Verdict::error());
+        m_sockProxy.Unload(i);
+        return;
+    }
+    slot->setRemoteHost(QHostAddress(*address));
+    slot->setRemotePort(*port);
+    slot->Connect();
+}
+
+bool SlotScheduler::waitUntil(qint64 deadline)
+{
+    const QPointer<SlotScheduler> alive(this);
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    m_waitLoop = &loop;
+    while (m_clock.nowMs() <= deadline) {
+        timer.start(int(std::clamp<qint64>(m_clock.msUntil(deadline) + 1, 1, INT_MAX)));
+        loop.exec();
+        if (!alive)
+            return false;
+        if (m_stopped)
+            break;
+        // Something else ended the loop before the timer did: the application is quitting.
+        if (timer.isActive()) {
+            stop();
+            break;
+        }
+    }
+    m_waitLoop = nullptr;
+    if (m_stopped)
+        return false;
+    // Whatever came in before the deadline is handled before the timeout pass judges what is still open; socket
+    // notifications reach the slots through posted calls, hence the second step.
+    QCoreApplication::processEvents();
+    if (alive)
+        QCoreApplication::sendPostedEvents();
+    return alive && !m_stopped;
+}
+
+void SlotScheduler::timeoutPass(int slots)
+{
+    for (int i = 1; i <= slots; ++i) {
+        if (!SlotExists(m_sockProxy, i))
+            continue;
+        const int row = m_sockProxy.item(i)->Tag().toInt();
+        if (m_table.isValidRow(row) && m_table.subItem(row, ProxyTableModel::Status) == CellText::Checking)
+            writeVerdict(m_table, row, Verdict::timeout());
+        // A slot whose row already holds a verdict has nothing left to say either.
+        m_sockProxy.Unload(i);
+    }
+}

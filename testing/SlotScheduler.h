@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ProbeExchange.h"
+#include "ProxyValidator.h"
+#include "SocketSlotArray.h"
+
+#include <QObject>
+
+class Clock;
+class ProxyTableModel;
+class QEventLoop;
+class TestRows;
+struct RunControl;
+
+// CheckProxies, the engine of a test run: hands the rows of the run out to socket slots in batches of
+// SliderValues[0], lets each batch's probes work for SliderValues[1] seconds while the event loop runs, then marks
+// every probe still open "Timeout". Abort is honoured after the batch under way.
+class SlotScheduler : public QObject
+{
+    Q_OBJECT
+
+public:
+    SlotScheduler(ProxyTableModel &table, RunControl &run, TestRows &rows, const Clock &clock,
+                  QObject *parent = nullptr);
+    ~SlotScheduler() override;
+
+    // Returns when no row is left, after the batch in which Abort was pressed, or when stopped.
+    void CheckProxies();
+    // Ends the run at once, from inside its wait: every slot is released and no row is judged or handed out.
+    void stop();
+    bool stopped() const { return m_stopped; }
+
+    SocketSlotArray &sockProxy() { return m_sockProxy; }
+    ProbeExchange &exchange() { return m_exchange; }
+
+private:
+    void startSlot(int i, const QString &proxyText, int row);
+    // Runs the event loop until the clock is past the deadline; false when the run was stopped or this object
+    // destroyed meanwhile.
+    bool waitUntil(qint64 deadline);
+    void timeoutPass(int slots);
+
+    ProxyTableModel &m_table;
+    RunControl &m_run;
+    TestRows &m_rows;
+    const Clock &m_clock;
+    ProxyValidator m_validator;
+    SocketSlotArray m_sockProxy;
+    ProbeExchange m_exchange;
+    QEventLoop *m_waitLoop = nullptr;
+    bool m_stopped = false;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "Clock.h"
+
+// The system's monotonic clock.
+class SteadyClock final : public Clock
+{
+public:
+    qint64 nowMs() const override;
+};

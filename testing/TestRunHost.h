@@ -1,0 +1,13 @@
+#pragma once
+
+// What a test run needs from the window around it.
+class TestRunHost
+{
+public:
+    virtual ~TestRunHost() = default;
+
+    // Locked: Load, Test, Filter, Save and both sliders greyed out, Abort usable. Unlocked: the other way round.
+    virtual void setCommandsLocked(bool locked) = 0;
+    // Tells the user that the run is over; returns when the message has been closed.
+    virtual void showCompletionMessage() = 0;
+};

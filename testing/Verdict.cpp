@@ -1,0 +1,34 @@
+#include "Verdict.h"
+
+#include "CellText.h"
+#include "ProxyTableModel.h"
+
+Verdict Verdict::working(bool anonymous)
+{
+    return {anonymous ? CellText::Anonymous : CellText::NotAnonymous, CellText::Working, ProxyColor::Green};
+}
+
+Verdict Verdict::invalidResponse()
+{
+    return {CellText::NoVerdict, CellText::InvalidResponse, ProxyColor::Red};
+}
+
+Verdict Verdict::error()
+{
+    return {CellText::NoVerdict, CellText::Error, ProxyColor::Red};
+}
+
+Verdict Verdict::timeout()
+{
+    return {CellText::NoVerdict, CellText::Timeout, ProxyColor::Red};
+}
+
+void writeVerdict(ProxyTableModel &table, int row, const Verdict &verdict)
+{
+    if (!table.isValidRow(row))
+        return;
+    table.setSubItem(row, ProxyTableModel::Anonymity, verdict.anonymity);
+    table.setSubItem(row, ProxyTableModel::Speed, CellText::NoVerdict);
+    table.setSubItem(row, ProxyTableModel::Status, verdict.status);
+    table.SetProxyColor(row, verdict.color);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "ProxyColor.h"
+
+#include <QString>
+
+class ProxyTableModel;
+
+// The outcome of one probe: what the Anonymity and Status cells say and the row's colour. Speed always reads "-".
+struct Verdict
+{
+    QString anonymity;
+    QString status;
+    int color = ProxyColor::Red;
+
+    static Verdict working(bool anonymous);
+    static Verdict invalidResponse();
+    static Verdict error();
+    static Verdict timeout();
+
+    bool operator==(const Verdict &other) const = default;
+};
+
+// Writes Anonymity, Speed and Status, in that order, then colours the whole row. A row that is gone is left alone.
+void writeVerdict(ProxyTableModel &table, int row, const Verdict &verdict);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "CellText.h"
+#include "ProxyTableModel.h"
+#include "RecordingHost.h"
+#include "RunControl.h"
+#include "StatusPanels.h"
+#include "TestRun.h"
+
+// A test run with everything it works on, and no window.
+struct RunHarness
+{
+    explicit RunHarness(const Clock *clock = nullptr) : testRun(table, panels, run, host, clock)
+    {
+        // Fake proxies answer by themselves; the echo host is never reached, but keep it on loopback all the same.
+        testRun.setProbeHost(QStringLiteral("127.0.0.1:9"));
+    }
+
+    // Anonymity, Speed and Status of a row, then its colour.
+    QStringList cells(int row) const
+    {
+        return {table.subItem(row, ProxyTableModel::Anonymity), table.subItem(row, ProxyTableModel::Speed),
+                table.subItem(row, ProxyTableModel::Status), QString::number(table.color(row))};
+    }
+
+    ProxyTableModel table;
+    StatusPanels panels;
+    RunControl run;
+    RecordingHost host;
+    TestRun testRun;
+};

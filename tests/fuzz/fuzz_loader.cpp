@@ -1,0 +1,87 @@
+// libFuzzer target for the line test and the loader. The first byte picks the route and the locale; the rest is
+// a file's bytes, or clipboard text as UTF-16 (lone surrogates included). Beyond not crashing, it checks what a
+// load promises: every row passes the test, no text is kept twice, the total matches, and saving the rows and
+// loading them again gives the same rows.
+#include "ProxyExporter.h"
+#include "ProxyLoader.h"
+#include "ProxyTableModel.h"
+#include "ProxyValidator.h"
+#include "StatusPanels.h"
+
+#include <QSet>
+
+#include <cstdlib>
+
+namespace {
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+QStringList texts(const ProxyTableModel &table)
+{
+    QStringList texts;
+    for (int r = 1; r <= table.count(); ++r)
+        texts.append(table.itemText(r));
+    return texts;
+}
+
+void checkTable(const ProxyTableModel &table, const StatusPanels &panels, const ProxyValidator &validator)
+{
+    QSet<QString> seen;
+    for (const QString &text : texts(table)) {
+        require(validator.IsValidProxy(text));
+        require(!seen.contains(text));
+        seen.insert(text);
+    }
+    require(panels.text(StatusPanels::Total) == QString::number(table.count()));
+}
+
+void checkNumbers(QStringView text, const ProxyValidator &validator)
+{
+    if (validator.ipv4Address(text))
+        require(validator.IsValidIP(text));
+    if (const std::optional<quint16> port = validator.portNumber(text))
+        require(*port >= 1 && validator.numericValue(text) == double(*port));
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const ProxyValidator us(QLocale(QLocale::English, QLocale::UnitedStates));
+    static const ProxyValidator german(QLocale(QLocale::German, QLocale::Germany));
+    if (size == 0)
+        return 0;
+    const int route = data[0];
+    const ProxyValidator &validator = (route & 1) ? german : us;
+    const bool merge = route & 2;
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data) + 1, qsizetype(size - 1));
+
+    ProxyTableModel table;
+    StatusPanels panels;
+    ProxyLoader loader(table, panels, validator);
+    // A merge goes into a table that already holds rows, one of them twice.
+    if (merge)
+        table.addRows({QStringLiteral("1.2.3.4:80"), QStringLiteral("5.6.7.8:81"), QStringLiteral("1.2.3.4:80")});
+
+    if (route & 4) {
+        const QString text(reinterpret_cast<const QChar *>(bytes.data()), bytes.size() / 2);
+        checkNumbers(text, validator);
+        loader.LoadFromClipboard(text, merge);
+        checkTable(table, panels, validator);
+        const QStringList rows = texts(table);
+        loader.LoadFromClipboard(ProxyExporter(table, false).text(), false);
+        require(texts(table) == rows);
+    } else {
+        // A file's line is the same characters, one byte each, whichever way it is tested.
+        const QLatin1StringView latin1(bytes.data(), bytes.size());
+        require(validator.IsValidProxy(latin1) == validator.IsValidProxy(QString(latin1)));
+        loader.LoadFromBytes(bytes, merge);
+        checkTable(table, panels, validator);
+        const QStringList rows = texts(table);
+        loader.LoadFromBytes(ProxyExporter(table, false).latin1(), false);
+        require(texts(table) == rows);
+    }
+    return 0;
+}

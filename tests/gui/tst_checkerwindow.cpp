@@ -1,0 +1,161 @@
+// Test runs through the real window against a silent proxy on loopback: the controls locked and given back, the
+// completion message, and the program ended by Exit or by closing the window in the middle of a run.
+#include "CellText.h"
+#include "FakeDesktop.h"
+#include "FakeProxy.h"
+#include "MainWindow.h"
+#include "ProxyTableModel.h"
+#include "SocketSlotArray.h"
+#include "StatusPanels.h"
+#include "TestRun.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+class TestCheckerWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    FakeProxy m_silent{FakeProxy::Silent};
+    std::unique_ptr<FakeDesktop> m_desktop;
+    std::unique_ptr<MainWindow> m_window;
+
+    template <typename T> T *element(const char *name, int index)
+    {
+        for (T *child : m_window->findChildren<T *>(QString::fromLatin1(name))) {
+            if (child->property("index").toInt() == index)
+                return child;
+        }
+        return nullptr;
+    }
+
+    // Enabled flags of the six buttons, then of the two sliders.
+    QString controls()
+    {
+        QString flags;
+        for (int i = 0; i < MainWindow::CommandCount; ++i)
+            flags += element<QPushButton>("cmdProxy", i)->isEnabled() ? u'1' : u'0';
+        flags += u' ';
+        for (int i = 0; i < 2; ++i)
+            flags += element<QSlider>("Sliders", i)->isEnabled() ? u'1' : u'0';
+        return flags;
+    }
+
+    void prepare(int rows, int slots, int seconds)
+    {
+        for (int r = 0; r < rows; ++r)
+            m_window->table().add(m_silent.row());
+        element<QSlider>("Sliders", 0)->setValue(slots);
+        element<QSlider>("Sliders", 1)->setValue(seconds);
+        m_window->testRun().setProbeHost(QStringLiteral("127.0.0.1:9"));
+    }
+
+    void chooseTest(int index)
+    {
+        QAction *item = element<QAction>("mProxyTest", index);
+        QVERIFY(item && item->isEnabled());
+        item->trigger();
+    }
+
+    // Runs while the run waits on its first batch.
+    void duringRun(std::function<void()> action) { QTimer::singleShot(50, m_window.get(), std::move(action)); }
+
+    QStringList statuses()
+    {
+        QStringList texts;
+        for (int r = 1; r <= m_window->table().count(); ++r)
+            texts.append(m_window->table().subItem(r, ProxyTableModel::Status));
+        return texts;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_desktop = std::make_unique<FakeDesktop>();
+        m_window = std::make_unique<MainWindow>(*m_desktop);
+        m_window->show();
+    }
+
+    void cleanup() { m_window.reset(); }
+
+    void runLocksTheWindowUntilItEnds()
+    {
+        prepare(3, 20, 1);
+        const QString idle = controls();
+        QCOMPARE(idle, QStringLiteral("111101 11"));
+        QString during;
+        duringRun([&] {
+            during = controls();
+            QHeaderView *header = m_window->findChild<QTreeView *>(QStringLiteral("ListProxies"))->header();
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(10, header->height() / 2));
+        });
+        bool testingDuringMessage = false;
+        m_desktop->onInformation = [&] { testingDuringMessage = m_window->runControl().IsTesting; };
+        chooseTest(0);
+
+        QCOMPARE(during, QStringLiteral("000011 00"));
+        QCOMPARE(controls(), idle);
+        QCOMPARE(statuses(), QStringList(3, CellText::Timeout));
+        QCOMPARE(m_desktop->boxes.size(), 2);
+        QCOMPARE(m_desktop->boxes[0].text, QStringLiteral("You can not sort list while testing proxies."));
+        QCOMPARE(m_desktop->boxes[1].kind, QStringLiteral("information"));
+        QCOMPARE(m_desktop->boxes[1].title, QStringLiteral("Proxy Checking Completed."));
+        QCOMPARE(m_desktop->boxes[1].text, QStringLiteral("The proxies have been checked."));
+        QVERIFY(testingDuringMessage);
+        QVERIFY(!m_window->runControl().IsTesting);
+        QCOMPARE(m_window->panels().text(StatusPanels::Working), QStringLiteral("0"));
+    }
+
+    void programEndsDuringRun_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Exit") << "exit";
+        QTest::newRow("window closed") << "close";
+        QTest::newRow("window deleted") << "delete";
+    }
+
+    // Within a 60-second batch: the run ends at once, without its message, and lets every socket go.
+    void programEndsDuringRun()
+    {
+        QFETCH(QString, how);
+        prepare(3, 20, 60);
+        QSignalSpy exits(m_window.get(), &MainWindow::exitRequested);
+        const QPointer<MainWindow> window = m_window.get();
+        duringRun([&] {
+            if (how == QLatin1String("exit"))
+                QTest::mouseClick(element<QPushButton>("cmdProxy", MainWindow::ExitCommand), Qt::LeftButton);
+            else if (how == QLatin1String("close"))
+                m_window->close();
+            else
+                m_window.release()->deleteLater();
+        });
+        QElapsedTimer elapsed;
+        elapsed.start();
+        if (how == QLatin1String("delete"))
+            window->mProxyTest_Click(0);
+        else
+            chooseTest(0);
+
+        QVERIFY(elapsed.elapsed() < 30000);
+        QVERIFY(m_desktop->boxes.isEmpty());
+        if (how == QLatin1String("delete")) {
+            QVERIFY(!window);
+            return;
+        }
+        QCOMPARE(exits.size(), 1);
+        QCOMPARE(m_desktop->openedUrls.size(), how == QLatin1String("exit") ? 1 : 0);
+        QCOMPARE(m_window->testRun().scheduler().sockProxy().loadedCount(), 0);
+        QVERIFY(!m_window->runControl().IsTesting);
+    }
+};
+
+QTEST_MAIN(TestCheckerWindow)
+#include "tst_checkerwindow.moc"

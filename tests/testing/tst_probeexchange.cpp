@@ -1,0 +1,140 @@
+// Verdicts: the judgement of an answer on its own, then whole runs through fake proxies on loopback, one
+// misbehaviour each.
+#include "FakeProxy.h"
+#include "ProbeExchange.h"
+#include "RunHarness.h"
+#include "SocketSlotArray.h"
+
+#include <QTest>
+
+#include <memory>
+
+namespace {
+const QString Y = CellText::Anonymous;
+const QString N = CellText::NotAnonymous;
+const QString Dash = CellText::NoVerdict;
+const QString GreenText = QString::number(ProxyColor::Green);
+const QString RedText = QString::number(ProxyColor::Red);
+
+QStringList working(const QString &anonymity)
+{
+    return {anonymity, Dash, CellText::Working, GreenText};
+}
+
+QStringList failed(const QString &status)
+{
+    return {Dash, Dash, status, RedText};
+}
+} // namespace
+
+class TestProbeExchange : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void probeRequest()
+    {
+        ProxyTableModel table;
+        SocketSlotArray slots;
+        ProbeExchange exchange(table, slots);
+        QCOMPARE(exchange.probeRequest(), QByteArray("GET http://checkip.dyndns.org/ HTTP/1.0\r\n\r\n\r\n"));
+    }
+
+    void judge_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<Verdict>("verdict");
+        const QString page =
+            QStringLiteral("HTTP/1.0 500 Oops\r\n\r\n<body>Current IP Address: 10.0.0.1</body></html>");
+        QTest::newRow("own address") << page << "10.0.0.1:80" << Verdict::working(true);
+        QTest::newRow("other address") << page << "10.0.0.2:80" << Verdict::working(false);
+        QTest::newRow("blanks before the row") << page << "   10.0.0.1:80" << Verdict::working(true);
+        QTest::newRow("same value, other text") << page << "010.0.0.1:80" << Verdict::working(false);
+        QTest::newRow("blanks around the address") << "Current IP Address:  10.0.0.1  </body></html>"
+                                                   << "10.0.0.1:80" << Verdict::working(true);
+        QTest::newRow("line break before the end") << "Current IP Address: 10.0.0.1\r\n</body></html>"
+                                                   << "10.0.0.1:80" << Verdict::working(false);
+        QTest::newRow("marker in lower case") << "current ip address: 10.0.0.1</body></html>"
+                                              << "10.0.0.1:80" << Verdict::invalidResponse();
+        QTest::newRow("end marker right away") << "Current IP Address: </body></html>"
+                                               << "10.0.0.1:80" << Verdict::working(false);
+        QTest::newRow("marker twice") << "Current IP Address: 10.0.0.2Current IP Address: 10.0.0.1</body></html>"
+                                      << "10.0.0.2:80" << Verdict::working(true);
+        QTest::newRow("marker at the very end") << "<body>Current IP Address: "
+                                                << "10.0.0.1:80" << Verdict::working(false);
+        QTest::newRow("empty answer") << ""
+                                      << "10.0.0.1:80" << Verdict::invalidResponse();
+    }
+
+    void judge()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, row);
+        QFETCH(Verdict, verdict);
+        QCOMPARE(ProbeExchange::judge(answer, row), verdict);
+    }
+
+    void verdictsThroughFakeProxies()
+    {
+        using F = FakeProxy;
+        struct Case
+        {
+            std::unique_ptr<FakeProxy> proxy;
+            QString row;
+            QStringList cells;
+        };
+        const auto proxied = [](F::Behaviour behaviour, QStringList cells) {
+            auto proxy = std::make_unique<FakeProxy>(behaviour);
+            const QString row = proxy->row();
+            return Case{std::move(proxy), row, std::move(cells)};
+        };
+        const F echo(F::EchoOwnAddress);
+        const QString echoPort = QString::number(echo.port());
+        Case cases[] = {
+            proxied(F::EchoOwnAddress, working(Y)),
+            proxied(F::EchoOtherAddress, working(N)),
+            proxied(F::EchoSplit, working(Y)),
+            proxied(F::NoMarker, failed(CellText::InvalidResponse)),
+            proxied(F::CloseEmpty, failed(CellText::InvalidResponse)),
+            proxied(F::Silent, failed(CellText::Timeout)),
+            proxied(F::PartialThenSilent, failed(CellText::Timeout)),
+            proxied(F::Reset, failed(CellText::Error)),
+            proxied(F::ResetAfterPage, failed(CellText::Error)),
+            proxied(F::EndlessStream, failed(CellText::Timeout)),
+            proxied(F::OversizedPage, working(Y)),
+            proxied(F::LateMarker, failed(CellText::InvalidResponse)),
+            {nullptr, "127.0.0.1:" + QString::number(F::refusedPort()), failed(CellText::Error)},
+            // Connected by number to 127.0.0.1, judged on the text.
+            {nullptr, "&H7F.0.0.1:" + echoPort, working(N)},
+            {nullptr, "127.0.0.1:" + echoPort + ":9", working(Y)},
+            {nullptr, "  127.0.0.1:" + echoPort, working(Y)},
+            {nullptr, "localhost:" + echoPort, failed(CellText::Error)},
+            {nullptr, "127.0.0.1:0", failed(CellText::Error)},
+        };
+        RunHarness harness;
+        harness.run.SliderValues = {20, 1};
+        for (const Case &c : cases)
+            harness.table.add(c.row);
+        int splitReads = 0;
+        connect(&harness.testRun.scheduler().sockProxy(), &SocketSlotArray::DataArrival, this,
+                [&splitReads](int n) { splitReads += n == 3; });
+
+        harness.testRun.run(0);
+
+        for (int r = 1; r <= int(std::size(cases)); ++r)
+            QVERIFY2(harness.cells(r) == cases[r - 1].cells, qPrintable(cases[r - 1].row));
+        QVERIFY(splitReads >= 2);
+        QCOMPARE(cases[0].proxy->requests(), QList<QByteArray>{"GET http://127.0.0.1:9/ HTTP/1.0\r\n\r\n\r\n"});
+        const ProbeExchange &exchange = harness.testRun.scheduler().exchange();
+        QCOMPARE(exchange.SlotBuffer(10).size(), ProbeExchange::MaxAnswerBytes);
+        QCOMPARE(exchange.SlotBuffer(11).size(), ProbeExchange::MaxAnswerBytes);
+        QCOMPARE(harness.panels.text(StatusPanels::Working), QStringLiteral("7"));
+        QCOMPARE(harness.panels.text(StatusPanels::Anonymous), QStringLiteral("5"));
+        QCOMPARE(harness.host.calls, QStringList({"lock", "unlock", "message"}));
+        QCOMPARE(harness.testRun.scheduler().sockProxy().loadedCount(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProbeExchange)
+#include "tst_probeexchange.moc"
