@@ -219,6 +219,25 @@ void ProxyTableModel::setSubItem(int row, int n, const QString &text)
     emitRowChanged(row, n, n);
 }
 
+void ProxyTableModel::resetResults(const std::vector<bool> &reset)
+{
+    Q_ASSERT(reset.size() == m_rows.size());
+    int first = -1;
+    int last = -1;
+    for (size_t i = 0; i < m_rows.size() && i < reset.size(); ++i) {
+        if (!reset[i])
+            continue;
+        m_rows[i].words = {};
+        m_rows[i].color = ProxyColor::Black;
+        if (first < 0)
+            first = int(i);
+        last = int(i);
+    }
+    // One notification for the span: a notification per row costs seconds on a table of a million rows.
+    if (first >= 0)
+        Q_EMIT dataChanged(index(first, ProxyColumn), index(last, StatusColumn));
+}
+
 qsizetype ProxyTableModel::countRows(int n, const QString &text) const
 {
     const auto found = m_wordNumbers.constFind(text);

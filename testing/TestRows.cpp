@@ -12,19 +12,15 @@ void TestRows::ResetTestRows()
     if (TestMode < 0 || TestMode > 2)
         return;
     const int n = m_table.count();
-    // One pass over the selection ranges rather than one per row.
-    const std::vector<bool> selected = TestMode == 2 ? m_table.selectedRows() : std::vector<bool>();
-    for (int r = 1; r <= n; ++r) {
-        const bool reset = TestMode == 0 ||
-                           (TestMode == 1 && m_table.subItem(r, ProxyTableModel::Status) == CellText::Untested) ||
-                           (TestMode == 2 && selected[size_t(r - 1)]);
-        if (!reset)
-            continue;
-        m_table.setSubItem(r, ProxyTableModel::Anonymity, CellText::Untested);
-        m_table.setSubItem(r, ProxyTableModel::Speed, CellText::Untested);
-        m_table.setSubItem(r, ProxyTableModel::Status, CellText::Untested);
-        m_table.SetProxyColor(r, ProxyColor::Black);
+    std::vector<bool> reset;
+    if (TestMode == 2) {
+        reset = m_table.selectedRows(); // one pass over the selection ranges rather than one query per row
+    } else {
+        reset.resize(size_t(n), TestMode == 0);
+        for (int r = 1; TestMode == 1 && r <= n; ++r)
+            reset[size_t(r - 1)] = m_table.subItem(r, ProxyTableModel::Status) == CellText::Untested;
     }
+    m_table.resetResults(reset);
 }
 
 bool TestRows::isCandidate(int row, int mode) const
