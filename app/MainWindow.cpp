@@ -74,10 +74,7 @@ template <typename Object> Object *named(Object *object, const char *name, int i
 } // namespace
 
 MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
-    : QWidget(parent)
-    , m_desktop(desktop)
-    , m_table(new ProxyTableModel(this))
-    , m_panels(new StatusPanels(this))
+    : QWidget(parent), m_desktop(desktop), m_table(new ProxyTableModel(this)), m_panels(new StatusPanels(this))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(tr("Korvane"));
@@ -221,8 +218,8 @@ void MainWindow::createMenus()
                        tr("Load from Clipboard and merge current list")},
                       "mProxyLoad", &MainWindow::mProxyLoad_Click),
         createSubMenu(1, tr("Test Proxies"),
-                      {tr("Test all proxies"), tr("Test untested proxies"), tr("Test selected proxies")},
-                      "mProxyTest", &MainWindow::mProxyTest_Click),
+                      {tr("Test all proxies"), tr("Test untested proxies"), tr("Test selected proxies")}, "mProxyTest",
+                      &MainWindow::mProxyTest_Click),
         createSubMenu(2, tr("Filter Proxies"),
                       {tr("Keep working proxies"), tr("Keep anonymous proxies"), tr("Keep selected proxies"),
                        tr("Keep proxies by speed")},
@@ -259,8 +256,8 @@ QAction *MainWindow::menuItem(QMenu *menu, int index) const
 
 void MainWindow::setTabOrder()
 {
-    QWidget *order[] = {m_listProxies, m_sliders[0], m_sliders[1], m_cmdProxy[0], m_cmdProxy[1],
-                        m_cmdProxy[2],  m_cmdProxy[3], m_cmdProxy[4], m_cmdProxy[5]};
+    QWidget *order[] = {m_listProxies, m_sliders[0],  m_sliders[1],  m_cmdProxy[0], m_cmdProxy[1],
+                        m_cmdProxy[2], m_cmdProxy[3], m_cmdProxy[4], m_cmdProxy[5]};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
     for (QLabel *label : findChildren<QLabel *>())

@@ -76,9 +76,9 @@ int main(int argc, char *argv[])
         report(columns[column], timer);
     }
 
-    std::printf("rows %d, working %s, anonymous %s\n", table.count(),
-                qPrintable(panels.text(StatusPanels::Working)), qPrintable(panels.text(StatusPanels::Anonymous)));
-    std::printf("text of a row: %.1f bytes; table memory beyond the text: %.1f bytes per row\n",
-                double(ownText) / rows, double(heapAfter - heapBefore - ownText) / double(rows));
+    std::printf("rows %d, working %s, anonymous %s\n", table.count(), qPrintable(panels.text(StatusPanels::Working)),
+                qPrintable(panels.text(StatusPanels::Anonymous)));
+    std::printf("text of a row: %.1f bytes; table memory beyond the text: %.1f bytes per row\n", double(ownText) / rows,
+                double(heapAfter - heapBefore - ownText) / double(rows));
     return 0;
 }

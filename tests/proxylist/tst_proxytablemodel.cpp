@@ -99,7 +99,7 @@ private Q_SLOTS:
         ProxyTableModel table;
         StatusPanels panels;
         QCOMPARE(panels.text(StatusPanels::Working), QString()); // blank until first counted
-        QVERIFY(!table.SetProxyColor(1, ProxyColor::Green)); // no such row: reported, nothing written
+        QVERIFY(!table.SetProxyColor(1, ProxyColor::Green));     // no such row: reported, nothing written
         panels.UpdateCounters(table);
         QCOMPARE(panels.text(StatusPanels::Working), QStringLiteral("0"));
         QCOMPARE(panels.text(StatusPanels::Anonymous), QStringLiteral("0"));

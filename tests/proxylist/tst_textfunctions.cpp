@@ -16,10 +16,10 @@ private Q_SLOTS:
         const QString colon = QStringLiteral(":");
         QTest::newRow("host and port") << QStringLiteral("10.0.0.1:80") << colon << QStringLiteral("10.0.0.1");
         QTest::newRow("blanks trimmed") << QStringLiteral("  10.0.0.1  :80") << colon << QStringLiteral("10.0.0.1");
-        QTest::newRow("only blanks trimmed") << QStringLiteral("\t10.0.0.1\r\n</body></html>") << end
-                                             << QStringLiteral("\t10.0.0.1\r\n");
-        QTest::newRow("no separator, whole text") << QStringLiteral(" 10.0.0.1 ") << colon
-                                                  << QStringLiteral(" 10.0.0.1 ");
+        QTest::newRow("only blanks trimmed")
+            << QStringLiteral("\t10.0.0.1\r\n</body></html>") << end << QStringLiteral("\t10.0.0.1\r\n");
+        QTest::newRow("no separator, whole text")
+            << QStringLiteral(" 10.0.0.1 ") << colon << QStringLiteral(" 10.0.0.1 ");
         QTest::newRow("separator first, whole text") << QStringLiteral(":80 ") << colon << QStringLiteral(":80 ");
         QTest::newRow("empty text") << QString() << colon << QString();
         QTest::newRow("empty separator") << QStringLiteral(" a ") << QString() << QStringLiteral(" a ");
