@@ -21,7 +21,7 @@ public:
     // A long-lived public page that shows "Current IP Address: " and the caller's address, then "</body></html>".
     static const QString DefaultProbeHost;
     // What one answer may keep; an echo page is a few hundred bytes, and a hostile proxy must not fill the memory.
-    static constexpr qsizetype MaxAnswerBytes = 1024 * 1024;
+    static constexpr qsizetype MaxAnswerBytes = qsizetype(1) << 20;
 
     ProbeExchange(ProxyTableModel &table, SocketSlotArray &sockProxy, QObject *parent = nullptr);
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 namespace {
-constexpr qint64 RearmChunk = 64 * 1024;
+constexpr qint64 RearmChunk = qint64(64) << 10;
 } // namespace
 
 SocketSlot::SocketSlot(QObject *owner) : m_socket(new QTcpSocket(owner))
@@ -69,8 +69,8 @@ SocketSlot::Arrival SocketSlot::peekArrival() const
         return Arrival::Data;
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
         return Arrival::Failed;
-    char byte;
-    ssize_t got;
+    char byte = 0;
+    ssize_t got = 0;
     do {
         got = ::recv(int(m_socket->socketDescriptor()), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
     } while (got < 0 && errno == EINTR);
