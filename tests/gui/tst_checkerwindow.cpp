@@ -1,6 +1,7 @@
 // Test runs through the real window against a silent proxy on loopback: the controls locked and given back, the
 // completion message, and the program ended by Exit or by closing the window in the middle of a run.
 #include "CellText.h"
+#include "ControlArray.h"
 #include "FakeDesktop.h"
 #include "FakeProxy.h"
 #include "MainWindow.h"
@@ -28,24 +29,15 @@ private:
     std::unique_ptr<FakeDesktop> m_desktop;
     std::unique_ptr<MainWindow> m_window;
 
-    template <typename T> T *element(const char *name, int index)
-    {
-        for (T *child : m_window->findChildren<T *>(QString::fromLatin1(name))) {
-            if (child->property("index").toInt() == index)
-                return child;
-        }
-        return nullptr;
-    }
-
     // Enabled flags of the six buttons, then of the two sliders.
     QString controls()
     {
         QString flags;
         for (int i = 0; i < MainWindow::CommandCount; ++i)
-            flags += element<QPushButton>("cmdProxy", i)->isEnabled() ? u'1' : u'0';
+            flags += element<QPushButton>(*m_window, "cmdProxy", i)->isEnabled() ? u'1' : u'0';
         flags += u' ';
         for (int i = 0; i < 2; ++i)
-            flags += element<QSlider>("Sliders", i)->isEnabled() ? u'1' : u'0';
+            flags += element<QSlider>(*m_window, "Sliders", i)->isEnabled() ? u'1' : u'0';
         return flags;
     }
 
@@ -53,14 +45,14 @@ private:
     {
         for (int r = 0; r < rows; ++r)
             m_window->table().add(m_silent.row());
-        element<QSlider>("Sliders", 0)->setValue(slots);
-        element<QSlider>("Sliders", 1)->setValue(seconds);
+        element<QSlider>(*m_window, "Sliders", 0)->setValue(slots);
+        element<QSlider>(*m_window, "Sliders", 1)->setValue(seconds);
         m_window->testRun().setProbeHost(QStringLiteral("127.0.0.1:9"));
     }
 
     void chooseTest(int index)
     {
-        QAction *item = element<QAction>("mProxyTest", index);
+        QAction *item = element<QAction>(*m_window, "mProxyTest", index);
         QVERIFY(item && item->isEnabled());
         item->trigger();
     }
@@ -131,7 +123,7 @@ private Q_SLOTS:
         const QPointer<MainWindow> window = m_window.get();
         duringRun([&] {
             if (how == QLatin1String("exit"))
-                QTest::mouseClick(element<QPushButton>("cmdProxy", MainWindow::ExitCommand), Qt::LeftButton);
+                QTest::mouseClick(element<QPushButton>(*m_window, "cmdProxy", MainWindow::ExitCommand), Qt::LeftButton);
             else if (how == QLatin1String("close"))
                 m_window->close();
             else

@@ -2,6 +2,7 @@
 // of the test's own. The first proxy reaches the echo server from its own address (anonymous, "Y"); the second
 // listens on 127.0.0.2 but connects out from 127.0.0.3, so the echo page shows an address other than the row's.
 #include "CellText.h"
+#include "ControlArray.h"
 #include "FakeDesktop.h"
 #include "FakeProxy.h"
 #include "MainWindow.h"
@@ -22,15 +23,6 @@
 #include <unistd.h>
 
 namespace {
-template <typename T> T *element(QObject &window, const char *name, int index)
-{
-    for (T *child : window.findChildren<T *>(QString::fromLatin1(name))) {
-        if (child->property("index").toInt() == index)
-            return child;
-    }
-    return nullptr;
-}
-
 // A tinyproxy of the test's own, in the foreground, with a generated configuration.
 class Tinyproxy
 {

@@ -1,5 +1,6 @@
 // The load, save and filter menu items, driven through the real window with a scripted desktop.
 #include "CellText.h"
+#include "ControlArray.h"
 #include "FakeDesktop.h"
 #include "MainWindow.h"
 #include "ProxyColor.h"
@@ -38,14 +39,7 @@ private:
         return texts;
     }
 
-    QAction *item(const char *menu, int index)
-    {
-        for (QAction *action : m_window->findChildren<QAction *>(QString::fromLatin1(menu))) {
-            if (action->property("index").toInt() == index)
-                return action;
-        }
-        return nullptr;
-    }
+    QAction *item(const char *menu, int index) { return element<QAction>(*m_window, menu, index); }
 
     // Chooses a menu item as the user would; only an enabled item can be chosen.
     bool choose(const char *menu, int index)

@@ -1,3 +1,4 @@
+#include "ControlArray.h"
 #include "FakeDesktop.h"
 #include "MainWindow.h"
 #include "ProxyTableModel.h"
@@ -20,24 +21,6 @@
 #include <QTreeView>
 
 namespace {
-template <typename T> T *element(QWidget &window, const char *name, int index)
-{
-    for (T *child : window.findChildren<T *>(QString::fromLatin1(name))) {
-        if (child->property("index").toInt() == index)
-            return child;
-    }
-    return nullptr;
-}
-
-template <typename T> T *element(QObject &window, const char *name, int index)
-{
-    for (T *child : window.findChildren<T *>(QString::fromLatin1(name))) {
-        if (child->property("index").toInt() == index)
-            return child;
-    }
-    return nullptr;
-}
-
 QStringList visibleCaptions(QMenu *menu)
 {
     QStringList captions;
