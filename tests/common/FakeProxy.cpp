@@ -7,7 +7,7 @@
 
 #include <sys/socket.h>
 
-const QString FakeProxy::OtherAddress = QStringLiteral("192.0.2.44");
+const QString FakeProxy::OtherAddress = QStringLiteral("127.0.0.44");
 
 namespace {
 constexpr qint64 StreamChunk = 64 * 1024;
