@@ -4,10 +4,7 @@
 
 QString GetProxyHost(const QString &text, const QString &separator)
 {
-    const qsizetype index = text.indexOf(separator);
-    if (index < 1)
-        return text;
-    return trimBlanks(QStringView(text).first(index)).toString();
+    return GetFirstValue(text, separator);
 }
 
 QString GetProxyPort(const QString &text, const QString &separator)
