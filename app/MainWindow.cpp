@@ -122,9 +122,9 @@ void MainWindow::createTable()
     font.setPointSizeF(9.75);
     m_listProxies->setFont(font);
 
-    QItemSelectionModel *viewSelection = nullptr;
+    // The view makes a selection model of its own; the table's, which the commands read, replaces it.
     m_listProxies->setModel(m_table);
-    viewSelection = m_listProxies->selectionModel();
+    QItemSelectionModel *viewSelection = m_listProxies->selectionModel();
     m_listProxies->setSelectionModel(m_table->selectionModel());
     delete viewSelection;
 
@@ -307,7 +307,6 @@ void MainWindow::ListProxies_ColumnClick(int section)
     }
     m_sortKey = section;
     m_sortOrder = m_sortOrder != 0 ? 0 : 1;
-    m_sorted = true;
     const Qt::SortOrder order = m_sortOrder == 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
     m_listProxies->header()->setSortIndicatorShown(true);
     m_listProxies->header()->setSortIndicator(m_sortKey, order);

@@ -3,7 +3,6 @@
 #include "RunControl.h"
 #include "TestRunHost.h"
 
-#include <QPointer>
 #include <QUrl>
 #include <QVector>
 #include <QWidget>
@@ -92,8 +91,8 @@ private:
     QMenu *m_proxyMenu = nullptr;
     QVector<QMenu *> m_subMenus;
 
-    // Sorting of the table by header clicks: 0 ascending, 1 descending.
+    // Sorting of the table by header clicks: 0 ascending, 1 descending. Rows move only at a click; rows added
+    // later go to the end.
     int m_sortKey = 0;
     int m_sortOrder = 0;
-    bool m_sorted = false;
 };
