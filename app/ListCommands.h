@@ -8,7 +8,7 @@ class ProxyTableModel;
 class StatusPanels;
 
 // The load, save and filter menu items: they ask the desktop for a file or the clipboard, run the list routine
-// and tell the user about failures. Indexes are those of the items in their menus.
+// and tell the user when a list could not be written. Indexes are those of the items in their menus.
 class ListCommands
 {
     Q_DECLARE_TR_FUNCTIONS(ListCommands)

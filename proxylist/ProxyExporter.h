@@ -3,7 +3,6 @@
 #include "FileResult.h"
 
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QString>
 
 class ProxyTableModel;
@@ -11,8 +10,6 @@ class ProxyTableModel;
 // The proxy texts of all rows, or of the selected rows, in table order, each followed by CR LF.
 class ProxyExporter
 {
-    Q_DECLARE_TR_FUNCTIONS(ProxyExporter)
-
 public:
     ProxyExporter(const ProxyTableModel &table, bool selectedOnly);
 
