@@ -1,8 +1,7 @@
 #include "ProxyExporter.h"
 
+#include "ListFileWriter.h"
 #include "ProxyTableModel.h"
-
-#include <QSaveFile>
 
 #include <vector>
 
@@ -53,16 +52,5 @@ QByteArray ProxyExporter::latin1() const
 
 FileResult ProxyExporter::saveToFile(const QString &path) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return FileResult::failure(file.errorString());
-    const QByteArray bytes = latin1();
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return FileResult::failure(reason);
-    }
-    if (!file.commit())
-        return FileResult::failure(file.errorString());
-    return FileResult::success();
+    return ListFileWriter(path).write(latin1());
 }

@@ -16,7 +16,7 @@ public:
     QString text() const;
     // One byte per character, as files are read; a character beyond Latin-1 is written as "?".
     QByteArray latin1() const;
-    // Replaces the file in one step: if anything fails, the former file stays as it was.
+    // Writes latin1() as the whole file; if anything fails, the former file stays as it was, byte for byte.
     FileResult saveToFile(const QString &path) const;
 
 private:
