@@ -5,11 +5,16 @@
 
 bool ProxyFilter::matches(const ProxyRow &row, bool selected) const
 {
+    return keeps(row.status, row.anonymity, selected);
+}
+
+bool ProxyFilter::keeps(const QString &status, const QString &anonymity, bool selected) const
+{
     switch (m_rule) {
     case KeepWorking:
-        return row.status == CellText::Working;
+        return status == CellText::Working;
     case KeepAnonymous:
-        return row.anonymity == CellText::Anonymous;
+        return anonymity == CellText::Anonymous;
     case KeepSelected:
         return selected;
     case KeepAll:
@@ -25,7 +30,10 @@ void ProxyFilter::apply(ProxyTableModel &table) const
     const int rows = table.count();
     const std::vector<bool> selected = m_rule == KeepSelected ? table.selectedRows() : std::vector<bool>(size_t(rows));
     std::vector<bool> keep(static_cast<size_t>(rows));
-    for (int r = 1; r <= rows; ++r)
-        keep[size_t(r - 1)] = matches(table.rowAt(r), selected[size_t(r - 1)]);
+    // The cells are read in place: copying each row's texts would cost more than the filter itself.
+    for (int r = 1; r <= rows; ++r) {
+        keep[size_t(r - 1)] = keeps(table.subItem(r, ProxyTableModel::Status),
+                                    table.subItem(r, ProxyTableModel::Anonymity), selected[size_t(r - 1)]);
+    }
     table.keepRows(keep);
 }

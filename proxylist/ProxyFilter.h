@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 struct ProxyRow;
 class ProxyTableModel;
 
@@ -18,5 +20,7 @@ public:
     void apply(ProxyTableModel &table) const;
 
 private:
+    bool keeps(const QString &status, const QString &anonymity, bool selected) const;
+
     Rule m_rule;
 };

@@ -11,7 +11,7 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -71,19 +71,31 @@ struct ByteRange
     qsizetype size;
 };
 
-// Calls f(begin, size) for each line of a file: a line ends at CR LF or at a lone CR, the terminator not
-// included; after the last terminator, the rest of the file is a line unless it is empty.
-template <typename F> void forEachFileLine(QByteArrayView data, F f)
+// Calls f(begin, size) for each line of a file's bytes or of clipboard text: a line ends at CR LF, at a lone CR
+// or at a lone LF, the terminator not included; after the last terminator the rest is a line unless it is empty.
+// Each break character is found by the library's fast search and looked for again only once the scan passes it.
+template <typename Text, typename F> void forEachLine(Text text, F f)
 {
-    const char *const start = data.data();
-    const qsizetype size = data.size();
+    using Char = std::remove_cvref_t<decltype(text[0])>;
+    const Char cr(u'\r');
+    const Char lf(u'\n');
+    const qsizetype size = text.size();
+    const auto next = [&](Char c, qsizetype from) {
+        const qsizetype at = text.indexOf(c, from);
+        return at < 0 ? size : at;
+    };
+    qsizetype nextCr = -1;
+    qsizetype nextLf = -1;
     qsizetype begin = 0;
     while (begin < size) {
-        const void *cr = std::memchr(start + begin, '\r', size_t(size - begin));
-        const qsizetype end = cr ? static_cast<const char *>(cr) - start : size;
+        if (nextCr < begin)
+            nextCr = next(cr, begin);
+        if (nextLf < begin)
+            nextLf = next(lf, begin);
+        const qsizetype end = std::min(nextCr, nextLf);
         f(begin, end - begin);
         begin = end + 1;
-        if (begin < size && start[begin] == '\n')
+        if (end == nextCr && begin < size && text[begin] == lf)
             ++begin;
     }
 }
@@ -125,7 +137,7 @@ void ProxyLoader::LoadFromBytes(QByteArrayView data, bool merge)
 
     // Lines are tested on the bytes in place; only accepted ones become text.
     std::vector<ByteRange> accepted;
-    forEachFileLine(data, [&](qsizetype begin, qsizetype size) {
+    forEachLine(data, [&](qsizetype begin, qsizetype size) {
         if (m_validator.IsValidProxy(QLatin1StringView(data.data() + begin, size)))
             accepted.push_back({begin, size});
     });
@@ -147,12 +159,12 @@ void ProxyLoader::LoadFromClipboard(QStringView text, bool merge)
     if (!merge)
         m_table.clear();
 
-    static constexpr QStringView lineBreak = u"\r\n";
     std::vector<QStringView> accepted;
-    for (QStringView piece : text.tokenize(lineBreak)) {
+    forEachLine(text, [&](qsizetype begin, qsizetype size) {
+        const QStringView piece = text.sliced(begin, size);
         if (!trimBlanks(piece).isEmpty() && m_validator.IsValidProxy(piece))
             accepted.push_back(piece);
-    }
+    });
 
     UniqueLines lines(m_table, qsizetype(accepted.size()));
     for (QStringView piece : accepted)

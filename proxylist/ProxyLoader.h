@@ -23,12 +23,13 @@ public:
 
     ProxyLoader(ProxyTableModel &table, StatusPanels &panels, const ProxyValidator &validator);
 
-    // A file is one byte per character; its lines end at CR LF or a lone CR (a lone LF is part of the line).
+    // A file is one byte per character. In files and clipboard text alike a line ends at CR LF, a lone CR or a
+    // lone LF; lines are not trimmed.
     // A file that cannot be read leaves the table and the panels as they were, even in replace mode.
     FileResult LoadFromFile(const QString &path, bool merge);
     // The contents of a file once read.
     void LoadFromBytes(QByteArrayView data, bool merge);
-    // Clipboard text splits at CR LF only; a piece that is empty once blanks are trimmed is skipped.
+    // A clipboard line that is empty once blanks are trimmed is skipped.
     void LoadFromClipboard(QStringView text, bool merge);
 
     // Removes every row whose text equals that of an earlier row, in one pass.

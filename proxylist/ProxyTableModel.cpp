@@ -41,6 +41,18 @@ std::vector<quint32> ProxyTableModel::wordRanks() const
     return rank;
 }
 
+// A cell's text as the view shows it. Laying out a line of many megabytes takes the view seconds per repaint,
+// and no window is that wide: past MaxShownLength characters the rest is left off and marked.
+QString ProxyTableModel::shownText(const QString &text)
+{
+    if (text.size() <= MaxShownLength)
+        return text;
+    qsizetype length = MaxShownLength;
+    if (text[length - 1].isHighSurrogate() && text[length].isLowSurrogate())
+        --length; // never half a character
+    return QStringView(text).first(length) % QChar(0x2026);
+}
+
 ProxyRow ProxyTableModel::rowAt(int row) const
 {
     const StoredRow &stored = m_rows[size_t(row - 1)];
@@ -65,7 +77,7 @@ QVariant ProxyTableModel::data(const QModelIndex &index, int role) const
     const StoredRow &row = m_rows[size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-        return cellText(row, index.column());
+        return shownText(cellText(row, index.column()));
     case Qt::ForegroundRole:
         if (row.color == ProxyColor::Default)
             return {};
@@ -184,20 +196,63 @@ void ProxyTableModel::remove(int row)
 void ProxyTableModel::keepRows(const std::vector<bool> &keep)
 {
     Q_ASSERT(keep.size() == m_rows.size());
-    if (std::all_of(keep.begin(), keep.end(), [](bool k) { return k; }))
+    if (keep.size() != m_rows.size() || std::all_of(keep.begin(), keep.end(), [](bool k) { return k; }))
         return;
-    // One reset rather than one notification per removed row: removal row by row is quadratic.
-    beginResetModel();
+    // The selection travels as one flag per row: left in the selection model through a layout change, it would
+    // become one persistent index per selected cell. Cleared first, so the model has nothing of it to save.
+    const std::vector<bool> selected = takeSelection();
+
+    // One layout change rather than one notification per removed row: removal row by row is quadratic.
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::NoLayoutChangeHint);
+    std::vector<int> newPosition(m_rows.size(), -1);
+    std::vector<bool> keptSelected;
+    keptSelected.reserve(m_rows.size());
     size_t kept = 0;
     for (size_t i = 0; i < m_rows.size(); ++i) {
-        if (i < keep.size() && keep[i]) {
-            if (kept != i)
-                m_rows[kept] = std::move(m_rows[i]);
-            ++kept;
-        }
+        if (!keep[i])
+            continue;
+        if (kept != i)
+            m_rows[kept] = std::move(m_rows[i]);
+        newPosition[i] = int(kept);
+        keptSelected.push_back(selected[i]);
+        ++kept;
     }
     m_rows.resize(kept);
-    endResetModel();
+    movePersistentIndexes(newPosition);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::NoLayoutChangeHint);
+
+    selectRowRuns(keptSelected);
+}
+
+// Moves every persistent index to its row's new place; those of rows that are gone become invalid.
+void ProxyTableModel::movePersistentIndexes(const std::vector<int> &newPosition)
+{
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before) {
+        const int row = newPosition[size_t(index.row())];
+        after.append(row < 0 ? QModelIndex() : this->index(row, index.column()));
+    }
+    changePersistentIndexList(before, after);
+}
+
+// Selects each run of consecutive flagged rows as one range of whole rows, all in one selection change.
+void ProxyTableModel::selectRowRuns(const std::vector<bool> &rows)
+{
+    QItemSelection selection;
+    const int last = ColumnCount - 1;
+    for (size_t top = 0; top < rows.size(); ++top) {
+        if (!rows[top])
+            continue;
+        size_t bottom = top;
+        while (bottom + 1 < rows.size() && rows[bottom + 1])
+            ++bottom;
+        selection.append(QItemSelectionRange(index(int(top), 0), index(int(bottom), last)));
+        top = bottom;
+    }
+    if (!selection.isEmpty())
+        m_selection->select(selection, QItemSelectionModel::Select);
 }
 
 const QString &ProxyTableModel::subItem(int row, int n) const
@@ -265,10 +320,28 @@ bool ProxyTableModel::isSelected(int row) const
 std::vector<bool> ProxyTableModel::selectedRows() const
 {
     std::vector<bool> selected(m_rows.size(), false);
-    for (const QItemSelectionRange &range : m_selection->selection()) {
+    markRows(m_selection->selection(), selected);
+    return selected;
+}
+
+void ProxyTableModel::markRows(const QItemSelection &selection, std::vector<bool> &rows)
+{
+    for (const QItemSelectionRange &range : selection) {
         for (int r = range.top(); r <= range.bottom(); ++r)
-            selected[size_t(r)] = true;
+            rows[size_t(r)] = true;
     }
+}
+
+// Clears the selection and returns it as selectedRows() would. The rows are read from the change that the
+// clearing announces, which holds the whole former selection: a large selection is then gathered once, not twice.
+std::vector<bool> ProxyTableModel::takeSelection()
+{
+    std::vector<bool> selected(m_rows.size(), false);
+    const QMetaObject::Connection reader = connect(
+        m_selection, &QItemSelectionModel::selectionChanged, this,
+        [&selected](const QItemSelection &, const QItemSelection &deselected) { markRows(deselected, selected); });
+    m_selection->clearSelection();
+    disconnect(reader);
     return selected;
 }
 

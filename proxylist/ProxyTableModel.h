@@ -24,6 +24,9 @@ public:
     // Sub-item numbers: the result cells after the item text.
     enum SubItem { Anonymity = 1, Speed = 2, Status = 3 };
 
+    // The view shows at most this many characters of a cell, then "…"; the stored text stays whole.
+    static constexpr qsizetype MaxShownLength = 1000;
+
     explicit ProxyTableModel(QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -42,7 +45,8 @@ public:
     void addRows(QStringList texts);
     void clear();
     void remove(int row);
-    // Keeps row r exactly when keep[r - 1] is set, in one pass; keep must have count() entries.
+    // Keeps row r exactly when keep[r - 1] is set, in one pass and one layout change; keep must have count()
+    // entries. The selection, the current index and every persistent index of the rows that stay follow them.
     void keepRows(const std::vector<bool> &keep);
 
     const QString &itemText(int row) const { return m_rows[size_t(row - 1)].text; }
@@ -74,9 +78,14 @@ private:
     };
 
     const QString &cellText(const StoredRow &row, int column) const;
+    static QString shownText(const QString &text);
     quint32 wordNumber(const QString &text);
     std::vector<quint32> wordRanks() const;
     void emitRowChanged(int row, int firstColumn, int lastColumn);
+    void movePersistentIndexes(const std::vector<int> &newPosition);
+    void selectRowRuns(const std::vector<bool> &rows);
+    static void markRows(const QItemSelection &selection, std::vector<bool> &rows);
+    std::vector<bool> takeSelection();
 
     std::vector<StoredRow> m_rows;
     QStringList m_words;

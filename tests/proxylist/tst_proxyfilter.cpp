@@ -10,6 +10,7 @@
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(ProxyFilter::Rule)
+Q_DECLARE_METATYPE(std::vector<bool>)
 
 class TestProxyFilter : public QObject
 {
@@ -38,7 +39,8 @@ private Q_SLOTS:
     void init();
     void matches_data();
     void matches();
-    void consecutiveRowsAllGo();
+    void applyKeepsTheSelection_data();
+    void applyKeepsTheSelection();
 };
 
 void TestProxyFilter::init()
@@ -88,20 +90,44 @@ void TestProxyFilter::matches()
     QCOMPARE(ProxyFilter(rule).matches(row, selected), kept);
 }
 
-// Rows 2, 3 and 4 of five fail: a removal loop that forgets to step back would skip one of them.
-void TestProxyFilter::consecutiveRowsAllGo()
+// Rows c, d and e are selected and e is the current row. Each rule keeps its rows in order, drops consecutive
+// failing rows without skipping one, and leaves the selection and the current row on the rows that stay.
+void TestProxyFilter::applyKeepsTheSelection_data()
 {
+    QTest::addColumn<ProxyFilter::Rule>("rule");
+    QTest::addColumn<QStringList>("kept");
+    QTest::addColumn<std::vector<bool>>("selected");
+    QTest::newRow("working") << ProxyFilter::KeepWorking << QStringList{u"a"_s, u"e"_s}
+                             << std::vector<bool>{false, true};
+    QTest::newRow("anonymous") << ProxyFilter::KeepAnonymous << QStringList{u"a"_s, u"c"_s}
+                               << std::vector<bool>{false, true};
+    QTest::newRow("selected") << ProxyFilter::KeepSelected << QStringList{u"c"_s, u"d"_s, u"e"_s}
+                              << std::vector<bool>{true, true, true};
+    QTest::newRow("by speed") << ProxyFilter::KeepAll << QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s}
+                              << std::vector<bool>{false, false, true, true, true};
+}
+
+void TestProxyFilter::applyKeepsTheSelection()
+{
+    QFETCH(ProxyFilter::Rule, rule);
+    QFETCH(QStringList, kept);
     addRow(u"a"_s, CellText::Working, CellText::Anonymous);
     addRow(u"b"_s, CellText::Error, CellText::NoVerdict);
-    addRow(u"c"_s, CellText::Timeout, CellText::NoVerdict);
+    addRow(u"c"_s, CellText::Timeout, CellText::Anonymous);
     addRow(u"d"_s, QString(), QString());
     addRow(u"e"_s, CellText::Working, CellText::NotAnonymous);
-    ProxyFilter(ProxyFilter::KeepWorking).apply(*m_table);
-    QCOMPARE(texts(), (QStringList{u"a"_s, u"e"_s}));
-    QCOMPARE(m_table->subItem(2, ProxyTableModel::Anonymity), CellText::NotAnonymous);
+    QItemSelectionModel *selection = m_table->selectionModel();
+    selection->select(QItemSelection(m_table->index(2, 0), m_table->index(4, ProxyTableModel::StatusColumn)),
+                      QItemSelectionModel::Select);
+    selection->setCurrentIndex(m_table->index(4, 0), QItemSelectionModel::NoUpdate);
 
-    ProxyFilter(ProxyFilter::KeepAnonymous).apply(*m_table);
-    QCOMPARE(texts(), QStringList{u"a"_s});
+    ProxyFilter(rule).apply(*m_table);
+    QCOMPARE(texts(), kept);
+    QTEST(m_table->selectedRows(), "selected");
+    const qsizetype current = kept.indexOf(u"e"_s);
+    QCOMPARE(selection->currentIndex(), current < 0 ? QModelIndex() : m_table->index(int(current), 0));
+    if (current >= 0)
+        QCOMPARE(m_table->subItem(int(current) + 1, ProxyTableModel::Anonymity), CellText::NotAnonymous);
 }
 
 QTEST_GUILESS_MAIN(TestProxyFilter)

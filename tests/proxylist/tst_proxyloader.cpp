@@ -58,10 +58,10 @@ private:
 
 private Q_SLOTS:
     void init();
-    void fileLines_data();
-    void fileLines();
-    void clipboardPieces_data();
-    void clipboardPieces();
+    void lineEnds_data();
+    void lineEnds();
+    void clipboardBeyondLatin1_data();
+    void clipboardBeyondLatin1();
     void duplicatesKeepFirstCopy();
     void mergeKeepsOldResults();
     void unusablePathLeavesTableAlone_data();
@@ -81,59 +81,56 @@ void TestProxyLoader::init()
     m_panels = std::make_unique<StatusPanels>();
 }
 
-void TestProxyLoader::fileLines_data()
+// Every table row goes through both routes: a file of these bytes and clipboard text of these characters.
+void TestProxyLoader::lineEnds_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("rows");
 
-    QTest::newRow("CR LF") << QByteArray("1.2.3.4:80\r\n5.6.7.8:81\r\n") << QStringList{"1.2.3.4:80", "5.6.7.8:81"};
-    QTest::newRow("lone CR") << QByteArray("1.2.3.4:80\r5.6.7.8:81\r") << QStringList{"1.2.3.4:80", "5.6.7.8:81"};
-    QTest::newRow("no final break") << QByteArray("1.2.3.4:80\r\n5.6.7.8:81")
-                                    << QStringList{"1.2.3.4:80", "5.6.7.8:81"};
-    QTest::newRow("LF only is one line") << QByteArray("1.2.3.4:80\n5.6.7.8:81\n") << QStringList{};
-    // The LF is part of the line and, like any white space, may follow the port.
-    QTest::newRow("one proxy then LF") << QByteArray("1.2.3.4:80\n") << QStringList{"1.2.3.4:80\n"};
-    QTest::newRow("LF CR") << QByteArray("1.2.3.4:80\n\r5.6.7.8:81") << QStringList{"1.2.3.4:80\n", "5.6.7.8:81"};
-    QTest::newRow("empty lines") << QByteArray("\r\n\r1.2.3.4:80\r\r\n\r\n") << QStringList{"1.2.3.4:80"};
-    QTest::newRow("blanks stay") << QByteArray(" 1.2.3.4:80 \r\n") << QStringList{" 1.2.3.4:80 "};
-    QTest::newRow("rejects dropped") << QByteArray("x\r\n1.2.3:80\r\n1.2.3.4:80\r\nlocalhost:80\r\n")
+    const QStringList two{"1.2.3.4:80", "5.6.7.8:81"};
+    QTest::newRow("CR LF") << QByteArray("1.2.3.4:80\r\n5.6.7.8:81\r\n") << two;
+    QTest::newRow("lone CR") << QByteArray("1.2.3.4:80\r5.6.7.8:81\r") << two;
+    QTest::newRow("lone LF") << QByteArray("1.2.3.4:80\n5.6.7.8:81\n") << two;
+    QTest::newRow("no final break") << QByteArray("1.2.3.4:80\n5.6.7.8:81") << two;
+    QTest::newRow("mixed") << QByteArray("1.2.3.4:80\r\n5.6.7.8:81\n9.9.9.9:9\r1.1.1.1:1")
+                           << QStringList{"1.2.3.4:80", "5.6.7.8:81", "9.9.9.9:9", "1.1.1.1:1"};
+    // Only an LF right after a CR belongs to it; LF CR and CR LF LF are two breaks, the empty line between dropped.
+    QTest::newRow("LF CR") << QByteArray("1.2.3.4:80\n\r5.6.7.8:81") << two;
+    QTest::newRow("CR LF LF") << QByteArray("1.2.3.4:80\r\n\n5.6.7.8:81\r\n\n") << two;
+    QTest::newRow("empty lines") << QByteArray("\r\n\n\r1.2.3.4:80\r\r\n\n\r\n") << QStringList{"1.2.3.4:80"};
+    QTest::newRow("blanks and tabs stay")
+        << QByteArray(" 1.2.3.4:80 \n1.2.3.4:80\t\n") << QStringList{" 1.2.3.4:80 ", "1.2.3.4:80\t"};
+    QTest::newRow("blank lines skipped") << QByteArray("   \n\r\n1.2.3.4:80\r\n  ") << QStringList{"1.2.3.4:80"};
+    QTest::newRow("rejects dropped") << QByteArray("x\n1.2.3:80\r\n1.2.3.4:80\rlocalhost:80\n")
                                      << QStringList{"1.2.3.4:80"};
-    QTest::newRow("empty file") << QByteArray() << QStringList{};
+    QTest::newRow("empty") << QByteArray() << QStringList{};
 }
 
-void TestProxyLoader::fileLines()
+void TestProxyLoader::lineEnds()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, rows);
     QVERIFY(loader().LoadFromFile(writeFile(QStringLiteral("lines.txt"), bytes), false));
     QCOMPARE(texts(), rows);
     QCOMPARE(total(), QString::number(rows.size()));
-}
 
-void TestProxyLoader::clipboardPieces_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("rows");
-
-    QTest::newRow("CR LF") << "1.2.3.4:80\r\n5.6.7.8:81\r\n" << QStringList{"1.2.3.4:80", "5.6.7.8:81"};
-    QTest::newRow("lone CR stays inside") << "1.2.3.4:80\r5.6.7.8:81" << QStringList{};
-    QTest::newRow("LF only is one piece") << "1.2.3.4:80\n5.6.7.8:81" << QStringList{};
-    QTest::newRow("blank pieces skipped") << "   \r\n\r\n1.2.3.4:80\r\n  " << QStringList{"1.2.3.4:80"};
-    QTest::newRow("blanks stay") << " 1.2.3.4:80 \r\n" << QStringList{" 1.2.3.4:80 "};
-    QTest::newRow("beyond Latin-1 after the port")
-        << "1.2.3.4:80:\u20ac\U0001F600" << QStringList{"1.2.3.4:80:\u20ac\U0001F600"};
-    QTest::newRow("broken UTF-16 after the port")
-        << QStringLiteral("1.2.3.4:80:") + QChar(0xd800) << QStringList{QStringLiteral("1.2.3.4:80:") + QChar(0xd800)};
-    QTest::newRow("empty") << "" << QStringList{};
-}
-
-void TestProxyLoader::clipboardPieces()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, rows);
-    loader().LoadFromClipboard(text, false);
+    loader().LoadFromClipboard(QString::fromLatin1(bytes), false);
     QCOMPARE(texts(), rows);
     QCOMPARE(total(), QString::number(rows.size()));
+}
+
+void TestProxyLoader::clipboardBeyondLatin1_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("beyond Latin-1 after the port") << "1.2.3.4:80:\u20ac\U0001F600";
+    QTest::newRow("broken UTF-16 after the port") << QStringLiteral("1.2.3.4:80:") + QChar(0xd800);
+}
+
+void TestProxyLoader::clipboardBeyondLatin1()
+{
+    QFETCH(QString, text);
+    loader().LoadFromClipboard(QString(text + "\n" + text), false);
+    QCOMPARE(texts(), QStringList{text});
 }
 
 void TestProxyLoader::duplicatesKeepFirstCopy()
@@ -143,14 +140,21 @@ void TestProxyLoader::duplicatesKeepFirstCopy()
     QCOMPARE(texts(), (QStringList{"1.2.3.4:80", "5.6.7.8:1", "1.2.3.4:80 "}));
     QCOMPARE(total(), QStringLiteral("3"));
 
-    // Rows that got into the table some other way are reduced too, the first copy keeping its results.
+    // Rows that got into the table some other way are reduced by a merge too, the first copy keeping its
+    // results; the user's selection and current row stay with the rows that stay.
     m_table->clear();
     for (const char *text : {"a", "b", "a", "c", "b", "a"})
         m_table->add(QString::fromLatin1(text));
     markWorking(1);
-    ProxyLoader::RemoveDuplicates(*m_table);
-    QCOMPARE(texts(), (QStringList{"a", "b", "c"}));
+    QItemSelectionModel *selection = m_table->selectionModel();
+    for (int row : {1, 3, 5})
+        selection->select(m_table->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(m_table->index(3, 0), QItemSelectionModel::NoUpdate);
+    loader().LoadFromClipboard(u"1.2.3.4:80\nb", true);
+    QCOMPARE(texts(), (QStringList{"a", "b", "c", "1.2.3.4:80"}));
     QCOMPARE(m_table->subItem(1, ProxyTableModel::Status), CellText::Working);
+    QCOMPARE(m_table->selectedRows(), (std::vector<bool>{false, true, true, false}));
+    QCOMPARE(selection->currentIndex(), m_table->index(2, 0));
 }
 
 void TestProxyLoader::mergeKeepsOldResults()
@@ -199,14 +203,14 @@ void TestProxyLoader::fileRoundTripIsByteForByte()
 {
     QByteArray everyByte;
     for (int b = 0; b < 256; ++b) {
-        if (b != '\r')
+        if (b != '\r' && b != '\n')
             everyByte.append(char(b));
     }
     const QByteArray bytes =
         "1.2.3.4:80:" + everyByte + "\r\n 5.6.7.8:81 \r\n9.9.9.9:9:\xff\x80" + QByteArray(1, '\0') + "\r\n";
     QVERIFY(loader().LoadFromFile(writeFile(QStringLiteral("in.txt"), bytes), false));
     QCOMPARE(m_table->count(), 3);
-    QCOMPARE(m_table->itemText(1).size(), qsizetype(11 + 255));
+    QCOMPARE(m_table->itemText(1).size(), qsizetype(11 + 254));
 
     const QString out = m_dir.filePath(QStringLiteral("out.txt"));
     QVERIFY(ProxyExporter(*m_table, false).saveToFile(out));
@@ -237,7 +241,7 @@ void TestProxyLoader::binaryFile()
     QVERIFY(rows.size() > 100);
     QCOMPARE(QSet<QString>(rows.begin(), rows.end()).size(), rows.size());
     for (const QString &text : rows)
-        QVERIFY2(m_validator.IsValidProxy(text) && !text.contains(u'\r'), qPrintable(text));
+        QVERIFY2(m_validator.IsValidProxy(text) && !text.contains(u'\r') && !text.contains(u'\n'), qPrintable(text));
 }
 
 void TestProxyLoader::longLineWithoutBreak()

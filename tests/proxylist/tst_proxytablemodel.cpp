@@ -47,8 +47,6 @@ private Q_SLOTS:
         table.remove(4);
         QCOMPARE(table.count(), 3);
 
-        table.keepRows({false, true, true});
-        QCOMPARE(texts(table), (QStringList{QStringLiteral("9.9.9.9:1"), QStringLiteral("10.0.0.1:3128")}));
         table.clear();
         QCOMPARE(table.count(), 0);
         QCOMPARE(table.rowCount(), 0);
@@ -195,7 +193,7 @@ private Q_SLOTS:
                                             QStringLiteral("1.0.0.1:80"), QStringLiteral("10.0.0.1:80")}));
     }
 
-    void selectionFollowsRowsAcrossSortAndRemoval()
+    void selectionFollowsRowsAcrossSort()
     {
         ProxyTableModel table;
         table.addRows({QStringLiteral("3.0.0.1:80"), QStringLiteral("1.0.0.1:80"), QStringLiteral("2.0.0.1:80")});
@@ -207,11 +205,97 @@ private Q_SLOTS:
 
         table.sort(ProxyTableModel::ProxyColumn, Qt::AscendingOrder);
         QCOMPARE(table.itemText(3), QStringLiteral("3.0.0.1:80"));
-        QVERIFY(table.isSelected(3));
         QCOMPARE(table.selectedRows(), (std::vector<bool>{false, false, true}));
+    }
 
-        table.remove(1);
-        QCOMPARE(table.selectedRows(), (std::vector<bool>{false, true}));
+    // Rows are kept where keep holds '1' and selected where selected holds '1'; current is a 0-based row.
+    void keepRowsCarriesSelectionAndIndexes_data()
+    {
+        QTest::addColumn<QString>("keep");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<int>("current");
+        QTest::newRow("scattered") << "1010101"
+                                   << "1100110" << 4;
+        QTest::newRow("consecutive removed") << "1000111"
+                                             << "0111011" << 2;
+        QTest::newRow("everything selected") << "0110"
+                                             << "1111" << 0;
+        QTest::newRow("first and last removed") << "01110"
+                                                << "10001" << 3;
+        QTest::newRow("nothing kept") << "000"
+                                      << "111" << 1;
+        QTest::newRow("nothing removed") << "111"
+                                         << "010" << 1;
+    }
+
+    void keepRowsCarriesSelectionAndIndexes()
+    {
+        QFETCH(QString, keep);
+        QFETCH(QString, selected);
+        QFETCH(int, current);
+        ProxyTableModel table;
+        QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QItemSelectionModel *selection = table.selectionModel();
+        std::vector<bool> flags;
+        std::vector<QPersistentModelIndex> persistent;
+        for (int row = 0; row < keep.size(); ++row) {
+            table.add(QString::number(row));
+            flags.push_back(keep[row] == u'1');
+            persistent.emplace_back(table.index(row, ProxyTableModel::SpeedColumn));
+            if (selected[row] == u'1')
+                selection->select(table.index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        selection->setCurrentIndex(table.index(current, 1), QItemSelectionModel::NoUpdate);
+        QSignalSpy layout(&table, &QAbstractItemModel::layoutChanged);
+
+        table.keepRows(flags);
+
+        QCOMPARE(layout.size(), keep.contains(u'0') ? 1 : 0);
+        QStringList texts;
+        std::vector<bool> selectedAfter;
+        for (int row = 0; row < keep.size(); ++row) {
+            if (!flags[size_t(row)]) {
+                QVERIFY(!persistent[size_t(row)].isValid());
+                QVERIFY(row != current || !selection->currentIndex().isValid());
+                continue;
+            }
+            const int now = int(texts.size());
+            QCOMPARE(persistent[size_t(row)], table.index(now, ProxyTableModel::SpeedColumn));
+            if (row == current)
+                QCOMPARE(selection->currentIndex(), table.index(now, 1));
+            // Whole rows, as the user selected them.
+            QCOMPARE(selection->isRowSelected(now, {}), selected[row] == u'1');
+            texts.append(QString::number(row));
+            selectedAfter.push_back(selected[row] == u'1');
+        }
+        QCOMPARE(TestProxyTableModel::texts(table), texts);
+        QCOMPARE(table.selectedRows(), selectedAfter);
+    }
+
+    // The view gets at most the first 1,000 characters of a cell; everything else reads the whole text.
+    void longCellsAreShownCut_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const QString x999(999, u'x');
+        const QString face = QStringLiteral("\U0001F600");
+        QTest::newRow("1,000 characters") << x999 + "y" << x999 + "y";
+        QTest::newRow("1,001 characters") << x999 + "yz" << x999 + "y\u2026";
+        QTest::newRow("pair across the cut") << x999 + face << x999 + "\u2026";
+        QTest::newRow("pair before the cut") << x999.first(998) + face + "z" << x999.first(998) + face + "\u2026";
+        QTest::newRow("megabytes") << "1.2.3.4:80:" + QString(4 << 20, u'x')
+                                   << "1.2.3.4:80:" + QString(989, u'x') + "\u2026";
+    }
+
+    void longCellsAreShownCut()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        ProxyTableModel table;
+        table.add(text);
+        QCOMPARE(table.data(table.index(0, ProxyTableModel::ProxyColumn)).toString(), shown);
+        QCOMPARE(table.itemText(1), text);
+        QCOMPARE(table.rowAt(1).text, text);
     }
 };
 
