@@ -1,96 +1,195 @@
-// Checker benchmark: 1,000 rows through the real scheduler in batches of 200 with a one-second timeout, against
-// fake proxies on 127.0.0.1 to 127.0.0.10 run by a child process, so that the figures below are the checker's own.
-// Reports the wall time against the floor of five full waits, each batch's length (target: under T + 50 ms), the
-// CPU time used (target: under 0.5 s), the peak and remaining numbers of open descriptors, and whether every row
-// got the verdict its proxy calls for.
+// Checker benchmark: one test run over all rows through the real scheduler, against fake proxies on 127.0.0.0/8
+// served by a child process, so that the figures are the checker's own.
 //
-//   bench_checker [ROWS [SLOTS [SECONDS]]]     defaults 1000 200 1
-//   bench_checker --serve                      the child: fake proxies, one line per proxy on stdout
+//   mix     1,000 rows, 200 at once, 1 s batches: in every 10 rows 4 anonymous, 2 not anonymous, 1 page without the
+//           marker, 1 refused, 1 reset, 1 silent. Target: every row gets the verdict its proxy calls for.
+//   stream  400 rows, 200 at once, 5 s batches, each proxy sending without end once the request is in. Targets: at
+//           most 40 MB resident above the idle program, every timeout pass within T + 50 ms of its batch's start,
+//           every row "Timeout".
+//   close   10,000 rows, 1,000 at once, 1 s batches, each proxy writing the echo page and closing at once, every
+//           other one with the close in the page's own segment. Target: every row "Working" with "Y".
+//
+// Each reports the wall time, every batch's length, CPU time, resident memory (idle, peak, after) and descriptors
+// (before, at the peak, after: none may be left behind), and exits with 1 when a target is missed.
+//
+//   bench_checker [mix|stream|close] [ROWS [SLOTS [SECONDS]]]
+//   bench_checker --serve SCENARIO ROWS        the child: the fake proxies, one port per line on stdout
+#include "BatchWatch.h"
 #include "CellText.h"
-#include "FakeProxy.h"
+#include "LoopbackFarm.h"
+#include "ProcessFigures.h"
 #include "ProxyTableModel.h"
 #include "RunControl.h"
-#include "SocketSlotArray.h"
 #include "StatusPanels.h"
 #include "TestRun.h"
 #include "TestRunHost.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QProcess>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
-#include <memory>
-#include <sys/resource.h>
+
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace {
-constexpr int Addresses = 10;
-// A port that nothing listens on, beside the behaviours of the fake proxies.
-constexpr int Refused = -1;
-// The mix of rows, by row number modulo 10: 4 anonymous, 2 not anonymous, 1 page without the marker, 1 refused,
-// 1 reset, 1 silent.
-const int Mix[10] = {FakeProxy::EchoOwnAddress,
-                     FakeProxy::EchoOwnAddress,
-                     FakeProxy::EchoOwnAddress,
-                     FakeProxy::EchoOwnAddress,
-                     FakeProxy::EchoOtherAddress,
-                     FakeProxy::EchoOtherAddress,
-                     FakeProxy::NoMarker,
-                     Refused,
-                     FakeProxy::Reset,
-                     FakeProxy::Silent};
-
-QHostAddress loopback(int a)
+struct Scenario
 {
-    return QHostAddress(quint32(0x7f000000 + a));
+    enum Kind { Mix, Stream, Close } kind;
+    QString name;
+    int rows;
+    int slots;
+    int seconds;
+};
+const Scenario Scenarios[] = {{Scenario::Mix, QStringLiteral("mix"), 1000, 200, 1},
+                              {Scenario::Stream, QStringLiteral("stream"), 400, 200, 5},
+                              {Scenario::Close, QStringLiteral("close"), 10000, 1000, 1}};
+
+constexpr int Addresses = 10;
+// The fake proxies outlive no benchmark: they end with it, and after this long in any case.
+constexpr qint64 ServeLimitMs = 30 * 60 * 1000;
+constexpr qint64 SlackNs = 50'000'000;
+constexpr qint64 MemoryTargetBytes = 40'000'000;
+
+// The mix: six proxies on each address, and the one that row i uses, by i modulo 10.
+const LoopbackFarm::Behaviour MixProxies[] = {LoopbackFarm::EchoOwnAddress, LoopbackFarm::EchoOtherAddress,
+                                              LoopbackFarm::NoMarker,       LoopbackFarm::Reset,
+                                              LoopbackFarm::Silent,         LoopbackFarm::Refused};
+const int MixRows[10] = {0, 0, 0, 0, 1, 1, 2, 5, 3, 4};
+
+struct Proxy
+{
+    quint32 address;
+    LoopbackFarm::Behaviour behaviour;
+};
+
+quint32 loopback(int a)
+{
+    return 0x7f000000u + quint32(a);
 }
 
-int serve(QCoreApplication &app)
+const Scenario *scenarioNamed(const QString &name)
 {
-    std::vector<std::unique_ptr<FakeProxy>> proxies;
-    for (int a = 1; a <= Addresses; ++a) {
-        for (FakeProxy::Behaviour behaviour : {FakeProxy::EchoOwnAddress, FakeProxy::EchoOtherAddress,
-                                               FakeProxy::NoMarker, FakeProxy::Reset, FakeProxy::Silent}) {
-            proxies.push_back(std::make_unique<FakeProxy>(behaviour, loopback(a)));
-            std::printf("%d %d %d\n", a, int(behaviour), proxies.back()->port());
-        }
-        std::printf("%d %d %d\n", a, Refused, FakeProxy::refusedPort(loopback(a)));
+    const auto found = std::find_if(std::begin(Scenarios), std::end(Scenarios),
+                                    [&](const Scenario &known) { return known.name == name; });
+    return found == std::end(Scenarios) ? nullptr : found;
+}
+
+// The proxies of a scenario, in the order the child prints their ports. Apart from the mix, one per row, so that
+// every row has a text of its own.
+std::vector<Proxy> layout(Scenario::Kind scenario, int rows)
+{
+    std::vector<Proxy> proxies;
+    if (scenario == Scenario::Mix) {
+        for (int a = 1; a <= Addresses; ++a)
+            for (LoopbackFarm::Behaviour behaviour : MixProxies)
+                proxies.push_back({loopback(a), behaviour});
+        return proxies;
     }
+    for (int i = 0; i < rows; ++i) {
+        const auto behaviour = scenario == Scenario::Stream ? LoopbackFarm::Stream
+                               : i % 2                      ? LoopbackFarm::CloseInOneSegment
+                                                            : LoopbackFarm::CloseAtOnce;
+        proxies.push_back({loopback(1 + i % Addresses), behaviour});
+    }
+    return proxies;
+}
+
+// The proxy that row i (from 0) points at.
+size_t proxyOfRow(Scenario::Kind scenario, int i)
+{
+    if (scenario != Scenario::Mix)
+        return size_t(i);
+    const int a = (i / 10) % Addresses;
+    return size_t(a) * std::size(MixProxies) + size_t(MixRows[i % 10]);
+}
+
+QStringList expectedCells(LoopbackFarm::Behaviour behaviour)
+{
+    switch (behaviour) {
+    case LoopbackFarm::EchoOwnAddress:
+    case LoopbackFarm::CloseAtOnce:
+    case LoopbackFarm::CloseInOneSegment:
+        return {CellText::Anonymous, CellText::Working};
+    case LoopbackFarm::EchoOtherAddress:
+        return {CellText::NotAnonymous, CellText::Working};
+    case LoopbackFarm::NoMarker:
+        return {CellText::NoVerdict, CellText::InvalidResponse};
+    case LoopbackFarm::Silent:
+    case LoopbackFarm::Stream:
+        return {CellText::NoVerdict, CellText::Timeout};
+    case LoopbackFarm::Reset:
+    case LoopbackFarm::Refused:
+        break;
+    }
+    return {CellText::NoVerdict, CellText::Error};
+}
+
+volatile std::sig_atomic_t stopServing = 0;
+
+int serve(const Scenario *scenario, int rows)
+{
+    if (!scenario)
+        return 2;
+    // Asked to stop, the proxies say how much they wrote; should the benchmark die, they go with it.
+    struct sigaction stop = {};
+    stop.sa_handler = [](int) { stopServing = 1; };
+    sigaction(SIGTERM, &stop, nullptr);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    ProcessFigures::raiseFileLimit();
+    LoopbackFarm farm;
+    for (const Proxy &proxy : layout(scenario->kind, rows))
+        std::printf("%d\n", farm.add(proxy.behaviour, proxy.address));
     std::printf("ready\n");
     std::fflush(stdout);
-    return app.exec();
+    farm.serve(ServeLimitMs, stopServing);
+    std::printf("sent %lld\n", farm.bytesSent());
+    return 0;
 }
 
-int openDescriptors()
+std::vector<int> startFarm(QProcess &farm, const Scenario &scenario)
 {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size());
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-QStringList expectedCells(int kind)
-{
-    switch (kind) {
-    case FakeProxy::EchoOwnAddress:
-        return {CellText::Anonymous, CellText::Working};
-    case FakeProxy::EchoOtherAddress:
-        return {CellText::NotAnonymous, CellText::Working};
-    case FakeProxy::NoMarker:
-        return {CellText::NoVerdict, CellText::InvalidResponse};
-    case FakeProxy::Silent:
-        return {CellText::NoVerdict, CellText::Timeout};
-    default:
-        return {CellText::NoVerdict, CellText::Error};
+    farm.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    farm.start(QCoreApplication::applicationFilePath(),
+               {QStringLiteral("--serve"), scenario.name, QString::number(scenario.rows)});
+    QElapsedTimer waited;
+    waited.start();
+    QByteArray output;
+    while (!output.contains("ready\n") && waited.elapsed() < 60000 && farm.waitForReadyRead(10000))
+        output += farm.readAllStandardOutput();
+    std::vector<int> ports;
+    for (const QByteArray &line : output.split('\n')) {
+        if (line == "ready")
+            return ports;
+        ports.push_back(line.toInt());
     }
+    return {};
+}
+
+// By its process id: SIGTERM, then SIGKILL. Returns how many bytes the proxies wrote, -1 when unknown.
+qint64 stopFarm(QProcess &farm)
+{
+    if (farm.state() == QProcess::NotRunning)
+        return -1;
+    farm.terminate();
+    if (!farm.waitForFinished(5000)) {
+        farm.kill();
+        farm.waitForFinished(5000);
+        return -1;
+    }
+    const QByteArray output = farm.readAllStandardOutput();
+    const qsizetype at = output.lastIndexOf("sent ");
+    return at < 0 ? -1 : output.mid(at + 5).trimmed().toLongLong();
+}
+
+double megabytes(qint64 kib)
+{
+    return double(kib) * 1024 / 1e6;
 }
 
 class QuietHost final : public TestRunHost
@@ -99,108 +198,196 @@ public:
     void setCommandsLocked(bool) override {}
     void showCompletionMessage() override {}
 };
-} // namespace
 
-int main(int argc, char *argv[])
+struct Figures
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.value(1) == QLatin1String("--serve"))
-        return serve(app);
-    const int rows = args.size() > 1 ? args[1].toInt() : 1000;
-    const int slots = args.size() > 2 ? args[2].toInt() : 200;
-    const int seconds = args.size() > 3 ? args[3].toInt() : 1;
+    std::vector<BatchWatch::Batch> batches;
+    qint64 endNs = 0;
+    double cpuSeconds = 0;
+    qint64 longestGapNs = 0;
+    qint64 idleKb = 0;
+    qint64 peakKb = 0;
+    qint64 afterKb = 0;
+    bool peakReset = false;
+    int descriptorsBefore = 0;
+    int descriptorsPeak = 0;
+    int descriptorsAfter = 0;
+};
 
-    rlimit files{};
-    getrlimit(RLIMIT_NOFILE, &files);
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
+// One test run over all rows, with everything measured around it.
+Figures measureRun(TestRun &testRun, const ProxyTableModel &table, int slots)
+{
+    Figures figures;
+    BatchWatch watch(table, slots, [&] {
+        figures.descriptorsPeak = std::max(figures.descriptorsPeak, ProcessFigures::openDescriptors());
+    });
+    // Every 10 ms while the event loop runs: the resident memory, and how late the tick is, which is how long a
+    // window would wait to repaint.
+    qint64 lastTickNs = 0;
+    QTimer sampler;
+    sampler.setTimerType(Qt::PreciseTimer);
+    sampler.setInterval(10);
+    QObject::connect(&sampler, &QTimer::timeout, &sampler, [&] {
+        figures.peakKb = std::max(figures.peakKb, ProcessFigures::residentKb());
+        const qint64 now = watch.elapsedNs();
+        figures.longestGapNs = std::max(figures.longestGapNs, now - lastTickNs);
+        lastTickNs = now;
+    });
 
-    QProcess farm;
-    farm.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--serve")});
-    std::map<std::pair<int, int>, int> ports; // (address, behaviour) -> port
-    QByteArray output;
-    while (!output.contains("ready\n") && farm.waitForReadyRead(10000))
-        output += farm.readAllStandardOutput();
-    for (const QByteArray &line : output.split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() == 3)
-            ports[{fields[0].toInt(), fields[1].toInt()}] = fields[2].toInt();
+    figures.descriptorsBefore = ProcessFigures::openDescriptors();
+    figures.idleKb = ProcessFigures::residentKb();
+    figures.peakReset = ProcessFigures::resetPeak();
+    sampler.start();
+    const double cpuBefore = ProcessFigures::cpuSeconds();
+    watch.start();
+    testRun.run(0);
+    figures.endNs = watch.elapsedNs();
+    figures.cpuSeconds = ProcessFigures::cpuSeconds() - cpuBefore;
+    sampler.stop();
+    if (figures.peakReset)
+        figures.peakKb = std::max(figures.peakKb, ProcessFigures::peakResidentKb());
+    // What the event loop would do next: release what was handed to deleteLater().
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    figures.descriptorsAfter = ProcessFigures::openDescriptors();
+    figures.afterKb = ProcessFigures::residentKb();
+    figures.batches = watch.batches();
+    return figures;
+}
+
+// What the rows that missed their verdict got instead, and how many of them got it.
+std::map<QString, int> misjudgedRows(const ProxyTableModel &table, const Scenario &scenario,
+                                     const std::vector<Proxy> &proxies)
+{
+    std::map<QString, int> misjudged;
+    for (int r = 1; r <= scenario.rows; ++r) {
+        const QStringList cells{table.subItem(r, ProxyTableModel::Anonymity),
+                                table.subItem(r, ProxyTableModel::Status)};
+        const QStringList expected = expectedCells(proxies[proxyOfRow(scenario.kind, r - 1)].behaviour);
+        if (cells != expected)
+            ++misjudged[expected.join(u' ') + QStringLiteral(" -> ") + cells.join(u' ')];
     }
-    if (ports.size() != size_t(Addresses * 6)) {
+    return misjudged;
+}
+
+// Prints every batch; true when each had its timeout pass within T + 50 ms of its start.
+bool reportBatches(const Figures &figures, const Scenario &scenario)
+{
+    const std::vector<BatchWatch::Batch> &batches = figures.batches;
+    const qint64 deadlineNs = qint64(scenario.seconds) * 1'000'000'000 + SlackNs;
+    qint64 longestToPass = -1;
+    int lateBatches = 0;
+    for (size_t b = 0; b < batches.size(); ++b) {
+        const qint64 whole = (b + 1 < batches.size() ? batches[b + 1].startNs : figures.endNs) - batches[b].startNs;
+        const qint64 toPass = batches[b].timeoutPassNs < 0 ? -1 : batches[b].timeoutPassNs - batches[b].startNs;
+        longestToPass = std::max(longestToPass, toPass);
+        lateBatches += toPass < 0 || toPass > deadlineNs;
+        std::printf("  batch %-3zu    whole %8.1f ms, rows handed out in %5.1f ms", b + 1, double(whole) / 1e6,
+                    double(batches[b].lastCheckingNs - batches[b].startNs) / 1e6);
+        if (toPass < 0)
+            std::printf(", no timeout pass seen\n");
+        else
+            std::printf(", timeout pass after %8.1f ms, lasting %5.1f ms\n", double(toPass) / 1e6,
+                        double(batches[b].lastTimeoutNs - batches[b].timeoutPassNs) / 1e6);
+    }
+    if (longestToPass >= 0)
+        std::printf("longest wait   %8.1f ms  (target: at most %lld ms; %d batches later or without a pass)\n",
+                    double(longestToPass) / 1e6, deadlineNs / 1'000'000, lateBatches);
+    return lateBatches == 0;
+}
+
+void reportFigures(const Figures &figures, qint64 farmSent)
+{
+    std::printf("CPU time       %8.3f s   (%.0f %% of a core)\n", figures.cpuSeconds,
+                100 * figures.cpuSeconds * 1e9 / double(std::max<qint64>(figures.endNs, 1)));
+    std::printf("event loop     longest gap between 10 ms ticks %.1f ms\n", double(figures.longestGapNs) / 1e6);
+    std::printf("memory         idle %.1f MB, peak %.1f MB (%.1f MB above idle%s), after the run %.1f MB "
+                "(%.1f MB above idle)\n",
+                megabytes(figures.idleKb), megabytes(figures.peakKb), megabytes(figures.peakKb - figures.idleKb),
+                figures.peakReset ? "" : ", peak since start", megabytes(figures.afterKb),
+                megabytes(figures.afterKb - figures.idleKb));
+    std::printf("proxies sent   %.1f MB\n", double(farmSent) / 1e6);
+    std::printf("descriptors    %d before, %d at the peak, %d after\n", figures.descriptorsBefore,
+                figures.descriptorsPeak, figures.descriptorsAfter);
+}
+
+int bench(const Scenario &scenario)
+{
+    QProcess farm;
+    const std::vector<Proxy> proxies = layout(scenario.kind, scenario.rows);
+    const std::vector<int> ports = startFarm(farm, scenario);
+    if (ports.size() != proxies.size() || std::count(ports.begin(), ports.end(), 0) != 0) {
         std::fprintf(stderr, "the fake proxies did not start\n");
+        stopFarm(farm);
         return 1;
     }
 
     ProxyTableModel table;
     StatusPanels panels;
     RunControl run;
-    run.SliderValues = {slots, seconds};
+    run.SliderValues = {scenario.slots, scenario.seconds};
     QuietHost host;
     TestRun testRun(table, panels, run, host);
     testRun.setProbeHost(QStringLiteral("127.0.0.1:9"));
     QStringList texts;
-    for (int i = 0; i < rows; ++i) {
-        const int a = 1 + (i / 10) % Addresses;
-        texts.append(loopback(a).toString() + u':' + QString::number(ports[{a, Mix[i % 10]}]));
+    for (int i = 0; i < scenario.rows; ++i) {
+        const size_t p = proxyOfRow(scenario.kind, i);
+        texts.append(QHostAddress(proxies[p].address).toString() + u':' + QString::number(ports[p]));
     }
     table.addRows(texts);
 
-    // A batch starts when its first row turns "Checking..."; its descriptors peak once all its slots are open,
-    // which is when its first event arrives.
-    QElapsedTimer clock;
-    std::vector<qint64> batchStarts;
-    int peakDescriptors = 0;
-    bool sampleDue = false;
-    QObject::connect(&table, &ProxyTableModel::dataChanged, &table, [&](const QModelIndex &from) {
-        if (from.column() == ProxyTableModel::StatusColumn && from.row() % slots == 0 &&
-            table.subItem(from.row() + 1, ProxyTableModel::Status) == CellText::Checking) {
-            batchStarts.push_back(clock.nsecsElapsed());
-            sampleDue = true;
+    const Figures figures = measureRun(testRun, table, scenario.slots);
+    const qint64 farmSent = stopFarm(farm);
+    const std::map<QString, int> misjudged = misjudgedRows(table, scenario, proxies);
+    int wrong = 0;
+    for (const auto &[what, count] : misjudged)
+        wrong += count;
+
+    std::printf("scenario %s: %d rows, %d slots per batch, timeout %d s\n", qPrintable(scenario.name), scenario.rows,
+                scenario.slots, scenario.seconds);
+    std::printf("wall time      %8.3f s   (%zu batches)\n", double(figures.endNs) / 1e9, figures.batches.size());
+    const bool punctual = reportBatches(figures, scenario);
+    reportFigures(figures, farmSent);
+    std::printf("verdicts       %d of %d as expected, %d misjudged\n", scenario.rows - wrong, scenario.rows, wrong);
+    for (const auto &[what, count] : misjudged)
+        std::printf("  %6d  %s\n", count, qPrintable(what));
+
+    bool met = wrong == 0 && figures.descriptorsAfter <= figures.descriptorsBefore;
+    if (scenario.kind == Scenario::Stream) {
+        met = met && (figures.peakKb - figures.idleKb) * 1024 <= MemoryTargetBytes && punctual;
+        std::printf("targets        %s (at most 40 MB above idle, timeout pass within T + 50 ms, all \"Timeout\")\n",
+                    met ? "met" : "MISSED");
+    } else {
+        std::printf("targets        %s (every verdict as expected, no descriptor left open)\n", met ? "met" : "MISSED");
+    }
+    return met ? 0 : 1;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("--serve"))
+        return serve(scenarioNamed(args.value(1)), args.value(2).toInt());
+    Scenario scenario = Scenarios[0];
+    if (!args.isEmpty() && !args.front().front().isDigit()) {
+        const Scenario *found = scenarioNamed(args.front());
+        if (!found) {
+            std::fprintf(stderr, "usage: bench_checker [mix|stream|close] [ROWS [SLOTS [SECONDS]]]\n");
+            return 2;
         }
-    });
-    const auto sample = [&] {
-        if (std::exchange(sampleDue, false))
-            peakDescriptors = std::max(peakDescriptors, openDescriptors());
-    };
-    SocketSlotArray &sockets = testRun.scheduler().sockProxy();
-    QObject::connect(&sockets, &SocketSlotArray::Connect, &table, sample);
-    QObject::connect(&sockets, &SocketSlotArray::Error, &table, sample);
-
-    const int descriptorsBefore = openDescriptors();
-    const double cpuBefore = cpuSeconds();
-    clock.start();
-    testRun.run(0);
-    const qint64 end = clock.nsecsElapsed();
-    const double cpu = cpuSeconds() - cpuBefore;
-    QCoreApplication::processEvents();
-    const int descriptorsAfter = openDescriptors();
-
-    int correct = 0;
-    for (int r = 1; r <= rows; ++r) {
-        const QStringList cells{table.subItem(r, ProxyTableModel::Anonymity),
-                                table.subItem(r, ProxyTableModel::Status)};
-        correct += cells == expectedCells(Mix[(r - 1) % 10]);
+        scenario = *found;
+        args.removeFirst();
     }
-
-    farm.terminate();
-    farm.waitForFinished(5000);
-
-    const int batches = int(batchStarts.size());
-    std::printf("rows %d, slots per batch %d, timeout %d s\n", rows, slots, seconds);
-    std::printf("wall time      %8.3f s   (floor: %d batches of more than %d s, at most %d s)\n", double(end) / 1e9,
-                batches, seconds, seconds + 1);
-    double longest = 0;
-    for (int b = 0; b < batches; ++b) {
-        const qint64 stop = b + 1 < batches ? batchStarts[size_t(b) + 1] : end;
-        const double ms = double(stop - batchStarts[size_t(b)]) / 1e6;
-        longest = std::max(longest, ms);
-        std::printf("  batch %d      %8.1f ms\n", b + 1, ms);
+    scenario.rows = args.size() > 0 ? args[0].toInt() : scenario.rows;
+    scenario.slots = args.size() > 1 ? args[1].toInt() : scenario.slots;
+    scenario.seconds = args.size() > 2 ? args[2].toInt() : scenario.seconds;
+    if (scenario.rows < 1 || scenario.slots < 1 || scenario.seconds < 1) {
+        std::fprintf(stderr, "rows, slots and seconds must be at least 1\n");
+        return 2;
     }
-    std::printf("longest batch  %8.1f ms  (target: under %d ms)\n", longest, seconds * 1000 + 50);
-    std::printf("CPU time       %8.3f s   (target: under 0.5 s)\n", cpu);
-    std::printf("descriptors    %d before, %d at the peak, %d after\n", descriptorsBefore, peakDescriptors,
-                descriptorsAfter);
-    std::printf("verdicts       %d of %d correct\n", correct, rows);
-    return correct == rows && descriptorsAfter <= descriptorsBefore ? 0 : 1;
+    // The child inherits the raised limit.
+    ProcessFigures::raiseFileLimit();
+    return bench(scenario);
 }

@@ -1,6 +1,10 @@
-// Table benchmark: one million rows added, counted and sorted by every column.
+// Table benchmark: one million rows added, counted and sorted by every column; then "Keep working proxies" on a
+// million rows, half of them working, with three kinds of selection that the filter must keep.
+#include "BenchStep.h"
 #include "CellText.h"
+#include "ProxyFilter.h"
 #include "ProxyTableModel.h"
+#include "SelectionCases.h"
 #include "StatusPanels.h"
 
 #include <QCoreApplication>
@@ -26,6 +30,29 @@ size_t textBytes(const QString &text)
 void report(const char *what, const QElapsedTimer &timer)
 {
     std::printf("%-34s %8.1f ms\n", what, double(timer.nsecsElapsed()) / 1e6);
+}
+
+void filterWithSelection(int rows)
+{
+    for (int which = 0; which < SelectionCases::CaseCount; ++which) {
+        ProxyTableModel table;
+        SelectionCases::fill(table, rows);
+        QElapsedTimer selecting;
+        selecting.start();
+        SelectionCases::select(table, SelectionCases::Case(which));
+        const double selectMs = double(selecting.nsecsElapsed()) / 1e6;
+        const int selectedBefore = SelectionCases::selectedCount(table);
+        const QString current = table.itemText(table.selectionModel()->currentIndex().row() + 1);
+        {
+            const QByteArray name = QByteArray("keep working, selected ") + SelectionCases::names[which];
+            BenchStep::Step step(name.constData());
+            ProxyFilter(ProxyFilter::KeepWorking).apply(table);
+        }
+        const QModelIndex now = table.selectionModel()->currentIndex();
+        std::printf("  rows %d -> %d, selected %d -> %d, current row %s; making the selection took %.1f ms\n", rows,
+                    table.count(), selectedBefore, SelectionCases::selectedCount(table),
+                    now.isValid() && table.itemText(now.row() + 1) == current ? "kept" : "LOST", selectMs);
+    }
 }
 } // namespace
 
@@ -80,5 +107,6 @@ int main(int argc, char *argv[])
                 qPrintable(panels.text(StatusPanels::Anonymous)));
     std::printf("text of a row: %.1f bytes; table memory beyond the text: %.1f bytes per row\n", double(ownText) / rows,
                 double(heapAfter - heapBefore - ownText) / double(rows));
+    filterWithSelection(rows);
     return 0;
 }

@@ -21,8 +21,12 @@ const QString HostSeparator = QStringLiteral(":");
 
 SlotScheduler::SlotScheduler(ProxyTableModel &table, RunControl &run, TestRows &rows, const Clock &clock,
                              QObject *parent)
-    : QObject(parent), m_table(table), m_run(run), m_rows(rows), m_clock(clock), m_exchange(table, m_sockProxy)
-{}
+    : QObject(parent), m_table(table), m_run(run), m_rows(rows), m_clock(clock)
+{
+    connect(&m_sockProxy, &SocketSlotArray::Connect, this, &SlotScheduler::onConnect);
+    connect(&m_sockProxy, &SocketSlotArray::Close, this, &SlotScheduler::onClose);
+    connect(&m_sockProxy, &SocketSlotArray::Error, this, &SlotScheduler::onError);
+}
 
 SlotScheduler::~SlotScheduler()
 {
@@ -38,7 +42,6 @@ void SlotScheduler::CheckProxies()
         if (!m_rows.GetNextProxy(proxyText, row, m_rows.TestMode) || m_run.AbortTest)
             return;
         const int slots = std::max(1, m_run.SliderValues[0]);
-        m_exchange.clearSlotBuffer();
         for (int i = 1; i <= slots; ++i) {
             startSlot(i, proxyText, row);
             // A full batch asks for no further row: the next pass does.
@@ -48,6 +51,7 @@ void SlotScheduler::CheckProxies()
         if (!waitUntil(m_clock.nowMs() + qint64(m_run.SliderValues[1]) * 1000))
             return;
         timeoutPass(slots);
+        m_sockProxy.dropUnloaded();
         if (m_run.AbortTest)
             return;
     }
@@ -68,9 +72,8 @@ void SlotScheduler::startSlot(int i, const QString &proxyText, int row)
         m_sockProxy.Unload(i);
         m_sockProxy.Load(i);
     }
-    m_exchange.addSlotBuffer(i);
     SocketSlot *slot = m_sockProxy.item(i);
-    slot->setTag(QString::number(row));
+    slot->setRow(row);
     // Connect only where the row points, read with the loader's number rules: never look a name up.
     const auto address = m_validator.ipv4Address(GetProxyHost(proxyText, HostSeparator));
     const auto port = m_validator.portNumber(GetProxyPort(proxyText, HostSeparator));
@@ -79,9 +82,39 @@ void SlotScheduler::startSlot(int i, const QString &proxyText, int row)
         m_sockProxy.Unload(i);
         return;
     }
-    slot->setRemoteHost(QHostAddress(*address));
-    slot->setRemotePort(*port);
-    slot->Connect();
+    slot->Connect(*address, *port);
+}
+
+void SlotScheduler::onConnect(int n)
+{
+    if (SocketSlot *slot = m_sockProxy.item(n)) {
+        if (const auto verdict = m_exchange.sockProxy_Connect(*slot))
+            finish(n, *verdict);
+    }
+}
+
+void SlotScheduler::onClose(int n)
+{
+    if (const SocketSlot *slot = m_sockProxy.item(n); slot && m_table.isValidRow(slot->row()))
+        finish(n, ProbeExchange::sockProxy_Close(*slot, m_table.itemText(slot->row())));
+    else
+        m_sockProxy.Unload(n);
+}
+
+void SlotScheduler::onError(int n)
+{
+    finish(n, ProbeExchange::sockProxy_Error());
+}
+
+void SlotScheduler::finish(int n, const Verdict &verdict)
+{
+    const SocketSlot *slot = m_sockProxy.item(n);
+    if (!slot)
+        return;
+    const int row = slot->row();
+    // Released first: writing the verdict tells the table's watchers, and they may do anything.
+    m_sockProxy.Unload(n);
+    writeVerdict(m_table, row, verdict);
 }
 
 bool SlotScheduler::waitUntil(qint64 deadline)
@@ -109,23 +142,22 @@ bool SlotScheduler::waitUntil(qint64 deadline)
     m_waitLoop = nullptr;
     if (m_stopped)
         return false;
-    // Whatever came in before the deadline is handled before the timeout pass judges what is still open; socket
-    // notifications reach the slots through posted calls, hence the second step.
+    // Whatever came in before the deadline is handled before the timeout pass judges what is still open: one pass,
+    // not until idle, since a proxy that never stops talking always has more.
     QCoreApplication::processEvents();
-    if (alive)
-        QCoreApplication::sendPostedEvents();
     return alive && !m_stopped;
 }
 
 void SlotScheduler::timeoutPass(int slots)
 {
     for (int i = 1; i <= slots; ++i) {
-        if (!SlotExists(m_sockProxy, i))
+        const SocketSlot *slot = m_sockProxy.item(i);
+        if (!slot)
             continue;
-        const int row = m_sockProxy.item(i)->Tag().toInt();
+        const int row = slot->row();
+        // Every slot goes, its answer with it; only a row still waiting gets "Timeout".
+        m_sockProxy.Unload(i);
         if (m_table.isValidRow(row) && m_table.subItem(row, ProxyTableModel::Status) == CellText::Checking)
             writeVerdict(m_table, row, Verdict::timeout());
-        // A slot whose row already holds a verdict has nothing left to say either.
-        m_sockProxy.Unload(i);
     }
 }

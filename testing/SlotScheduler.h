@@ -15,6 +15,9 @@ struct RunControl;
 // CheckProxies, the engine of a test run: hands the rows of the run out to socket slots in batches of
 // SliderValues[0], lets each batch's probes work for SliderValues[1] seconds while the event loop runs, then marks
 // every probe still open "Timeout". Abort is honoured after the batch under way.
+//
+// The scheduler alone loads and releases slots: the probe exchange says what each event of a slot means, and the
+// scheduler writes that verdict to the slot's row and lets the slot go.
 class SlotScheduler : public QObject
 {
     Q_OBJECT
@@ -35,6 +38,11 @@ public:
 
 private:
     void startSlot(int i, const QString &proxyText, int row);
+    void onConnect(int n);
+    void onClose(int n);
+    void onError(int n);
+    // Releases slot n, then writes the verdict to the row it probed.
+    void finish(int n, const Verdict &verdict);
     // Runs the event loop until the clock is past the deadline; false when the run was stopped or this object
     // destroyed meanwhile.
     bool waitUntil(qint64 deadline);

@@ -1,70 +1,65 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHostAddress>
-#include <QPointer>
-#include <QString>
-#include <QTcpSocket>
+#include <QObject>
 
-// One socket slot: a TCP client connection to one proxy, and the table row that it probes.
+class QSocketNotifier;
+
+// One socket slot: a TCP client connection to one proxy, the table row that it probes and the answer received so
+// far. A thin non-blocking socket of its own rather than a QTcpSocket, because the verdict hangs on telling an
+// orderly close (recv() gives 0) from a reset (ECONNRESET), and Qt reports both alike.
 //
-// The socket runs unbuffered, so received bytes wait in the kernel until GetData() takes them. That lets the slot
-// look at the connection before Qt reads it: Qt reports an orderly close and a reset alike (RemoteHostClosedError),
-// but a peek at the socket tells them apart, an end of stream against ECONNRESET.
-class SocketSlot
+// Its signals come from the event loop only, never from inside the call that started the slot.
+class SocketSlot : public QObject
 {
+    Q_OBJECT
+
 public:
-    enum class Arrival {
-        Data,    // bytes wait to be read
-        Closed,  // every byte has been read and the peer closed its side
-        Failed,  // the connection was reset (or broke otherwise)
-        Nothing, // a notification with nothing behind it
-    };
+    // What one answer may keep; an echo page is a few hundred bytes, and a hostile proxy must not fill the memory.
+    static constexpr qsizetype MaxAnswerBytes = qsizetype(64) << 10;
 
-    // The socket is a child of owner, so that no socket outlives the slot array.
-    explicit SocketSlot(QObject *owner);
-    // Drops the connection at once. The socket object goes with deleteLater(): the slot may be removed from inside
-    // one of the socket's own signals.
-    ~SocketSlot();
-    SocketSlot(const SocketSlot &) = delete;
-    SocketSlot &operator=(const SocketSlot &) = delete;
+    explicit SocketSlot(QObject *parent = nullptr);
+    ~SocketSlot() override;
 
-    QTcpSocket *socket() const { return m_socket; }
+    int row() const { return m_row; }
+    void setRow(int row) { m_row = row; }
+    // The first MaxAnswerBytes received; what came after is counted in received() but not kept.
+    const QByteArray &answer() const { return m_answer; }
+    qint64 received() const { return m_received; }
+    // -1 when the slot holds no connection.
+    int descriptor() const { return m_fd; }
 
-    const QString &Tag() const { return m_tag; }
-    void setTag(const QString &tag) { m_tag = tag; }
-    const QHostAddress &RemoteHost() const { return m_remoteHost; }
-    void setRemoteHost(const QHostAddress &host) { m_remoteHost = host; }
-    quint16 RemotePort() const { return m_remotePort; }
-    void setRemotePort(quint16 port) { m_remotePort = port; }
-
-    // Starts connecting to RemoteHost:RemotePort and returns at once; never looks up a name.
-    void Connect();
-    // Hands the bytes to the connection in one write; false when the slot is not connected or the write failed.
+    // Starts connecting to the IPv4 address (host byte order) and port, and returns at once.
+    void Connect(quint32 address, quint16 port);
+    // Sends the bytes in one go and starts listening for the answer; false when they did not all go out.
     bool SendData(const QByteArray &data);
-    // Takes up to maxBytes of what has been received.
-    QByteArray GetData(qint64 maxBytes);
-    qint64 bytesAvailable() const;
-    // Closes the connection; no event follows.
-    void Close();
-
-    // What a read notification stands for, found without taking any byte.
-    Arrival peekArrival() const;
-    // After a notification with nothing to read, Qt notifies again only once the socket has been read; this reads
-    // whatever has come in meanwhile into the slot. False when the connection broke in between.
-    bool rearm();
-
-    // A Close or Error event has been delivered: nothing more may follow.
-    bool ended() const { return m_ended; }
-    void setEnded() { m_ended = true; }
-
-private:
+    // Drops the connection and the answer; no signal follows.
     void release();
 
-    QPointer<QTcpSocket> m_socket;
-    QString m_tag;
-    QHostAddress m_remoteHost;
-    quint16 m_remotePort = 0;
-    QByteArray m_early;
+Q_SIGNALS:
+    void connected();
+    // bytes: how many came in with this notification, kept or not.
+    void dataArrived(qint64 bytes);
+    // The peer closed its side; every byte before the close was announced by dataArrived first.
+    void closed();
+    // Connecting failed, or the connection was reset or broke. error: the system's error number.
+    void failed(int error);
+
+private:
+    void onWritable();
+    void onReadable();
+    // Takes up to budget bytes off the connection: a result > 0 counts them, 0 is the close, -1 a failure (errno).
+    qint64 drain(qint64 budget);
+    void keep(const char *data, qsizetype size);
+    void disconnectSocket();
+    void fail(int error);
+
+    int m_fd = -1;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    QSocketNotifier *m_readNotifier = nullptr;
+    int m_row = 0;
+    QByteArray m_answer;
+    qint64 m_received = 0;
+    // Closed, failed or released: nothing more is reported.
     bool m_ended = false;
 };

@@ -3,9 +3,10 @@
 #include "SocketSlot.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <map>
-#include <memory>
+#include <vector>
 
 // The socket slots that probes run on (sockProxy): TCP client connections created and removed by number, each
 // reporting Connect, DataArrival, Close and Error with its number first. Numbers start at 1.
@@ -22,35 +23,28 @@ public:
 
     // Creates slot n; false when it exists already.
     bool Load(int n);
-    // Drops slot n and its connection; no event for it follows.
+    // Drops slot n, its connection and its answer; no event for it follows. Safe from inside the slot's own event.
     void Unload(int n);
     void UnloadAll();
+    // Deletes the slots unloaded so far. Only between batches: none of their events may be under way.
+    void dropUnloaded();
     bool exists(int n) const { return m_slots.count(n) != 0; }
     // The slot, or nullptr when n is not loaded.
     SocketSlot *item(int n) const;
+    // Slots that still hold a connection or an answer.
     int loadedCount() const { return int(m_slots.size()); }
 
 Q_SIGNALS:
     void Connect(int Index);
+    // bytesTotal: what came in with this notification; the slot keeps the first SocketSlot::MaxAnswerBytes.
     void DataArrival(int Index, qint64 bytesTotal);
     // The peer closed the connection; every byte that came before was announced by DataArrival.
     void Close(int Index);
-    // Connecting failed, or the connection was reset or broke.
+    // Connecting failed, or the connection was reset or broke. Number: the system's error number.
     void Error(int Index, int Number, const QString &Description);
 
 private:
-    // Slot n, when it still holds this socket and has not ended.
-    SocketSlot *live(int n, const QTcpSocket *socket) const;
-    void onConnected(int n, const QTcpSocket *socket);
-    void onReadyRead(int n, const QTcpSocket *socket);
-    void onFailed(int n, const QTcpSocket *socket);
-    void fail(int n, SocketSlot *slot, int number, const QString &description);
-
-    std::map<int, std::unique_ptr<SocketSlot>> m_slots;
+    std::map<int, SocketSlot *> m_slots;
+    // Unloaded from inside their own events, so not deleted at once.
+    std::vector<QPointer<SocketSlot>> m_unloaded;
 };
-
-// True when slot n is loaded.
-inline bool SlotExists(const SocketSlotArray &slots, int n)
-{
-    return slots.exists(n);
-}

@@ -1,10 +1,14 @@
 #include "FakeProxy.h"
 
+#include "ProbeExchange.h"
+
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <memory>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 const QString FakeProxy::OtherAddress = QStringLiteral("127.0.0.44");
@@ -14,10 +18,21 @@ constexpr qint64 StreamChunk = 64 * 1024;
 // Far beyond what an answer may keep, yet bounded.
 constexpr qint64 StreamLimit = 64 * 1024 * 1024;
 const QByteArray Filler(2 * 1024 * 1024, 'x');
+const QByteArray Head = "HTTP/1.0 200 OK\r\n\r\n<html><body>";
+const QByteArray Marker = "Current IP Address: ";
+const QByteArray Tail = "</body></html>\r\n";
+
+// Head, padding, then text: as much padding as puts the text's last byte at position end of the answer.
+QByteArray padded(const QByteArray &text, qsizetype end)
+{
+    return Head + QByteArray(end - Head.size() - text.size(), 'x') + text;
+}
 } // namespace
 
 FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address) : m_behaviour(behaviour)
 {
+    // Room for a whole batch of connections arriving at once.
+    m_server.setListenBacklogSize(1024);
     m_server.listen(address, 0);
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { accept(); });
 }
@@ -66,7 +81,9 @@ void FakeProxy::accept()
 
 void FakeProxy::answer(QTcpSocket *peer)
 {
-    const QByteArray ownPage = echoPage(peer->localAddress().toString());
+    const QString own = peer->localAddress().toString();
+    const QByteArray ownPage = echoPage(own);
+    constexpr qsizetype Keep = ProbeExchange::MaxAnswerBytes;
     switch (m_behaviour) {
     case EchoOwnAddress:
         peer->write(ownPage);
@@ -106,10 +123,23 @@ void FakeProxy::answer(QTcpSocket *peer)
         stream(peer);
         return;
     case OversizedPage:
-        peer->write(ownPage + Filler);
+        peer->write(padded(Marker + own.toLatin1(), Keep) + Tail + Filler);
         break;
     case LateMarker:
-        peer->write(Filler + ownPage);
+        peer->write(padded(Marker, Keep + 1) + own.toLatin1() + Tail);
+        break;
+    case EchoCorked:
+        if (m_answered++ % 2 == 0) {
+            // Held back until the shutdown, which then goes out with the page as its last segment's FIN.
+            const int fd = int(peer->socketDescriptor());
+            const int on = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
+            peer->write(ownPage);
+            peer->flush();
+            ::shutdown(fd, SHUT_WR);
+        } else {
+            peer->write(ownPage);
+        }
         break;
     }
     peer->disconnectFromHost();

@@ -20,8 +20,9 @@ public:
         Reset,             // resets the connection without sending a byte
         ResetAfterPage,    // the whole echo page, then a reset instead of a close
         EndlessStream,     // sends until the client goes away
-        OversizedPage,     // the echo page and then more than an answer may keep, then a close
-        LateMarker,        // more than an answer may keep, then the echo page, then a close
+        OversizedPage,     // an echo page whose address ends exactly where an answer's keep ends, then far more
+        LateMarker,        // a page whose start marker ends one byte past an answer's keep
+        EchoCorked,        // the echo page and the close at once; every other time in one segment
     };
     static const QString OtherAddress;
 
@@ -47,4 +48,5 @@ private:
     Behaviour m_behaviour;
     QTcpServer m_server;
     QList<QByteArray> m_requests;
+    int m_answered = 0;
 };

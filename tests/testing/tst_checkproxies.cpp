@@ -58,6 +58,8 @@ private:
         QVERIFY(!h().run.IsTesting);
         QVERIFY(!h().run.AbortTest);
         QCOMPARE(h().testRun.scheduler().sockProxy().loadedCount(), 0);
+        // Nor do their objects pile up while the run goes on.
+        QVERIFY(h().testRun.scheduler().sockProxy().findChildren<SocketSlot *>().isEmpty());
     }
 
 private Q_SLOTS:

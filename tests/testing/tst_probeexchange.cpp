@@ -9,6 +9,9 @@
 
 #include <memory>
 
+#include <poll.h>
+#include <sys/socket.h>
+
 namespace {
 const QString Y = CellText::Anonymous;
 const QString N = CellText::NotAnonymous;
@@ -32,14 +35,6 @@ class TestProbeExchange : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void probeRequest()
-    {
-        ProxyTableModel table;
-        SocketSlotArray slots;
-        ProbeExchange exchange(table, slots);
-        QCOMPARE(exchange.probeRequest(), QByteArray("GET http://checkip.dyndns.org/ HTTP/1.0\r\n\r\n\r\n"));
-    }
-
     void judge_data()
     {
         QTest::addColumn<QString>("answer");
@@ -116,9 +111,20 @@ private Q_SLOTS:
         harness.run.SliderValues = {20, 1};
         for (const Case &c : cases)
             harness.table.add(c.row);
+        // What the endless stream's slot keeps, seen as the bytes come in.
+        const SocketSlotArray &slots = harness.testRun.scheduler().sockProxy();
         int splitReads = 0;
-        connect(&harness.testRun.scheduler().sockProxy(), &SocketSlotArray::DataArrival, this,
-                [&splitReads](int n) { splitReads += n == 3; });
+        qsizetype keptAtMost = 0;
+        qsizetype heldAtMost = 0;
+        qint64 streamed = 0;
+        connect(&slots, &SocketSlotArray::DataArrival, this, [&](int n) {
+            splitReads += n == 3;
+            if (n != 10)
+                return;
+            keptAtMost = std::max(keptAtMost, slots.item(n)->answer().size());
+            heldAtMost = std::max(heldAtMost, slots.item(n)->answer().capacity());
+            streamed = slots.item(n)->received();
+        });
 
         harness.testRun.run(0);
 
@@ -126,13 +132,44 @@ private Q_SLOTS:
             QVERIFY2(harness.cells(r) == cases[r - 1].cells, qPrintable(cases[r - 1].row));
         QVERIFY(splitReads >= 2);
         QCOMPARE(cases[0].proxy->requests(), QList<QByteArray>{"GET http://127.0.0.1:9/ HTTP/1.0\r\n\r\n\r\n"});
-        const ProbeExchange &exchange = harness.testRun.scheduler().exchange();
-        QCOMPARE(exchange.SlotBuffer(10).size(), ProbeExchange::MaxAnswerBytes);
-        QCOMPARE(exchange.SlotBuffer(11).size(), ProbeExchange::MaxAnswerBytes);
+        QCOMPARE(keptAtMost, ProbeExchange::MaxAnswerBytes);
+        QCOMPARE(heldAtMost, ProbeExchange::MaxAnswerBytes);
+        QVERIFY(streamed > 4 * ProbeExchange::MaxAnswerBytes);
         QCOMPARE(harness.panels.text(StatusPanels::Working), QStringLiteral("7"));
         QCOMPARE(harness.panels.text(StatusPanels::Anonymous), QStringLiteral("5"));
         QCOMPARE(harness.host.calls, QStringList({"lock", "unlock", "message"}));
-        QCOMPARE(harness.testRun.scheduler().sockProxy().loadedCount(), 0);
+        QCOMPARE(slots.loadedCount(), 0);
+    }
+
+    // The request cannot go out although the connection stands (its sending side is shut down under it): "Error",
+    // and the slot is let go there and then, not at the deadline.
+    void failedRequestWrite()
+    {
+        FakeProxy silent(FakeProxy::Silent);
+        FakeProxy echo(FakeProxy::EchoOwnAddress);
+        RunHarness harness;
+        harness.run.SliderValues = {20, 1};
+        harness.table.add(silent.row());
+        harness.table.add(echo.row());
+        const SocketSlotArray &slots = harness.testRun.scheduler().sockProxy();
+        bool heldAtVerdict = true;
+        bool shutDown = false;
+        connect(&harness.table, &ProxyTableModel::dataChanged, this, [&](const QModelIndex &from) {
+            const QString status = harness.table.subItem(from.row() + 1, ProxyTableModel::Status);
+            if (from.row() == 0 && status == CellText::Error)
+                heldAtVerdict = slots.exists(1);
+            // Row 2 is handed out right after slot 1 has started, before any event is handled.
+            if (from.row() == 1 && status == CellText::Checking && !std::exchange(shutDown, true)) {
+                pollfd connecting{slots.item(1)->descriptor(), POLLOUT, 0};
+                QCOMPARE(::poll(&connecting, 1, 5000), 1);
+                QCOMPARE(::shutdown(connecting.fd, SHUT_WR), 0);
+            }
+        });
+        harness.testRun.run(0);
+        QCOMPARE(harness.cells(1), failed(CellText::Error));
+        QCOMPARE(harness.cells(2), working(Y));
+        QVERIFY(silent.requests().isEmpty());
+        QVERIFY(!heldAtVerdict);
     }
 };
 

@@ -1,0 +1,43 @@
+#include "BatchWatch.h"
+
+#include "CellText.h"
+#include "ProxyTableModel.h"
+
+#include <algorithm>
+
+BatchWatch::BatchWatch(const ProxyTableModel &table, int slots, std::function<void()> firstVerdict)
+    : m_table(table), m_slots(std::max(1, slots)), m_firstVerdict(std::move(firstVerdict))
+{
+    connect(&table, &ProxyTableModel::dataChanged, this, [this](const QModelIndex &from, const QModelIndex &to) {
+        if (from.column() > ProxyTableModel::StatusColumn || to.column() < ProxyTableModel::StatusColumn)
+            return;
+        for (int row = from.row(); row <= to.row(); ++row)
+            rowChanged(row + 1);
+    });
+}
+
+void BatchWatch::rowChanged(int row)
+{
+    const QString &status = m_table.subItem(row, ProxyTableModel::Status);
+    const size_t batch = size_t((row - 1) / m_slots);
+    if (status == CellText::Checking) {
+        if (batch == m_batches.size())
+            m_batches.push_back({m_clock.nsecsElapsed(), m_clock.nsecsElapsed()});
+        else if (batch + 1 == m_batches.size())
+            m_batches.back().lastCheckingNs = m_clock.nsecsElapsed();
+        return;
+    }
+    if (status.isEmpty() || m_batches.empty())
+        return;
+    Batch &current = m_batches.back();
+    if (status == CellText::Timeout) {
+        current.lastTimeoutNs = m_clock.nsecsElapsed();
+        if (current.timeoutPassNs < 0)
+            current.timeoutPassNs = current.lastTimeoutNs;
+    }
+    if (!current.judged) {
+        current.judged = true;
+        if (m_firstVerdict)
+            m_firstVerdict();
+    }
+}

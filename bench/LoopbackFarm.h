@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <csignal>
+#include <unordered_map>
+#include <vector>
+
+// Fake proxies for the checker benchmark: listening sockets on 127.0.0.0/8 addresses, each treating every
+// connection one way, served by one epoll loop in a process of their own so that none of their work is counted
+// as the checker's. Like a real proxy they answer only once the whole request has come in; they forward nothing.
+class LoopbackFarm
+{
+public:
+    enum Behaviour {
+        EchoOwnAddress,    // the echo page with the address the client connected to, then an orderly close
+        EchoOtherAddress,  // the echo page with OtherAddress, then an orderly close
+        NoMarker,          // a page without the start marker, then an orderly close
+        Reset,             // a reset instead of an answer
+        Silent,            // says nothing and keeps the connection open
+        Stream,            // sends at full speed until the client goes away
+        CloseAtOnce,       // the echo page, the close right behind it
+        CloseInOneSegment, // the echo page and the close in one segment
+        Refused,           // a bound port with no listener: connecting is refused
+    };
+    static constexpr quint32 OtherAddress = 0x7f00002c; // 127.0.0.44
+
+    LoopbackFarm();
+    ~LoopbackFarm();
+    LoopbackFarm(const LoopbackFarm &) = delete;
+    LoopbackFarm &operator=(const LoopbackFarm &) = delete;
+
+    // A new proxy on that loopback address (host order); its port, or 0 when it could not be set up.
+    int add(Behaviour behaviour, quint32 address);
+    // Serves every proxy for at most limitMs milliseconds, or until stop is set (by a signal handler).
+    void serve(qint64 limitMs, const volatile std::sig_atomic_t &stop);
+    // Everything the proxies have written so far.
+    qint64 bytesSent() const { return m_bytesSent; }
+
+    static QByteArray echoPage(quint32 address);
+
+private:
+    struct Peer
+    {
+        Behaviour behaviour;
+        quint32 address;
+        QByteArray request;
+        bool answered = false;
+    };
+
+    void acceptAll(int listener);
+    void service(int fd, quint32 events);
+    // Each returns false when the connection has been dropped meanwhile.
+    bool receive(int fd, Peer &peer);
+    bool answer(int fd, const Peer &peer);
+    bool stream(int fd);
+    void finish(int fd, const QByteArray &page, bool oneSegment);
+    void drop(int fd);
+
+    int m_epoll;
+    qint64 m_bytesSent = 0;
+    std::unordered_map<int, Peer> m_listeners; // the proxies, by listening descriptor
+    std::unordered_map<int, Peer> m_peers;     // the accepted connections
+    std::vector<int> m_reserved;               // the refused ports, held so that nothing else gets them
+};

@@ -1,0 +1,73 @@
+#include "ProcessFigures.h"
+
+#include <QDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <sys/resource.h>
+
+namespace {
+// One "Name:   value kB" line of /proc/self/status; -1 when it is missing.
+qint64 statusKb(const char *name)
+{
+    std::FILE *file = std::fopen("/proc/self/status", "r");
+    if (!file)
+        return -1;
+    const size_t length = std::strlen(name);
+    char line[256];
+    qint64 value = -1;
+    while (std::fgets(line, sizeof line, file)) {
+        if (std::strncmp(line, name, length) == 0 && line[length] == ':') {
+            value = std::strtoll(line + length + 1, nullptr, 10);
+            break;
+        }
+    }
+    std::fclose(file);
+    return value;
+}
+} // namespace
+
+namespace ProcessFigures {
+qint64 residentKb()
+{
+    return statusKb("VmRSS");
+}
+
+qint64 peakResidentKb()
+{
+    return statusKb("VmHWM");
+}
+
+bool resetPeak()
+{
+    std::FILE *file = std::fopen("/proc/self/clear_refs", "w");
+    if (!file)
+        return false;
+    const bool written = std::fputs("5", file) >= 0;
+    return std::fclose(file) == 0 && written;
+}
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size());
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void raiseFileLimit()
+{
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0)
+        return;
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+}
+} // namespace ProcessFigures
