@@ -19,6 +19,13 @@ void ListCommands::load(int index)
 {
     if (index < LoadReplace || index > LoadClipboardMerge)
         return;
+    readList(index);
+    // However the load ended, read, cancelled or unreadable, the counters show the table as it now is.
+    m_panels.UpdateCounters(m_table);
+}
+
+void ListCommands::readList(int index)
+{
     const bool merge = index == LoadMerge || index == LoadClipboardMerge;
     const ProxyValidator validator;
     ProxyLoader loader(m_table, m_panels, validator);
@@ -30,14 +37,12 @@ void ListCommands::load(int index)
             return;
         // A file that cannot be read ends the command silently, as every load failure always has.
         const BusyCursor busy;
-        if (!loader.LoadFromFile(*path, merge))
-            return;
+        loader.LoadFromFile(*path, merge);
     } else {
         const QString text = m_desktop.clipboardText();
         const BusyCursor busy;
         loader.LoadFromClipboard(text, merge);
     }
-    m_panels.UpdateCounters(m_table);
 }
 
 void ListCommands::save(int index)

@@ -31,6 +31,8 @@ public:
     void filter(int index);
 
 private:
+    // Runs the load routine of a load item, which ends early on a cancel or an unreadable file.
+    void readList(int index);
     void showFileFailure(const QString &title, const QString &what, const QString &reason);
 
     Desktop &m_desktop;

@@ -1,8 +1,10 @@
 #include "MainWindow.h"
 
+#include "CommandButton.h"
 #include "Desktop.h"
 #include "ListCommands.h"
 #include "ProxyTableModel.h"
+#include "ProxyView.h"
 #include "StatusPanels.h"
 #include "TestRun.h"
 
@@ -15,7 +17,6 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
-#include <QTreeView>
 
 const QUrl MainWindow::MakerPage(QStringLiteral("https://korvane.example.org/"));
 
@@ -54,14 +55,14 @@ const SliderSetup sliderSetups[2] = {{1, 200, 20}, {1, 60, 10}};
 // Control arrays share one object name; each element carries its index.
 const char IndexProperty[] = "index";
 
-// The fixed boxes were measured for a narrow face; on desktops whose sans-serif runs wider, a caption is set a
-// little smaller rather than clipped.
-void fitTextToWidth(QLabel *label, int available)
+// Every caption of the controls is set in one face and size. The fixed boxes were measured for it: each caption
+// fits inside its box, which a wider face such as DejaVu Sans would overrun.
+QFont captionFont(qreal pointSize)
 {
-    QFont font = label->font();
-    while (QFontMetrics(font).horizontalAdvance(label->text()) > available && font.pointSizeF() > 6)
-        font.setPointSizeF(font.pointSizeF() - 0.25);
-    label->setFont(font);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(pointSize);
+    return font;
 }
 
 template <typename Object> Object *named(Object *object, const char *name, int index = -1)
@@ -83,11 +84,7 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     background.setColor(QPalette::Window, QColor(224, 224, 224));
     setPalette(background);
     setAutoFillBackground(true);
-    // The control sizes were laid out for a small 8-point sans-serif face; the table has its own font.
-    QFont controls(QStringLiteral("Sans Serif"));
-    controls.setStyleHint(QFont::SansSerif);
-    controls.setPointSizeF(8);
-    setFont(controls);
+    setFont(captionFont(8.25)); // the table has a larger size of its own
 
     createTable();
     createSettingsFrame();
@@ -108,7 +105,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::createTable()
 {
-    m_listProxies = named(new QTreeView(this), "ListProxies");
+    m_listProxies = named(new ProxyView(this), "ListProxies");
     m_listProxies->setGeometry(8, 8, 513, 521);
     m_listProxies->setRootIsDecorated(false);
     m_listProxies->setItemsExpandable(false);
@@ -117,10 +114,7 @@ void MainWindow::createTable()
     m_listProxies->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_listProxies->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listProxies->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(9.75);
-    m_listProxies->setFont(font);
+    m_listProxies->setFont(captionFont(9.75));
 
     // The view makes a selection model of its own; the table's, which the commands read, replaces it.
     m_listProxies->setModel(m_table);
@@ -136,6 +130,8 @@ void MainWindow::createTable()
     const int widths[ProxyTableModel::ColumnCount] = {200, 96, 96, 96};
     for (int column = 0; column < ProxyTableModel::ColumnCount; ++column)
         header->resizeSection(column, widths[column]);
+    // The indicator stays hidden until the first accepted click; it always shows the last accepted sort.
+    header->setSortIndicator(m_sortKey, sortOrder());
     connect(header, &QHeaderView::sectionClicked, this, &MainWindow::ListProxies_ColumnClick);
 }
 
@@ -151,7 +147,6 @@ void MainWindow::createSettingsFrame()
         const SliderSetup &setup = sliderSetups[i];
         QLabel *caption = named(new QLabel(captions[i], m_frame), captionNames[i]);
         caption->setGeometry(8, tops[i], 81, 17);
-        fitTextToWidth(caption, caption->width());
 
         QLabel *value = named(new QLabel(QString::number(setup.value), m_frame), "lblSliders", i);
         value->setGeometry(152, tops[i], 33, 17);
@@ -174,12 +169,11 @@ void MainWindow::createButtons()
 {
     for (int i = 0; i < CommandCount; ++i) {
         const ButtonSetup &setup = buttonSetups[i];
-        QPushButton *button = named(new QPushButton(tr(setup.caption), this), "cmdProxy", i);
+        QPushButton *button = named(new CommandButton(tr(setup.caption), this), "cmdProxy", i);
         button->setGeometry(ButtonLeft, setup.top, ButtonWidth, ButtonHeight);
         QPalette fill = button->palette();
         fill.setColor(QPalette::Button, setup.fill);
         button->setPalette(fill);
-        button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, [this, i] { cmdProxy_Click(i); });
         m_cmdProxy.append(button);
     }
@@ -191,16 +185,18 @@ void MainWindow::createStatusBar()
     m_statusBar = named(new QStatusBar(this), "sb1");
     m_statusBar->setGeometry(0, 537, ClientWidth, 25);
     m_statusBar->setSizeGripEnabled(false);
+    // The panels are placed by hand: the bar's own layout would leave gaps between them and at its left end.
     const int widths[StatusPanels::PanelCount] = {96, 96, 96, 96, 107, 96};
     const char *keys[StatusPanels::PanelCount] = {"", "totalproxies", "", "workingproxies", "", "anonymousproxies"};
+    int left = 0;
     for (int panel = 1; panel <= StatusPanels::PanelCount; ++panel) {
         auto *label = new QLabel(m_panels->text(panel), m_statusBar);
         label->setObjectName(keys[panel - 1][0] ? QString::fromLatin1(keys[panel - 1])
                                                 : QStringLiteral("sb1Panel%1").arg(panel));
-        label->setFixedWidth(widths[panel - 1]);
+        label->setGeometry(left, 0, widths[panel - 1], m_statusBar->height());
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        fitTextToWidth(label, widths[panel - 1] - 2 * label->frameWidth() - 2);
-        m_statusBar->addWidget(label);
+        label->setIndent(2); // the longest caption fits with room to spare
+        left += widths[panel - 1];
         m_panelLabels.append(label);
     }
     connect(m_panels, &StatusPanels::textChanged, this,
@@ -301,16 +297,23 @@ void MainWindow::Sliders_Change(int index)
 
 void MainWindow::ListProxies_ColumnClick(int section)
 {
+    QHeaderView *header = m_listProxies->header();
     if (m_run.IsTesting) {
+        // The header flips its arrow before it reports the click; the rows stay, so the arrow goes back too.
+        header->setSortIndicator(m_sortKey, sortOrder());
         m_desktop.warning(tr("Can't sort list"), tr("You can not sort list while testing proxies."));
         return;
     }
     m_sortKey = section;
     m_sortOrder = m_sortOrder != 0 ? 0 : 1;
-    const Qt::SortOrder order = m_sortOrder == 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
-    m_listProxies->header()->setSortIndicatorShown(true);
-    m_listProxies->header()->setSortIndicator(m_sortKey, order);
-    m_table->sort(m_sortKey, order);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(m_sortKey, sortOrder());
+    m_table->sort(m_sortKey, sortOrder());
+}
+
+Qt::SortOrder MainWindow::sortOrder() const
+{
+    return m_sortOrder == 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
 }
 
 void MainWindow::mProxyLoad_Click(int index)

@@ -72,6 +72,7 @@ private:
     QMenu *createSubMenu(int index, const QString &title, const QStringList &items, const char *itemName,
                          void (MainWindow::*handler)(int));
     QAction *menuItem(QMenu *menu, int index) const;
+    Qt::SortOrder sortOrder() const;
 
     Desktop &m_desktop;
     ProxyTableModel *m_table;

@@ -1,16 +1,21 @@
+#include "ClassicStyle.h"
 #include "MainWindow.h"
 #include "QtDesktop.h"
 
 #include <QApplication>
-#include <QStyleFactory>
+
+#include <csignal>
 
 int main(int argc, char *argv[])
 {
+    // Under a file-size limit a write past it should fail, so that the save reports it and keeps the former file,
+    // rather than end the program with its default signal.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvane"));
     QApplication::setDesktopFileName(QStringLiteral("korvane"));
-    // The buttons are filled with colours of their own; Fusion paints button palettes on every desktop.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The same flat, classic look on every desktop: buttons filled with colours of their own, plain sliders.
+    QApplication::setStyle(new ClassicStyle);
 
     QtDesktop desktop;
     MainWindow window(desktop);

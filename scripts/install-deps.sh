@@ -6,6 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     fonts-dejavu-core
+    fonts-liberation               # the face the window's captions are measured for
     tinyproxy                      # the real proxy server of the end-to-end test
     clang libclang-rt-14-dev       # libFuzzer targets
     xvfb xauth                     # showing the window where no display is running

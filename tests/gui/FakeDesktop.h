@@ -25,8 +25,9 @@ public:
     QStringList saveAnswers;
     QList<Box> boxes;
     QList<QUrl> openedUrls;
-    // Runs inside information(), while the box would be open.
+    // Run inside information() and warning(), while the box would be open.
     std::function<void()> onInformation;
+    std::function<void()> onWarning;
 
     QString clipboardText() override { return clipboard; }
     void setClipboardText(const QString &text) override
@@ -45,6 +46,8 @@ public:
     void warning(const QString &title, const QString &text) override
     {
         boxes.append({QStringLiteral("warning"), title, text});
+        if (onWarning)
+            onWarning();
     }
     void openUrl(const QUrl &url) override { openedUrls.append(url); }
 

@@ -1,5 +1,6 @@
 // The load, save and filter menu items, driven through the real window with a scripted desktop.
 #include "CellText.h"
+#include "ClassicStyle.h"
 #include "ControlArray.h"
 #include "FakeDesktop.h"
 #include "MainWindow.h"
@@ -8,10 +9,12 @@
 #include "StatusPanels.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -90,6 +93,9 @@ private:
         QCOMPARE(counters(), (QStringList{u"3"_s, u"1"_s, u"1"_s}));
     }
 
+    QTreeView *view() { return m_window->findChild<QTreeView *>(u"ListProxies"_s); }
+    QString textAt(const QModelIndex &index) { return index.isValid() ? table().itemText(index.row() + 1) : u"-"_s; }
+
     void selectRow(int row)
     {
         table().selectionModel()->select(table().index(row - 1, 0),
@@ -97,6 +103,7 @@ private:
     }
 
 private Q_SLOTS:
+    void initTestCase() { QApplication::setStyle(new ClassicStyle); }
     void init();
     void cleanup();
     void loads();
@@ -104,6 +111,8 @@ private Q_SLOTS:
     void saves();
     void filters();
     void filterEmptyTable();
+    void removalsKeepWhatTheUserSees_data();
+    void removalsKeepWhatTheUserSees();
 };
 
 void TestListCommands::init()
@@ -125,6 +134,9 @@ void TestListCommands::cleanup()
 void TestListCommands::loads()
 {
     QCOMPARE(counters(), (QStringList{QString(), QString(), QString()}));
+    // A load that reads nothing still refreshes the counters: blank at start-up becomes 0; the total is not written.
+    QVERIFY(choose("mProxyLoad", 0));
+    QCOMPARE(counters(), (QStringList{QString(), u"0"_s, u"0"_s}));
     loadTestedList();
 
     m_desktop->openAnswers = {writeFile(u"more.txt"_s, "2.2.2.2:2\r\n4.4.4.4:4\r\nnot a proxy\r\n4.4.4.4:4\r\n")};
@@ -134,20 +146,22 @@ void TestListCommands::loads()
     QCOMPARE(table().color(2), ProxyColor::Green);
     QCOMPARE(counters(), (QStringList{u"4"_s, u"1"_s, u"1"_s}));
 
-    // Nothing is thrown away before a file has been read: a cancel or a bad file keeps rows, results, counters.
+    // Nothing is thrown away before a file has been read: a cancel or a bad file keeps rows and results. The
+    // counters are refreshed all the same.
     m_desktop->openAnswers = {};
     QVERIFY(choose("mProxyLoad", 0));
+    table().setSubItem(1, ProxyTableModel::Status, CellText::Working);
     m_desktop->openAnswers = {m_folder->path()};
     QVERIFY(choose("mProxyLoad", 0));
     QCOMPARE(texts(), merged);
     QCOMPARE(table().subItem(2, ProxyTableModel::Status), CellText::Working);
-    QCOMPARE(counters(), (QStringList{u"4"_s, u"1"_s, u"1"_s}));
+    QCOMPARE(counters(), (QStringList{u"4"_s, u"2"_s, u"1"_s}));
     QVERIFY(m_desktop->boxes.isEmpty()); // a load ends silently
 
     m_desktop->clipboard = u"2.2.2.2:2\r\n5.5.5.5:5"_s;
     QVERIFY(choose("mProxyLoad", 3));
     QCOMPARE(texts(), merged + QStringList{u"5.5.5.5:5"_s});
-    QCOMPARE(counters(), (QStringList{u"5"_s, u"1"_s, u"1"_s}));
+    QCOMPARE(counters(), (QStringList{u"5"_s, u"2"_s, u"1"_s}));
 
     m_desktop->clipboard.clear();
     QVERIFY(choose("mProxyLoad", 2));
@@ -251,6 +265,70 @@ void TestListCommands::filterEmptyTable()
     QVERIFY(choose("mProxyFilter", 0));
     checkOnlyBox(u"information"_s, u"Proxy filter complete"_s, u"Proxies filtered successfully."_s);
     QCOMPARE(counters(), (QStringList{QString(), u"0"_s, u"0"_s}));
+}
+
+void TestListCommands::removalsKeepWhatTheUserSees_data()
+{
+    QTest::addColumn<int>("rule"); // the filter item, or -1 for a merge that drops the table's own duplicates
+    QTest::addColumn<int>("top");  // the row shown at the top before
+    QTest::newRow("keep working") << 0 << 48;
+    QTest::newRow("keep anonymous") << 1 << 50;
+    QTest::newRow("keep selected") << 2 << 48;
+    QTest::newRow("merge") << -1 << 48;
+}
+
+// 200 rows, taller than the view: odd rows work, anonymously unless a multiple of 3; for the merge every fourth
+// row repeats the one before. Rows 10-20 and 50-100 are selected, row 61 is current, the view is scrolled down.
+// The rows that stay keep their selection and the current row, and the first row on screen that stays is at the top.
+void TestListCommands::removalsKeepWhatTheUserSees()
+{
+    QFETCH(int, rule);
+    QFETCH(int, top);
+    const auto duplicate = [rule](int r) { return rule < 0 && r % 4 == 0; };
+    const auto selected = [](int r) { return (r >= 10 && r <= 20) || (r >= 50 && r <= 100); };
+    const auto kept = [&](int r) {
+        const bool keep[] = {r % 2 == 1, r % 2 == 1 && r % 3 != 0, selected(r), !duplicate(r)};
+        return keep[rule < 0 ? 3 : rule];
+    };
+    QStringList texts;
+    for (int r = 1; r <= 200; ++r)
+        texts.append(u"10.0.%1.%2:80"_s.arg((r - duplicate(r)) / 100).arg((r - duplicate(r)) % 100));
+    table().addRows(texts);
+    for (int r = 1; r <= 200; ++r) {
+        if (r % 2 == 1) {
+            table().setSubItem(r, ProxyTableModel::Status, CellText::Working);
+            table().setSubItem(r, ProxyTableModel::Anonymity, r % 3 ? CellText::Anonymous : CellText::NotAnonymous);
+        }
+        if (selected(r))
+            selectRow(r);
+    }
+    table().selectionModel()->setCurrentIndex(table().index(60, 0), QItemSelectionModel::NoUpdate);
+    view()->scrollTo(table().index(top - 1, 0), QAbstractItemView::PositionAtTop);
+    QCOMPARE(textAt(view()->indexAt(QPoint(1, 1))), texts[top - 1]);
+
+    if (rule < 0) {
+        m_desktop->openAnswers = {writeFile(u"more.txt"_s, "10.0.0.5:80\r\n10.0.9.9:80\r\n")};
+        QVERIFY(choose("mProxyLoad", 1));
+        QCOMPARE(table().itemText(table().count()), u"10.0.9.9:80"_s);
+    } else {
+        QVERIFY(choose("mProxyFilter", rule));
+    }
+
+    QStringList expected;
+    for (int r = 1; r <= 200; ++r) {
+        if (selected(r) && kept(r))
+            expected.append(texts[r - 1]);
+    }
+    QStringList selectedTexts;
+    for (const QModelIndex &row : view()->selectionModel()->selectedRows())
+        selectedTexts.append(textAt(row));
+    selectedTexts.sort();
+    expected.sort();
+    QCOMPARE(selectedTexts, expected);
+    QCOMPARE(textAt(view()->currentIndex()), texts[60]);
+    while (!kept(top))
+        ++top;
+    QCOMPARE(textAt(view()->indexAt(QPoint(1, 1))), texts[top - 1]);
 }
 
 QTEST_MAIN(TestListCommands)
