@@ -1,13 +1,13 @@
-#include "ListCommands.h"
+#include "app/ListCommands.h"
 
-#include "BusyCursor.h"
-#include "Desktop.h"
-#include "ProxyExporter.h"
-#include "ProxyFilter.h"
-#include "ProxyLoader.h"
-#include "ProxyTableModel.h"
-#include "ProxyValidator.h"
-#include "StatusPanels.h"
+#include "app/BusyCursor.h"
+#include "app/Desktop.h"
+#include "proxylist/ProxyExporter.h"
+#include "proxylist/ProxyFilter.h"
+#include "proxylist/ProxyLoader.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyValidator.h"
+#include "proxylist/StatusPanels.h"
 
 #include <QDir>
 

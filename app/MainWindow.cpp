@@ -1,12 +1,12 @@
-#include "MainWindow.h"
+#include "app/MainWindow.h"
 
-#include "CommandButton.h"
-#include "Desktop.h"
-#include "ListCommands.h"
-#include "ProxyTableModel.h"
-#include "ProxyView.h"
-#include "StatusPanels.h"
-#include "TestRun.h"
+#include "app/CommandButton.h"
+#include "app/Desktop.h"
+#include "app/ListCommands.h"
+#include "app/ProxyView.h"
+#include "checker/CheckRun.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -96,8 +96,8 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     // Start-up reads the sliders; the labels keep the captions they were created with.
     for (int i = 0; i < m_sliders.size(); ++i)
         m_run.SliderValues[size_t(i)] = m_sliders[i]->value();
-    TestRunHost &host = *this;
-    m_testRun = std::make_unique<TestRun>(*m_table, *m_panels, m_run, host);
+    CheckRunHost &host = *this;
+    m_checkRun = std::make_unique<CheckRun>(*m_table, *m_panels, m_run, host);
     m_listProxies->setFocus(Qt::OtherFocusReason);
 }
 
@@ -279,7 +279,7 @@ void MainWindow::cmdProxy_Click(int index)
     case ExitCommand:
         m_desktop.openUrl(MakerPage);
         // A run in progress is cut off where it stands, without its completion message.
-        m_testRun->stop();
+        m_checkRun->stop();
         Q_EMIT exitRequested();
         break;
     default:
@@ -323,7 +323,7 @@ void MainWindow::mProxyLoad_Click(int index)
 
 void MainWindow::mProxyTest_Click(int index)
 {
-    m_testRun->run(index);
+    m_checkRun->run(index);
 }
 
 void MainWindow::setCommandsLocked(bool locked)
@@ -344,7 +344,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     // The run pumps events beneath this handler; left alone, it would go on probing for a window nobody sees.
     if (m_run.IsTesting) {
-        m_testRun->stop();
+        m_checkRun->stop();
         Q_EMIT exitRequested();
     }
     event->accept();

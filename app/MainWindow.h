@@ -1,7 +1,7 @@
 #pragma once
 
-#include "RunControl.h"
-#include "TestRunHost.h"
+#include "checker/CheckRunHost.h"
+#include "checker/RunControl.h"
 
 #include <QUrl>
 #include <QVector>
@@ -12,7 +12,7 @@
 class Desktop;
 class ProxyTableModel;
 class StatusPanels;
-class TestRun;
+class CheckRun;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -24,7 +24,7 @@ class QTreeView;
 
 // The one window of the program. Its controls keep fixed positions and sizes, given in pixels at 96 dpi;
 // the handlers below are the program's whole reaction to the user.
-class MainWindow : public QWidget, private TestRunHost
+class MainWindow : public QWidget, private CheckRunHost
 {
     Q_OBJECT
 
@@ -40,7 +40,7 @@ public:
     ProxyTableModel &table() { return *m_table; }
     StatusPanels &panels() { return *m_panels; }
     RunControl &runControl() { return m_run; }
-    TestRun &testRun() { return *m_testRun; }
+    CheckRun &checkRun() { return *m_checkRun; }
 
 public Q_SLOTS:
     void cmdProxy_Click(int index);
@@ -80,7 +80,7 @@ private:
     RunControl m_run;
     // A member rather than a child: it goes before the table, so a run still under way stops while all it
     // touches exists.
-    std::unique_ptr<TestRun> m_testRun;
+    std::unique_ptr<CheckRun> m_checkRun;
 
     QTreeView *m_listProxies = nullptr;
     QGroupBox *m_frame = nullptr;

@@ -1,4 +1,4 @@
-#include "ProxyView.h"
+#include "app/ProxyView.h"
 
 #include <utility>
 

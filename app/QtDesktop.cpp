@@ -1,4 +1,4 @@
-#include "QtDesktop.h"
+#include "app/QtDesktop.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

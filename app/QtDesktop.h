@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Desktop.h"
+#include "app/Desktop.h"
 
 #include <QPointer>
 #include <QWidget>

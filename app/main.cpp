@@ -1,6 +1,6 @@
-#include "ClassicStyle.h"
-#include "MainWindow.h"
-#include "QtDesktop.h"
+#include "app/ClassicStyle.h"
+#include "app/MainWindow.h"
+#include "app/QtDesktop.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
-#include "BatchWatch.h"
+#include "bench/BatchWatch.h"
 
-#include "CellText.h"
-#include "ProxyTableModel.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "LoopbackFarm.h"
+#include "bench/LoopbackFarm.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

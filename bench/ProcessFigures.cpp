@@ -1,4 +1,4 @@
-#include "ProcessFigures.h"
+#include "bench/ProcessFigures.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CellText.h"
-#include "ProxyTableModel.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
 
 #include <QItemSelection>
 #include <QStringList>

@@ -14,15 +14,15 @@
 //
 //   bench_checker [mix|stream|close] [ROWS [SLOTS [SECONDS]]]
 //   bench_checker --serve SCENARIO ROWS        the child: the fake proxies, one port per line on stdout
-#include "BatchWatch.h"
-#include "CellText.h"
-#include "LoopbackFarm.h"
-#include "ProcessFigures.h"
-#include "ProxyTableModel.h"
-#include "RunControl.h"
-#include "StatusPanels.h"
-#include "TestRun.h"
-#include "TestRunHost.h"
+#include "bench/BatchWatch.h"
+#include "bench/LoopbackFarm.h"
+#include "bench/ProcessFigures.h"
+#include "checker/CheckRun.h"
+#include "checker/CheckRunHost.h"
+#include "checker/RunControl.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -192,7 +192,7 @@ double megabytes(qint64 kib)
     return double(kib) * 1024 / 1e6;
 }
 
-class QuietHost final : public TestRunHost
+class QuietHost final : public CheckRunHost
 {
 public:
     void setCommandsLocked(bool) override {}
@@ -215,7 +215,7 @@ struct Figures
 };
 
 // One test run over all rows, with everything measured around it.
-Figures measureRun(TestRun &testRun, const ProxyTableModel &table, int slots)
+Figures measureRun(CheckRun &checkRun, const ProxyTableModel &table, int slots)
 {
     Figures figures;
     BatchWatch watch(table, slots, [&] {
@@ -240,7 +240,7 @@ Figures measureRun(TestRun &testRun, const ProxyTableModel &table, int slots)
     sampler.start();
     const double cpuBefore = ProcessFigures::cpuSeconds();
     watch.start();
-    testRun.run(0);
+    checkRun.run(0);
     figures.endNs = watch.elapsedNs();
     figures.cpuSeconds = ProcessFigures::cpuSeconds() - cpuBefore;
     sampler.stop();
@@ -327,8 +327,8 @@ int bench(const Scenario &scenario)
     RunControl run;
     run.SliderValues = {scenario.slots, scenario.seconds};
     QuietHost host;
-    TestRun testRun(table, panels, run, host);
-    testRun.setProbeHost(QStringLiteral("127.0.0.1:9"));
+    CheckRun checkRun(table, panels, run, host);
+    checkRun.setProbeHost(QStringLiteral("127.0.0.1:9"));
     QStringList texts;
     for (int i = 0; i < scenario.rows; ++i) {
         const size_t p = proxyOfRow(scenario.kind, i);
@@ -336,7 +336,7 @@ int bench(const Scenario &scenario)
     }
     table.addRows(texts);
 
-    const Figures figures = measureRun(testRun, table, scenario.slots);
+    const Figures figures = measureRun(checkRun, table, scenario.slots);
     const qint64 farmSent = stopFarm(farm);
     const std::map<QString, int> misjudged = misjudgedRows(table, scenario, proxies);
     int wrong = 0;

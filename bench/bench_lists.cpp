@@ -7,14 +7,14 @@
 //   bench_lists PATH                 run every step on an existing file
 //   bench_lists longline [MB]        load a file of one line with no break (200 MB by default), once with a
 //                                    line that fails the test and once with one that passes
-#include "BenchStep.h"
-#include "CellText.h"
-#include "ProxyExporter.h"
-#include "ProxyFilter.h"
-#include "ProxyLoader.h"
-#include "ProxyTableModel.h"
-#include "ProxyValidator.h"
-#include "StatusPanels.h"
+#include "bench/BenchStep.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyExporter.h"
+#include "proxylist/ProxyFilter.h"
+#include "proxylist/ProxyLoader.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyValidator.h"
+#include "proxylist/StatusPanels.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

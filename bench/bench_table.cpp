@@ -1,11 +1,11 @@
 // Table benchmark: one million rows added, counted and sorted by every column; then "Keep working proxies" on a
 // million rows, half of them working, with three kinds of selection that the filter must keep.
-#include "BenchStep.h"
-#include "CellText.h"
-#include "ProxyFilter.h"
-#include "ProxyTableModel.h"
-#include "SelectionCases.h"
-#include "StatusPanels.h"
+#include "bench/BenchStep.h"
+#include "bench/SelectionCases.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyFilter.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,10 +5,10 @@
 //                               events it posts, a repaint after
 //   bench_view longrow [MB]     repaints of a view whose first row is a proxy followed by MB million characters
 //                               (200 by default); for comparison, the same view showing a 4 MB row whole
-#include "BenchStep.h"
-#include "ProxyFilter.h"
-#include "ProxyTableModel.h"
-#include "SelectionCases.h"
+#include "bench/BenchStep.h"
+#include "bench/SelectionCases.h"
+#include "proxylist/ProxyFilter.h"
+#include "proxylist/ProxyTableModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,8 @@
 # Settings shared by every target of the project.
 add_library(korvane_common INTERFACE)
 target_compile_features(korvane_common INTERFACE cxx_std_20)
+# One include root: every project header is named with its folder, "proxylist/ProxyTableModel.h".
+target_include_directories(korvane_common INTERFACE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(korvane_common INTERFACE
     QT_NO_CAST_FROM_ASCII
     QT_NO_CAST_TO_ASCII

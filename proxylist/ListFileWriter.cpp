@@ -1,4 +1,4 @@
-#include "ListFileWriter.h"
+#include "proxylist/ListFileWriter.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,7 +1,7 @@
-#include "ProxyExporter.h"
+#include "proxylist/ProxyExporter.h"
 
-#include "ListFileWriter.h"
-#include "ProxyTableModel.h"
+#include "proxylist/ListFileWriter.h"
+#include "proxylist/ProxyTableModel.h"
 
 #include <vector>
 

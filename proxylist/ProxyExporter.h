@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileResult.h"
+#include "proxylist/FileResult.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "ProxyFilter.h"
+#include "proxylist/ProxyFilter.h"
 
-#include "CellText.h"
-#include "ProxyTableModel.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
 
 bool ProxyFilter::matches(const ProxyRow &row, bool selected) const
 {

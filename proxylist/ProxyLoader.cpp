@@ -1,9 +1,9 @@
-#include "ProxyLoader.h"
+#include "proxylist/ProxyLoader.h"
 
-#include "ProxyTableModel.h"
-#include "ProxyValidator.h"
-#include "StatusPanels.h"
-#include "TextFunctions.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyValidator.h"
+#include "proxylist/StatusPanels.h"
+#include "proxylist/TextFunctions.h"
 
 #include <QFile>
 #include <QFileInfo>

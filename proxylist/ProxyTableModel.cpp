@@ -1,4 +1,4 @@
-#include "ProxyTableModel.h"
+#include "proxylist/ProxyTableModel.h"
 
 #include <QBrush>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProxyRow.h"
+#include "proxylist/ProxyRow.h"
 
 #include <QAbstractTableModel>
 #include <QHash>

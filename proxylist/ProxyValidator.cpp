@@ -1,4 +1,4 @@
-#include "ProxyValidator.h"
+#include "proxylist/ProxyValidator.h"
 
 #include <QVarLengthArray>
 

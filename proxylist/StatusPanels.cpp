@@ -1,7 +1,7 @@
-#include "StatusPanels.h"
+#include "proxylist/StatusPanels.h"
 
-#include "CellText.h"
-#include "ProxyTableModel.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
 
 StatusPanels::StatusPanels(QObject *parent) : QObject(parent)
 {

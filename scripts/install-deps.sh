@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config git
+    clang-format                   # the layout check of test.sh
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     fonts-dejavu-core
     fonts-liberation               # the face the window's captions are measured for

@@ -1,6 +1,6 @@
-#include "FakeProxy.h"
+#include "tests/common/FakeProxy.h"
 
-#include "ProbeExchange.h"
+#include "checker/ProbeExchange.h"
 
 #include <QTcpSocket>
 #include <QTimer>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "TestRunHost.h"
+#include "checker/CheckRunHost.h"
 
 #include <QStringList>
 
 #include <functional>
 
 // A window stand-in that writes down what a test run asks of it.
-class RecordingHost final : public TestRunHost
+class RecordingHost final : public CheckRunHost
 {
 public:
     QStringList calls;

@@ -1,19 +1,19 @@
 #pragma once
 
-#include "CellText.h"
-#include "ProxyTableModel.h"
-#include "RecordingHost.h"
-#include "RunControl.h"
-#include "StatusPanels.h"
-#include "TestRun.h"
+#include "checker/CheckRun.h"
+#include "checker/RunControl.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
+#include "tests/common/RecordingHost.h"
 
 // A test run with everything it works on, and no window.
 struct RunHarness
 {
-    explicit RunHarness(const Clock *clock = nullptr) : testRun(table, panels, run, host, clock)
+    explicit RunHarness(const Clock *clock = nullptr) : checkRun(table, panels, run, host, clock)
     {
         // Fake proxies answer by themselves; the echo host is never reached, but keep it on loopback all the same.
-        testRun.setProbeHost(QStringLiteral("127.0.0.1:9"));
+        checkRun.setProbeHost(QStringLiteral("127.0.0.1:9"));
     }
 
     // Anonymity, Speed and Status of a row, then its colour.
@@ -27,5 +27,5 @@ struct RunHarness
     StatusPanels panels;
     RunControl run;
     RecordingHost host;
-    TestRun testRun;
+    CheckRun checkRun;
 };

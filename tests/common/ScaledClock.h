@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Clock.h"
+#include "checker/Clock.h"
 
 #include <QElapsedTimer>
 #include <QList>

@@ -1,14 +1,14 @@
 // Test runs through the real window against a silent proxy on loopback: the controls locked and given back, the
 // completion message, and the program ended by Exit or by closing the window in the middle of a run.
-#include "CellText.h"
-#include "ControlArray.h"
-#include "FakeDesktop.h"
-#include "FakeProxy.h"
-#include "MainWindow.h"
-#include "ProxyTableModel.h"
-#include "SocketSlotArray.h"
-#include "StatusPanels.h"
-#include "TestRun.h"
+#include "app/MainWindow.h"
+#include "checker/CheckRun.h"
+#include "checker/SocketSlotArray.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
+#include "tests/common/FakeProxy.h"
+#include "tests/gui/ControlArray.h"
+#include "tests/gui/FakeDesktop.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -47,7 +47,7 @@ private:
             m_window->table().add(m_silent.row());
         element<QSlider>(*m_window, "Sliders", 0)->setValue(slots);
         element<QSlider>(*m_window, "Sliders", 1)->setValue(seconds);
-        m_window->testRun().setProbeHost(QStringLiteral("127.0.0.1:9"));
+        m_window->checkRun().setProbeHost(QStringLiteral("127.0.0.1:9"));
     }
 
     void chooseTest(int index)
@@ -144,7 +144,7 @@ private Q_SLOTS:
         }
         QCOMPARE(exits.size(), 1);
         QCOMPARE(m_desktop->openedUrls.size(), how == QLatin1String("exit") ? 1 : 0);
-        QCOMPARE(m_window->testRun().scheduler().sockProxy().loadedCount(), 0);
+        QCOMPARE(m_window->checkRun().scheduler().sockProxy().loadedCount(), 0);
         QVERIFY(!m_window->runControl().IsTesting);
     }
 };

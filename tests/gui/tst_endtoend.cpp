@@ -1,15 +1,15 @@
 // The whole checker through the real window, against two real tinyproxy servers on loopback and an IP-echo server
 // of the test's own. The first proxy reaches the echo server from its own address (anonymous, "Y"); the second
 // listens on 127.0.0.2 but connects out from 127.0.0.3, so the echo page shows an address other than the row's.
-#include "CellText.h"
-#include "ControlArray.h"
-#include "FakeDesktop.h"
-#include "FakeProxy.h"
-#include "MainWindow.h"
-#include "ProxyColor.h"
-#include "ProxyTableModel.h"
-#include "StatusPanels.h"
-#include "TestRun.h"
+#include "app/MainWindow.h"
+#include "checker/CheckRun.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyColor.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
+#include "tests/common/FakeProxy.h"
+#include "tests/gui/ControlArray.h"
+#include "tests/gui/FakeDesktop.h"
 
 #include <QAction>
 #include <QProcess>
@@ -119,7 +119,7 @@ private Q_SLOTS:
         MainWindow window(desktop);
         window.show();
         window.table().addRows({direct.row(), rebound.row()});
-        window.testRun().setProbeHost(QStringLiteral("127.0.0.1:%1").arg(echo.serverPort()));
+        window.checkRun().setProbeHost(QStringLiteral("127.0.0.1:%1").arg(echo.serverPort()));
         // Three seconds leave the real proxies time to spare.
         element<QSlider>(window, "Sliders", 1)->setValue(3);
         QAction *testAll = element<QAction>(window, "mProxyTest", 0);

@@ -1,12 +1,12 @@
 // The load, save and filter menu items, driven through the real window with a scripted desktop.
-#include "CellText.h"
-#include "ClassicStyle.h"
-#include "ControlArray.h"
-#include "FakeDesktop.h"
-#include "MainWindow.h"
-#include "ProxyColor.h"
-#include "ProxyTableModel.h"
-#include "StatusPanels.h"
+#include "app/ClassicStyle.h"
+#include "app/MainWindow.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyColor.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
+#include "tests/gui/ControlArray.h"
+#include "tests/gui/FakeDesktop.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,11 +1,11 @@
 // The window as the user meets it: what it shows at start, keys and clicks on its controls, and its pixels.
-#include "ClassicStyle.h"
-#include "ControlArray.h"
-#include "FakeDesktop.h"
-#include "MainWindow.h"
-#include "ProxyTableModel.h"
-#include "StatusPanels.h"
-#include "Verdict.h"
+#include "app/ClassicStyle.h"
+#include "app/MainWindow.h"
+#include "checker/Verdict.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
+#include "tests/gui/ControlArray.h"
+#include "tests/gui/FakeDesktop.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The export text and the file save, which must never lie: a failed save says so and leaves the former file whole.
-#include "ProxyExporter.h"
-#include "ProxyTableModel.h"
+#include "proxylist/ProxyExporter.h"
+#include "proxylist/ProxyTableModel.h"
 
 #include <QDir>
 #include <QFile>

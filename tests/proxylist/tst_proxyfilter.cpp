@@ -1,8 +1,8 @@
 // The filter rules and their one-pass application to the table.
-#include "CellText.h"
-#include "ProxyFilter.h"
-#include "ProxyRow.h"
-#include "ProxyTableModel.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyFilter.h"
+#include "proxylist/ProxyRow.h"
+#include "proxylist/ProxyTableModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>

@@ -1,11 +1,11 @@
 // Loading lists from files and clipboard text: line breaking, validation, duplicates, bad input.
-#include "CellText.h"
-#include "ProxyColor.h"
-#include "ProxyExporter.h"
-#include "ProxyLoader.h"
-#include "ProxyTableModel.h"
-#include "ProxyValidator.h"
-#include "StatusPanels.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyColor.h"
+#include "proxylist/ProxyExporter.h"
+#include "proxylist/ProxyLoader.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyValidator.h"
+#include "proxylist/StatusPanels.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>

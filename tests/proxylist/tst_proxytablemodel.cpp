@@ -1,6 +1,6 @@
-#include "CellText.h"
-#include "ProxyTableModel.h"
-#include "StatusPanels.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
 
 #include <QAbstractItemModelTester>
 #include <QBrush>

@@ -1,5 +1,5 @@
 // The line test of a load and the number rules behind it, under pinned locales.
-#include "ProxyValidator.h"
+#include "proxylist/ProxyValidator.h"
 
 #include <QTest>
 

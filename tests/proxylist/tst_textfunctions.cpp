@@ -1,4 +1,4 @@
-#include "TextFunctions.h"
+#include "proxylist/TextFunctions.h"
 
 #include <QTest>
 

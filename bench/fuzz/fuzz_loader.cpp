@@ -2,11 +2,11 @@
 // a file's bytes, or clipboard text as UTF-16 (lone surrogates included). Beyond not crashing, it checks what a
 // load promises: every row passes the test, no text is kept twice, the total matches, and saving the rows and
 // loading them again gives the same rows.
-#include "ProxyExporter.h"
-#include "ProxyLoader.h"
-#include "ProxyTableModel.h"
-#include "ProxyValidator.h"
-#include "StatusPanels.h"
+#include "proxylist/ProxyExporter.h"
+#include "proxylist/ProxyLoader.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyValidator.h"
+#include "proxylist/StatusPanels.h"
 
 #include <QSet>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SocketSlot.h"
-#include "Verdict.h"
+#include "checker/SocketSlot.h"
+#include "checker/Verdict.h"
 
 #include <QByteArray>
 #include <QString>

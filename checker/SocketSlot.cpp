@@ -1,4 +1,4 @@
-#include "SocketSlot.h"
+#include "checker/SocketSlot.h"
 
 #include <QPointer>
 #include <QSocketNotifier>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProxyColor.h"
+#include "proxylist/ProxyColor.h"
 
 #include <QString>
 

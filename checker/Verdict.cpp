@@ -1,7 +1,7 @@
-#include "Verdict.h"
+#include "checker/Verdict.h"
 
-#include "CellText.h"
-#include "ProxyTableModel.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
 
 Verdict Verdict::working(bool anonymous)
 {

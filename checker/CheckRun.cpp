@@ -1,19 +1,19 @@
-#include "TestRun.h"
+#include "checker/CheckRun.h"
 
-#include "ProxyTableModel.h"
-#include "RunControl.h"
-#include "StatusPanels.h"
-#include "TestRunHost.h"
+#include "checker/CheckRunHost.h"
+#include "checker/RunControl.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
 
 #include <QPointer>
 
-TestRun::TestRun(ProxyTableModel &table, StatusPanels &panels, RunControl &run, TestRunHost &host, const Clock *clock,
-                 QObject *parent)
+CheckRun::CheckRun(ProxyTableModel &table, StatusPanels &panels, RunControl &run, CheckRunHost &host,
+                   const Clock *clock, QObject *parent)
     : QObject(parent), m_table(table), m_panels(panels), m_run(run), m_host(host), m_rows(table),
       m_scheduler(table, run, m_rows, clock ? *clock : m_steadyClock)
 {}
 
-void TestRun::run(int index)
+void CheckRun::run(int index)
 {
     if (m_table.count() < 1)
         return;
@@ -26,7 +26,7 @@ void TestRun::run(int index)
 
     // The scheduler and the message box both run the event loop: the window, and this object with it, may be
     // gone when they return.
-    const QPointer<TestRun> alive(this);
+    const QPointer<CheckRun> alive(this);
     m_scheduler.CheckProxies();
     if (!alive)
         return;
@@ -42,7 +42,7 @@ void TestRun::run(int index)
         m_run.IsTesting = false;
 }
 
-void TestRun::stop()
+void CheckRun::stop()
 {
     m_scheduler.stop();
 }

@@ -1,13 +1,13 @@
-#include "TestRows.h"
+#include "checker/CheckRows.h"
 
-#include "CellText.h"
-#include "ProxyTableModel.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
 
 #include <vector>
 
-TestRows::TestRows(ProxyTableModel &table) : m_table(table) {}
+CheckRows::CheckRows(ProxyTableModel &table) : m_table(table) {}
 
-void TestRows::ResetTestRows()
+void CheckRows::ResetTestRows()
 {
     if (TestMode < 0 || TestMode > 2)
         return;
@@ -23,7 +23,7 @@ void TestRows::ResetTestRows()
     m_table.resetResults(reset);
 }
 
-bool TestRows::isCandidate(int row, int mode) const
+bool CheckRows::isCandidate(int row, int mode) const
 {
     switch (mode) {
     case 0:
@@ -38,7 +38,7 @@ bool TestRows::isCandidate(int row, int mode) const
     }
 }
 
-bool TestRows::GetNextProxy(QString &ProxyText, int &RowIndex, int Mode)
+bool CheckRows::GetNextProxy(QString &ProxyText, int &RowIndex, int Mode)
 {
     if (Mode < 0 || Mode > 2)
         return false;

@@ -1,26 +1,26 @@
 #pragma once
 
-#include "SlotScheduler.h"
-#include "SteadyClock.h"
-#include "TestRows.h"
+#include "checker/CheckRows.h"
+#include "checker/SlotScheduler.h"
+#include "checker/SteadyClock.h"
 
 #include <QObject>
 
 class ProxyTableModel;
 class StatusPanels;
-class TestRunHost;
+class CheckRunHost;
 struct RunControl;
 
 // A test run, as the three test commands start it: lock the window, reset the rows of the run, probe them batch
 // by batch, unlock, recount, and tell the user.
-class TestRun : public QObject
+class CheckRun : public QObject
 {
     Q_OBJECT
 
 public:
     // clock: what batches are measured by; the system's monotonic clock when null.
-    TestRun(ProxyTableModel &table, StatusPanels &panels, RunControl &run, TestRunHost &host,
-            const Clock *clock = nullptr, QObject *parent = nullptr);
+    CheckRun(ProxyTableModel &table, StatusPanels &panels, RunControl &run, CheckRunHost &host,
+             const Clock *clock = nullptr, QObject *parent = nullptr);
 
     // index: 0 all rows, 1 the untested, 2 the selected. Returns when the run is over, or at once on an empty table.
     void run(int index);
@@ -29,15 +29,15 @@ public:
     void stop();
 
     void setProbeHost(const QString &host) { m_scheduler.exchange().setProbeHost(host); }
-    TestRows &rows() { return m_rows; }
+    CheckRows &rows() { return m_rows; }
     SlotScheduler &scheduler() { return m_scheduler; }
 
 private:
     ProxyTableModel &m_table;
     StatusPanels &m_panels;
     RunControl &m_run;
-    TestRunHost &m_host;
+    CheckRunHost &m_host;
     SteadyClock m_steadyClock;
-    TestRows m_rows;
+    CheckRows m_rows;
     SlotScheduler m_scheduler;
 };

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "ProbeExchange.h"
-#include "ProxyValidator.h"
-#include "SocketSlotArray.h"
+#include "checker/ProbeExchange.h"
+#include "checker/SocketSlotArray.h"
+#include "proxylist/ProxyValidator.h"
 
 #include <QObject>
 
 class Clock;
 class ProxyTableModel;
 class QEventLoop;
-class TestRows;
+class CheckRows;
 struct RunControl;
 
 // CheckProxies, the engine of a test run: hands the rows of the run out to socket slots in batches of
@@ -23,7 +23,7 @@ class SlotScheduler : public QObject
     Q_OBJECT
 
 public:
-    SlotScheduler(ProxyTableModel &table, RunControl &run, TestRows &rows, const Clock &clock,
+    SlotScheduler(ProxyTableModel &table, RunControl &run, CheckRows &rows, const Clock &clock,
                   QObject *parent = nullptr);
     ~SlotScheduler() override;
 
@@ -50,7 +50,7 @@ private:
 
     ProxyTableModel &m_table;
     RunControl &m_run;
-    TestRows &m_rows;
+    CheckRows &m_rows;
     const Clock &m_clock;
     ProxyValidator m_validator;
     SocketSlotArray m_sockProxy;

@@ -1,6 +1,6 @@
-#include "ProbeExchange.h"
+#include "checker/ProbeExchange.h"
 
-#include "TextFunctions.h"
+#include "proxylist/TextFunctions.h"
 
 const QString ProbeExchange::DefaultProbeHost = QStringLiteral("checkip.dyndns.org");
 

@@ -1,6 +1,6 @@
-#include "ProxyText.h"
+#include "checker/ProxyText.h"
 
-#include "TextFunctions.h"
+#include "proxylist/TextFunctions.h"
 
 QString GetProxyHost(const QString &text, const QString &separator)
 {

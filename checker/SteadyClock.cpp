@@ -1,4 +1,4 @@
-#include "SteadyClock.h"
+#include "checker/SteadyClock.h"
 
 #include <chrono>
 

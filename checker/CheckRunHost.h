@@ -1,10 +1,10 @@
 #pragma once
 
 // What a test run needs from the window around it.
-class TestRunHost
+class CheckRunHost
 {
 public:
-    virtual ~TestRunHost() = default;
+    virtual ~CheckRunHost() = default;
 
     // Locked: Load, Test, Filter, Save and both sliders greyed out, Abort usable. Unlocked: the other way round.
     virtual void setCommandsLocked(bool locked) = 0;

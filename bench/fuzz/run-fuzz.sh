@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer, then runs each for a
-# bounded time. Usage: tests/fuzz/run-fuzz.sh [seconds per target, default 60] [build folder, default build-fuzz]
+# bounded time. Usage: bench/fuzz/run-fuzz.sh [seconds per target, default 60] [build folder, default build-fuzz]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-60}
@@ -19,5 +19,5 @@ printf '1.2.3.4:80\r\n010.0.0.1:$8e1\r\n' | iconv -f ASCII -t UTF-16LE >>"$corpu
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-"$build/tests/fuzz/fuzz_loader" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+"$build/bench/fuzz/fuzz_loader" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 "$corpus"

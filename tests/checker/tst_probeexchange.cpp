@@ -1,9 +1,9 @@
 // Verdicts: the judgement of an answer on its own, then whole runs through fake proxies on loopback, one
 // misbehaviour each.
-#include "FakeProxy.h"
-#include "ProbeExchange.h"
-#include "RunHarness.h"
-#include "SocketSlotArray.h"
+#include "checker/ProbeExchange.h"
+#include "checker/SocketSlotArray.h"
+#include "tests/common/FakeProxy.h"
+#include "tests/common/RunHarness.h"
 
 #include <QTest>
 
@@ -112,7 +112,7 @@ private Q_SLOTS:
         for (const Case &c : cases)
             harness.table.add(c.row);
         // What the endless stream's slot keeps, seen as the bytes come in.
-        const SocketSlotArray &slots = harness.testRun.scheduler().sockProxy();
+        const SocketSlotArray &slots = harness.checkRun.scheduler().sockProxy();
         int splitReads = 0;
         qsizetype keptAtMost = 0;
         qsizetype heldAtMost = 0;
@@ -126,7 +126,7 @@ private Q_SLOTS:
             streamed = slots.item(n)->received();
         });
 
-        harness.testRun.run(0);
+        harness.checkRun.run(0);
 
         for (int r = 1; r <= int(std::size(cases)); ++r)
             QVERIFY2(harness.cells(r) == cases[r - 1].cells, qPrintable(cases[r - 1].row));
@@ -151,7 +151,7 @@ private Q_SLOTS:
         harness.run.SliderValues = {20, 1};
         harness.table.add(silent.row());
         harness.table.add(echo.row());
-        const SocketSlotArray &slots = harness.testRun.scheduler().sockProxy();
+        const SocketSlotArray &slots = harness.checkRun.scheduler().sockProxy();
         bool heldAtVerdict = true;
         bool shutDown = false;
         connect(&harness.table, &ProxyTableModel::dataChanged, this, [&](const QModelIndex &from) {
@@ -165,7 +165,7 @@ private Q_SLOTS:
                 QCOMPARE(::shutdown(connecting.fd, SHUT_WR), 0);
             }
         });
-        harness.testRun.run(0);
+        harness.checkRun.run(0);
         QCOMPARE(harness.cells(1), failed(CellText::Error));
         QCOMPARE(harness.cells(2), working(Y));
         QVERIFY(silent.requests().isEmpty());

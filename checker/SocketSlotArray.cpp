@@ -1,4 +1,4 @@
-#include "SocketSlotArray.h"
+#include "checker/SocketSlotArray.h"
 
 SocketSlotArray::SocketSlotArray(QObject *parent) : QObject(parent) {}
 

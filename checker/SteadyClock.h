@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Clock.h"
+#include "checker/Clock.h"
 
 // The system's monotonic clock.
 class SteadyClock final : public Clock

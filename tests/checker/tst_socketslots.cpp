@@ -1,9 +1,9 @@
 // Socket slots against real peers on loopback: a slot number loaded again while the old connection still has
 // things to say, and answers that come with the close at once, many times over.
-#include "FakeProxy.h"
-#include "RunHarness.h"
-#include "ScaledClock.h"
-#include "SocketSlotArray.h"
+#include "checker/SocketSlotArray.h"
+#include "tests/common/FakeProxy.h"
+#include "tests/common/RunHarness.h"
+#include "tests/common/ScaledClock.h"
 
 #include <QTest>
 
@@ -71,7 +71,7 @@ private Q_SLOTS:
         RunHarness harness(&clock);
         harness.run.SliderValues = {200, 1};
         harness.table.addRows(QStringList(Probes, corked.row()));
-        harness.testRun.run(0);
+        harness.checkRun.run(0);
         QStringList wrong;
         for (int r = 1; r <= Probes; ++r) {
             if (harness.table.subItem(r, ProxyTableModel::Status) != CellText::Working)

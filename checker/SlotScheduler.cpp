@@ -1,11 +1,11 @@
-#include "SlotScheduler.h"
+#include "checker/SlotScheduler.h"
 
-#include "CellText.h"
-#include "Clock.h"
-#include "ProxyTableModel.h"
-#include "ProxyText.h"
-#include "RunControl.h"
-#include "TestRows.h"
+#include "checker/CheckRows.h"
+#include "checker/Clock.h"
+#include "checker/ProxyText.h"
+#include "checker/RunControl.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -19,7 +19,7 @@ namespace {
 const QString HostSeparator = QStringLiteral(":");
 } // namespace
 
-SlotScheduler::SlotScheduler(ProxyTableModel &table, RunControl &run, TestRows &rows, const Clock &clock,
+SlotScheduler::SlotScheduler(ProxyTableModel &table, RunControl &run, CheckRows &rows, const Clock &clock,
                              QObject *parent)
     : QObject(parent), m_table(table), m_run(run), m_rows(rows), m_clock(clock)
 {

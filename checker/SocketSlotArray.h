@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SocketSlot.h"
+#include "checker/SocketSlot.h"
 
 #include <QObject>
 #include <QPointer>

@@ -6,10 +6,10 @@ class ProxyTableModel;
 
 // Which rows a test run probes, and in which order: all (TestMode 0), the untested (1) or the selected (2), from
 // the top down, each at most once per run.
-class TestRows
+class CheckRows
 {
 public:
-    explicit TestRows(ProxyTableModel &table);
+    explicit CheckRows(ProxyTableModel &table);
 
     // Mode of the current or last run: the index of the chosen test command.
     int TestMode = 0;

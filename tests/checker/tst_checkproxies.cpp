@@ -1,9 +1,9 @@
 // Test runs and their batches against a silent proxy on loopback, on a clock that runs twenty times faster than
 // real time: which rows are probed, in which batches, and how a run ends.
-#include "FakeProxy.h"
-#include "RunHarness.h"
-#include "ScaledClock.h"
-#include "SocketSlotArray.h"
+#include "checker/SocketSlotArray.h"
+#include "tests/common/FakeProxy.h"
+#include "tests/common/RunHarness.h"
+#include "tests/common/ScaledClock.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -57,9 +57,9 @@ private:
         QVERIFY(m_testingDuringMessage);
         QVERIFY(!h().run.IsTesting);
         QVERIFY(!h().run.AbortTest);
-        QCOMPARE(h().testRun.scheduler().sockProxy().loadedCount(), 0);
+        QCOMPARE(h().checkRun.scheduler().sockProxy().loadedCount(), 0);
         // Nor do their objects pile up while the run goes on.
-        QVERIFY(h().testRun.scheduler().sockProxy().findChildren<SocketSlot *>().isEmpty());
+        QVERIFY(h().checkRun.scheduler().sockProxy().findChildren<SocketSlot *>().isEmpty());
     }
 
 private Q_SLOTS:
@@ -103,7 +103,7 @@ private Q_SLOTS:
         QFETCH(QList<int>, batches);
         fill(rows);
         h().run.SliderValues[0] = slots;
-        h().testRun.run(0);
+        h().checkRun.run(0);
         QCOMPARE(m_batches, batches);
         // One wait per batch: a run that ends on a full batch has no empty wait after it.
         QCOMPARE(m_clock->waits(), batches.size());
@@ -117,7 +117,7 @@ private Q_SLOTS:
         fill(5);
         h().run.SliderValues[0] = 2;
         QTimer::singleShot(0, this, [this] { h().run.AbortTest = true; });
-        h().testRun.run(0);
+        h().checkRun.run(0);
         QCOMPARE(statuses(), QStringList({Timeout, Timeout, "", "", ""}));
         QCOMPARE(h().table.color(3), ProxyColor::Black);
         QCOMPARE(m_clock->waits(), 1);
@@ -125,7 +125,7 @@ private Q_SLOTS:
 
         h().host.calls.clear();
         m_batches.clear();
-        h().testRun.run(1);
+        h().checkRun.run(1);
         QCOMPARE(m_batches, QList<int>({2, 1}));
         QCOMPARE(statuses(), QStringList(5, Timeout));
         verifyCompleted();
@@ -161,7 +161,7 @@ private Q_SLOTS:
         }
         for (int r : selected)
             select({r});
-        h().testRun.run(mode);
+        h().checkRun.run(mode);
         QCOMPARE(statuses(), after);
         for (int r = 1; r <= after.size(); ++r) {
             if (after[r - 1] == before[r - 1] && after[r - 1] != Timeout)
@@ -181,7 +181,7 @@ private Q_SLOTS:
             select({2}, QItemSelectionModel::Deselect);
             select({3});
         });
-        h().testRun.run(2);
+        h().checkRun.run(2);
         QCOMPARE(statuses(), QStringList({Timeout, "", Timeout}));
         QCOMPARE(h().table.color(2), ProxyColor::Black);
     }
@@ -197,7 +197,7 @@ private Q_SLOTS:
         QTimer::singleShot(100, this, [&timerRan] { timerRan = true; });
         QElapsedTimer elapsed;
         elapsed.start();
-        harness.testRun.run(0);
+        harness.checkRun.run(0);
         QVERIFY(elapsed.elapsed() >= 1000);
         QVERIFY(timerRan);
         QCOMPARE(harness.table.subItem(1, ProxyTableModel::Status), CellText::Working);
