@@ -129,6 +129,11 @@ private Q_SLOTS:
         QCOMPARE(m_batches, QList<int>({2, 1}));
         QCOMPARE(statuses(), QStringList(5, Timeout));
         verifyCompleted();
+
+        // Every run starts from the top again: a cursor left at the end would probe nothing.
+        m_batches.clear();
+        h().checkRun.run(0);
+        QCOMPARE(m_batches, QList<int>({2, 2, 1}));
     }
 
     void modes_data()
