@@ -25,10 +25,5 @@ Verdict Verdict::timeout()
 
 void writeVerdict(ProxyTableModel &table, int row, const Verdict &verdict)
 {
-    if (!table.isValidRow(row))
-        return;
-    table.setSubItem(row, ProxyTableModel::Anonymity, verdict.anonymity);
-    table.setSubItem(row, ProxyTableModel::Speed, CellText::NoVerdict);
-    table.setSubItem(row, ProxyTableModel::Status, verdict.status);
-    table.SetProxyColor(row, verdict.color);
+    table.setResults(row, verdict.anonymity, CellText::NoVerdict, verdict.status, verdict.color);
 }

@@ -21,5 +21,5 @@ struct Verdict
     bool operator==(const Verdict &other) const = default;
 };
 
-// Writes Anonymity, Speed and Status, in that order, then colours the whole row. A row that is gone is left alone.
+// Writes Anonymity, Speed and Status and colours the whole row, as one change. A row that is gone is left alone.
 void writeVerdict(ProxyTableModel &table, int row, const Verdict &verdict);

@@ -274,6 +274,17 @@ void ProxyTableModel::setSubItem(int row, int n, const QString &text)
     emitRowChanged(row, n, n);
 }
 
+void ProxyTableModel::setResults(int row, const QString &anonymity, const QString &speed, const QString &status,
+                                 int color)
+{
+    if (!isValidRow(row))
+        return;
+    StoredRow &stored = m_rows[size_t(row - 1)];
+    stored.words = {wordNumber(anonymity), wordNumber(speed), wordNumber(status)};
+    stored.color = color;
+    emitRowChanged(row, ProxyColumn, StatusColumn);
+}
+
 void ProxyTableModel::resetResults(const std::vector<bool> &reset)
 {
     Q_ASSERT(reset.size() == m_rows.size());

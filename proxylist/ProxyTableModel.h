@@ -57,6 +57,8 @@ public:
     int color(int row) const { return m_rows[size_t(row - 1)].color; }
     // Colours every cell of the row; false when there is no such row.
     bool SetProxyColor(int row, int color);
+    // Writes the three result cells and the colour of a row in one change notification: a verdict is one change.
+    void setResults(int row, const QString &anonymity, const QString &speed, const QString &status, int color);
     // Empties the result cells and colours black every row r with reset[r - 1] set, in one change notification.
     void resetResults(const std::vector<bool> &reset);
     // The number of rows whose sub-item n is exactly the text.

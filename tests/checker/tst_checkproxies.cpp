@@ -72,17 +72,18 @@ private Q_SLOTS:
         m_inBatch = false;
         m_testingDuringMessage = false;
         h().host.onCompletion = [this] { m_testingDuringMessage = h().run.IsTesting; };
-        connect(&h().table, &ProxyTableModel::dataChanged, this, [this](const QModelIndex &from) {
-            if (from.column() != ProxyTableModel::StatusColumn)
-                return;
-            const QString status = h().table.subItem(from.row() + 1, ProxyTableModel::Status);
-            if (status == CellText::Checking && !std::exchange(m_inBatch, true))
-                m_batches.append(0);
-            if (status == CellText::Checking)
-                ++m_batches.last();
-            else if (status == Timeout)
-                m_inBatch = false;
-        });
+        connect(&h().table, &ProxyTableModel::dataChanged, this,
+                [this](const QModelIndex &from, const QModelIndex &to) {
+                    if (from.column() > ProxyTableModel::StatusColumn || to.column() < ProxyTableModel::StatusColumn)
+                        return;
+                    const QString status = h().table.subItem(from.row() + 1, ProxyTableModel::Status);
+                    if (status == CellText::Checking && !std::exchange(m_inBatch, true))
+                        m_batches.append(0);
+                    if (status == CellText::Checking)
+                        ++m_batches.last();
+                    else if (status == Timeout)
+                        m_inBatch = false;
+                });
     }
 
     void batching_data()

@@ -90,6 +90,14 @@ private Q_SLOTS:
 
         QVERIFY(!table.SetProxyColor(0, ProxyColor::Red));
         QVERIFY(!table.SetProxyColor(3, ProxyColor::Red));
+
+        // A verdict is one change of the whole row.
+        changed.clear();
+        table.setResults(1, CellText::NoVerdict, CellText::NoVerdict, CellText::Timeout, ProxyColor::Red);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][1].value<QModelIndex>(), table.index(0, ProxyTableModel::StatusColumn));
+        QCOMPARE(table.subItem(1, ProxyTableModel::Speed), CellText::NoVerdict);
+        QCOMPARE(foreground(table, 1, ProxyTableModel::ProxyColumn), QColor(255, 0, 0));
     }
 
     void countersOnAnEmptyTable()
