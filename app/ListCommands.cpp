@@ -21,7 +21,7 @@ void ListCommands::load(int index)
         return;
     readList(index);
     // However the load ended, read, cancelled or unreadable, the counters show the table as it now is.
-    m_panels.UpdateCounters(m_table);
+    m_panels.updateCounters(m_table);
 }
 
 void ListCommands::readList(int index)
@@ -37,11 +37,11 @@ void ListCommands::readList(int index)
             return;
         // A file that cannot be read ends the command silently, as every load failure always has.
         const BusyCursor busy;
-        loader.LoadFromFile(*path, merge);
+        loader.loadFromFile(*path, merge);
     } else {
         const QString text = m_desktop.clipboardText();
         const BusyCursor busy;
-        loader.LoadFromClipboard(text, merge);
+        loader.loadFromClipboard(text, merge);
     }
 }
 
@@ -78,7 +78,7 @@ void ListCommands::filter(int index)
         ProxyFilter(ProxyFilter::Rule(index)).apply(m_table);
     }
     m_desktop.information(tr("Proxy filter complete"), tr("Proxies filtered successfully."));
-    m_panels.UpdateCounters(m_table);
+    m_panels.updateCounters(m_table);
 }
 
 void ListCommands::showFileFailure(const QString &title, const QString &what, const QString &reason)

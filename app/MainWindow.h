@@ -1,7 +1,6 @@
 #pragma once
 
 #include "checker/CheckRunHost.h"
-#include "checker/RunControl.h"
 
 #include <QUrl>
 #include <QVector>
@@ -13,17 +12,17 @@ class Desktop;
 class ProxyTableModel;
 class StatusPanels;
 class CheckRun;
-class QAction;
-class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
 class QSlider;
-class QStatusBar;
-class QTreeView;
 
-// The one window of the program. Its controls keep fixed positions and sizes, given in pixels at 96 dpi;
-// the handlers below are the program's whole reaction to the user.
+namespace Ui {
+class MainWindow;
+}
+
+// The one window of the program. Its controls keep fixed positions and sizes, given in pixels at 96 dpi in
+// MainWindow.ui; the handlers below are the program's whole reaction to the user.
 class MainWindow : public QWidget, private CheckRunHost
 {
     Q_OBJECT
@@ -39,18 +38,17 @@ public:
 
     ProxyTableModel &table() { return *m_table; }
     StatusPanels &panels() { return *m_panels; }
-    RunControl &runControl() { return m_run; }
     CheckRun &checkRun() { return *m_checkRun; }
 
 public Q_SLOTS:
-    void cmdProxy_Click(int index);
-    void Sliders_Change(int index);
+    void commandClicked(int index);
+    void sliderChanged(int index);
     // section is the 0-based column whose header was clicked.
-    void ListProxies_ColumnClick(int section);
-    void mProxyLoad_Click(int index);
-    void mProxyTest_Click(int index);
-    void mProxyFilter_Click(int index);
-    void mProxySave_Click(int index);
+    void headerClicked(int section);
+    void loadChosen(int index);
+    void testChosen(int index);
+    void filterChosen(int index);
+    void saveChosen(int index);
 
 Q_SIGNALS:
     // The program should end now (Exit was pressed).
@@ -63,34 +61,26 @@ protected:
 private:
     void setCommandsLocked(bool locked) override;
     void showCompletionMessage() override;
-    void createTable();
-    void createSettingsFrame();
-    void createButtons();
-    void createStatusBar();
-    void createMenus();
-    void setTabOrder();
-    QMenu *createSubMenu(int index, const QString &title, const QStringList &items, const char *itemName,
-                         void (MainWindow::*handler)(int));
-    QAction *menuItem(QMenu *menu, int index) const;
+    void nameArrayElements();
+    void setUpTable();
+    void connectControls();
+    void connectMenuItems(const char *name, void (MainWindow::*handler)(int));
     Qt::SortOrder sortOrder() const;
 
     Desktop &m_desktop;
     ProxyTableModel *m_table;
     StatusPanels *m_panels;
-    RunControl m_run;
     // A member rather than a child: it goes before the table, so a run still under way stops while all it
     // touches exists.
     std::unique_ptr<CheckRun> m_checkRun;
 
-    QTreeView *m_listProxies = nullptr;
-    QGroupBox *m_frame = nullptr;
+    std::unique_ptr<Ui::MainWindow> m_ui;
+    // The control arrays, in index order.
     QVector<QPushButton *> m_cmdProxy;
     QVector<QSlider *> m_sliders;
     QVector<QLabel *> m_lblSliders;
-    QStatusBar *m_statusBar = nullptr;
-    QVector<QLabel *> m_panelLabels;
-    QMenu *m_proxyMenu = nullptr;
     QVector<QMenu *> m_subMenus;
+    QVector<QLabel *> m_panelLabels;
 
     // Sorting of the table by header clicks: 0 ascending, 1 descending. Rows move only at a click; rows added
     // later go to the end.

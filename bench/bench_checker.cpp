@@ -19,7 +19,6 @@
 #include "bench/ProcessFigures.h"
 #include "checker/CheckRun.h"
 #include "checker/CheckRunHost.h"
-#include "checker/RunControl.h"
 #include "proxylist/CellText.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
@@ -324,10 +323,9 @@ int bench(const Scenario &scenario)
 
     ProxyTableModel table;
     StatusPanels panels;
-    RunControl run;
-    run.SliderValues = {scenario.slots, scenario.seconds};
     QuietHost host;
-    CheckRun checkRun(table, panels, run, host);
+    CheckRun checkRun(table, panels, host);
+    checkRun.setSettings({scenario.slots, scenario.seconds});
     checkRun.setProbeHost(QStringLiteral("127.0.0.1:9"));
     QStringList texts;
     for (int i = 0; i < scenario.rows; ++i) {

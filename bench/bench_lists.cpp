@@ -87,7 +87,7 @@ int run(const QString &path)
         ProxyTableModel table;
         {
             Step step("load and replace (empty table)");
-            if (!ProxyLoader(table, panels, validator).LoadFromFile(path, false))
+            if (!ProxyLoader(table, panels, validator).loadFromFile(path, false))
                 return 1;
         }
         std::printf("  rows kept: %d\n", table.count());
@@ -104,7 +104,7 @@ int run(const QString &path)
         ProxyTableModel table;
         {
             Step step("load and replace, LF line ends");
-            if (!ProxyLoader(table, panels, validator).LoadFromFile(lfPath, false))
+            if (!ProxyLoader(table, panels, validator).loadFromFile(lfPath, false))
                 return 1;
         }
         std::printf("  rows kept: %d\n", table.count());
@@ -117,11 +117,11 @@ int run(const QString &path)
     for (quint64 i = 0; i < DefaultLines; ++i)
         existing.append(QString::fromLatin1(proxyLine(i % 2 ? i : i + (quint64(1) << 40))));
     table.addRows(std::move(existing));
-    ProxyLoader::RemoveDuplicates(table);
+    ProxyLoader::removeDuplicates(table);
     std::printf("table of %d rows, %.1f MB resident\n", table.count(), double(statusKiB("VmRSS:")) / 1024.0);
     {
         Step step("load and merge into the table");
-        if (!ProxyLoader(table, panels, validator).LoadFromFile(path, true))
+        if (!ProxyLoader(table, panels, validator).loadFromFile(path, true))
             return 1;
     }
     std::printf("  rows after merge: %d\n", table.count());
@@ -166,7 +166,7 @@ int longLine(int megabytes)
         ProxyTableModel table;
         {
             Step step(start.startsWith('1') ? "one long line, accepted" : "one long line, rejected");
-            if (!ProxyLoader(table, panels, validator).LoadFromFile(path, false))
+            if (!ProxyLoader(table, panels, validator).loadFromFile(path, false))
                 return 1;
         }
         std::printf("  rows: %d, first row %lld characters\n", table.count(),

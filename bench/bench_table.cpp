@@ -93,8 +93,8 @@ int main(int argc, char *argv[])
 
     StatusPanels panels;
     timer.restart();
-    panels.UpdateCounters(table);
-    report("UpdateCounters", timer);
+    panels.updateCounters(table);
+    report("updateCounters", timer);
 
     const char *columns[] = {"sort by Proxy", "sort by Anonymity", "sort by Speed", "sort by Status"};
     for (int column = 0; column < ProxyTableModel::ColumnCount; ++column) {

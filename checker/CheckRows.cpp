@@ -7,30 +7,36 @@
 
 CheckRows::CheckRows(ProxyTableModel &table) : m_table(table) {}
 
-void CheckRows::ResetTestRows()
+void CheckRows::start(int mode)
 {
-    if (TestMode < 0 || TestMode > 2)
+    m_mode = mode;
+    m_cursor = 0;
+}
+
+void CheckRows::resetRows()
+{
+    if (m_mode < AllRows || m_mode > SelectedRows)
         return;
     const int n = m_table.count();
     std::vector<bool> reset;
-    if (TestMode == 2) {
+    if (m_mode == SelectedRows) {
         reset = m_table.selectedRows(); // one pass over the selection ranges rather than one query per row
     } else {
-        reset.resize(size_t(n), TestMode == 0);
-        for (int r = 1; TestMode == 1 && r <= n; ++r)
+        reset.resize(size_t(n), m_mode == AllRows);
+        for (int r = 1; m_mode == UntestedRows && r <= n; ++r)
             reset[size_t(r - 1)] = m_table.subItem(r, ProxyTableModel::Status) == CellText::Untested;
     }
     m_table.resetResults(reset);
 }
 
-bool CheckRows::isCandidate(int row, int mode) const
+bool CheckRows::isCandidate(int row) const
 {
-    switch (mode) {
-    case 0:
+    switch (m_mode) {
+    case AllRows:
         return true;
-    case 1:
+    case UntestedRows:
         return m_table.subItem(row, ProxyTableModel::Status) == CellText::Untested;
-    case 2:
+    case SelectedRows:
         // Read when the cursor gets here: the user may change the selection while the run goes on.
         return m_table.isSelected(row);
     default:
@@ -38,18 +44,16 @@ bool CheckRows::isCandidate(int row, int mode) const
     }
 }
 
-bool CheckRows::GetNextProxy(QString &ProxyText, int &RowIndex, int Mode)
+std::optional<CheckRows::Next> CheckRows::nextProxy()
 {
-    if (Mode < 0 || Mode > 2)
-        return false;
-    while (TestCursor < m_table.count()) {
-        ++TestCursor;
-        if (!isCandidate(TestCursor, Mode))
+    if (m_mode < AllRows || m_mode > SelectedRows)
+        return std::nullopt;
+    while (m_cursor < m_table.count()) {
+        ++m_cursor;
+        if (!isCandidate(m_cursor))
             continue;
-        ProxyText = m_table.itemText(TestCursor);
-        RowIndex = TestCursor;
-        m_table.setSubItem(RowIndex, ProxyTableModel::Status, CellText::Checking);
-        return true;
+        m_table.setSubItem(m_cursor, ProxyTableModel::Status, CellText::Checking);
+        return Next{m_table.itemText(m_cursor), m_cursor};
     }
-    return false;
+    return std::nullopt;
 }

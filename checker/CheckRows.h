@@ -2,27 +2,41 @@
 
 #include <QString>
 
+#include <optional>
+
 class ProxyTableModel;
 
-// Which rows a test run probes, and in which order: all (TestMode 0), the untested (1) or the selected (2), from
-// the top down, each at most once per run.
+// Which rows a check run probes, and in which order: all (mode 0), the untested (1) or the selected (2), from the
+// top down, each at most once per run.
 class CheckRows
 {
 public:
+    enum Mode { AllRows, UntestedRows, SelectedRows };
+
+    // A row handed out to be probed.
+    struct Next
+    {
+        QString text;
+        int row = 0;
+    };
+
     explicit CheckRows(ProxyTableModel &table);
 
-    // Mode of the current or last run: the index of the chosen test command.
-    int TestMode = 0;
-    // The last row GetNextProxy has looked at in this run; 0 at the start of a run.
-    int TestCursor = 0;
+    // Starts a run in the mode (the index of the chosen test command) from the top of the table.
+    void start(int mode);
+    int mode() const { return m_mode; }
+    // The last row nextProxy() has looked at in this run; 0 at the start of a run.
+    int cursor() const { return m_cursor; }
 
-    // Clears the result cells of the rows that a run in TestMode will probe and turns them black.
-    void ResetTestRows();
-    // The next row of the run: its text and number, its Status set to "Checking...". False when none is left.
-    bool GetNextProxy(QString &ProxyText, int &RowIndex, int Mode);
+    // Clears the result cells of the rows that the run will probe and turns them black.
+    void resetRows();
+    // The next row of the run, its Status set to "Checking..."; nothing when none is left.
+    std::optional<Next> nextProxy();
 
 private:
-    bool isCandidate(int row, int mode) const;
+    bool isCandidate(int row) const;
 
     ProxyTableModel &m_table;
+    int m_mode = AllRows;
+    int m_cursor = 0;
 };

@@ -25,17 +25,17 @@ Verdict ProbeExchange::judge(const QString &answer, const QString &proxyText)
     const qsizetype second = answer.indexOf(StartMarker, restBegin);
     const QString rest = answer.mid(restBegin, second < 0 ? -1 : second - restBegin);
     // Text against text, as the table shows it: 010.0.0.1 is not the 10.0.0.1 that the echo page saw.
-    return Verdict::working(GetFirstValue(proxyText, HostSeparator) == GetFirstValue(rest, EndMarker));
+    return Verdict::working(firstValue(proxyText, HostSeparator) == firstValue(rest, EndMarker));
 }
 
-std::optional<Verdict> ProbeExchange::sockProxy_Connect(SocketSlot &slot) const
+std::optional<Verdict> ProbeExchange::onConnected(SocketSlot &slot) const
 {
-    if (slot.SendData(probeRequest()))
+    if (slot.send(probeRequest()))
         return std::nullopt;
     return Verdict::error();
 }
 
-Verdict ProbeExchange::sockProxy_Close(const SocketSlot &slot, const QString &proxyText)
+Verdict ProbeExchange::onClosed(const SocketSlot &slot, const QString &proxyText)
 {
     return judge(QString::fromLatin1(slot.answer()), proxyText);
 }

@@ -29,11 +29,11 @@ public:
     static Verdict judge(const QString &answer, const QString &proxyText);
 
     // Connected: sends the request; "Error" when it did not go out, nothing while the answer is awaited.
-    std::optional<Verdict> sockProxy_Connect(SocketSlot &slot) const;
+    std::optional<Verdict> onConnected(SocketSlot &slot) const;
     // Closed by the proxy: the verdict on what the slot kept of the answer.
-    static Verdict sockProxy_Close(const SocketSlot &slot, const QString &proxyText);
+    static Verdict onClosed(const SocketSlot &slot, const QString &proxyText);
     // Refused, unreachable, reset, broken: whatever arrived before does not count.
-    static Verdict sockProxy_Error() { return Verdict::error(); }
+    static Verdict onFailed() { return Verdict::error(); }
 
 private:
     QString m_probeHost = DefaultProbeHost;

@@ -2,8 +2,6 @@
 
 #include "checker/CheckRows.h"
 #include "checker/Clock.h"
-#include "checker/ProxyText.h"
-#include "checker/RunControl.h"
 #include "proxylist/CellText.h"
 #include "proxylist/ProxyTableModel.h"
 
@@ -15,17 +13,14 @@
 #include <algorithm>
 #include <climits>
 
-namespace {
-const QString HostSeparator = QStringLiteral(":");
-} // namespace
-
-SlotScheduler::SlotScheduler(ProxyTableModel &table, RunControl &run, CheckRows &rows, const Clock &clock,
-                             QObject *parent)
-    : QObject(parent), m_table(table), m_run(run), m_rows(rows), m_clock(clock)
+SlotScheduler::SlotScheduler(ProxyTableModel &table, CheckRows &rows, const CheckSettings &settings,
+                             const bool &abortRequested, const Clock &clock, QObject *parent)
+    : QObject(parent), m_table(table), m_rows(rows), m_settings(settings), m_abortRequested(abortRequested),
+      m_clock(clock)
 {
-    connect(&m_sockProxy, &SocketSlotArray::Connect, this, &SlotScheduler::onConnect);
-    connect(&m_sockProxy, &SocketSlotArray::Close, this, &SlotScheduler::onClose);
-    connect(&m_sockProxy, &SocketSlotArray::Error, this, &SlotScheduler::onError);
+    connect(&m_sockProxy, &SocketSlotArray::connected, this, &SlotScheduler::onConnect);
+    connect(&m_sockProxy, &SocketSlotArray::closed, this, &SlotScheduler::onClose);
+    connect(&m_sockProxy, &SocketSlotArray::failed, this, &SlotScheduler::onError);
 }
 
 SlotScheduler::~SlotScheduler()
@@ -33,26 +28,25 @@ SlotScheduler::~SlotScheduler()
     stop();
 }
 
-void SlotScheduler::CheckProxies()
+void SlotScheduler::checkProxies()
 {
     m_stopped = false;
-    QString proxyText;
-    int row = 0;
     for (;;) {
-        if (!m_rows.GetNextProxy(proxyText, row, m_rows.TestMode) || m_run.AbortTest)
+        std::optional<CheckRows::Next> next = m_rows.nextProxy();
+        if (!next || m_abortRequested)
             return;
-        const int slots = std::max(1, m_run.SliderValues[0]);
+        const int slots = std::max(1, m_settings.slotsPerBatch);
         for (int i = 1; i <= slots; ++i) {
-            startSlot(i, proxyText, row);
+            startSlot(i, *next);
             // A full batch asks for no further row: the next pass does.
-            if (i == slots || !m_rows.GetNextProxy(proxyText, row, m_rows.TestMode))
+            if (i == slots || !(next = m_rows.nextProxy()))
                 break;
         }
-        if (!waitUntil(m_clock.nowMs() + qint64(m_run.SliderValues[1]) * 1000))
+        if (!waitUntil(m_clock.nowMs() + qint64(m_settings.timeoutSeconds) * 1000))
             return;
         timeoutPass(slots);
         m_sockProxy.dropUnloaded();
-        if (m_run.AbortTest)
+        if (m_abortRequested)
             return;
     }
 }
@@ -60,35 +54,34 @@ void SlotScheduler::CheckProxies()
 void SlotScheduler::stop()
 {
     m_stopped = true;
-    m_sockProxy.UnloadAll();
+    m_sockProxy.unloadAll();
     if (m_waitLoop)
         m_waitLoop->quit();
 }
 
-void SlotScheduler::startSlot(int i, const QString &proxyText, int row)
+void SlotScheduler::startSlot(int i, const CheckRows::Next &next)
 {
     // Every batch ends with all its slots released; should a number still be held, its old connection goes first.
-    if (!m_sockProxy.Load(i)) {
-        m_sockProxy.Unload(i);
-        m_sockProxy.Load(i);
+    if (!m_sockProxy.load(i)) {
+        m_sockProxy.unload(i);
+        m_sockProxy.load(i);
     }
     SocketSlot *slot = m_sockProxy.item(i);
-    slot->setRow(row);
+    slot->setRow(next.row);
     // Connect only where the row points, read with the loader's number rules: never look a name up.
-    const auto address = m_validator.ipv4Address(GetProxyHost(proxyText, HostSeparator));
-    const auto port = m_validator.portNumber(GetProxyPort(proxyText, HostSeparator));
-    if (!address || !port) {
-        writeVerdict(m_table, row, Verdict::error());
-        m_sockProxy.Unload(i);
+    const std::optional<ProxyValidator::Endpoint> endpoint = m_validator.endpoint(next.text);
+    if (!endpoint) {
+        writeVerdict(m_table, next.row, Verdict::error());
+        m_sockProxy.unload(i);
         return;
     }
-    slot->Connect(*address, *port);
+    slot->connectTo(endpoint->address, endpoint->port);
 }
 
 void SlotScheduler::onConnect(int n)
 {
     if (SocketSlot *slot = m_sockProxy.item(n)) {
-        if (const auto verdict = m_exchange.sockProxy_Connect(*slot))
+        if (const auto verdict = m_exchange.onConnected(*slot))
             finish(n, *verdict);
     }
 }
@@ -96,14 +89,14 @@ void SlotScheduler::onConnect(int n)
 void SlotScheduler::onClose(int n)
 {
     if (const SocketSlot *slot = m_sockProxy.item(n); slot && m_table.isValidRow(slot->row()))
-        finish(n, ProbeExchange::sockProxy_Close(*slot, m_table.itemText(slot->row())));
+        finish(n, ProbeExchange::onClosed(*slot, m_table.itemText(slot->row())));
     else
-        m_sockProxy.Unload(n);
+        m_sockProxy.unload(n);
 }
 
 void SlotScheduler::onError(int n)
 {
-    finish(n, ProbeExchange::sockProxy_Error());
+    finish(n, ProbeExchange::onFailed());
 }
 
 void SlotScheduler::finish(int n, const Verdict &verdict)
@@ -113,7 +106,7 @@ void SlotScheduler::finish(int n, const Verdict &verdict)
         return;
     const int row = slot->row();
     // Released first: writing the verdict tells the table's watchers, and they may do anything.
-    m_sockProxy.Unload(n);
+    m_sockProxy.unload(n);
     writeVerdict(m_table, row, verdict);
 }
 
@@ -156,7 +149,7 @@ void SlotScheduler::timeoutPass(int slots)
             continue;
         const int row = slot->row();
         // Every slot goes, its answer with it; only a row still waiting gets "Timeout".
-        m_sockProxy.Unload(i);
+        m_sockProxy.unload(i);
         if (m_table.isValidRow(row) && m_table.subItem(row, ProxyTableModel::Status) == CellText::Checking)
             writeVerdict(m_table, row, Verdict::timeout());
     }

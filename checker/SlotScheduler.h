@@ -1,5 +1,7 @@
 #pragma once
 
+#include "checker/CheckRows.h"
+#include "checker/CheckSettings.h"
 #include "checker/ProbeExchange.h"
 #include "checker/SocketSlotArray.h"
 #include "proxylist/ProxyValidator.h"
@@ -9,12 +11,10 @@
 class Clock;
 class ProxyTableModel;
 class QEventLoop;
-class CheckRows;
-struct RunControl;
 
-// CheckProxies, the engine of a test run: hands the rows of the run out to socket slots in batches of
-// SliderValues[0], lets each batch's probes work for SliderValues[1] seconds while the event loop runs, then marks
-// every probe still open "Timeout". Abort is honoured after the batch under way.
+// checkProxies, the engine of a check run: hands the rows of the run out to socket slots in batches of
+// slotsPerBatch, lets each batch's probes work for timeoutSeconds while the event loop runs, then marks every probe
+// still open "Timeout". Abort is honoured after the batch under way.
 //
 // The scheduler alone loads and releases slots: the probe exchange says what each event of a slot means, and the
 // scheduler writes that verdict to the slot's row and lets the slot go.
@@ -23,21 +23,22 @@ class SlotScheduler : public QObject
     Q_OBJECT
 
 public:
-    SlotScheduler(ProxyTableModel &table, RunControl &run, CheckRows &rows, const Clock &clock,
-                  QObject *parent = nullptr);
+    // settings and abortRequested belong to the run; the scheduler reads them at each batch.
+    SlotScheduler(ProxyTableModel &table, CheckRows &rows, const CheckSettings &settings, const bool &abortRequested,
+                  const Clock &clock, QObject *parent = nullptr);
     ~SlotScheduler() override;
 
     // Returns when no row is left, after the batch in which Abort was pressed, or when stopped.
-    void CheckProxies();
+    void checkProxies();
     // Ends the run at once, from inside its wait: every slot is released and no row is judged or handed out.
     void stop();
     bool stopped() const { return m_stopped; }
 
-    SocketSlotArray &sockProxy() { return m_sockProxy; }
+    SocketSlotArray &slots() { return m_sockProxy; }
     ProbeExchange &exchange() { return m_exchange; }
 
 private:
-    void startSlot(int i, const QString &proxyText, int row);
+    void startSlot(int i, const CheckRows::Next &next);
     void onConnect(int n);
     void onClose(int n);
     void onError(int n);
@@ -49,8 +50,9 @@ private:
     void timeoutPass(int slots);
 
     ProxyTableModel &m_table;
-    RunControl &m_run;
     CheckRows &m_rows;
+    const CheckSettings &m_settings;
+    const bool &m_abortRequested;
     const Clock &m_clock;
     ProxyValidator m_validator;
     SocketSlotArray m_sockProxy;

@@ -29,7 +29,7 @@ SocketSlot::~SocketSlot()
     disconnectSocket();
 }
 
-void SocketSlot::Connect(quint32 address, quint16 port)
+void SocketSlot::connectTo(quint32 address, quint16 port)
 {
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_in to{};
@@ -58,7 +58,7 @@ void SocketSlot::Connect(quint32 address, quint16 port)
     connect(m_readNotifier, &QSocketNotifier::activated, this, &SocketSlot::onReadable);
 }
 
-bool SocketSlot::SendData(const QByteArray &data)
+bool SocketSlot::send(const QByteArray &data)
 {
     if (m_ended || m_fd < 0 || !m_readNotifier)
         return false;

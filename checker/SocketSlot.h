@@ -30,9 +30,9 @@ public:
     int descriptor() const { return m_fd; }
 
     // Starts connecting to the IPv4 address (host byte order) and port, and returns at once.
-    void Connect(quint32 address, quint16 port);
+    void connectTo(quint32 address, quint16 port);
     // Sends the bytes in one go and starts listening for the answer; false when they did not all go out.
-    bool SendData(const QByteArray &data);
+    bool send(const QByteArray &data);
     // Drops the connection and the answer; no signal follows.
     void release();
 

@@ -4,23 +4,23 @@ SocketSlotArray::SocketSlotArray(QObject *parent) : QObject(parent) {}
 
 SocketSlotArray::~SocketSlotArray()
 {
-    UnloadAll();
+    unloadAll();
 }
 
-bool SocketSlotArray::Load(int n)
+bool SocketSlotArray::load(int n)
 {
     if (n < 1 || exists(n))
         return false;
     auto *slot = new SocketSlot(this);
-    connect(slot, &SocketSlot::connected, this, [this, n] { Q_EMIT Connect(n); });
-    connect(slot, &SocketSlot::dataArrived, this, [this, n](qint64 bytes) { Q_EMIT DataArrival(n, bytes); });
-    connect(slot, &SocketSlot::closed, this, [this, n] { Q_EMIT Close(n); });
-    connect(slot, &SocketSlot::failed, this, [this, n](int error) { Q_EMIT Error(n, error, qt_error_string(error)); });
+    connect(slot, &SocketSlot::connected, this, [this, n] { Q_EMIT connected(n); });
+    connect(slot, &SocketSlot::dataArrived, this, [this, n](qint64 bytes) { Q_EMIT dataArrived(n, bytes); });
+    connect(slot, &SocketSlot::closed, this, [this, n] { Q_EMIT closed(n); });
+    connect(slot, &SocketSlot::failed, this, [this, n](int error) { Q_EMIT failed(n, error, qt_error_string(error)); });
     m_slots.emplace(n, slot);
     return true;
 }
 
-void SocketSlotArray::Unload(int n)
+void SocketSlotArray::unload(int n)
 {
     const auto found = m_slots.find(n);
     if (found == m_slots.end())
@@ -41,10 +41,10 @@ void SocketSlotArray::dropUnloaded()
     m_unloaded.clear();
 }
 
-void SocketSlotArray::UnloadAll()
+void SocketSlotArray::unloadAll()
 {
     while (!m_slots.empty())
-        Unload(m_slots.begin()->first);
+        unload(m_slots.begin()->first);
 }
 
 SocketSlot *SocketSlotArray::item(int n) const

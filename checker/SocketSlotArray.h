@@ -22,10 +22,10 @@ public:
     ~SocketSlotArray() override;
 
     // Creates slot n; false when it exists already.
-    bool Load(int n);
+    bool load(int n);
     // Drops slot n, its connection and its answer; no event for it follows. Safe from inside the slot's own event.
-    void Unload(int n);
-    void UnloadAll();
+    void unload(int n);
+    void unloadAll();
     // Deletes the slots unloaded so far. Only between batches: none of their events may be under way.
     void dropUnloaded();
     bool exists(int n) const { return m_slots.count(n) != 0; }
@@ -35,13 +35,13 @@ public:
     int loadedCount() const { return int(m_slots.size()); }
 
 Q_SIGNALS:
-    void Connect(int Index);
-    // bytesTotal: what came in with this notification; the slot keeps the first SocketSlot::MaxAnswerBytes.
-    void DataArrival(int Index, qint64 bytesTotal);
-    // The peer closed the connection; every byte that came before was announced by DataArrival.
-    void Close(int Index);
-    // Connecting failed, or the connection was reset or broke. Number: the system's error number.
-    void Error(int Index, int Number, const QString &Description);
+    void connected(int index);
+    // bytes: what came in with this notification; the slot keeps the first SocketSlot::MaxAnswerBytes.
+    void dataArrived(int index, qint64 bytes);
+    // The peer closed the connection; every byte that came before was announced by dataArrived.
+    void closed(int index);
+    // Connecting failed, or the connection was reset or broke. error: the system's error number.
+    void failed(int index, int error, const QString &description);
 
 private:
     std::map<int, SocketSlot *> m_slots;

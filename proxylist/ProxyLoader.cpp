@@ -106,7 +106,7 @@ ProxyLoader::ProxyLoader(ProxyTableModel &table, StatusPanels &panels, const Pro
     : m_table(table), m_panels(panels), m_validator(validator)
 {}
 
-FileResult ProxyLoader::LoadFromFile(const QString &path, bool merge)
+FileResult ProxyLoader::loadFromFile(const QString &path, bool merge)
 {
     // Checked before opening: opening a pipe would wait for a writer, and a device may never end.
     const QFileInfo info(path);
@@ -126,11 +126,11 @@ FileResult ProxyLoader::LoadFromFile(const QString &path, bool merge)
     if (file.error() != QFileDevice::NoError)
         return FileResult::failure(file.errorString());
     file.close();
-    LoadFromBytes(data, merge);
+    loadFromBytes(data, merge);
     return FileResult::success();
 }
 
-void ProxyLoader::LoadFromBytes(QByteArrayView data, bool merge)
+void ProxyLoader::loadFromBytes(QByteArrayView data, bool merge)
 {
     if (!merge)
         m_table.clear();
@@ -138,7 +138,7 @@ void ProxyLoader::LoadFromBytes(QByteArrayView data, bool merge)
     // Lines are tested on the bytes in place; only accepted ones become text.
     std::vector<ByteRange> accepted;
     forEachLine(data, [&](qsizetype begin, qsizetype size) {
-        if (m_validator.IsValidProxy(QLatin1StringView(data.data() + begin, size)))
+        if (m_validator.isValidProxy(QLatin1StringView(data.data() + begin, size)))
             accepted.push_back({begin, size});
     });
 
@@ -154,7 +154,7 @@ void ProxyLoader::LoadFromBytes(QByteArrayView data, bool merge)
     m_panels.setTotal(m_table.count());
 }
 
-void ProxyLoader::LoadFromClipboard(QStringView text, bool merge)
+void ProxyLoader::loadFromClipboard(QStringView text, bool merge)
 {
     if (!merge)
         m_table.clear();
@@ -162,7 +162,7 @@ void ProxyLoader::LoadFromClipboard(QStringView text, bool merge)
     std::vector<QStringView> accepted;
     forEachLine(text, [&](qsizetype begin, qsizetype size) {
         const QStringView piece = text.sliced(begin, size);
-        if (!trimBlanks(piece).isEmpty() && m_validator.IsValidProxy(piece))
+        if (!trimBlanks(piece).isEmpty() && m_validator.isValidProxy(piece))
             accepted.push_back(piece);
     });
 
@@ -173,7 +173,7 @@ void ProxyLoader::LoadFromClipboard(QStringView text, bool merge)
     m_panels.setTotal(m_table.count());
 }
 
-void ProxyLoader::RemoveDuplicates(ProxyTableModel &table)
+void ProxyLoader::removeDuplicates(ProxyTableModel &table)
 {
     UniqueLines(table, 0).commit(table);
 }

@@ -26,14 +26,14 @@ public:
     // A file is one byte per character. In files and clipboard text alike a line ends at CR LF, a lone CR or a
     // lone LF; lines are not trimmed.
     // A file that cannot be read leaves the table and the panels as they were, even in replace mode.
-    FileResult LoadFromFile(const QString &path, bool merge);
+    FileResult loadFromFile(const QString &path, bool merge);
     // The contents of a file once read.
-    void LoadFromBytes(QByteArrayView data, bool merge);
+    void loadFromBytes(QByteArrayView data, bool merge);
     // A clipboard line that is empty once blanks are trimmed is skipped.
-    void LoadFromClipboard(QStringView text, bool merge);
+    void loadFromClipboard(QStringView text, bool merge);
 
     // Removes every row whose text equals that of an earlier row, in one pass.
-    static void RemoveDuplicates(ProxyTableModel &table);
+    static void removeDuplicates(ProxyTableModel &table);
 
 private:
     ProxyTableModel &m_table;

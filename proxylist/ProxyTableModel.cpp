@@ -314,7 +314,7 @@ qsizetype ProxyTableModel::countRows(int n, const QString &text) const
     return std::count_if(m_rows.begin(), m_rows.end(), [&](const StoredRow &row) { return row.words[cell] == word; });
 }
 
-bool ProxyTableModel::SetProxyColor(int row, int color)
+bool ProxyTableModel::setProxyColor(int row, int color)
 {
     if (!isValidRow(row))
         return false;

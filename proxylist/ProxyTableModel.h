@@ -56,7 +56,7 @@ public:
     void setSubItem(int row, int n, const QString &text);
     int color(int row) const { return m_rows[size_t(row - 1)].color; }
     // Colours every cell of the row; false when there is no such row.
-    bool SetProxyColor(int row, int color);
+    bool setProxyColor(int row, int color);
     // Writes the three result cells and the colour of a row in one change notification: a verdict is one change.
     void setResults(int row, const QString &anonymity, const QString &speed, const QString &status, int color);
     // Empties the result cells and colours black every row r with reset[r - 1] set, in one change notification.

@@ -1,5 +1,7 @@
 #include "proxylist/ProxyValidator.h"
 
+#include "proxylist/TextFunctions.h"
+
 #include <QVarLengthArray>
 
 #include <charconv>
@@ -227,7 +229,7 @@ template <typename View> std::optional<double> numericValueOf(View text, const P
     return NumberScanner<View>(text, symbols).scan();
 }
 
-template <typename View> bool isValidIP(View text, const ProxyValidator::Symbols &symbols)
+template <typename View> bool acceptsAddress(View text, const ProxyValidator::Symbols &symbols)
 {
     qsizetype begin = 0;
     for (int part = 0; part < 4; ++part) {
@@ -247,7 +249,7 @@ template <typename View> bool isValidIP(View text, const ProxyValidator::Symbols
     return true;
 }
 
-template <typename View> bool isValidProxy(View line, const ProxyValidator::Symbols &symbols)
+template <typename View> bool acceptsLine(View line, const ProxyValidator::Symbols &symbols)
 {
     const qsizetype colon = indexOf(line, u':', 0);
     if (colon < 0)
@@ -255,7 +257,7 @@ template <typename View> bool isValidProxy(View line, const ProxyValidator::Symb
     qsizetype portEnd = indexOf(line, u':', colon + 1);
     if (portEnd < 0)
         portEnd = line.size();
-    return isValidIP(line.first(colon), symbols) &&
+    return acceptsAddress(line.first(colon), symbols) &&
            numericValueOf(line.sliced(colon + 1, portEnd - colon - 1), symbols).has_value();
 }
 
@@ -273,19 +275,19 @@ ProxyValidator::ProxyValidator(const QLocale &locale)
                                   locale.positiveSign()}
 {}
 
-bool ProxyValidator::IsValidProxy(QStringView line) const
+bool ProxyValidator::isValidProxy(QStringView line) const
 {
-    return isValidProxy(line, m_symbols);
+    return acceptsLine(line, m_symbols);
 }
 
-bool ProxyValidator::IsValidProxy(QLatin1StringView line) const
+bool ProxyValidator::isValidProxy(QLatin1StringView line) const
 {
-    return isValidProxy(line, m_symbols);
+    return acceptsLine(line, m_symbols);
 }
 
-bool ProxyValidator::IsValidIP(QStringView text) const
+bool ProxyValidator::isValidIp(QStringView text) const
 {
-    return isValidIP(text, m_symbols);
+    return acceptsAddress(text, m_symbols);
 }
 
 std::optional<double> ProxyValidator::numericValue(QStringView text) const
@@ -318,4 +320,19 @@ std::optional<quint16> ProxyValidator::portNumber(QStringView port) const
     if (!value)
         return std::nullopt;
     return quint16(*value);
+}
+
+std::optional<ProxyValidator::Endpoint> ProxyValidator::endpoint(QStringView proxyText) const
+{
+    const qsizetype colon = proxyText.indexOf(u':');
+    if (colon < 1)
+        return std::nullopt;
+    QStringView port = proxyText.sliced(colon + 1);
+    if (const qsizetype second = port.indexOf(u':'); second >= 0)
+        port = port.first(second);
+    const std::optional<quint32> address = ipv4Address(trimBlanks(proxyText.first(colon)));
+    const std::optional<quint16> number = portNumber(trimBlanks(port));
+    if (!address || !number)
+        return std::nullopt;
+    return Endpoint{*address, *number};
 }

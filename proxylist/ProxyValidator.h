@@ -15,10 +15,10 @@ class ProxyValidator
 public:
     explicit ProxyValidator(const QLocale &locale = QLocale::system());
 
-    bool IsValidProxy(QStringView line) const;
+    bool isValidProxy(QStringView line) const;
     // The same test on a line of a file, one byte per character, so a rejected line is never converted.
-    bool IsValidProxy(QLatin1StringView line) const;
-    bool IsValidIP(QStringView text) const;
+    bool isValidProxy(QLatin1StringView line) const;
+    bool isValidIp(QStringView text) const;
 
     // The value of numeric text, or nothing when the text is not numeric.
     std::optional<double> numericValue(QStringView text) const;
@@ -29,6 +29,16 @@ public:
     std::optional<quint32> ipv4Address(QStringView host) const;
     // The port that numeric text denotes when it is a whole number from 1 to 65535; nothing otherwise.
     std::optional<quint16> portNumber(QStringView port) const;
+
+    struct Endpoint
+    {
+        quint32 address = 0;
+        quint16 port = 0;
+    };
+    // Where an accepted row points: the address of the text before the first ":" and the port of the text
+    // between it and a second ":" (a row may read 10.0.0.1:80:9, and the line test only looked at the 80), both
+    // trimmed of blanks; nothing when either is unusable.
+    std::optional<Endpoint> endpoint(QStringView proxyText) const;
 
     // The locale's number symbols, read once: a load asks for them millions of times.
     struct Symbols

@@ -30,7 +30,7 @@ void StatusPanels::setTotal(qsizetype rows)
     setText(Total, QString::number(rows));
 }
 
-void StatusPanels::UpdateCounters(const ProxyTableModel &table)
+void StatusPanels::updateCounters(const ProxyTableModel &table)
 {
     setText(Working, QString::number(table.countRows(ProxyTableModel::Status, CellText::Working)));
     setText(Anonymous, QString::number(table.countRows(ProxyTableModel::Anonymity, CellText::Anonymous)));

@@ -25,7 +25,7 @@ public:
     // Written only after a completed load.
     void setTotal(qsizetype rows);
     // Recounts the rows whose Status is exactly "Working" and those whose Anonymity is exactly "Y".
-    void UpdateCounters(const ProxyTableModel &table);
+    void updateCounters(const ProxyTableModel &table);
 
 Q_SIGNALS:
     void textChanged(int panel, const QString &text);

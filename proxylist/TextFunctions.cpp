@@ -11,13 +11,13 @@ QStringView trimBlanks(QStringView text)
     return text.sliced(begin, end - begin);
 }
 
-QString GetFirstValue(const QString &mText, const QString &Seperator)
+QString firstValue(const QString &text, const QString &separator)
 {
-    if (mText.isEmpty())
-        return mText;
+    if (text.isEmpty())
+        return text;
     // 0-based index; the 1-based position of the separator is index + 1.
-    const qsizetype index = mText.indexOf(Seperator, 0, Qt::CaseSensitive);
+    const qsizetype index = text.indexOf(separator, 0, Qt::CaseSensitive);
     if (index < 1)
-        return mText;
-    return trimBlanks(QStringView(mText).first(index)).toString();
+        return text;
+    return trimBlanks(QStringView(text).first(index)).toString();
 }

@@ -8,4 +8,4 @@ QStringView trimBlanks(QStringView text);
 
 // The text before the first separator, trimmed of blanks, when the separator starts at the second
 // character or later; otherwise (separator absent, or at the very start) the whole text, untouched.
-QString GetFirstValue(const QString &mText, const QString &Seperator);
+QString firstValue(const QString &text, const QString &separator);

@@ -31,7 +31,7 @@ void checkTable(const ProxyTableModel &table, const StatusPanels &panels, const 
 {
     QSet<QString> seen;
     for (const QString &text : texts(table)) {
-        require(validator.IsValidProxy(text));
+        require(validator.isValidProxy(text));
         require(!seen.contains(text));
         seen.insert(text);
     }
@@ -41,7 +41,7 @@ void checkTable(const ProxyTableModel &table, const StatusPanels &panels, const 
 void checkNumbers(QStringView text, const ProxyValidator &validator)
 {
     if (validator.ipv4Address(text))
-        require(validator.IsValidIP(text));
+        require(validator.isValidIp(text));
     if (const std::optional<quint16> port = validator.portNumber(text))
         require(*port >= 1 && validator.numericValue(text) == double(*port));
 }
@@ -68,19 +68,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (route & 4) {
         const QString text(reinterpret_cast<const QChar *>(bytes.data()), bytes.size() / 2);
         checkNumbers(text, validator);
-        loader.LoadFromClipboard(text, merge);
+        loader.loadFromClipboard(text, merge);
         checkTable(table, panels, validator);
         const QStringList rows = texts(table);
-        loader.LoadFromClipboard(ProxyExporter(table, false).text(), false);
+        loader.loadFromClipboard(ProxyExporter(table, false).text(), false);
         require(texts(table) == rows);
     } else {
         // A file's line is the same characters, one byte each, whichever way it is tested.
         const QLatin1StringView latin1(bytes.data(), bytes.size());
-        require(validator.IsValidProxy(latin1) == validator.IsValidProxy(QString(latin1)));
-        loader.LoadFromBytes(bytes, merge);
+        require(validator.isValidProxy(latin1) == validator.isValidProxy(QString(latin1)));
+        loader.loadFromBytes(bytes, merge);
         checkTable(table, panels, validator);
         const QStringList rows = texts(table);
-        loader.LoadFromBytes(ProxyExporter(table, false).latin1(), false);
+        loader.loadFromBytes(ProxyExporter(table, false).latin1(), false);
         require(texts(table) == rows);
     }
     return 0;

@@ -55,11 +55,11 @@ private:
     {
         QCOMPARE(h().host.calls, QStringList({"lock", "unlock", "message"}));
         QVERIFY(m_testingDuringMessage);
-        QVERIFY(!h().run.IsTesting);
-        QVERIFY(!h().run.AbortTest);
-        QCOMPARE(h().checkRun.scheduler().sockProxy().loadedCount(), 0);
+        QVERIFY(!h().checkRun.isRunning());
+        QVERIFY(!h().checkRun.abortRequested());
+        QCOMPARE(h().checkRun.scheduler().slots().loadedCount(), 0);
         // Nor do their objects pile up while the run goes on.
-        QVERIFY(h().checkRun.scheduler().sockProxy().findChildren<SocketSlot *>().isEmpty());
+        QVERIFY(h().checkRun.scheduler().slots().findChildren<SocketSlot *>().isEmpty());
     }
 
 private Q_SLOTS:
@@ -67,11 +67,11 @@ private Q_SLOTS:
     {
         m_clock = std::make_unique<ScaledClock>(20);
         m_harness = std::make_unique<RunHarness>(m_clock.get());
-        h().run.SliderValues = {20, 1};
+        h().checkRun.setSettings({20, 1});
         m_batches.clear();
         m_inBatch = false;
         m_testingDuringMessage = false;
-        h().host.onCompletion = [this] { m_testingDuringMessage = h().run.IsTesting; };
+        h().host.onCompletion = [this] { m_testingDuringMessage = h().checkRun.isRunning(); };
         connect(&h().table, &ProxyTableModel::dataChanged, this,
                 [this](const QModelIndex &from, const QModelIndex &to) {
                     if (from.column() > ProxyTableModel::StatusColumn || to.column() < ProxyTableModel::StatusColumn)
@@ -103,7 +103,7 @@ private Q_SLOTS:
         QFETCH(int, slots);
         QFETCH(QList<int>, batches);
         fill(rows);
-        h().run.SliderValues[0] = slots;
+        h().checkRun.setSettings({slots, 1});
         h().checkRun.run(0);
         QCOMPARE(m_batches, batches);
         // One wait per batch: a run that ends on a full batch has no empty wait after it.
@@ -116,8 +116,8 @@ private Q_SLOTS:
     void abortThenUntested()
     {
         fill(5);
-        h().run.SliderValues[0] = 2;
-        QTimer::singleShot(0, this, [this] { h().run.AbortTest = true; });
+        h().checkRun.setSettings({2, 1});
+        QTimer::singleShot(0, this, [this] { h().checkRun.abort(); });
         h().checkRun.run(0);
         QCOMPARE(statuses(), QStringList({Timeout, Timeout, "", "", ""}));
         QCOMPARE(h().table.color(3), ProxyColor::Black);
@@ -163,7 +163,7 @@ private Q_SLOTS:
         fill(int(before.size()));
         for (int r = 1; r <= before.size(); ++r) {
             h().table.setSubItem(r, ProxyTableModel::Status, before[r - 1]);
-            h().table.SetProxyColor(r, ProxyColor::Green);
+            h().table.setProxyColor(r, ProxyColor::Green);
         }
         for (int r : selected)
             select({r});
@@ -181,7 +181,7 @@ private Q_SLOTS:
     void selectionReadWhenReached()
     {
         fill(3);
-        h().run.SliderValues[0] = 1;
+        h().checkRun.setSettings({1, 1});
         select({1, 2});
         QTimer::singleShot(0, this, [this] {
             select({2}, QItemSelectionModel::Deselect);
@@ -196,7 +196,7 @@ private Q_SLOTS:
     void waitRunsPastDeadline()
     {
         RunHarness harness;
-        harness.run.SliderValues = {20, 1};
+        harness.checkRun.setSettings({20, 1});
         FakeProxy echo(FakeProxy::EchoOwnAddress);
         harness.table.add(echo.row());
         bool timerRan = false;

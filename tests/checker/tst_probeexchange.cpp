@@ -108,16 +108,16 @@ private Q_SLOTS:
             {nullptr, "127.0.0.1:0", failed(CellText::Error)},
         };
         RunHarness harness;
-        harness.run.SliderValues = {20, 1};
+        harness.checkRun.setSettings({20, 1});
         for (const Case &c : cases)
             harness.table.add(c.row);
         // What the endless stream's slot keeps, seen as the bytes come in.
-        const SocketSlotArray &slots = harness.checkRun.scheduler().sockProxy();
+        const SocketSlotArray &slots = harness.checkRun.scheduler().slots();
         int splitReads = 0;
         qsizetype keptAtMost = 0;
         qsizetype heldAtMost = 0;
         qint64 streamed = 0;
-        connect(&slots, &SocketSlotArray::DataArrival, this, [&](int n) {
+        connect(&slots, &SocketSlotArray::dataArrived, this, [&](int n) {
             splitReads += n == 3;
             if (n != 10)
                 return;
@@ -148,10 +148,10 @@ private Q_SLOTS:
         FakeProxy silent(FakeProxy::Silent);
         FakeProxy echo(FakeProxy::EchoOwnAddress);
         RunHarness harness;
-        harness.run.SliderValues = {20, 1};
+        harness.checkRun.setSettings({20, 1});
         harness.table.add(silent.row());
         harness.table.add(echo.row());
-        const SocketSlotArray &slots = harness.checkRun.scheduler().sockProxy();
+        const SocketSlotArray &slots = harness.checkRun.scheduler().slots();
         bool heldAtVerdict = true;
         bool shutDown = false;
         connect(&harness.table, &ProxyTableModel::dataChanged, this, [&](const QModelIndex &from) {

@@ -21,30 +21,30 @@ private Q_SLOTS:
         FakeProxy silent(FakeProxy::Silent);
         SocketSlotArray slots;
         QStringList events;
-        connect(&slots, &SocketSlotArray::Connect, this, [&](int n) {
+        connect(&slots, &SocketSlotArray::connected, this, [&](int n) {
             events.append(QStringLiteral("connect"));
-            slots.item(n)->SendData("GET http://127.0.0.1/ HTTP/1.0\r\n\r\n\r\n");
+            slots.item(n)->send("GET http://127.0.0.1/ HTTP/1.0\r\n\r\n\r\n");
         });
-        connect(&slots, &SocketSlotArray::DataArrival, this,
+        connect(&slots, &SocketSlotArray::dataArrived, this,
                 [&](int n) { events.append(QString::fromLatin1(slots.item(n)->answer())); });
-        connect(&slots, &SocketSlotArray::Close, this, [&] { events.append(QStringLiteral("close")); });
-        connect(&slots, &SocketSlotArray::Error, this, [&] { events.append(QStringLiteral("error")); });
+        connect(&slots, &SocketSlotArray::closed, this, [&] { events.append(QStringLiteral("close")); });
+        connect(&slots, &SocketSlotArray::failed, this, [&] { events.append(QStringLiteral("error")); });
         const auto aim = [&slots](quint16 port) {
-            QVERIFY(slots.Load(1));
-            slots.item(1)->Connect(QHostAddress(QHostAddress::LocalHost).toIPv4Address(), port);
+            QVERIFY(slots.load(1));
+            slots.item(1)->connectTo(QHostAddress(QHostAddress::LocalHost).toIPv4Address(), port);
         };
 
         aim(talker.port());
         QTRY_COMPARE_WITH_TIMEOUT(events.size(), 2, 5000);
         // The rest of the page and the close are still to come on the old connection.
-        slots.Unload(1);
+        slots.unload(1);
         QVERIFY(!slots.exists(1));
         events.clear();
         aim(silent.port());
         QTRY_COMPARE_WITH_TIMEOUT(silent.requests().size(), 1, 5000);
         QTest::qWait(150);
         QCOMPARE(events, QStringList{"connect"});
-        slots.Unload(1);
+        slots.unload(1);
         events.clear();
 
         // Out of descriptors, the failure is still told through the event loop, not from inside Connect().
@@ -69,7 +69,7 @@ private Q_SLOTS:
         FakeProxy corked(FakeProxy::EchoCorked);
         ScaledClock clock(2);
         RunHarness harness(&clock);
-        harness.run.SliderValues = {200, 1};
+        harness.checkRun.setSettings({200, 1});
         harness.table.addRows(QStringList(Probes, corked.row()));
         harness.checkRun.run(0);
         QStringList wrong;

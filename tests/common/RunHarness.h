@@ -1,7 +1,6 @@
 #pragma once
 
 #include "checker/CheckRun.h"
-#include "checker/RunControl.h"
 #include "proxylist/CellText.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
@@ -10,7 +9,7 @@
 // A test run with everything it works on, and no window.
 struct RunHarness
 {
-    explicit RunHarness(const Clock *clock = nullptr) : checkRun(table, panels, run, host, clock)
+    explicit RunHarness(const Clock *clock = nullptr) : checkRun(table, panels, host, clock)
     {
         // Fake proxies answer by themselves; the echo host is never reached, but keep it on loopback all the same.
         checkRun.setProbeHost(QStringLiteral("127.0.0.1:9"));
@@ -25,7 +24,6 @@ struct RunHarness
 
     ProxyTableModel table;
     StatusPanels panels;
-    RunControl run;
     RecordingHost host;
     CheckRun checkRun;
 };

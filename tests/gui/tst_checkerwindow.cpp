@@ -83,14 +83,25 @@ private Q_SLOTS:
         prepare(3, 20, 1);
         const QString idle = controls();
         QCOMPARE(idle, QStringLiteral("111101 11"));
+        QHeaderView *header = m_window->findChild<QTreeView *>(QStringLiteral("ListProxies"))->header();
+        const auto clickHeader = [header](int section) {
+            const QPoint point(header->sectionViewportPosition(section) + 10, header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, point);
+        };
+        const auto arrow = [header] { return QPair(header->sortIndicatorSection(), header->sortIndicatorOrder()); };
+        clickHeader(0); // accepted: the first sort is descending
+        const auto sorted = arrow();
+        QCOMPARE(sorted, QPair(0, Qt::DescendingOrder));
+        // Refused during the run: neither the rows nor the arrow move, not even while the warning is open.
         QString during;
+        decltype(arrow()) arrowUnderTheBox;
+        m_desktop->onWarning = [&] { arrowUnderTheBox = arrow(); };
         duringRun([&] {
             during = controls();
-            QHeaderView *header = m_window->findChild<QTreeView *>(QStringLiteral("ListProxies"))->header();
-            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(10, header->height() / 2));
+            clickHeader(3);
         });
         bool testingDuringMessage = false;
-        m_desktop->onInformation = [&] { testingDuringMessage = m_window->runControl().IsTesting; };
+        m_desktop->onInformation = [&] { testingDuringMessage = m_window->checkRun().isRunning(); };
         chooseTest(0);
 
         QCOMPARE(during, QStringLiteral("000011 00"));
@@ -102,8 +113,13 @@ private Q_SLOTS:
         QCOMPARE(m_desktop->boxes[1].title, QStringLiteral("Proxy Checking Completed."));
         QCOMPARE(m_desktop->boxes[1].text, QStringLiteral("The proxies have been checked."));
         QVERIFY(testingDuringMessage);
-        QVERIFY(!m_window->runControl().IsTesting);
+        QVERIFY(!m_window->checkRun().isRunning());
         QCOMPARE(m_window->panels().text(StatusPanels::Working), QStringLiteral("0"));
+        QCOMPARE(arrowUnderTheBox, sorted);
+        QCOMPARE(arrow(), sorted);
+        // A refused click does not count: the next accepted one flips from the last accepted order.
+        clickHeader(3);
+        QCOMPARE(arrow(), QPair(3, Qt::AscendingOrder));
     }
 
     void programEndsDuringRun_data()
@@ -132,7 +148,7 @@ private Q_SLOTS:
         QElapsedTimer elapsed;
         elapsed.start();
         if (how == QLatin1String("delete"))
-            window->mProxyTest_Click(0);
+            window->testChosen(0);
         else
             chooseTest(0);
 
@@ -144,8 +160,8 @@ private Q_SLOTS:
         }
         QCOMPARE(exits.size(), 1);
         QCOMPARE(m_desktop->openedUrls.size(), how == QLatin1String("exit") ? 1 : 0);
-        QCOMPARE(m_window->checkRun().scheduler().sockProxy().loadedCount(), 0);
-        QVERIFY(!m_window->runControl().IsTesting);
+        QCOMPARE(m_window->checkRun().scheduler().slots().loadedCount(), 0);
+        QVERIFY(!m_window->checkRun().isRunning());
     }
 };
 

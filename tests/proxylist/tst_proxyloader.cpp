@@ -53,7 +53,7 @@ private:
         m_table->setSubItem(row, ProxyTableModel::Status, CellText::Working);
         m_table->setSubItem(row, ProxyTableModel::Anonymity, CellText::Anonymous);
         m_table->setSubItem(row, ProxyTableModel::Speed, CellText::NoVerdict);
-        m_table->SetProxyColor(row, ProxyColor::Green);
+        m_table->setProxyColor(row, ProxyColor::Green);
     }
 
 private Q_SLOTS:
@@ -110,11 +110,11 @@ void TestProxyLoader::lineEnds()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, rows);
-    QVERIFY(loader().LoadFromFile(writeFile(QStringLiteral("lines.txt"), bytes), false));
+    QVERIFY(loader().loadFromFile(writeFile(QStringLiteral("lines.txt"), bytes), false));
     QCOMPARE(texts(), rows);
     QCOMPARE(total(), QString::number(rows.size()));
 
-    loader().LoadFromClipboard(QString::fromLatin1(bytes), false);
+    loader().loadFromClipboard(QString::fromLatin1(bytes), false);
     QCOMPARE(texts(), rows);
     QCOMPARE(total(), QString::number(rows.size()));
 }
@@ -129,13 +129,13 @@ void TestProxyLoader::clipboardBeyondLatin1_data()
 void TestProxyLoader::clipboardBeyondLatin1()
 {
     QFETCH(QString, text);
-    loader().LoadFromClipboard(QString(text + "\n" + text), false);
+    loader().loadFromClipboard(QString(text + "\n" + text), false);
     QCOMPARE(texts(), QStringList{text});
 }
 
 void TestProxyLoader::duplicatesKeepFirstCopy()
 {
-    loader().LoadFromClipboard(u"1.2.3.4:80\r\n1.2.3.4:80\r\n5.6.7.8:1\r\n1.2.3.4:80\r\n1.2.3.4:80 \r\n5.6.7.8:1",
+    loader().loadFromClipboard(u"1.2.3.4:80\r\n1.2.3.4:80\r\n5.6.7.8:1\r\n1.2.3.4:80\r\n1.2.3.4:80 \r\n5.6.7.8:1",
                                false);
     QCOMPARE(texts(), (QStringList{"1.2.3.4:80", "5.6.7.8:1", "1.2.3.4:80 "}));
     QCOMPARE(total(), QStringLiteral("3"));
@@ -150,7 +150,7 @@ void TestProxyLoader::duplicatesKeepFirstCopy()
     for (int row : {1, 3, 5})
         selection->select(m_table->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     selection->setCurrentIndex(m_table->index(3, 0), QItemSelectionModel::NoUpdate);
-    loader().LoadFromClipboard(u"1.2.3.4:80\nb", true);
+    loader().loadFromClipboard(u"1.2.3.4:80\nb", true);
     QCOMPARE(texts(), (QStringList{"a", "b", "c", "1.2.3.4:80"}));
     QCOMPARE(m_table->subItem(1, ProxyTableModel::Status), CellText::Working);
     QCOMPARE(m_table->selectedRows(), (std::vector<bool>{false, true, true, false}));
@@ -159,10 +159,10 @@ void TestProxyLoader::duplicatesKeepFirstCopy()
 
 void TestProxyLoader::mergeKeepsOldResults()
 {
-    loader().LoadFromClipboard(u"1.2.3.4:80\r\n9.9.9.9:9", false);
+    loader().loadFromClipboard(u"1.2.3.4:80\r\n9.9.9.9:9", false);
     markWorking(1);
     const QString path = writeFile(QStringLiteral("merge.txt"), "5.6.7.8:81\r\n1.2.3.4:80\r\n5.6.7.8:81\r\n");
-    QVERIFY(loader().LoadFromFile(path, true));
+    QVERIFY(loader().loadFromFile(path, true));
 
     QCOMPARE(texts(), (QStringList{"1.2.3.4:80", "9.9.9.9:9", "5.6.7.8:81"}));
     QCOMPARE(m_table->subItem(1, ProxyTableModel::Status), CellText::Working);
@@ -188,9 +188,9 @@ void TestProxyLoader::unusablePathLeavesTableAlone()
     const QByteArray pipe = QFile::encodeName(m_dir.filePath(QStringLiteral("pipe")));
     QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("pipe"))) || ::mkfifo(pipe.constData(), 0600) == 0);
 
-    loader().LoadFromClipboard(u"1.2.3.4:80", false);
+    loader().loadFromClipboard(u"1.2.3.4:80", false);
     markWorking(1);
-    const FileResult result = loader().LoadFromFile(m_dir.filePath(name), false);
+    const FileResult result = loader().loadFromFile(m_dir.filePath(name), false);
     QVERIFY(!result);
     QVERIFY(!result.error.isEmpty());
     QCOMPARE(texts(), QStringList{"1.2.3.4:80"});
@@ -208,7 +208,7 @@ void TestProxyLoader::fileRoundTripIsByteForByte()
     }
     const QByteArray bytes =
         "1.2.3.4:80:" + everyByte + "\r\n 5.6.7.8:81 \r\n9.9.9.9:9:\xff\x80" + QByteArray(1, '\0') + "\r\n";
-    QVERIFY(loader().LoadFromFile(writeFile(QStringLiteral("in.txt"), bytes), false));
+    QVERIFY(loader().loadFromFile(writeFile(QStringLiteral("in.txt"), bytes), false));
     QCOMPARE(m_table->count(), 3);
     QCOMPARE(m_table->itemText(1).size(), qsizetype(11 + 254));
 
@@ -222,7 +222,7 @@ void TestProxyLoader::fileRoundTripIsByteForByte()
 void TestProxyLoader::clipboardRoundTrip()
 {
     const QString text = QStringLiteral(" 1.2.3.4:80\r\n5.6.7.8:81:\u20ac\r\n");
-    loader().LoadFromClipboard(text, false);
+    loader().loadFromClipboard(text, false);
     QCOMPARE(ProxyExporter(*m_table, false).text(), text);
 }
 
@@ -236,23 +236,23 @@ void TestProxyLoader::binaryFile()
         const char *breaks[] = {"\r\n", "\r", "\n", "\r\n\n"};
         bytes += QByteArray(random.bounded(3), char(random.bounded(256))) + breaks[random.bounded(4)];
     }
-    QVERIFY(loader().LoadFromFile(writeFile(QStringLiteral("binary.bin"), bytes), false));
+    QVERIFY(loader().loadFromFile(writeFile(QStringLiteral("binary.bin"), bytes), false));
     const QStringList rows = texts();
     QVERIFY(rows.size() > 100);
     QCOMPARE(QSet<QString>(rows.begin(), rows.end()).size(), rows.size());
     for (const QString &text : rows)
-        QVERIFY2(m_validator.IsValidProxy(text) && !text.contains(u'\r') && !text.contains(u'\n'), qPrintable(text));
+        QVERIFY2(m_validator.isValidProxy(text) && !text.contains(u'\r') && !text.contains(u'\n'), qPrintable(text));
 }
 
 void TestProxyLoader::longLineWithoutBreak()
 {
     const QByteArray filler(4 << 20, 'x');
-    QVERIFY(loader().LoadFromFile(writeFile(QStringLiteral("long.txt"), filler + ":80"), false));
+    QVERIFY(loader().loadFromFile(writeFile(QStringLiteral("long.txt"), filler + ":80"), false));
     QCOMPARE(m_table->count(), 0);
     QCOMPARE(total(), QStringLiteral("0"));
 
     const QByteArray kept = "1.2.3.4:80:" + filler;
-    QVERIFY(loader().LoadFromFile(writeFile(QStringLiteral("long.txt"), kept), false));
+    QVERIFY(loader().loadFromFile(writeFile(QStringLiteral("long.txt"), kept), false));
     QCOMPARE(m_table->count(), 1);
     QCOMPARE(m_table->itemText(1).size(), kept.size());
 }

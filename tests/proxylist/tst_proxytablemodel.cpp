@@ -78,18 +78,18 @@ private Q_SLOTS:
         QCOMPARE(table.subItem(2, 4), QString());
         QCOMPARE(changed.size(), 2);
 
-        QVERIFY(table.SetProxyColor(2, ProxyColor::Green));
+        QVERIFY(table.setProxyColor(2, ProxyColor::Green));
         for (int column = 0; column < ProxyTableModel::ColumnCount; ++column)
             QCOMPARE(foreground(table, 2, column), QColor(0, 255, 0));
         QVERIFY(!table.data(table.index(0, 0), Qt::ForegroundRole).isValid()); // row 1 untouched
-        QVERIFY(table.SetProxyColor(2, ProxyColor::Red));
+        QVERIFY(table.setProxyColor(2, ProxyColor::Red));
         QCOMPARE(foreground(table, 2, ProxyTableModel::StatusColumn), QColor(255, 0, 0));
-        QVERIFY(table.SetProxyColor(2, ProxyColor::Black));
+        QVERIFY(table.setProxyColor(2, ProxyColor::Black));
         QCOMPARE(foreground(table, 2, ProxyTableModel::ProxyColumn), QColor(0, 0, 0));
         QCOMPARE(ProxyColor::toQColor(0x804020), QColor(0x20, 0x40, 0x80)); // blue * 65536 + green * 256 + red
 
-        QVERIFY(!table.SetProxyColor(0, ProxyColor::Red));
-        QVERIFY(!table.SetProxyColor(3, ProxyColor::Red));
+        QVERIFY(!table.setProxyColor(0, ProxyColor::Red));
+        QVERIFY(!table.setProxyColor(3, ProxyColor::Red));
 
         // A verdict is one change of the whole row.
         changed.clear();
@@ -105,8 +105,8 @@ private Q_SLOTS:
         ProxyTableModel table;
         StatusPanels panels;
         QCOMPARE(panels.text(StatusPanels::Working), QString()); // blank until first counted
-        QVERIFY(!table.SetProxyColor(1, ProxyColor::Green));     // no such row: reported, nothing written
-        panels.UpdateCounters(table);
+        QVERIFY(!table.setProxyColor(1, ProxyColor::Green));     // no such row: reported, nothing written
+        panels.updateCounters(table);
         QCOMPARE(panels.text(StatusPanels::Working), QStringLiteral("0"));
         QCOMPARE(panels.text(StatusPanels::Anonymous), QStringLiteral("0"));
         QCOMPARE(panels.text(StatusPanels::Total), QString()); // only loads write the total
@@ -140,7 +140,7 @@ private Q_SLOTS:
         table.setSubItem(2, ProxyTableModel::Anonymity, anonymity);
         StatusPanels panels;
         QSignalSpy changed(&panels, &StatusPanels::textChanged);
-        panels.UpdateCounters(table);
+        panels.updateCounters(table);
         QTEST(panels.text(StatusPanels::Working).toInt(), "working");
         QTEST(panels.text(StatusPanels::Anonymous).toInt(), "anonymous");
         QCOMPARE(changed.size(), 2);
@@ -163,15 +163,15 @@ private Q_SLOTS:
         }
         StatusPanels panels;
         panels.setTotal(table.count());
-        panels.UpdateCounters(table);
+        panels.updateCounters(table);
         QCOMPARE(panels.text(StatusPanels::Total), QStringLiteral("70000"));
         QCOMPARE(panels.text(StatusPanels::Working), QStringLiteral("70000"));
         QCOMPARE(panels.text(StatusPanels::Anonymous), QString::number(rows - 32767));
 
-        QVERIFY(table.SetProxyColor(40000, ProxyColor::Green));
+        QVERIFY(table.setProxyColor(40000, ProxyColor::Green));
         QCOMPARE(table.color(40000), ProxyColor::Green);
         QCOMPARE(table.color(39999), ProxyColor::Default);
-        QVERIFY(table.SetProxyColor(rows, ProxyColor::Red));
+        QVERIFY(table.setProxyColor(rows, ProxyColor::Red));
         QCOMPARE(foreground(table, rows, ProxyTableModel::SpeedColumn), QColor(255, 0, 0));
     }
 

@@ -66,7 +66,7 @@ void TestProxyValidator::lines()
 {
     QFETCH(QString, line);
     QFETCH(bool, valid);
-    QCOMPARE(ProxyValidator(m_us).IsValidProxy(line), valid);
+    QCOMPARE(ProxyValidator(m_us).isValidProxy(line), valid);
 }
 
 // A file's bytes are tested without being converted first; the verdict must not depend on the route.
@@ -90,7 +90,7 @@ void TestProxyValidator::latin1LinesAgreeWithText()
     };
     for (const QByteArray &bytes : lines) {
         const QLatin1StringView latin1(bytes);
-        QCOMPARE(validator.IsValidProxy(latin1), validator.IsValidProxy(QString(latin1)));
+        QCOMPARE(validator.isValidProxy(latin1), validator.isValidProxy(QString(latin1)));
     }
 }
 
@@ -155,9 +155,9 @@ void TestProxyValidator::germanNumbers()
     QCOMPARE(german.numericValue(u"5 \u20ac"), 5.0);
     QVERIFY(!german.numericValue(u"$5"));
     QVERIFY(!german.numericValue(u"1,2,3"));
-    QVERIFY(german.IsValidProxy(u"1.2.3.4:8.080"));
-    QVERIFY(german.IsValidProxy(u"1,5.2.3.4:80"));
-    QVERIFY(!german.IsValidProxy(u"1.2.3.4:8,0,80"));
+    QVERIFY(german.isValidProxy(u"1.2.3.4:8.080"));
+    QVERIFY(german.isValidProxy(u"1,5.2.3.4:80"));
+    QVERIFY(!german.isValidProxy(u"1.2.3.4:8,0,80"));
 }
 
 void TestProxyValidator::ipv4Address_data()

@@ -37,7 +37,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(QString, separator);
-        QTEST(GetFirstValue(text, separator), "expected");
+        QTEST(firstValue(text, separator), "expected");
     }
 };
 
