@@ -4,6 +4,7 @@
 #include "tests/common/FakeProxy.h"
 #include "tests/common/RunHarness.h"
 #include "tests/common/ScaledClock.h"
+#include "tests/common/TestMain.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -210,5 +211,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCheckProxies)
+KORVANE_TEST(TestCheckProxies)
 #include "tst_checkproxies.moc"

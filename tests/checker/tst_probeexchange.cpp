@@ -4,6 +4,7 @@
 #include "checker/SocketSlotArray.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/RunHarness.h"
+#include "tests/common/TestMain.h"
 
 #include <QTest>
 
@@ -173,5 +174,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestProbeExchange)
+KORVANE_TEST(TestProbeExchange)
 #include "tst_probeexchange.moc"

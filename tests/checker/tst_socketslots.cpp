@@ -4,6 +4,7 @@
 #include "tests/common/FakeProxy.h"
 #include "tests/common/RunHarness.h"
 #include "tests/common/ScaledClock.h"
+#include "tests/common/TestMain.h"
 
 #include <QTest>
 
@@ -82,5 +83,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSocketSlots)
+KORVANE_TEST(TestSocketSlots)
 #include "tst_socketslots.moc"

@@ -7,6 +7,7 @@
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
 #include "tests/common/FakeProxy.h"
+#include "tests/common/TestMain.h"
 #include "tests/gui/ControlArray.h"
 #include "tests/gui/FakeDesktop.h"
 
@@ -165,5 +166,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestCheckerWindow)
+KORVANE_TEST(TestCheckerWindow)
 #include "tst_checkerwindow.moc"

@@ -8,6 +8,7 @@
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
 #include "tests/common/FakeProxy.h"
+#include "tests/common/TestMain.h"
 #include "tests/gui/ControlArray.h"
 #include "tests/gui/FakeDesktop.h"
 
@@ -144,5 +145,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestEndToEnd)
+KORVANE_TEST(TestEndToEnd)
 #include "tst_endtoend.moc"

@@ -1,10 +1,10 @@
 // The load, save and filter menu items, driven through the real window with a scripted desktop.
-#include "app/ClassicStyle.h"
 #include "app/MainWindow.h"
 #include "proxylist/CellText.h"
 #include "proxylist/ProxyColor.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
+#include "tests/common/TestMain.h"
 #include "tests/gui/ControlArray.h"
 #include "tests/gui/FakeDesktop.h"
 
@@ -103,7 +103,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { QApplication::setStyle(new ClassicStyle); }
     void init();
     void cleanup();
     void loads();
@@ -331,5 +330,5 @@ void TestListCommands::removalsKeepWhatTheUserSees()
     QCOMPARE(textAt(view()->indexAt(QPoint(1, 1))), texts[top - 1]);
 }
 
-QTEST_MAIN(TestListCommands)
+KORVANE_TEST(TestListCommands)
 #include "tst_listcommands.moc"

@@ -1,10 +1,10 @@
 // The window as the user meets it: what it shows at start, keys and clicks on its controls, and its pixels.
-#include "app/ClassicStyle.h"
 #include "app/MainWindow.h"
 #include "checker/CheckRun.h"
 #include "checker/Verdict.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
+#include "tests/common/TestMain.h"
 #include "tests/gui/ControlArray.h"
 #include "tests/gui/FakeDesktop.h"
 
@@ -83,7 +83,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { QApplication::setStyle(new ClassicStyle); }
 
     void init()
     {
@@ -333,5 +332,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestMainWindow)
+KORVANE_TEST(TestMainWindow)
 #include "tst_mainwindow.moc"

@@ -1,6 +1,7 @@
 // The export text and the file save, which must never lie: a failed save says so and leaves the former file whole.
 #include "proxylist/ProxyExporter.h"
 #include "proxylist/ProxyTableModel.h"
+#include "tests/common/TestMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -267,14 +268,12 @@ void TestProxyExporter::unwritableTargets()
     QCOMPARE(entries(filePath(u"folder"_s)), QStringList());
 }
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsSet("KORVANE_SAVE_TO"))
-        return childSave();
-    TestProxyExporter test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+KORVANE_TEST(TestProxyExporter)
+// Started by saveInChild() with KORVANE_SAVE_TO set, the executable saves instead of testing.
+[[maybe_unused]] static const bool childRole = TestMain::addChildRole([]() -> std::optional<int> {
+    if (!qEnvironmentVariableIsSet("KORVANE_SAVE_TO"))
+        return std::nullopt;
+    return childSave();
+});
 
 #include "tst_proxyexporter.moc"

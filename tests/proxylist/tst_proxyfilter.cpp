@@ -3,6 +3,7 @@
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyRow.h"
 #include "proxylist/ProxyTableModel.h"
+#include "tests/common/TestMain.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>
@@ -130,5 +131,5 @@ void TestProxyFilter::applyKeepsTheSelection()
         QCOMPARE(m_table->subItem(int(current) + 1, ProxyTableModel::Anonymity), CellText::NotAnonymous);
 }
 
-QTEST_GUILESS_MAIN(TestProxyFilter)
+KORVANE_TEST(TestProxyFilter)
 #include "tst_proxyfilter.moc"

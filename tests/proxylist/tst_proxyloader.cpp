@@ -6,6 +6,7 @@
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/StatusPanels.h"
+#include "tests/common/TestMain.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -257,5 +258,5 @@ void TestProxyLoader::longLineWithoutBreak()
     QCOMPARE(m_table->itemText(1).size(), kept.size());
 }
 
-QTEST_GUILESS_MAIN(TestProxyLoader)
+KORVANE_TEST(TestProxyLoader)
 #include "tst_proxyloader.moc"

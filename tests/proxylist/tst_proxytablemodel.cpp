@@ -1,6 +1,7 @@
 #include "proxylist/CellText.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
+#include "tests/common/TestMain.h"
 
 #include <QAbstractItemModelTester>
 #include <QBrush>
@@ -307,5 +308,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestProxyTableModel)
+KORVANE_TEST(TestProxyTableModel)
 #include "tst_proxytablemodel.moc"

@@ -1,5 +1,6 @@
 // The line test of a load and the number rules behind it, under pinned locales.
 #include "proxylist/ProxyValidator.h"
+#include "tests/common/TestMain.h"
 
 #include <QTest>
 
@@ -211,5 +212,5 @@ void TestProxyValidator::portNumber()
     QCOMPARE(result ? int(*result) : 0, number);
 }
 
-QTEST_GUILESS_MAIN(TestProxyValidator)
+KORVANE_TEST(TestProxyValidator)
 #include "tst_proxyvalidator.moc"

@@ -1,4 +1,5 @@
 #include "proxylist/TextFunctions.h"
+#include "tests/common/TestMain.h"
 
 #include <QTest>
 
@@ -41,5 +42,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTextFunctions)
+KORVANE_TEST(TestTextFunctions)
 #include "tst_textfunctions.moc"
