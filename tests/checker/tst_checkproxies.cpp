@@ -4,6 +4,7 @@
 #include "tests/common/FakeProxy.h"
 #include "tests/common/RunHarness.h"
 #include "tests/common/ScaledClock.h"
+#include "tests/common/TableText.h"
 #include "tests/common/TestMain.h"
 
 #include <QElapsedTimer>
@@ -43,13 +44,7 @@ private:
             h().table.selectionModel()->select(h().table.index(r - 1, 0), flag | QItemSelectionModel::Rows);
     }
 
-    QStringList statuses() const
-    {
-        QStringList texts;
-        for (int r = 1; r <= m_harness->table.count(); ++r)
-            texts.append(m_harness->table.subItem(r, ProxyTableModel::Status));
-        return texts;
-    }
+    QStringList statuses() const { return columnTexts(m_harness->table, ProxyTableModel::StatusColumn); }
 
     // What every run leaves behind, however it went.
     void verifyCompleted()

@@ -7,6 +7,7 @@
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
 #include "tests/common/FakeProxy.h"
+#include "tests/common/TableText.h"
 #include "tests/common/TestMain.h"
 #include "tests/gui/ControlArray.h"
 #include "tests/gui/FakeDesktop.h"
@@ -61,13 +62,7 @@ private:
     // Runs while the run waits on its first batch.
     void duringRun(std::function<void()> action) { QTimer::singleShot(50, m_window.get(), std::move(action)); }
 
-    QStringList statuses()
-    {
-        QStringList texts;
-        for (int r = 1; r <= m_window->table().count(); ++r)
-            texts.append(m_window->table().subItem(r, ProxyTableModel::Status));
-        return texts;
-    }
+    QStringList statuses() { return columnTexts(m_window->table(), ProxyTableModel::StatusColumn); }
 
 private Q_SLOTS:
     void init()

@@ -4,6 +4,7 @@
 #include "proxylist/ProxyColor.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
+#include "tests/common/TableText.h"
 #include "tests/common/TestMain.h"
 #include "tests/gui/ControlArray.h"
 #include "tests/gui/FakeDesktop.h"
@@ -34,13 +35,7 @@ private:
         return {panel(StatusPanels::Total), panel(StatusPanels::Working), panel(StatusPanels::Anonymous)};
     }
 
-    QStringList texts()
-    {
-        QStringList texts;
-        for (int r = 1; r <= table().count(); ++r)
-            texts.append(table().itemText(r));
-        return texts;
-    }
+    QStringList texts() { return columnTexts(table()); }
 
     QAction *item(const char *menu, int index) { return element<QAction>(*m_window, menu, index); }
 

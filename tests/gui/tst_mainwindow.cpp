@@ -4,6 +4,7 @@
 #include "checker/Verdict.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
+#include "tests/common/TableText.h"
 #include "tests/common/TestMain.h"
 #include "tests/gui/ControlArray.h"
 #include "tests/gui/FakeDesktop.h"
@@ -60,13 +61,7 @@ private:
             ->findChildren<QLabel *>(Qt::FindDirectChildrenOnly);
     }
 
-    QStringList tableTexts(int column)
-    {
-        QStringList texts;
-        for (int r = 1; r <= m_window->table().count(); ++r)
-            texts.append(column == 0 ? m_window->table().itemText(r) : m_window->table().subItem(r, column));
-        return texts;
-    }
+    QStringList tableTexts(int column) { return columnTexts(m_window->table(), column); }
 
     void clickHeader(int section)
     {

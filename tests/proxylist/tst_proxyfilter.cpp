@@ -3,6 +3,7 @@
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyRow.h"
 #include "proxylist/ProxyTableModel.h"
+#include "tests/common/TableText.h"
 #include "tests/common/TestMain.h"
 
 #include <QAbstractItemModelTester>
@@ -28,13 +29,7 @@ private:
         m_table->setSubItem(m_table->count(), ProxyTableModel::Anonymity, anonymity);
     }
 
-    QStringList texts() const
-    {
-        QStringList texts;
-        for (int r = 1; r <= m_table->count(); ++r)
-            texts.append(m_table->itemText(r));
-        return texts;
-    }
+    QStringList texts() const { return columnTexts(*m_table); }
 
 private Q_SLOTS:
     void init();

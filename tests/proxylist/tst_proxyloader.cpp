@@ -6,6 +6,7 @@
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/StatusPanels.h"
+#include "tests/common/TableText.h"
 #include "tests/common/TestMain.h"
 
 #include <QAbstractItemModelTester>
@@ -31,13 +32,7 @@ private:
     ProxyLoader loader() { return ProxyLoader(*m_table, *m_panels, m_validator); }
     QString total() const { return m_panels->text(StatusPanels::Total); }
 
-    QStringList texts() const
-    {
-        QStringList texts;
-        for (int r = 1; r <= m_table->count(); ++r)
-            texts.append(m_table->itemText(r));
-        return texts;
-    }
+    QStringList texts() const { return columnTexts(*m_table); }
 
     QString writeFile(const QString &name, const QByteArray &bytes)
     {

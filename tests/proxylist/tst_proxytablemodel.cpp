@@ -1,6 +1,7 @@
 #include "proxylist/CellText.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
+#include "tests/common/TableText.h"
 #include "tests/common/TestMain.h"
 
 #include <QAbstractItemModelTester>
@@ -13,13 +14,7 @@ class TestProxyTableModel : public QObject
     Q_OBJECT
 
 private:
-    static QStringList texts(const ProxyTableModel &table)
-    {
-        QStringList result;
-        for (int r = 1; r <= table.count(); ++r)
-            result.append(table.itemText(r));
-        return result;
-    }
+    static QStringList texts(const ProxyTableModel &table) { return columnTexts(table); }
 
     static QColor foreground(const ProxyTableModel &table, int row, int column)
     {
