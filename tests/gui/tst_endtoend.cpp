@@ -101,7 +101,8 @@ private Q_SLOTS:
             QTcpSocket *peer = echo.nextPendingConnection();
             connect(peer, &QTcpSocket::disconnected, peer, &QObject::deleteLater);
             connect(peer, &QTcpSocket::readyRead, peer, [peer, &seen] {
-                if (!peer->readAll().contains("\r\n\r\n") || peer->property("answered").toBool())
+                // tinyproxy writes a request in pieces: wait for its end, which may span reads.
+                if (!peer->peek(peer->bytesAvailable()).contains("\r\n\r\n") || peer->property("answered").toBool())
                     return;
                 peer->setProperty("answered", true);
                 seen.append(peer->peerAddress().toString());
