@@ -2,8 +2,6 @@
 
 #include "proxylist/ProxyTableModel.h"
 
-#include <QStringList>
-
 // One column of the table, top to bottom: the proxy texts, or a result cell (the columns follow the sub-items).
 inline QStringList columnTexts(const ProxyTableModel &table, int column = ProxyTableModel::ProxyColumn)
 {

@@ -1,0 +1,354 @@
+// Loading and saving lists, the table with its counters and filters, and the text helpers.
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyExporter.h"
+#include "proxylist/ProxyFilter.h"
+#include "proxylist/ProxyLoader.h"
+#include "proxylist/ProxyValidator.h"
+#include "proxylist/StatusPanels.h"
+#include "proxylist/TextFunctions.h"
+#include "tests/common/TableText.h"
+#include "tests/common/TestMain.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <grp.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <pwd.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+enum Fault { NoFault, SizeLimit, FullDisk, SyncFails, AsNobody };
+const QByteArray Former = QByteArray("1.1.1.1:1\r\n").repeated(10); // longer than 3 rows: in place, its end must go
+const QByteArray Row = "10.0.0.1:8080\r\n";
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// Runs between fork and exec of a saving child. fsync() fails as when the disk reports an error after taking the data.
+void setUpChild(Fault fault, const passwd *user)
+{
+    sock_filter code[] = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+                          BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 0, 1),
+                          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+                          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+    const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+    const rlimit limit{8, 8}; // less than a row: every save breaks off part-way
+    if (fault == SizeLimit && ::setrlimit(RLIMIT_FSIZE, &limit) == 0)
+        std::signal(SIGXFSZ, SIG_IGN);
+    if (fault == SyncFails &&
+        (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0))
+        ::_exit(126);
+    if (user && (::setgroups(0, nullptr) != 0 || ::setgid(user->pw_gid) != 0 || ::setuid(user->pw_uid) != 0))
+        ::_exit(127);
+}
+} // namespace
+
+class TestProxyList : public QObject
+{
+    Q_OBJECT
+
+    const QString A = u"1.2.3.4:80"_s, B = u"5.6.7.8:81"_s, C = u"9.9.9.9:9"_s;
+    const ProxyValidator m_validator{QLocale(QLocale::English, QLocale::UnitedStates)};
+    ProxyTableModel m_table;
+    QAbstractItemModelTester m_tester{&m_table, QAbstractItemModelTester::FailureReportingMode::QtTest};
+    StatusPanels m_panels;
+    QTemporaryDir m_dir;
+    const QString m_list = m_dir.filePath(u"list.txt"_s);
+
+    QString writeList(const QByteArray &bytes) const { return writeBytes(m_list, bytes) ? m_list : QString(); }
+
+    // Whole rows, as the user selects them: flags holds '1' for each selected row, top to bottom.
+    void selectRows(QStringView flags, int current = -1)
+    {
+        for (int r = 0; r < flags.size(); ++r) {
+            if (flags[r] == u'1')
+                m_table.selectionModel()->select(m_table.index(r, 0),
+                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        m_table.selectionModel()->setCurrentIndex(m_table.index(current, 1), QItemSelectionModel::NoUpdate);
+    }
+
+private Q_SLOTS:
+    void init() { m_table.clear(); }
+
+    // A port is numeric text of any value, up to a second colon; the locale decides the separators.
+    void load_data()
+    {
+        QTest::addColumn<bool>("german");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("rows");
+        const auto add = [](const char *name, const QByteArray &bytes, const QStringList &rows, bool german = false) {
+            QTest::newRow(name) << german << bytes << rows;
+        };
+        const auto accept = [&](const char *name, const QByteArray &b) { add(name, b, {QString::fromLatin1(b)}); };
+        QByteArray everyByte;
+        for (int b = 0; b < 256; ++b)
+            everyByte += b == '\r' || b == '\n' ? ' ' : char(b);
+        accept("white space kept", " 1 . 2.3.4 :\xa0 80\t");
+        accept("port beyond TCP range, edge octets", "0.0.0.255:99999");
+        accept("second colon, every byte after it", "1.2.3.4:80:" + everyByte);
+        add("nothing before it", "1.2.3.4::80", {});
+        accept("notations", "010.&HFF.&O377.-0:($8e1)");
+        accept("US separators", "1e-1.2,5.3.4:8,080.5");
+        add("German separators", "1.2.3.4:1.234,5", {u"1.2.3.4:1.234,5"_s}, true);
+        add("German, two commas", "1.2.3.4:8,0,80", {}, true);
+        add("three parts", "1.2.3:80", {});
+        add("octet above 255", "1.2.3.256:80", {});
+        add("negative octet", "-1.2.3.4:80", {});
+        add("hex beyond 32 bits", "1.2.3.4:&H100000000", {});
+        add("NUL after port", QByteArray("1.2.3.4:80\0", 11), {});
+        // Only an LF right after a CR belongs to it; empty and blank lines are dropped.
+        add("CR LF", "1.2.3.4:80\r\n5.6.7.8:81\r\n", {A, B});
+        add("lone CR", "1.2.3.4:80\r5.6.7.8:81\r", {A, B});
+        add("lone LF", "1.2.3.4:80\n5.6.7.8:81\n", {A, B});
+        add("LF CR, no last break", "1.2.3.4:80\n\r5.6.7.8:81", {A, B});
+        add("empty lines", "\r\n\n\r1.2.3.4:80\r\r\n\n\r\n  ", {A});
+        add("first copy kept", "1.2.3.4:80\n5.6.7.8:81\r1.2.3.4:80\r\n1.2.3.4:80 \n5.6.7.8:81", {A, B, A + ' '});
+    }
+
+    // Both routes give the rows, and a save gives back each row's bytes as they were read.
+    void load()
+    {
+        QFETCH(bool, german);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, rows);
+        const ProxyValidator validator =
+            german ? ProxyValidator(QLocale(QLocale::German, QLocale::Germany)) : m_validator;
+        for (const bool file : {true, false}) {
+            m_table.add(C); // to be replaced
+            ProxyLoader loader(m_table, m_panels, validator);
+            if (file)
+                QVERIFY(loader.loadFromFile(writeList(bytes), false));
+            else
+                loader.loadFromClipboard(QString::fromLatin1(bytes), false);
+            QCOMPARE(columnTexts(m_table), rows);
+            QCOMPARE(m_panels.text(StatusPanels::Total), QString::number(rows.size()));
+        }
+        QVERIFY(ProxyExporter(m_table, false).saveToFile(m_list));
+        QCOMPARE(contents(m_list), rows.isEmpty() ? QByteArray() : (rows.join(u"\r\n"_s) + u"\r\n"_s).toLatin1());
+    }
+
+    // A merge reduces the rows already there too: the first copy keeps its results, the selection and the current
+    // row stay with their rows. A file that cannot be read then leaves it all as it is, even in replace mode.
+    void mergeAndUnreadable()
+    {
+        ProxyLoader loader(m_table, m_panels, m_validator);
+        m_table.addRows({A, B, A, C});
+        m_table.setResults(1, CellText::Anonymous, CellText::NoVerdict, CellText::Working, ProxyColor::Green);
+        selectRows(u"0011", 3);
+        QVERIFY(loader.loadFromFile(writeList("1.1.1.1:1\n5.6.7.8:81\r1.1.1.1:1"), true));
+        QVERIFY(QDir().mkpath(m_dir.filePath(u"folder"_s)) &&
+                ::mkfifo(QFile::encodeName(m_dir.filePath(u"pipe"_s)), 0600) == 0);
+        for (const QString &unreadable : {u"missing"_s, u"folder"_s, u"pipe"_s, QString()}) {
+            QCOMPARE(columnTexts(m_table), (QStringList{A, B, C, u"1.1.1.1:1"_s}));
+            QCOMPARE(columnTexts(m_table, ProxyTableModel::StatusColumn), (QStringList{CellText::Working, {}, {}, {}}));
+            QCOMPARE(m_table.color(1), ProxyColor::Green);
+            QCOMPARE(m_table.selectedRows(), (std::vector<bool>{false, false, true, false}));
+            QCOMPARE(m_table.selectionModel()->currentIndex(), m_table.index(2, 1));
+            QCOMPARE(m_panels.text(StatusPanels::Total), u"4"_s);
+            const FileResult result = loader.loadFromFile(m_dir.filePath(unreadable), false);
+            QVERIFY(!result && !result.error.isEmpty());
+        }
+        // Clipboard text keeps what Latin-1 cannot hold; a file gets "?" for it.
+        loader.loadFromClipboard(u" 1.2.3.4:80\r\n5.6.7.8:81:\u00e9\u20ac"_s, false);
+        selectRows(u"01");
+        QCOMPARE(ProxyExporter(m_table, false).text(), u" 1.2.3.4:80\r\n5.6.7.8:81:\u00e9\u20ac\r\n"_s);
+        QCOMPARE(ProxyExporter(m_table, true).latin1(), QByteArray("5.6.7.8:81:\xe9?\r\n"));
+    }
+
+    // layout: shell commands for a folder holding the former list as "former"; error: errno, 0: saved, -1: refused.
+    void save_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("error");
+        const char *plain = "mv former list.txt", *hardLink = "mv former list.txt && ln list.txt other";
+        // Below and above 16 KiB; a file with a second name is written in place, any other replaced by a copy.
+        for (const int rows : {900, 5000}) {
+            for (const bool inPlace : {false, true}) {
+                const char *way = inPlace ? "in place" : "new copy";
+                const char *layout = inPlace ? hardLink : plain;
+                QTest::addRow("size limit, %s, %d rows", way, rows) << layout << SizeLimit << rows << EFBIG;
+                QTest::addRow("full disk, %s, %d rows", way, rows) << layout << FullDisk << rows << ENOSPC;
+            }
+        }
+        QTest::newRow("sync fails, new copy") << plain << SyncFails << 3 << EIO;
+        QTest::newRow("sync fails, in place") << hardLink << SyncFails << 3 << EIO;
+        QTest::newRow("plain") << plain << NoFault << 3 << 0;
+        QTest::newRow("hard link") << hardLink << NoFault << 3 << 0;
+        QTest::newRow("symbolic link chain") << "mv former s && ln -s s c && ln -s c list.txt" << NoFault << 3 << 0;
+        QTest::newRow("dangling link") << "rm former && ln -s new list.txt" << NoFault << 3 << 0;
+        QTest::newRow("read-only folder")
+            << "mv former list.txt && chmod 755 .. . && chmod 555 ." << AsNobody << 3 << 0;
+        QTest::newRow("target is a folder") << "rm former && mkdir list.txt" << NoFault << 3 << -1;
+        QTest::newRow("target is a pipe") << "rm former && mkfifo list.txt" << NoFault << 3 << -1;
+    }
+
+    // Every file of the folder, under each of its names, holds the new text after a save and the former one after a
+    // failure; links stay links, and no temporary file is left behind.
+    void save()
+    {
+        QFETCH(QString, layout);
+        QFETCH(Fault, fault);
+        QFETCH(int, rows);
+        QFETCH(int, error);
+        const QString folder = m_dir.filePath(QLatin1StringView(QTest::currentDataTag())), path = folder + "/list.txt";
+        const QByteArray name = QFile::encodeName(folder);
+        QVERIFY(QDir().mkpath(folder));
+        if (fault == FullDisk && ::mount("tmpfs", name.constData(), "tmpfs", MS_NOSUID, "size=64k") != 0)
+            QSKIP("Cannot mount a small filesystem here: that takes root.");
+        const auto cleanUp = qScopeGuard([&name] { ::chmod(name, 0755), ::umount2(name, MNT_DETACH); });
+        QVERIFY(writeBytes(folder + "/former", Former));
+        QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, "cd \"$0\" && " + layout, folder}), 0);
+        if (fault == FullDisk)
+            writeBytes(folder + "/.filler", QByteArray(128 * 1024, 'x')); // more than fits
+        // Root may write anywhere: as root, the save runs as nobody.
+        const passwd *nobody = fault == AsNobody && ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+        QVERIFY(nobody ? ::chown(QFile::encodeName(path), nobody->pw_uid, nobody->pw_gid) == 0
+                       : fault != AsNobody || ::geteuid() != 0);
+        const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+        const qsizetype entries = QDir(folder).entryList(all).size();
+        const QString link = QFileInfo(path).symLinkTarget();
+
+        QProcess child;
+        child.setEnvironment(QProcess::systemEnvironment() << u"KORVANE_SAVE=%1 %2"_s.arg(rows).arg(path));
+        child.setChildProcessModifier([fault, nobody] { setUpChild(fault, nobody); });
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForFinished(30000) && child.exitStatus() == QProcess::NormalExit);
+        const QString reason = QString::fromLocal8Bit(child.readAllStandardError());
+        QVERIFY2(child.exitCode() == int(error != 0), qPrintable(reason));
+        QCOMPARE(reason.isEmpty(), error == 0);
+        if (error > 0) // an in-place save whose repair failed as well says so on a second line
+            QCOMPARE(reason.section(u'\n', 0, 0), qt_error_string(error));
+        for (const QString &file : QDir(folder).entryList(QDir::Files))
+            QCOMPARE(contents(folder + '/' + file), error == 0 ? Row.repeated(rows) : Former);
+        QCOMPARE(QFileInfo(path).symLinkTarget(), link);
+        QCOMPARE(QDir(folder).entryList(all).size(), entries + int(layout.contains(u"new")));
+    }
+
+    // Rows a to e; selected, current and kept describe them in that order.
+    void filterKeepsSelection_data()
+    {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("working") << int(ProxyFilter::KeepWorking) << "00111" << 4 << "10001";
+        QTest::newRow("anonymous") << int(ProxyFilter::KeepAnonymous) << "11011" << 1 << "10100";
+        QTest::newRow("selected") << int(ProxyFilter::KeepSelected) << "01101" << 2 << "01101";
+        QTest::newRow("by speed") << int(ProxyFilter::KeepAll) << "10101" << 3 << "11111";
+    }
+
+    // The counters and the filters take only the exact words; the rows that stay keep their selection and indexes.
+    void filterKeepsSelection()
+    {
+        QFETCH(int, rule);
+        QFETCH(QString, selected);
+        QFETCH(int, current);
+        QFETCH(QString, kept);
+        const QString status[] = {CellText::Working, u"working"_s, u" Working"_s, u"Working "_s, CellText::Working};
+        const QString anonymity[] = {CellText::Anonymous, u"y"_s, CellText::Anonymous, u"Y "_s, u" Y"_s};
+        std::vector<QPersistentModelIndex> persistent;
+        for (int r = 0; r < 5; ++r) {
+            m_table.add(QString(QChar(u'a' + r)));
+            m_table.setResults(r + 1, anonymity[r], {}, status[r], ProxyColor::Black);
+            persistent.emplace_back(m_table.index(r, ProxyTableModel::SpeedColumn));
+        }
+        m_panels.updateCounters(m_table);
+        QCOMPARE(m_panels.text(StatusPanels::Working) + '/' + m_panels.text(StatusPanels::Anonymous), u"2/2"_s);
+        selectRows(selected, current);
+        ProxyFilter(ProxyFilter::Rule(rule)).apply(m_table);
+        int now = 0;
+        for (int r = 0; r < 5; ++r) {
+            QCOMPARE(persistent[size_t(r)], kept[r] == u'1' ? m_table.index(now, 2) : QModelIndex());
+            if (kept[r] == u'1') {
+                QCOMPARE(m_table.itemText(++now), QString(QChar(u'a' + r)));
+                QCOMPARE(m_table.selectionModel()->isRowSelected(now - 1, {}), selected[r] == u'1');
+            }
+        }
+        QCOMPARE(m_table.count(), now);
+        const QModelIndex currentNow = m_table.index(int(kept.first(current).count(u'1')), 1);
+        QCOMPARE(m_table.selectionModel()->currentIndex(), kept[current] == u'1' ? currentNow : QModelIndex());
+    }
+
+    // Sorting compares text, not numbers; equal texts keep their order both ways; results and selection go with their
+    // rows.
+    void sortingAndLongCells()
+    {
+        const QString r9 = u"9.0.0.1:80"_s, r10 = u"10.0.0.1:80"_s, r1 = u"1.0.0.1:80"_s, r2 = u"2.0.0.1:80"_s;
+        m_table.addRows({r9, r10, r1, r2});
+        for (const int row : {1, 3, 4})
+            m_table.setSubItem(row, ProxyTableModel::Status, row == 3 ? CellText::Timeout : CellText::Working);
+        selectRows(u"1");
+        m_table.sort(ProxyTableModel::ProxyColumn, Qt::AscendingOrder);
+        QCOMPARE(columnTexts(m_table), (QStringList{r1, r10, r2, r9}));
+        QCOMPARE(columnTexts(m_table, 3), (QStringList{CellText::Timeout, {}, CellText::Working, CellText::Working}));
+        QCOMPARE(m_table.selectedRows(), (std::vector<bool>{false, false, false, true}));
+        m_table.sort(ProxyTableModel::StatusColumn, Qt::AscendingOrder);
+        QCOMPARE(columnTexts(m_table), (QStringList{r10, r1, r2, r9}));
+        m_table.sort(ProxyTableModel::StatusColumn, Qt::DescendingOrder);
+        QCOMPARE(columnTexts(m_table), (QStringList{r2, r9, r1, r10}));
+        // The view gets at most the first 1,000 characters of a cell, never half a surrogate pair.
+        m_table.clear();
+        const QString x998(998, u'x'), face = u"\U0001F600"_s;
+        m_table.addRows({x998 + "yz", x998 + "yz!", x998 + "y" + face, x998 + face + "z"});
+        QCOMPARE(m_table.itemText(4), x998 + face + "z");
+        QStringList shown;
+        for (int r = 0; r < m_table.count(); ++r)
+            shown.append(m_table.data(m_table.index(r, 0)).toString());
+        QCOMPARE(shown, (QStringList{x998 + "yz", x998 + "yz\u2026", x998 + "y\u2026", x998 + face + "\u2026"}));
+    }
+
+    void firstValue()
+    {
+        const QString end = u"</body></html>"_s;
+        const QString cases[][3] = {{u"  10.0.0.1  :80:1"_s, u":"_s, u"10.0.0.1"_s},
+                                    {u"\t10.0.0.1\r\n</body></html>"_s, end, u"\t10.0.0.1\r\n"_s},
+                                    {u" 10.0.0.1 "_s, u":"_s, u" 10.0.0.1 "_s},
+                                    {u":80 "_s, u":"_s, u":80 "_s},
+                                    {u"1.2.3.4</BODY></HTML>x</body></html>"_s, end, u"1.2.3.4</BODY></HTML>x"_s},
+                                    {u" :80"_s, u":"_s, QString()}};
+        for (const auto &[text, separator, value] : cases)
+            QCOMPARE(::firstValue(text, separator), value);
+    }
+};
+
+KORVANE_TEST(TestProxyList)
+// Started by save() with KORVANE_SAVE set to rows and path, the executable saves instead of testing.
+[[maybe_unused]] static const bool saveRole = TestMain::addChildRole([]() -> std::optional<int> {
+    const QString save = qEnvironmentVariable("KORVANE_SAVE");
+    if (save.isEmpty())
+        return std::nullopt;
+    ProxyTableModel table;
+    table.addRows(QStringList(save.section(u' ', 0, 0).toInt(), u"10.0.0.1:8080"_s));
+    const FileResult result = ProxyExporter(table, false).saveToFile(save.section(u' ', 1));
+    std::fputs(qPrintable(result.error), stderr);
+    return result ? 0 : 1;
+});
+
+#include "tst_proxylist.moc"
