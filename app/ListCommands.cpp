@@ -24,6 +24,19 @@ void ListCommands::load(int index)
     m_panels.updateCounters(m_table);
 }
 
+QStringList ListCommands::mergeFiles(const QStringList &paths)
+{
+    const ProxyValidator validator;
+    ProxyLoader loader(m_table, m_panels, validator);
+    QStringList failures;
+    for (const QString &path : paths) {
+        if (const FileResult result = loader.loadFromFile(path, true); !result)
+            failures.append(path + QStringLiteral(": ") + result.error);
+    }
+    m_panels.updateCounters(m_table);
+    return failures;
+}
+
 void ListCommands::readList(int index)
 {
     const bool merge = index == LoadMerge || index == LoadClipboardMerge;

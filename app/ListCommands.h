@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 
 class Desktop;
 class ProxyTableModel;
@@ -27,6 +28,9 @@ public:
     ListCommands(Desktop &desktop, ProxyTableModel &table, StatusPanels &panels);
 
     void load(int index);
+    // Loads each file as "Load and merge" does, in order, without asking; returns "file: reason" for each
+    // file that could not be read.
+    QStringList mergeFiles(const QStringList &paths);
     void save(int index);
     void filter(int index);
 

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/AboutPage.h"
 #include "app/Desktop.h"
 #include "app/ListCommands.h"
 #include "app/ProxyView.h"
@@ -16,8 +17,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSlider>
-
-const QUrl MainWindow::MakerPage(QStringLiteral("https://korvane.example.org/"));
 
 namespace {
 // Control arrays share one object name; each element carries its index.
@@ -45,8 +44,8 @@ template <typename Element> QVector<Element *> controlArray(const QObject &windo
 } // namespace
 
 MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
-    : QWidget(parent), m_desktop(desktop), m_table(new ProxyTableModel(this)), m_panels(new StatusPanels(this)),
-      m_ui(std::make_unique<Ui::MainWindow>())
+    : QWidget(parent), m_desktop(desktop), m_aboutPage(AboutPage::url(QCoreApplication::applicationDirPath())),
+      m_table(new ProxyTableModel(this)), m_panels(new StatusPanels(this)), m_ui(std::make_unique<Ui::MainWindow>())
 {
     m_ui->setupUi(this);
     setFont(captionFont(8.25)); // the table has a larger size of its own
@@ -145,7 +144,7 @@ void MainWindow::commandClicked(int index)
         m_checkRun->abort();
         break;
     case ExitCommand:
-        m_desktop.openUrl(MakerPage);
+        m_desktop.openUrl(m_aboutPage);
         // A run in progress is cut off where it stands, without its completion message.
         m_checkRun->stop();
         Q_EMIT exitRequested();
@@ -182,6 +181,11 @@ void MainWindow::headerClicked(int section)
 Qt::SortOrder MainWindow::sortOrder() const
 {
     return m_sortOrder == 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
+}
+
+QStringList MainWindow::mergeFiles(const QStringList &paths)
+{
+    return ListCommands(m_desktop, *m_table, *m_panels).mergeFiles(paths);
 }
 
 void MainWindow::loadChosen(int index)

@@ -28,9 +28,6 @@ class MainWindow : public QWidget, private CheckRunHost
     Q_OBJECT
 
 public:
-    // Opened by Exit.
-    static const QUrl MakerPage;
-
     enum Command { LoadCommand, TestCommand, FilterCommand, SaveCommand, AbortCommand, ExitCommand, CommandCount };
 
     explicit MainWindow(Desktop &desktop, QWidget *parent = nullptr);
@@ -39,6 +36,11 @@ public:
     ProxyTableModel &table() { return *m_table; }
     StatusPanels &panels() { return *m_panels; }
     CheckRun &checkRun() { return *m_checkRun; }
+    // The page about the program that Exit opens: a local file shipped with it.
+    const QUrl &aboutPage() const { return m_aboutPage; }
+    // The lists named on the command line: "Load and merge" of each, in order. Returns "file: reason" for each
+    // one that could not be read.
+    QStringList mergeFiles(const QStringList &paths);
 
 public Q_SLOTS:
     void commandClicked(int index);
@@ -68,6 +70,7 @@ private:
     Qt::SortOrder sortOrder() const;
 
     Desktop &m_desktop;
+    QUrl m_aboutPage;
     ProxyTableModel *m_table;
     StatusPanels *m_panels;
     // A member rather than a child: it goes before the table, so a run still under way stops while all it

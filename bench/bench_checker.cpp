@@ -13,7 +13,7 @@
 // (before, at the peak, after: none may be left behind), and exits with 1 when a target is missed.
 //
 //   bench_checker [mix|stream|close] [ROWS [SLOTS [SECONDS]]]
-//   bench_checker --serve SCENARIO ROWS        the child: the fake proxies, one port per line on stdout
+//   bench_checker --serve SCENARIO ROWS        the child: the fake proxies, one host:port per line on stdout
 #include "bench/BatchWatch.h"
 #include "bench/LoopbackFarm.h"
 #include "bench/ProcessFigures.h"
@@ -143,7 +143,8 @@ int serve(const Scenario *scenario, int rows)
     ProcessFigures::raiseFileLimit();
     LoopbackFarm farm;
     for (const Proxy &proxy : layout(scenario->kind, rows))
-        std::printf("%d\n", farm.add(proxy.behaviour, proxy.address));
+        std::printf("%s:%d\n", qPrintable(QHostAddress(proxy.address).toString()),
+                    farm.add(proxy.behaviour, proxy.address));
     std::printf("ready\n");
     std::fflush(stdout);
     farm.serve(ServeLimitMs, stopServing);
@@ -165,7 +166,7 @@ std::vector<int> startFarm(QProcess &farm, const Scenario &scenario)
     for (const QByteArray &line : output.split('\n')) {
         if (line == "ready")
             return ports;
-        ports.push_back(line.toInt());
+        ports.push_back(line.mid(line.lastIndexOf(':') + 1).toInt());
     }
     return {};
 }

@@ -2,6 +2,8 @@
 
 #include "proxylist/TextFunctions.h"
 
+#include <QRegularExpression>
+
 const QString ProbeExchange::DefaultProbeHost = QStringLiteral("checkip.dyndns.org");
 
 namespace {
@@ -9,6 +11,15 @@ const QString StartMarker = QStringLiteral("Current IP Address: ");
 const QString EndMarker = QStringLiteral("</body></html>");
 const QString HostSeparator = QStringLiteral(":");
 } // namespace
+
+bool ProbeExchange::isValidProbeHost(const QString &host)
+{
+    static const QRegularExpression form(QStringLiteral("^[A-Za-z0-9._-]{1,253}(:[0-9]{1,5})?$"));
+    if (!form.match(host).hasMatch())
+        return false;
+    const qsizetype colon = host.indexOf(u':');
+    return colon < 0 || (host.mid(colon + 1).toInt() >= 1 && host.mid(colon + 1).toInt() <= 65535);
+}
 
 QByteArray ProbeExchange::probeRequest() const
 {

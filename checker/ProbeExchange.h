@@ -22,6 +22,8 @@ public:
     const QString &probeHost() const { return m_probeHost; }
     // host or host:port; tests point it at an echo server of their own.
     void setProbeHost(const QString &host) { m_probeHost = host; }
+    // A host name or dotted address with an optional :port: nothing that could end the request line early.
+    static bool isValidProbeHost(const QString &host);
     // The request line in absolute form, then CR LF three times; no header at all.
     QByteArray probeRequest() const;
 

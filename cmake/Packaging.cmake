@@ -10,4 +10,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's captions are laid out for this face.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Debugging symbols stay in the build folder.
+set(CPACK_STRIP_FILES ON)
 include(CPack)

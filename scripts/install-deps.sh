@@ -9,6 +9,7 @@ packages=(
     fonts-dejavu-core
     fonts-liberation               # the face the window's captions are measured for
     tinyproxy                      # the real proxy server of the end-to-end test
+    help2man                       # the manual pages
     clang libclang-rt-14-dev       # libFuzzer targets
     xvfb xauth                     # showing the window where no display is running
 )

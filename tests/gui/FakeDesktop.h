@@ -11,6 +11,7 @@ public:
     QString clipboard;
     QStringList fileAnswers; // for the file dialogs, front first; none left is a cancel
     QStringList boxes;
+    QList<QUrl> urls;
 
     QString clipboardText() override { return clipboard; }
     void setClipboardText(const QString &text) override { clipboard = text; }
@@ -21,5 +22,5 @@ public:
     }
     void information(const QString &title, const QString &text) override { boxes << title + ": " + text; }
     void warning(const QString &title, const QString &text) override { boxes << "warning " + title + ": " + text; }
-    void openUrl(const QUrl &) override {}
+    void openUrl(const QUrl &url) override { urls << url; }
 };

@@ -1,4 +1,5 @@
 // The window as the user meets it, with a scripted desktop, a silent proxy on loopback and real tinyproxy servers.
+#include "app/AboutPage.h"
 #include "app/MainWindow.h"
 #include "checker/CheckRun.h"
 #include "tests/common/EchoServer.h"
@@ -108,6 +109,20 @@ private Q_SLOTS:
         window->testChosen(0);
         QVERIFY(!deadline.hasExpired());
         QCOMPARE(m_desktop.boxes, QStringList());
+        // Exit opens the page shipped with the program, never a web address.
+        QCOMPARE(m_desktop.urls.size(), how == 0 ? 1 : 0);
+        QVERIFY(m_desktop.urls.value(0, QUrl::fromLocalFile("/")).isLocalFile());
+    }
+
+    // Installed, the page is under share/korvane beside bin/; in a build folder, the copy beside the program wins.
+    void aboutPageShipsWithTheProgram()
+    {
+        const QDir root(m_folder.path());
+        QVERIFY(root.mkpath("bin") && root.mkpath("share/korvane"));
+        QCOMPARE(AboutPage::url(root.filePath("bin")),
+                 QUrl::fromLocalFile(root.filePath("share/korvane/korvane.html")));
+        QVERIFY(QFile(root.filePath("bin/korvane.html")).open(QIODevice::WriteOnly));
+        QCOMPARE(AboutPage::url(root.filePath("bin")), QUrl::fromLocalFile(root.filePath("bin/korvane.html")));
     }
 
     void removalsKeepWhatTheUserSees_data()

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+// The page about Korvane that Exit opens: a file that ships with the program, since Korvane has no web site.
+namespace AboutPage {
+// The file name, beside the executable in a build folder and under share/korvane once installed.
+inline constexpr char FileName[] = "korvane.html";
+
+// The page for a program in programFolder: the build folder's copy when there is one, else the installed one.
+QUrl url(const QString &programFolder);
+} // namespace AboutPage

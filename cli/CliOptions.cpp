@@ -1,0 +1,145 @@
+#include "cli/CliOptions.h"
+
+#include "checker/ProbeExchange.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace {
+constexpr int MaxThreads = 1000;
+constexpr int MaxTimeoutSeconds = 60;
+
+struct Parser
+{
+    QCommandLineParser parser;
+    QCommandLineOption threads{{QStringLiteral("n"), QStringLiteral("threads")},
+                               QStringLiteral("Proxies tested at once, one batch (1 to 1000, default 200)."),
+                               QStringLiteral("N"),
+                               QStringLiteral("200")};
+    QCommandLineOption timeout{{QStringLiteral("t"), QStringLiteral("timeout")},
+                               QStringLiteral("Seconds each batch waits for answers (1 to 60, default 10)."),
+                               QStringLiteral("S"),
+                               QStringLiteral("10")};
+    QCommandLineOption only{QStringLiteral("only"),
+                            QStringLiteral("Print only the proxies that work, or that work and are anonymous."),
+                            QStringLiteral("working|anonymous")};
+    QCommandLineOption json{QStringLiteral("json"),
+                            QStringLiteral("Print one JSON array of {\"proxy\", \"status\", \"anonymity\"} objects.")};
+    QCommandLineOption echoHost{
+        QStringLiteral("echo-host"),
+        QStringLiteral("The IP-echo host asked through each proxy (default: %1).").arg(ProbeExchange::DefaultProbeHost),
+        QStringLiteral("HOST")};
+    QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
+                             QStringLiteral("Show no progress on standard error.")};
+
+    Parser()
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Clean and check lists of HTTP proxies, one host:port per line.\n\n"
+                           "clean  prints the valid lines of the lists once each, in order.\n"
+                           "check  tests every proxy and prints its text, status and anonymity, tab-separated.\n\n"
+                           "Lists are read from the files given, or from standard input for \"-\" or none.\n"
+                           "Exit status: 0 done, 1 a list could not be read, 2 bad usage, 130 interrupted."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOptions({threads, timeout, only, json, echoHost, quiet});
+        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("clean or check."),
+                                     QStringLiteral("clean|check"));
+        parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Proxy lists to read."),
+                                     QStringLiteral("[FILE...]"));
+    }
+
+    // Qt names the program by the path it was started with; the usage line and the manual page name it plainly.
+    QString helpText() const
+    {
+        QString text = parser.helpText();
+        const qsizetype lineEnd = text.indexOf(u'\n');
+        const QString program = QCoreApplication::arguments().value(0);
+        const qsizetype at = text.left(lineEnd).indexOf(program);
+        if (!program.isEmpty() && at >= 0)
+            text.replace(at, program.size(), QCoreApplication::applicationName());
+        return text;
+    }
+
+    QString usageLine() const { return helpText().section(u'\n', 0, 0); }
+
+    CliExit usageError(const QString &what) const
+    {
+        return {2, QCoreApplication::applicationName() + QStringLiteral(": ") + what + u'\n' + usageLine() + u'\n'};
+    }
+
+    std::optional<int> number(const QCommandLineOption &option, int lowest, int highest) const
+    {
+        bool ok = false;
+        const int value = parser.value(option).toInt(&ok);
+        if (!ok || value < lowest || value > highest)
+            return std::nullopt;
+        return value;
+    }
+
+    std::variant<CliOptions, CliExit> options() const;
+};
+
+std::variant<CliOptions, CliExit> Parser::options() const
+{
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return usageError(QStringLiteral("no command given"));
+    CliOptions options;
+    const QString command = positional.takeFirst();
+    if (command == QLatin1String("clean"))
+        options.command = CliOptions::Clean;
+    else if (command == QLatin1String("check"))
+        options.command = CliOptions::Check;
+    else
+        return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
+    options.files = positional;
+
+    if (options.command == CliOptions::Clean) {
+        for (const QCommandLineOption *checkOnly : {&threads, &timeout, &only, &json, &echoHost, &quiet}) {
+            if (parser.isSet(*checkOnly))
+                return usageError(QStringLiteral("--%1 is an option of check").arg(checkOnly->names().constLast()));
+        }
+        return options;
+    }
+
+    const std::optional<int> n = number(threads, 1, MaxThreads);
+    if (!n)
+        return usageError(QStringLiteral("--threads takes a whole number from 1 to %1").arg(MaxThreads));
+    const std::optional<int> t = number(timeout, 1, MaxTimeoutSeconds);
+    if (!t)
+        return usageError(QStringLiteral("--timeout takes a whole number from 1 to %1").arg(MaxTimeoutSeconds));
+    options.threads = *n;
+    options.timeoutSeconds = *t;
+
+    if (parser.isSet(only)) {
+        const QString rows = parser.value(only);
+        if (rows == QLatin1String("working"))
+            options.rows = CliOptions::WorkingRows;
+        else if (rows == QLatin1String("anonymous"))
+            options.rows = CliOptions::AnonymousRows;
+        else
+            return usageError(QStringLiteral("--only takes working or anonymous"));
+    }
+    if (parser.isSet(echoHost)) {
+        options.echoHost = parser.value(echoHost);
+        if (!ProbeExchange::isValidProbeHost(options.echoHost))
+            return usageError(QStringLiteral("--echo-host takes a host name or address, with an optional :port"));
+    }
+    options.json = parser.isSet(json);
+    options.quiet = parser.isSet(quiet);
+    return options;
+}
+} // namespace
+
+std::variant<CliOptions, CliExit> parseCliArguments(const QStringList &arguments)
+{
+    Parser p;
+    if (!p.parser.parse(arguments))
+        return p.usageError(p.parser.errorText());
+    if (p.parser.isSet(QStringLiteral("help")))
+        return CliExit{0, p.helpText()};
+    if (p.parser.isSet(QStringLiteral("version")))
+        return CliExit{0, QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n'};
+    return p.options();
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <variant>
+
+// What a command line of korvane-cli asks for.
+struct CliOptions
+{
+    enum Command { Clean, Check };
+    // Which rows a check prints: all of them, or those that "Keep working proxies" or "Keep anonymous proxies"
+    // would keep.
+    enum Rows { AllRows, WorkingRows, AnonymousRows };
+
+    Command command = Clean;
+    // Read in this order; "-" is standard input, and no file at all means standard input alone.
+    QStringList files;
+    int threads = 200;
+    int timeoutSeconds = 10;
+    Rows rows = AllRows;
+    bool json = false;
+    QString echoHost;
+    bool quiet = false;
+};
+
+// The program ends before doing anything: help, version, or bad usage.
+struct CliExit
+{
+    int code = 0;
+    QString text;
+};
+
+// Reads the arguments of korvane-cli (the program's name first) with Qt's usual command-line rules.
+std::variant<CliOptions, CliExit> parseCliArguments(const QStringList &arguments);

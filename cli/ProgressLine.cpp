@@ -1,0 +1,64 @@
+#include "cli/ProgressLine.h"
+
+#include "checker/CheckRun.h"
+#include "proxylist/CellText.h"
+#include "proxylist/ProxyTableModel.h"
+
+#include <algorithm>
+#include <cstdio>
+
+ProgressLine::ProgressLine(const ProxyTableModel &table, CheckRun &run, QObject *parent)
+    : QObject(parent), m_table(table), m_run(run)
+{
+    // A verdict is one change notification of its row; longer ranges are the run clearing its rows.
+    connect(&table, &ProxyTableModel::dataChanged, this, [this](const QModelIndex &top, const QModelIndex &bottom) {
+        if (top.row() == bottom.row())
+            countVerdicts(top.row() + 1, bottom.row() + 1);
+    });
+    connect(&m_timer, &QTimer::timeout, this, &ProgressLine::draw);
+}
+
+ProgressLine::~ProgressLine()
+{
+    // Leave the terminal as it was for whatever is printed next.
+    if (m_drawn)
+        std::fputs("\r\033[K", stderr);
+}
+
+void ProgressLine::start()
+{
+    m_elapsed.start();
+    m_timer.start(250);
+}
+
+void ProgressLine::countVerdicts(int firstRow, int lastRow)
+{
+    for (int r = firstRow; r <= lastRow; ++r) {
+        const QString &status = m_table.subItem(r, ProxyTableModel::Status);
+        if (status == CellText::Untested || status == CellText::Checking)
+            continue;
+        ++m_tested;
+        if (status == CellText::Working)
+            ++m_working;
+    }
+}
+
+void ProgressLine::draw()
+{
+    const CheckSettings &settings = m_run.settings();
+    const int perBatch = std::max(1, settings.slotsPerBatch);
+    const int batches = (m_table.count() + perBatch - 1) / perBatch;
+    const int batch = std::clamp((m_run.rows().cursor() + perBatch - 1) / perBatch, 1, std::max(1, batches));
+    // Every batch waits its whole timeout.
+    const qint64 leftMs = std::max<qint64>(0, qint64(batches) * settings.timeoutSeconds * 1000 - m_elapsed.elapsed());
+    const QString line = QStringLiteral("\rbatch %1 of %2, %3 of %4 tested, %5 working, %6 s left\033[K")
+                             .arg(batch)
+                             .arg(batches)
+                             .arg(m_tested)
+                             .arg(m_table.count())
+                             .arg(m_working)
+                             .arg((leftMs + 999) / 1000);
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+    m_drawn = true;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+class CheckRun;
+class ProxyTableModel;
+
+// A one-line progress display on a terminal: batch k of m, rows tested, working so far, time left.
+class ProgressLine : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Draws to standard error, which the caller has found to be a terminal.
+    ProgressLine(const ProxyTableModel &table, CheckRun &run, QObject *parent = nullptr);
+    ~ProgressLine() override;
+
+    void start();
+
+private:
+    void countVerdicts(int firstRow, int lastRow);
+    void draw();
+
+    const ProxyTableModel &m_table;
+    CheckRun &m_run;
+    QTimer m_timer;
+    QElapsedTimer m_elapsed;
+    int m_tested = 0;
+    int m_working = 0;
+    bool m_drawn = false;
+};

@@ -1,0 +1,63 @@
+// korvane-cli: the proxy-list rules and the checker of Korvane's window, for scripts and timers.
+#include "cli/CheckCommand.h"
+#include "cli/CheckReport.h"
+#include "cli/CliOptions.h"
+#include "cli/ListInput.h"
+#include "cli/StandardOutput.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <numeric>
+
+namespace {
+void printError(const QString &text)
+{
+    std::fprintf(stderr, "korvane-cli: %s\n", qPrintable(text));
+}
+
+int clean(const ProxyTableModel &table)
+{
+    std::vector<int> rows(size_t(table.count()));
+    std::iota(rows.begin(), rows.end(), 1);
+    if (const QString failure = writeToStandardOutput(CheckReport::proxyTexts(table, rows)); !failure.isEmpty()) {
+        printError(QStringLiteral("cannot write the list: %1").arg(failure));
+        return 1;
+    }
+    return 0;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Under a file-size limit the write to a redirected standard output fails and is reported.
+    std::signal(SIGXFSZ, SIG_IGN);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
+
+    const std::variant<CliOptions, CliExit> parsed = parseCliArguments(QCoreApplication::arguments());
+    if (const auto *exit = std::get_if<CliExit>(&parsed)) {
+        std::fputs(exit->text.toLocal8Bit().constData(), exit->code == 0 ? stdout : stderr);
+        return exit->code;
+    }
+    const CliOptions &options = std::get<CliOptions>(parsed);
+
+    ProxyTableModel table;
+    StatusPanels panels;
+    CheckCommand check(table, panels, options);
+    if (options.command == CliOptions::Check) {
+        if (const QString failure = check.reserveDescriptors(); !failure.isEmpty()) {
+            printError(failure);
+            return 2;
+        }
+    }
+    if (const QString failure = ListInput(table, panels).readAll(options.files); !failure.isEmpty()) {
+        printError(failure);
+        return 1;
+    }
+    return options.command == CliOptions::Clean ? clean(table) : check.run();
+}

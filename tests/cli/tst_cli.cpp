@@ -1,0 +1,228 @@
+// korvane-cli as scripts run it: the real executable, against fake proxies and real tinyproxy servers on loopback.
+#include "checker/CheckRun.h"
+#include "checker/CheckRunHost.h"
+#include "proxylist/ProxyTableModel.h"
+#include "proxylist/StatusPanels.h"
+#include "tests/common/EchoServer.h"
+#include "tests/common/FakeProxy.h"
+#include "tests/common/TestMain.h"
+#include "tests/common/Tinyproxy.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+struct Outcome
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Starts the program; the test's own event loop keeps serving the fake proxies while it runs.
+std::unique_ptr<QProcess> start(const QStringList &arguments, const QByteArray &input = {})
+{
+    auto process = std::make_unique<QProcess>();
+    process->start(QStringLiteral(KORVANE_CLI), arguments);
+    process->write(input);
+    process->closeWriteChannel();
+    return process;
+}
+
+Outcome finish(QProcess &process)
+{
+    QSignalSpy finished(&process, &QProcess::finished);
+    if (process.state() != QProcess::NotRunning && !finished.wait(30000))
+        process.kill();
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+Outcome run(const QStringList &arguments, const QByteArray &input = {})
+{
+    return finish(*start(arguments, input));
+}
+
+class QuietHost final : public CheckRunHost
+{
+    void setCommandsLocked(bool) override {}
+    void showCompletionMessage() override {}
+};
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_folder;
+
+    QString writeList(const QString &name, const QByteArray &text)
+    {
+        QFile file(m_folder.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? file.fileName() : QString();
+    }
+
+private Q_SLOTS:
+    void cleanMergesListsInOrder()
+    {
+        const QString first = writeList("a.txt", "10.0.0.1:80\r\nnot a proxy\n10.0.0.2:80\r10.0.0.1:80\n");
+        const QString second = writeList("b.txt", "10.0.0.3:8080\n10.0.0.2:80\n");
+        const Outcome outcome = run({"clean", first, "-", second}, "10.0.0.4:3128\n10.0.0.3:8080\n");
+        QCOMPARE(outcome.code, 0);
+        QCOMPARE(outcome.out, "10.0.0.1:80\n10.0.0.2:80\n10.0.0.4:3128\n10.0.0.3:8080\n");
+        QCOMPARE(run({"clean"}, "10.0.0.9:1\n10.0.0.9:1\n").out, "10.0.0.9:1\n");
+    }
+
+    void unreadableListTestsNothing()
+    {
+        FakeProxy silent(FakeProxy::Silent);
+        const QString list = writeList("silent.txt", silent.row().toLatin1() + '\n');
+        const QString missing = m_folder.filePath("missing.txt");
+        const Outcome outcome = run({"check", "-t", "60", list, missing});
+        QCOMPARE(outcome.code, 1);
+        QVERIFY2(outcome.err.contains(missing.toLocal8Bit()), outcome.err);
+        QVERIFY(outcome.out.isEmpty());
+        QVERIFY(silent.requests().isEmpty());
+    }
+
+    void badUsage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"sort"};
+        QTest::newRow("unknown option") << QStringList{"check", "--fast"};
+        QTest::newRow("no threads") << QStringList{"check", "-n", "0"};
+        QTest::newRow("too many threads") << QStringList{"check", "--threads", "1001"};
+        QTest::newRow("threads not a number") << QStringList{"check", "-n", "ten"};
+        QTest::newRow("timeout too long") << QStringList{"check", "-t", "61"};
+        QTest::newRow("unknown rows") << QStringList{"check", "--only", "fast"};
+        QTest::newRow("echo host with a blank") << QStringList{"check", "--echo-host", "a b"};
+        QTest::newRow("check option for clean") << QStringList{"clean", "-n", "5"};
+    }
+
+    void badUsage()
+    {
+        QFETCH(QStringList, arguments);
+        const Outcome outcome = run(arguments);
+        QCOMPARE(outcome.code, 2);
+        QVERIFY2(outcome.err.contains("\nUsage: "), outcome.err);
+        QVERIFY(outcome.out.isEmpty());
+    }
+
+    void threadsBeyondTheFileLimit()
+    {
+        QProcess process;
+        process.setChildProcessModifier([] {
+            const rlimit limit = {200, 200};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        });
+        process.start(QStringLiteral(KORVANE_CLI), {"check", "-n", "1000"});
+        const Outcome outcome = finish(process);
+        QCOMPARE(outcome.code, 2);
+        QVERIFY2(outcome.err.contains("--threads 1000"), outcome.err);
+    }
+
+    // Every fake behaviour gets the verdict the window's engine gives it, in every output form.
+    void sameVerdictsAsTheWindow()
+    {
+        std::vector<std::unique_ptr<FakeProxy>> proxies;
+        QStringList rows;
+        for (int b = FakeProxy::EchoOwnAddress; b <= FakeProxy::LateMarker; ++b) {
+            proxies.push_back(std::make_unique<FakeProxy>(FakeProxy::Behaviour(b)));
+            rows.append(proxies.back()->row());
+        }
+        // A tab belongs to the row's text and must not split the printed line.
+        rows.first() += u'\t';
+        ProxyTableModel table;
+        table.addRows(rows);
+        StatusPanels panels;
+        QuietHost host;
+        CheckRun engine(table, panels, host);
+        engine.setSettings({5, 1});
+        engine.setProbeHost(QStringLiteral("127.0.0.1:9"));
+        engine.run(CheckRows::AllRows);
+
+        const QString list = writeList("fakes.txt", rows.join(u'\n').toLatin1());
+        const QStringList common{"check", "-q", "-n", "5", "-t", "1", "--echo-host", "127.0.0.1:9", list};
+        auto tabs = start(common);
+        auto json = start(common + QStringList{"--json"});
+        auto working = start(common + QStringList{"--only", "working"});
+        auto anonymous = start(common + QStringList{"--only", "anonymous"});
+
+        QByteArray expectedTabs, expectedWorking, expectedAnonymous;
+        QJsonArray expectedJson;
+        for (int r = 1; r <= table.count(); ++r) {
+            const QString status = table.subItem(r, ProxyTableModel::Status);
+            const QString anonymity = table.subItem(r, ProxyTableModel::Anonymity);
+            QString text = table.itemText(r);
+            expectedJson.append(QJsonObject{{"proxy", text}, {"status", status}, {"anonymity", anonymity}});
+            const QByteArray line = text.toLatin1() + '\n';
+            expectedWorking += status == "Working" ? line : QByteArray();
+            expectedAnonymous += status == "Working" && anonymity == "Y" ? line : QByteArray();
+            expectedTabs +=
+                text.replace(u'\t', "\\t").toLatin1() + '\t' + status.toLatin1() + '\t' + anonymity.toLatin1() + '\n';
+        }
+        QVERIFY(expectedTabs.contains("\\t\tWorking\tY\n") && expectedTabs.contains("Timeout") &&
+                expectedTabs.contains("Error") && expectedTabs.contains("Invalid Response") &&
+                expectedTabs.contains("\tN\n"));
+        QCOMPARE(finish(*tabs).out, expectedTabs);
+        QCOMPARE(QJsonDocument::fromJson(finish(*json).out).array(), expectedJson);
+        QCOMPARE(finish(*working).out, expectedWorking);
+        QCOMPARE(finish(*anonymous).out, expectedAnonymous);
+    }
+
+    // Ctrl+C once: the batch under way ends and is printed; twice: the program ends at once.
+    void interrupted_data()
+    {
+        QTest::addColumn<int>("signals");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("once") << 1 << QByteArray("\tTimeout\t-\n");
+        QTest::newRow("twice") << 2 << QByteArray();
+    }
+
+    void interrupted()
+    {
+        QFETCH(int, signals);
+        QFETCH(QByteArray, expected);
+        FakeProxy first(FakeProxy::Silent);
+        FakeProxy second(FakeProxy::EchoOwnAddress);
+        const QString list = writeList("two.txt", (first.row() + u'\n' + second.row() + u'\n').toLatin1());
+        auto process = start({"check", "-n", "1", "-t", "1", list});
+        QTRY_VERIFY_WITH_TIMEOUT(!first.requests().isEmpty(), 10000);
+        // Two signals sent at once would arrive as one.
+        for (int i = 0; i < signals; ++i, QTest::qWait(200))
+            ::kill(pid_t(process->processId()), SIGINT);
+        const Outcome outcome = finish(*process);
+        QCOMPARE(outcome.code, 130);
+        QCOMPARE(outcome.out, expected.isEmpty() ? expected : first.row().toLatin1() + expected);
+        QVERIFY(second.requests().isEmpty());
+    }
+
+    void realProxies()
+    {
+        if (QStandardPaths::findExecutable("tinyproxy").isEmpty())
+            QSKIP("tinyproxy is not installed (apt-get install tinyproxy)");
+        EchoServer echo;
+        Tinyproxy direct(m_folder.path(), QHostAddress("127.0.0.1"), "127.0.0.1");
+        Tinyproxy rebound(m_folder.path(), QHostAddress("127.0.0.2"), "127.0.0.3");
+        QTRY_VERIFY2_WITH_TIMEOUT(direct.ready() && rebound.ready(),
+                                  QByteArray(direct.log() + rebound.log()).constData(), 10000);
+        const QString list = writeList("real.txt", (direct.row() + u'\n' + rebound.row()).toLatin1());
+        const Outcome outcome = run({"check", "-t", "3", "--echo-host", echo.host(), list});
+        QCOMPARE(outcome.out, (direct.row() + "\tWorking\tY\n" + rebound.row() + "\tWorking\tN\n").toLatin1());
+        QCOMPARE(outcome.code, 0);
+    }
+};
+
+KORVANE_TEST(TestCli)
+#include "tst_cli.moc"
