@@ -50,17 +50,15 @@ void SocketSlot::connectTo(quint32 address, quint16 port)
             Qt::QueuedConnection);
         return;
     }
-    // Writable means connected or failed; reading waits until the request is out.
+    // Writable means connected or failed. Reading waits until the request is out: its notifier is made then, which
+    // also keeps a batch's start from registering and unregistering a thousand of them.
     m_writeNotifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Write, this);
-    m_readNotifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
-    m_readNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &SocketSlot::onWritable);
-    connect(m_readNotifier, &QSocketNotifier::activated, this, &SocketSlot::onReadable);
 }
 
 bool SocketSlot::send(const QByteArray &data)
 {
-    if (m_ended || m_fd < 0 || !m_readNotifier)
+    if (m_ended || m_fd < 0 || m_readNotifier)
         return false;
     ssize_t sent = 0;
     do {
@@ -68,7 +66,8 @@ bool SocketSlot::send(const QByteArray &data)
     } while (sent < 0 && errno == EINTR);
     if (sent != data.size())
         return false;
-    m_readNotifier->setEnabled(true);
+    m_readNotifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &SocketSlot::onReadable);
     return true;
 }
 

@@ -75,12 +75,12 @@ class TestCli : public QObject
 private Q_SLOTS:
     void cleanMergesListsInOrder()
     {
-        const QString first = writeList("a.txt", "10.0.0.1:80\r\nnot a proxy\n10.0.0.2:80\r10.0.0.1:80\n");
-        const QString second = writeList("b.txt", "10.0.0.3:8080\n10.0.0.2:80\n");
-        const Outcome outcome = run({"clean", first, "-", second}, "10.0.0.4:3128\n10.0.0.3:8080\n");
+        const QString first = writeList("a.txt", "127.0.0.1:80\r\nnot a proxy\n127.0.0.2:80\r127.0.0.1:80\n");
+        const QString second = writeList("b.txt", "127.0.0.3:8080\n127.0.0.2:80\n");
+        const Outcome outcome = run({"clean", first, "-", second}, "127.0.0.4:3128\n127.0.0.3:8080\n");
         QCOMPARE(outcome.code, 0);
-        QCOMPARE(outcome.out, "10.0.0.1:80\n10.0.0.2:80\n10.0.0.4:3128\n10.0.0.3:8080\n");
-        QCOMPARE(run({"clean"}, "10.0.0.9:1\n10.0.0.9:1\n").out, "10.0.0.9:1\n");
+        QCOMPARE(outcome.out, "127.0.0.1:80\n127.0.0.2:80\n127.0.0.4:3128\n127.0.0.3:8080\n");
+        QCOMPARE(run({"clean"}, "127.0.0.9:1\n127.0.0.9:1\n").out, "127.0.0.9:1\n");
     }
 
     void unreadableListTestsNothing()
