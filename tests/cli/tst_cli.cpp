@@ -18,8 +18,11 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 #include <memory>
+#include <pty.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 struct Outcome
@@ -30,9 +33,12 @@ struct Outcome
 };
 
 // Starts the program; the test's own event loop keeps serving the fake proxies while it runs.
-std::unique_ptr<QProcess> start(const QStringList &arguments, const QByteArray &input = {})
+std::unique_ptr<QProcess> start(const QStringList &arguments, const QByteArray &input = {},
+                                const std::function<void()> &childSetup = {})
 {
     auto process = std::make_unique<QProcess>();
+    if (childSetup)
+        process->setChildProcessModifier(childSetup);
     process->start(QStringLiteral(KORVANE_CLI), arguments);
     process->write(input);
     process->closeWriteChannel();
@@ -153,11 +159,15 @@ private Q_SLOTS:
         engine.run(CheckRows::AllRows);
 
         const QString list = writeList("fakes.txt", rows.join(u'\n').toLatin1());
-        const QStringList common{"check", "-q", "-n", "5", "-t", "1", "--echo-host", "127.0.0.1:9", list};
-        auto tabs = start(common);
-        auto json = start(common + QStringList{"--json"});
-        auto working = start(common + QStringList{"--only", "working"});
-        auto anonymous = start(common + QStringList{"--only", "anonymous"});
+        const QStringList common{"check", "-n", "5", "-t", "1", "--echo-host", "127.0.0.1:9", list};
+        // Standard error on a terminal: progress shows there, and standard output still holds the results alone.
+        int terminal = -1, progressSide = -1;
+        QVERIFY(::openpty(&terminal, &progressSide, nullptr, nullptr, nullptr) == 0);
+        auto tabs = start(common, {}, [progressSide] { ::dup2(progressSide, STDERR_FILENO); });
+        ::close(progressSide);
+        auto json = start(common + QStringList{"-q", "--json"});
+        auto working = start(common + QStringList{"-q", "--only", "working"});
+        auto anonymous = start(common + QStringList{"-q", "--only", "anonymous"});
 
         QByteArray expectedTabs, expectedWorking, expectedAnonymous;
         QJsonArray expectedJson;
@@ -176,6 +186,11 @@ private Q_SLOTS:
                 expectedTabs.contains("Error") && expectedTabs.contains("Invalid Response") &&
                 expectedTabs.contains("\tN\n"));
         QCOMPARE(finish(*tabs).out, expectedTabs);
+        char progress[4096] = {};
+        QVERIFY(::read(terminal, progress, sizeof progress - 1) > 0);
+        ::close(terminal);
+        const QByteArray last = "batch 3 of 3, 11 of 11 tested, " + QByteArray::number(expectedWorking.count('\n'));
+        QVERIFY2(QByteArray(progress).contains(QByteArray(last + " working")), progress);
         QCOMPARE(QJsonDocument::fromJson(finish(*json).out).array(), expectedJson);
         QCOMPARE(finish(*working).out, expectedWorking);
         QCOMPARE(finish(*anonymous).out, expectedAnonymous);
