@@ -18,7 +18,8 @@ bool ProbeExchange::isValidProbeHost(const QString &host)
     if (!form.match(host).hasMatch())
         return false;
     const qsizetype colon = host.indexOf(u':');
-    return colon < 0 || (host.mid(colon + 1).toInt() >= 1 && host.mid(colon + 1).toInt() <= 65535);
+    const int port = colon < 0 ? 1 : host.mid(colon + 1).toInt();
+    return port >= 1 && port <= 65535;
 }
 
 QByteArray ProbeExchange::probeRequest() const

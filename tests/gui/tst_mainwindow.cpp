@@ -175,6 +175,14 @@ private Q_SLOTS:
         QCOMPARE(columnTexts(table()).join(' ') + ' ' + m_desktop.boxes.join(""),
                  "1.1.1.1:1 2.2.2.2:2 warning Can't save proxies: The proxies could not be saved to \"" +
                      m_folder.path() + "\".\n\nIt is a folder, not a file.");
+        // korvane FILE...: each list merged in order, an unreadable one named, the counters refreshed.
+        QFile list(m_folder.filePath("list.txt"));
+        QVERIFY(list.open(QIODevice::WriteOnly) && list.write("127.0.0.3:3\n2.2.2.2:2\n") > 0 && list.flush());
+        table().setSubItem(1, ProxyTableModel::Status, "Working");
+        QCOMPARE(m_window->mergeFiles({list.fileName(), m_folder.path()}),
+                 QStringList(m_folder.path() + ": It is a folder, not a file."));
+        QCOMPARE(columnTexts(table()).join(' ') + ", " + m_window->findChild<QLabel *>("workingproxies")->text(),
+                 "1.1.1.1:1 2.2.2.2:2 127.0.0.3:3, 2");
     }
 
     void looksAsDesigned()
