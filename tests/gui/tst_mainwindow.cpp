@@ -141,14 +141,14 @@ private Q_SLOTS:
         const auto kept = [&](int r) { return rule < 0 ? r % 4 : !rule ? r % 2 : rule < 2 ? r % 4 == 1 : selected(r); };
         QString expected, shown;
         for (int r = 1; r <= 200; ++r) {
-            table().add(QString("10.0.0.%1:80").arg(rule < 0 && r % 4 == 0 ? r - 1 : r));
+            table().add(QString("127.0.0.%1:80").arg(rule < 0 && r % 4 == 0 ? r - 1 : r));
             table().setResults(r, r % 4 == 1 ? "Y" : "N", {}, r % 2 ? "Working" : "Error", 0);
             if (selected(r))
                 table().selectionModel()->select(table().index(r - 1, 0), QItemSelectionModel::Select);
             expected += kept(r) ? (selected(r) ? "S" : "-") : "";
         }
         m_window->findChild<QTreeView *>()->scrollTo(table().index(47, 0), QAbstractItemView::PositionAtTop);
-        m_desktop.clipboard = "10.0.0.5:80";
+        m_desktop.clipboard = "127.0.0.5:80";
         choose(rule < 0 ? "mProxyLoad" : "mProxyFilter", rule < 0 ? 3 : rule);
         for (int r = 1; r <= table().count(); ++r)
             shown += table().isSelected(r) ? "S" : "-";
@@ -157,13 +157,13 @@ private Q_SLOTS:
         while (!kept(top))
             ++top;
         QCOMPARE(table().itemText(m_window->findChild<QTreeView *>()->indexAt({1, 1}).row() + 1),
-                 QString("10.0.0.%1:80").arg(top));
+                 QString("127.0.0.%1:80").arg(top));
     }
 
     // A cancelled and an unreadable load keep the rows and their results, yet recount them; a failed save says why.
     void failedFileCommandsKeepTheTable()
     {
-        table().addRows({"1.1.1.1:1", "2.2.2.2:2"});
+        table().addRows({"127.0.0.1:1", "127.0.0.2:2"});
         table().setSubItem(2, ProxyTableModel::Status, "Working");
         choose("mProxyLoad", 0); // cancelled
         m_desktop.fileAnswers = {m_folder.path(), m_folder.path()};
@@ -173,16 +173,16 @@ private Q_SLOTS:
         QCOMPARE(m_window->findChild<QLabel *>("anonymousproxies")->text(), "1");
         choose("mProxySave", 2);
         QCOMPARE(columnTexts(table()).join(' ') + ' ' + m_desktop.boxes.join(""),
-                 "1.1.1.1:1 2.2.2.2:2 warning Can't save proxies: The proxies could not be saved to \"" +
+                 "127.0.0.1:1 127.0.0.2:2 warning Can't save proxies: The proxies could not be saved to \"" +
                      m_folder.path() + "\".\n\nIt is a folder, not a file.");
         // korvane FILE...: each list merged in order, an unreadable one named, the counters refreshed.
         QFile list(m_folder.filePath("list.txt"));
-        QVERIFY(list.open(QIODevice::WriteOnly) && list.write("127.0.0.3:3\n2.2.2.2:2\n") > 0 && list.flush());
+        QVERIFY(list.open(QIODevice::WriteOnly) && list.write("127.0.0.3:3\n127.0.0.2:2\n") > 0 && list.flush());
         table().setSubItem(1, ProxyTableModel::Status, "Working");
         QCOMPARE(m_window->mergeFiles({list.fileName(), m_folder.path()}),
                  QStringList(m_folder.path() + ": It is a folder, not a file."));
         QCOMPARE(columnTexts(table()).join(' ') + ", " + m_window->findChild<QLabel *>("workingproxies")->text(),
-                 "1.1.1.1:1 2.2.2.2:2 127.0.0.3:3, 2");
+                 "127.0.0.1:1 127.0.0.2:2 127.0.0.3:3, 2");
     }
 
     void looksAsDesigned()
