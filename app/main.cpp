@@ -18,7 +18,7 @@ struct StartOptions
     QStringList files;
 };
 
-StartOptions parseArguments(const QApplication &app)
+StartOptions parseArguments(const QCoreApplication &app)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -41,6 +41,25 @@ StartOptions parseArguments(const QApplication &app)
     }
     return {parser.value(echoHost), parser.positionalArguments()};
 }
+void nameTheProgram()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
+}
+
+// --help and --version need no display: they are answered before the window system is asked for one.
+void answerWithoutDisplay(int argc, char *argv[])
+{
+    const QStringList textOnly{QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("--help-all"),
+                               QStringLiteral("-v"), QStringLiteral("--version")};
+    for (int i = 1; i < argc; ++i) {
+        if (textOnly.contains(QString::fromLocal8Bit(argv[i]))) {
+            QCoreApplication app(argc, argv);
+            nameTheProgram();
+            parseArguments(app); // prints and exits
+        }
+    }
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -48,9 +67,9 @@ int main(int argc, char *argv[])
     // Under a file-size limit a write past it should fail, so that the save reports it and keeps the former file,
     // rather than end the program with its default signal.
     std::signal(SIGXFSZ, SIG_IGN);
+    answerWithoutDisplay(argc, argv);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Korvane"));
-    QApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
+    nameTheProgram();
     QApplication::setDesktopFileName(QStringLiteral("korvane"));
     const StartOptions options = parseArguments(app);
     // The same flat, classic look on every desktop: buttons filled with colours of their own, plain sliders.
