@@ -100,8 +100,9 @@ private Q_SLOTS:
         constexpr int Closing = 300;
         Harness h(1);
         std::deque<FakeProxy> proxies;
+        // The first row has a second colon: its port ends there.
         for (F::Behaviour behaviour : behaviours)
-            h.table.add(proxies.emplace_back(behaviour).row());
+            h.table.add(proxies.emplace_back(behaviour).row() + (behaviour == behaviours.first() ? ":8:x" : ""));
         const FakeProxy closing(F::EchoOwnAddress);
         h.table.addRows(QStringList(Closing, closing.row()));
         const SocketSlotArray &slots = h.run.scheduler().slots();
