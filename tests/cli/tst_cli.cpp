@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <pty.h>
@@ -28,8 +29,7 @@ namespace {
 struct Outcome
 {
     int code = -1;
-    QByteArray out;
-    QByteArray err;
+    QByteArray out, err;
 };
 
 // Starts the program; the test's own event loop keeps serving the fake proxies while it runs.
@@ -66,6 +66,7 @@ class TestCli : public QObject
     Q_OBJECT
 
     QTemporaryDir m_folder;
+    FakeProxy m_silent{FakeProxy::Silent};
 
     QString writeList(const QString &name, const QByteArray &text)
     {
@@ -84,58 +85,48 @@ private Q_SLOTS:
         QCOMPARE(finish(*start({"clean"}, "127.0.0.9:1\n127.0.0.9:1\n")).out, "127.0.0.9:1\n");
     }
 
-    void unreadableListTestsNothing()
-    {
-        FakeProxy silent(FakeProxy::Silent);
-        const QString list = writeList("silent.txt", silent.row().toLatin1() + '\n');
-        const QString missing = m_folder.filePath("missing.txt");
-        const Outcome outcome = finish(*start({"check", "-t", "60", list, missing}));
-        QCOMPARE(outcome.code, 1);
-        QVERIFY2(outcome.err.contains(missing.toLocal8Bit()), outcome.err);
-        QVERIFY(outcome.out.isEmpty());
-        QVERIFY(silent.requests().isEmpty());
-    }
-
-    void badUsage_data()
+    // Refused before anything is tested: bad usage (2, then the usage line), a list that cannot be read (1, named),
+    // more threads than the open-file limit can hold (2). Each runs under a limit of 200 open files.
+    void refused_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("unknown command") << QStringList{"sort"};
-        QTest::newRow("no threads") << QStringList{"check", "-n", "0"};
-        QTest::newRow("too many threads") << QStringList{"check", "--threads", "1001"};
-        QTest::newRow("timeout not a number") << QStringList{"check", "-t", "ten"};
-        QTest::newRow("timeout too long") << QStringList{"check", "-t", "61"};
-        QTest::newRow("unknown rows") << QStringList{"check", "--only", "fast"};
-        QTest::newRow("echo host with a blank") << QStringList{"check", "--echo-host", "a b"};
-        QTest::newRow("check option for clean") << QStringList{"clean", "-n", "5"};
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        const QString usage = "\nUsage: ";
+        QTest::newRow("unknown command") << QStringList{"sort"} << 2 << usage;
+        QTest::newRow("no threads") << QStringList{"check", "-n", "0"} << 2 << usage;
+        QTest::newRow("too many threads") << QStringList{"check", "--threads", "1001"} << 2 << usage;
+        QTest::newRow("timeout not a number") << QStringList{"check", "-t", "ten"} << 2 << usage;
+        QTest::newRow("timeout too long") << QStringList{"check", "-t", "61"} << 2 << usage;
+        QTest::newRow("unknown rows") << QStringList{"check", "--only", "fast"} << 2 << usage;
+        QTest::newRow("echo host with a blank") << QStringList{"check", "--echo-host", "a b"} << 2 << usage;
+        QTest::newRow("check option for clean") << QStringList{"clean", "-n", "5"} << 2 << usage;
+        QTest::newRow("beyond the file limit") << QStringList{"check", "-n", "1000"} << 2 << "--threads 1000";
+        const QString list = writeList("silent.txt", m_silent.row().toLatin1() + '\n');
+        const QString missing = m_folder.filePath("missing.txt");
+        QTest::newRow("unreadable list") << QStringList{"check", "-n", "10", list, missing} << 1 << missing;
     }
 
-    void badUsage()
+    void refused()
     {
         QFETCH(QStringList, arguments);
-        const Outcome outcome = finish(*start(arguments));
-        QCOMPARE(outcome.code, 2);
-        QVERIFY2(outcome.err.contains("\nUsage: "), outcome.err);
-        QVERIFY(outcome.out.isEmpty());
-    }
-
-    void threadsBeyondTheFileLimit()
-    {
+        QFETCH(int, code);
+        QFETCH(QString, message);
         const rlimit limit = {200, 200};
-        const Outcome outcome =
-            finish(*start({"check", "-n", "1000"}, {}, [&limit] { ::setrlimit(RLIMIT_NOFILE, &limit); }));
-        QCOMPARE(outcome.code, 2);
-        QVERIFY2(outcome.err.contains("--threads 1000"), outcome.err);
+        const Outcome outcome = finish(*start(arguments, {}, [&limit] { ::setrlimit(RLIMIT_NOFILE, &limit); }));
+        QCOMPARE(outcome.code, code);
+        QVERIFY2(outcome.err.contains(message.toLocal8Bit()), outcome.err);
+        QVERIFY(outcome.out.isEmpty());
+        QVERIFY(m_silent.requests().isEmpty());
     }
 
     // Every fake behaviour gets the verdict the window's engine gives it, in every output form.
     void sameVerdictsAsTheWindow()
     {
-        std::vector<std::unique_ptr<FakeProxy>> proxies;
+        std::deque<FakeProxy> proxies;
         QStringList rows;
-        for (int b = FakeProxy::EchoOwnAddress; b <= FakeProxy::LateMarker; ++b) {
-            proxies.push_back(std::make_unique<FakeProxy>(FakeProxy::Behaviour(b)));
-            rows.append(proxies.back()->row());
-        }
+        for (int b = FakeProxy::EchoOwnAddress; b <= FakeProxy::LateMarker; ++b)
+            rows.append(proxies.emplace_back(FakeProxy::Behaviour(b)).row());
         // A tab belongs to the row's text and must not split the printed line.
         rows.first() += u'\t';
         ProxyTableModel table;
@@ -177,8 +168,9 @@ private Q_SLOTS:
         char progress[4096] = {};
         QVERIFY(::read(terminal, progress, sizeof progress - 1) > 0);
         ::close(terminal);
-        const QByteArray last = "batch 3 of 3, 11 of 11 tested, " + QByteArray::number(expectedWorking.count('\n'));
-        QVERIFY2(QByteArray(progress).contains(QByteArray(last + " working")), progress);
+        const QByteArray last =
+            "batch 3 of 3, 11 of 11 tested, " + QByteArray::number(expectedWorking.count('\n')) + " working";
+        QVERIFY2(QByteArray(progress).contains(last), progress);
         QCOMPARE(QJsonDocument::fromJson(finish(*json).out).array(), expectedJson);
         QCOMPARE(finish(*working).out, expectedWorking);
         QCOMPARE(finish(*anonymous).out, expectedAnonymous);
@@ -197,8 +189,7 @@ private Q_SLOTS:
     {
         QFETCH(int, signals);
         QFETCH(QByteArray, expected);
-        FakeProxy first(FakeProxy::Silent);
-        FakeProxy second(FakeProxy::EchoOwnAddress);
+        FakeProxy first(FakeProxy::Silent), second(FakeProxy::EchoOwnAddress);
         const QString list = writeList("two.txt", (first.row() + u'\n' + second.row() + u'\n').toLatin1());
         auto process = start({"check", "-n", "1", "-t", "1", list});
         QTRY_VERIFY_WITH_TIMEOUT(!first.requests().isEmpty(), 10000);
