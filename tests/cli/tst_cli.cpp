@@ -191,7 +191,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, expected);
         FakeProxy first(FakeProxy::Silent), second(FakeProxy::EchoOwnAddress);
         const QString list = writeList("two.txt", (first.row() + u'\n' + second.row() + u'\n').toLatin1());
-        auto process = start({"check", "-n", "1", "-t", "1", list});
+        auto process = start({"check", "-n", "1", "-t", "2", list});
         QTRY_VERIFY_WITH_TIMEOUT(!first.requests().isEmpty(), 10000);
         // Two signals sent at once would arrive as one.
         for (int i = 0; i < signals; ++i, QTest::qWait(200))
