@@ -6,12 +6,6 @@
 #include "proxylist/ProxyTableModel.h"
 
 namespace {
-bool hasVerdict(const QString &status)
-{
-    return status == CellText::Working || status == CellText::InvalidResponse || status == CellText::Error ||
-           status == CellText::Timeout;
-}
-
 QString jsonString(const QString &text)
 {
     QString out = QStringLiteral("\"");
@@ -36,7 +30,7 @@ std::vector<int> CheckReport::reportedRows() const
         filter.emplace(ProxyFilter::KeepAnonymous);
     std::vector<int> rows;
     for (int r = 1; r <= m_table.count(); ++r) {
-        if (!hasVerdict(m_table.subItem(r, ProxyTableModel::Status)))
+        if (!CellText::isVerdict(m_table.subItem(r, ProxyTableModel::Status)))
             continue;
         if (!filter || filter->matches(m_table.rowAt(r), false))
             rows.push_back(r);

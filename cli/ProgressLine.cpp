@@ -35,11 +35,8 @@ void ProgressLine::countVerdicts(int firstRow, int lastRow)
 {
     for (int r = firstRow; r <= lastRow; ++r) {
         const QString &status = m_table.subItem(r, ProxyTableModel::Status);
-        if (status == CellText::Untested || status == CellText::Checking)
-            continue;
-        ++m_tested;
-        if (status == CellText::Working)
-            ++m_working;
+        m_tested += CellText::isVerdict(status) ? 1 : 0;
+        m_working += status == CellText::Working ? 1 : 0;
     }
 }
 

@@ -13,4 +13,10 @@ inline const QString Timeout = QStringLiteral("Timeout");
 inline const QString Anonymous = QStringLiteral("Y");
 inline const QString NotAnonymous = QStringLiteral("N");
 inline const QString NoVerdict = QStringLiteral("-");
+
+// A Status that a run's probe wrote, as against one not yet tested or under way.
+inline bool isVerdict(const QString &status)
+{
+    return status == Working || status == InvalidResponse || status == Error || status == Timeout;
+}
 } // namespace CellText
