@@ -2,6 +2,7 @@
 
 #include "app/BusyCursor.h"
 #include "app/Desktop.h"
+#include "proxylist/NativeName.h"
 #include "proxylist/ProxyExporter.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
@@ -26,12 +27,15 @@ void ListCommands::load(int index)
 
 QStringList ListCommands::mergeFiles(const QStringList &paths)
 {
+    // The counters stay blank until the first load: no list, no load.
+    if (paths.isEmpty())
+        return {};
     const ProxyValidator validator;
     ProxyLoader loader(m_table, m_panels, validator);
     QStringList failures;
     for (const QString &path : paths) {
-        if (const FileResult result = loader.loadFromFile(path, true); !result)
-            failures.append(path + QStringLiteral(": ") + result.error);
+        if (const Result<> result = loader.loadFromFile(path, true); !result)
+            failures.append(NativeName::readable(path) + QStringLiteral(": ") + result.error());
     }
     m_panels.updateCounters(m_table);
     return failures;
@@ -71,7 +75,7 @@ void ListCommands::save(int index)
     const std::optional<QString> path = m_desktop.saveFileName();
     if (!path)
         return;
-    FileResult result;
+    Result<> result;
     {
         const BusyCursor busy;
         result = exporter.saveToFile(*path);
@@ -79,7 +83,7 @@ void ListCommands::save(int index)
     if (!result)
         showFileFailure(tr("Can't save proxies"),
                         tr("The proxies could not be saved to \"%1\".").arg(QDir::toNativeSeparators(*path)),
-                        result.error);
+                        result.error());
 }
 
 void ListCommands::filter(int index)

@@ -207,9 +207,17 @@ void MainWindow::setCommandsLocked(bool locked)
     m_cmdProxy[AbortCommand]->setEnabled(locked);
 }
 
-void MainWindow::showCompletionMessage()
+void MainWindow::showCompletionMessage(const QString &shortage)
 {
-    m_desktop.information(tr("Proxy Checking Completed."), tr("The proxies have been checked."));
+    if (shortage.isEmpty()) {
+        m_desktop.information(tr("Proxy Checking Completed."), tr("The proxies have been checked."));
+        return;
+    }
+    m_desktop.warning(tr("Proxy Checking Stopped."),
+                      tr("This computer could not open another connection (%1), so the check stopped after the "
+                         "proxies under way.\n\nThe proxies it did not get to are still untested: \"Test untested "
+                         "proxies\" goes on with them.")
+                          .arg(shortage));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -62,7 +62,7 @@ protected:
 
 private:
     void setCommandsLocked(bool locked) override;
-    void showCompletionMessage() override;
+    void showCompletionMessage(const QString &shortage) override;
     void nameArrayElements();
     void setUpTable();
     void connectControls();

@@ -3,14 +3,18 @@
 #include "app/QtDesktop.h"
 #include "checker/CheckRun.h"
 #include "checker/ProbeExchange.h"
+#include "proxylist/NativeName.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
 #include <csignal>
 #include <cstdio>
+#include <variant>
 
 namespace {
+const char Program[] = "korvane";
+
 // korvane [--echo-host HOST] [FILE...]: what the window should start with.
 struct StartOptions
 {
@@ -18,47 +22,65 @@ struct StartOptions
     QStringList files;
 };
 
-StartOptions parseArguments(const QCoreApplication &app)
+// The options QGuiApplication and QApplication take for themselves, which are no bad usage; true for those that
+// take a value.
+const std::pair<const char *, bool> QtOptions[] = {
+    {"platform", true},    {"platformpluginpath", true}, {"platformtheme", true},
+    {"plugin", true},      {"qmljsdebugger", true},      {"qwindowgeometry", true},
+    {"qwindowicon", true}, {"qwindowtitle", true},       {"session", true},
+    {"display", true},     {"geometry", true},           {"style", true},
+    {"stylesheet", true},  {"reverse", false},           {"widgetcount", false}};
+
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+// Read before the window system is asked for a display: help, version and bad usage need none. Returns the exit
+// status when the program should end at once.
+std::variant<StartOptions, int> parseArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
+    // Qt's own options are written with one dash: -platform offscreen.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Keep lists of HTTP proxies: load them from files or the clipboard, test every proxy "
                        "through an IP-echo page, keep the working or anonymous ones, and save them.\n\n"
                        "The files given are loaded at start, in order, as \"Load and merge\" loads them."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption echoHost(
         QStringLiteral("echo-host"),
         QStringLiteral("The IP-echo host asked through each proxy (default: %1).").arg(ProbeExchange::DefaultProbeHost),
         QStringLiteral("HOST"));
     parser.addOption(echoHost);
+    for (const auto &[name, takesValue] : QtOptions) {
+        QCommandLineOption qtOption(QString::fromLatin1(name), QString(), takesValue ? QStringLiteral("v") : QString());
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Proxy lists to load."),
                                  QStringLiteral("[FILE...]"));
-    parser.process(app);
-    if (parser.isSet(echoHost) && !ProbeExchange::isValidProbeHost(parser.value(echoHost))) {
-        std::fprintf(stderr, "korvane: --echo-host takes a host name or address, with an optional :port\n");
-        std::exit(2);
-    }
-    return {parser.value(echoHost), parser.positionalArguments()};
-}
-void nameTheProgram()
-{
-    QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
-}
 
-// --help and --version need no display: they are answered before the window system is asked for one.
-void answerWithoutDisplay(int argc, char *argv[])
-{
-    const QStringList textOnly{QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("--help-all"),
-                               QStringLiteral("-v"), QStringLiteral("--version")};
-    for (int i = 1; i < argc; ++i) {
-        if (textOnly.contains(QString::fromLocal8Bit(argv[i]))) {
-            QCoreApplication app(argc, argv);
-            nameTheProgram();
-            parseArguments(app); // prints and exits
-        }
+    // Without an application object the parser does not know the program's name.
+    const QString helpText = parser.helpText().replace(QStringLiteral("<executable_name>"), QLatin1String(Program));
+    const auto usageError = [&](const QString &what) {
+        print(stderr, QStringLiteral("%1: %2\n%3\n").arg(QLatin1String(Program), what, helpText.section(u'\n', 0, 0)));
+        return 2;
+    };
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        print(stdout, helpText);
+        return 0;
     }
+    if (parser.isSet(version)) {
+        print(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(Program), QStringLiteral(KORVANE_VERSION)));
+        return 0;
+    }
+    if (parser.isSet(echoHost) && !ProbeExchange::isValidProbeHost(parser.value(echoHost)))
+        return usageError(QStringLiteral("--echo-host takes a host name or address, with an optional :port"));
+    return StartOptions{parser.value(echoHost), parser.positionalArguments()};
 }
 } // namespace
 
@@ -67,11 +89,16 @@ int main(int argc, char *argv[])
     // Under a file-size limit a write past it should fail, so that the save reports it and keeps the former file,
     // rather than end the program with its default signal.
     std::signal(SIGXFSZ, SIG_IGN);
-    answerWithoutDisplay(argc, argv);
+    // Decoded by hand: a file name need not be UTF-8.
+    const std::variant<StartOptions, int> parsed = parseArguments(NativeName::arguments(argc, argv));
+    if (const int *status = std::get_if<int>(&parsed))
+        return *status;
+    const StartOptions &options = std::get<StartOptions>(parsed);
+
     QApplication app(argc, argv);
-    nameTheProgram();
-    QApplication::setDesktopFileName(QStringLiteral("korvane"));
-    const StartOptions options = parseArguments(app);
+    QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
+    QApplication::setDesktopFileName(QLatin1String(Program));
     // The same flat, classic look on every desktop: buttons filled with colours of their own, plain sliders.
     QApplication::setStyle(new ClassicStyle);
 
@@ -83,7 +110,7 @@ int main(int argc, char *argv[])
         window.checkRun().setProbeHost(options.echoHost);
     // A list that cannot be read is skipped, as the load command skips it; the terminal is told which and why.
     for (const QString &failure : window.mergeFiles(options.files))
-        std::fprintf(stderr, "korvane: %s\n", qPrintable(failure));
+        std::fprintf(stderr, "%s: %s\n", Program, qPrintable(failure));
     window.show();
     return QApplication::exec();
 }

@@ -196,7 +196,7 @@ class QuietHost final : public CheckRunHost
 {
 public:
     void setCommandsLocked(bool) override {}
-    void showCompletionMessage() override {}
+    void showCompletionMessage(const QString &) override {}
 };
 
 struct Figures

@@ -35,7 +35,7 @@ void CheckRun::run(int index)
     }
     m_host.setCommandsLocked(false);
     m_panels.updateCounters(m_table);
-    m_host.showCompletionMessage();
+    m_host.showCompletionMessage(m_scheduler.shortage());
     if (alive)
         m_running = false;
 }

@@ -14,7 +14,9 @@ const QString HostSeparator = QStringLiteral(":");
 
 bool ProbeExchange::isValidProbeHost(const QString &host)
 {
-    static const QRegularExpression form(QStringLiteral("^[A-Za-z0-9._-]{1,253}(:[0-9]{1,5})?$"));
+    // Anchored at the very end: "$" alone would let a final line break through.
+    static const QRegularExpression form(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9._-]{1,253}(:[0-9]{1,5})?")));
     if (!form.match(host).hasMatch())
         return false;
     const qsizetype colon = host.indexOf(u':');
@@ -40,10 +42,23 @@ Verdict ProbeExchange::judge(const QString &answer, const QString &proxyText)
     return Verdict::working(firstValue(proxyText, HostSeparator) == firstValue(rest, EndMarker));
 }
 
-std::optional<Verdict> ProbeExchange::onConnected(SocketSlot &slot) const
+std::optional<Verdict> ProbeExchange::onConnected(SocketSlot &slot, const QString &proxyText) const
 {
     if (slot.send(probeRequest()))
         return std::nullopt;
+    return onFailed(slot, proxyText);
+}
+
+bool ProbeExchange::holdsCompletePage(const QByteArray &answer)
+{
+    const qsizetype start = answer.indexOf(StartMarker.toLatin1());
+    return start >= 0 && answer.indexOf(EndMarker.toLatin1(), start + StartMarker.size()) >= 0;
+}
+
+Verdict ProbeExchange::onFailed(const SocketSlot &slot, const QString &proxyText)
+{
+    if (holdsCompletePage(slot.answer()))
+        return onClosed(slot, proxyText);
     return Verdict::error();
 }
 

@@ -30,12 +30,17 @@ public:
     // The verdict on a complete answer received through the proxy of that row text.
     static Verdict judge(const QString &answer, const QString &proxyText);
 
-    // Connected: sends the request; "Error" when it did not go out, nothing while the answer is awaited.
-    std::optional<Verdict> onConnected(SocketSlot &slot) const;
+    // Connected: sends the request; a verdict as onFailed() gives it when it did not go out, nothing while the
+    // answer is awaited.
+    std::optional<Verdict> onConnected(SocketSlot &slot, const QString &proxyText) const;
     // Closed by the proxy: the verdict on what the slot kept of the answer.
     static Verdict onClosed(const SocketSlot &slot, const QString &proxyText);
-    // Refused, unreachable, reset, broken: whatever arrived before does not count.
-    static Verdict onFailed() { return Verdict::error(); }
+    // Refused, unreachable, reset, broken: "Error", unless the whole echo page had come in by then. A proxy that
+    // reads only up to the end of the request's header section leaves the last CR LF unread, and its close then
+    // goes out as a reset: the page it sent is judged as an orderly close would be.
+    static Verdict onFailed(const SocketSlot &slot, const QString &proxyText);
+    // Whether the answer holds the start marker and, after it, the end marker.
+    static bool holdsCompletePage(const QByteArray &answer);
 
 private:
     QString m_probeHost = DefaultProbeHost;

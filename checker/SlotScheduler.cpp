@@ -31,22 +31,22 @@ SlotScheduler::~SlotScheduler()
 void SlotScheduler::checkProxies()
 {
     m_stopped = false;
+    m_shortage.clear();
     for (;;) {
         std::optional<CheckRows::Next> next = m_rows.nextProxy();
         if (!next || m_abortRequested)
             return;
         const int slots = std::max(1, m_settings.slotsPerBatch);
         for (int i = 1; i <= slots; ++i) {
-            startSlot(i, *next);
             // A full batch asks for no further row: the next pass does.
-            if (i == slots || !(next = m_rows.nextProxy()))
+            if (!startSlot(i, *next) || i == slots || !(next = m_rows.nextProxy()))
                 break;
         }
         if (!waitUntil(m_clock.nowMs() + qint64(m_settings.timeoutSeconds) * 1000))
             return;
         timeoutPass(slots);
         m_sockProxy.dropUnloaded();
-        if (m_abortRequested)
+        if (m_abortRequested || !m_shortage.isEmpty())
             return;
     }
 }
@@ -59,7 +59,7 @@ void SlotScheduler::stop()
         m_waitLoop->quit();
 }
 
-void SlotScheduler::startSlot(int i, const CheckRows::Next &next)
+bool SlotScheduler::startSlot(int i, const CheckRows::Next &next)
 {
     // Every batch ends with all its slots released; should a number still be held, its old connection goes first.
     if (!m_sockProxy.load(i)) {
@@ -73,15 +73,22 @@ void SlotScheduler::startSlot(int i, const CheckRows::Next &next)
     if (!endpoint) {
         writeVerdict(m_table, next.row, Verdict::error());
         m_sockProxy.unload(i);
-        return;
+        return true;
     }
-    slot->connectTo(endpoint->address, endpoint->port);
+    if (const int shortage = slot->connectTo(endpoint->address, endpoint->port)) {
+        // Not the proxy's failure: the row stays untested, for "Test untested proxies" to pick up later.
+        m_sockProxy.unload(i);
+        m_table.setSubItem(next.row, ProxyTableModel::Status, CellText::Untested);
+        m_shortage = qt_error_string(shortage);
+        return false;
+    }
+    return true;
 }
 
 void SlotScheduler::onConnect(int n)
 {
-    if (SocketSlot *slot = m_sockProxy.item(n)) {
-        if (const auto verdict = m_exchange.onConnected(*slot))
+    if (SocketSlot *slot = m_sockProxy.item(n); slot && m_table.isValidRow(slot->row())) {
+        if (const auto verdict = m_exchange.onConnected(*slot, m_table.itemText(slot->row())))
             finish(n, *verdict);
     }
 }
@@ -96,7 +103,10 @@ void SlotScheduler::onClose(int n)
 
 void SlotScheduler::onError(int n)
 {
-    finish(n, ProbeExchange::onFailed());
+    if (const SocketSlot *slot = m_sockProxy.item(n); slot && m_table.isValidRow(slot->row()))
+        finish(n, ProbeExchange::onFailed(*slot, m_table.itemText(slot->row())));
+    else
+        m_sockProxy.unload(n);
 }
 
 void SlotScheduler::finish(int n, const Verdict &verdict)

@@ -28,17 +28,21 @@ public:
                   const Clock &clock, QObject *parent = nullptr);
     ~SlotScheduler() override;
 
-    // Returns when no row is left, after the batch in which Abort was pressed, or when stopped.
+    // Returns when no row is left, after the batch in which Abort was pressed or this machine ran out of sockets,
+    // or when stopped.
     void checkProxies();
     // Ends the run at once, from inside its wait: every slot is released and no row is judged or handed out.
     void stop();
     bool stopped() const { return m_stopped; }
+    // Why the last run stopped early for want of sockets (the system's words), or empty.
+    const QString &shortage() const { return m_shortage; }
 
     SocketSlotArray &slots() { return m_sockProxy; }
     ProbeExchange &exchange() { return m_exchange; }
 
 private:
-    void startSlot(int i, const CheckRows::Next &next);
+    // False when this machine could give no socket for the row: it is left untested.
+    bool startSlot(int i, const CheckRows::Next &next);
     void onConnect(int n);
     void onClose(int n);
     void onError(int n);
@@ -59,4 +63,5 @@ private:
     ProbeExchange m_exchange;
     QEventLoop *m_waitLoop = nullptr;
     bool m_stopped = false;
+    QString m_shortage;
 };

@@ -20,6 +20,11 @@ constexpr qsizetype FirstReserve = qsizetype(4) << 10;
 // Bytes beyond an answer's keep are dropped by the kernel (MSG_TRUNC on TCP) without being copied anywhere; the
 // area only backs the length passed, as the sanitizers expect of recv(), and is never written.
 char discardArea[ReadBudget];
+
+bool isLocalShortage(int error)
+{
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM || error == EADDRNOTAVAIL;
+}
 } // namespace
 
 SocketSlot::SocketSlot(QObject *parent) : QObject(parent) {}
@@ -29,7 +34,7 @@ SocketSlot::~SocketSlot()
     disconnectSocket();
 }
 
-void SocketSlot::connectTo(quint32 address, quint16 port)
+int SocketSlot::connectTo(quint32 address, quint16 port)
 {
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_in to{};
@@ -40,6 +45,8 @@ void SocketSlot::connectTo(quint32 address, quint16 port)
                      errno != EINTR)) {
         const int error = errno;
         disconnectSocket();
+        if (isLocalShortage(error))
+            return error;
         // Reported through the event loop like any other outcome, never from inside the caller's batch start.
         QMetaObject::invokeMethod(
             this,
@@ -48,12 +55,13 @@ void SocketSlot::connectTo(quint32 address, quint16 port)
                     fail(error);
             },
             Qt::QueuedConnection);
-        return;
+        return 0;
     }
     // Writable means connected or failed. Reading waits until the request is out: its notifier is made then, which
     // also keeps a batch's start from registering and unregistering a thousand of them.
     m_writeNotifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Write, this);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &SocketSlot::onWritable);
+    return 0;
 }
 
 bool SocketSlot::send(const QByteArray &data)
@@ -64,8 +72,13 @@ bool SocketSlot::send(const QByteArray &data)
     do {
         sent = ::send(m_fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL);
     } while (sent < 0 && errno == EINTR);
-    if (sent != data.size())
+    if (sent != data.size()) {
+        // A proxy that answered without waiting for the request may have closed before it went out: keep what it
+        // sent, so that a complete page still counts.
+        for (qint64 got = 0, result = 0; got < ReadBudget && (result = drain(ReadBudget - got)) > 0;)
+            got += result;
         return false;
+    }
     m_readNotifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &SocketSlot::onReadable);
     return true;

@@ -29,9 +29,12 @@ public:
     // -1 when the slot holds no connection.
     int descriptor() const { return m_fd; }
 
-    // Starts connecting to the IPv4 address (host byte order) and port, and returns at once.
-    void connectTo(quint32 address, quint16 port);
-    // Sends the bytes in one go and starts listening for the answer; false when they did not all go out.
+    // Starts connecting to the IPv4 address (host byte order) and port, and returns at once: 0, and the outcome
+    // follows as a signal. When this machine has no socket to give (no descriptor, no memory, no local port left)
+    // the proxy played no part: the error number is returned, the slot stays unconnected and no signal follows.
+    int connectTo(quint32 address, quint16 port);
+    // Sends the bytes in one go and starts listening for the answer; false when they did not all go out, with
+    // whatever had already come in kept in answer().
     bool send(const QByteArray &data);
     // Drops the connection and the answer; no signal follows.
     void release();

@@ -2,17 +2,34 @@
 
 #include "checker/CheckRun.h"
 #include "cli/CheckReport.h"
-#include "cli/InterruptWatch.h"
 #include "cli/ProgressLine.h"
-#include "cli/StandardOutput.h"
+#include "cli/SignalWatch.h"
+#include "cli/StandardStreams.h"
+#include "proxylist/ProxyTableModel.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <dirent.h>
 #include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
-// Standard streams, the event loop's own descriptors, the interrupt pipe: what the program holds besides sockets.
-constexpr rlim_t SpareDescriptors = 32;
+// Beside the sockets and what is open already: room for whatever the system libraries open on their own.
+constexpr rlim_t SpareDescriptors = 8;
+
+rlim_t openDescriptors()
+{
+    DIR *listing = ::opendir("/proc/self/fd");
+    if (!listing)
+        return 3;
+    rlim_t entries = 0;
+    while (const dirent *entry = ::readdir(listing))
+        entries += entry->d_name[0] != '.';
+    ::closedir(listing);
+    // The listing held one of its own.
+    return std::max<rlim_t>(entries - 1, 3);
+}
 } // namespace
 
 QString CheckCommand::reserveDescriptors() const
@@ -26,40 +43,60 @@ QString CheckCommand::reserveDescriptors() const
         ::setrlimit(RLIMIT_NOFILE, &limit);
         ::getrlimit(RLIMIT_NOFILE, &limit);
     }
-    const rlim_t needed = rlim_t(m_options.threads) + SpareDescriptors;
-    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < needed) {
-        return tr("--threads %1 needs %2 open files, and this process may open only %3 "
-                  "(see ulimit -n); use at most --threads %4")
-            .arg(m_options.threads)
-            .arg(qulonglong(needed))
-            .arg(qulonglong(limit.rlim_cur))
-            .arg(qulonglong(limit.rlim_cur > SpareDescriptors ? limit.rlim_cur - SpareDescriptors : 0));
-    }
-    return {};
+    const int atOnce = std::min(m_options.threads, m_table.count());
+    const rlim_t held = openDescriptors() + SpareDescriptors;
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= held + rlim_t(atOnce))
+        return {};
+    return tr("testing %1 proxies at once needs %2 open files, and this process may open only %3 (see ulimit -n); "
+              "use at most --threads %4")
+        .arg(atOnce)
+        .arg(qulonglong(held + rlim_t(atOnce)))
+        .arg(qulonglong(limit.rlim_cur))
+        .arg(qulonglong(limit.rlim_cur > held ? limit.rlim_cur - held : 0));
 }
 
 int CheckCommand::run()
 {
+    SignalWatch signals;
+    if (const QString failure = reserveDescriptors(); !failure.isEmpty()) {
+        printError(failure);
+        return 2;
+    }
     CheckRun checkRun(m_table, m_panels, *this);
     checkRun.setSettings({m_options.threads, m_options.timeoutSeconds});
     if (!m_options.echoHost.isEmpty())
         checkRun.setProbeHost(m_options.echoHost);
 
-    // Ctrl+C does what Abort does: the batch under way ends, then the run.
-    InterruptWatch interrupt;
-    QObject::connect(&interrupt, &InterruptWatch::interruptRequested, &checkRun, &CheckRun::abort);
     std::unique_ptr<ProgressLine> progress;
     if (!m_options.quiet && ::isatty(STDERR_FILENO)) {
         progress = std::make_unique<ProgressLine>(m_table, checkRun);
         progress->start();
     }
+    // The first Ctrl+C does what Abort does: the batch under way ends, then the run.
+    QObject::connect(&signals, &SignalWatch::interruptRequested, &checkRun, [&checkRun, &progress] {
+        checkRun.abort();
+        const QString note = tr("korvane-cli: stopping after the batch under way; Ctrl+C again stops now");
+        if (progress)
+            progress->note(note);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(note));
+    });
+    QObject::connect(&signals, &SignalWatch::stopRequested, &checkRun, &CheckRun::stop);
     checkRun.run(0);
     progress.reset();
 
     const CheckReport report(m_table, m_options);
     if (const QString failure = writeToStandardOutput(report.text(report.reportedRows())); !failure.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(tr("korvane-cli: cannot write the results: %1").arg(failure)));
+        printError(tr("cannot write the results: %1").arg(failure));
         return 1;
     }
-    return interrupt.interrupted() ? 130 : 0;
+    if (const int status = signals.exitStatus())
+        return status;
+    if (const QString &shortage = checkRun.scheduler().shortage(); !shortage.isEmpty()) {
+        printError(tr("this computer could not open another connection (%1): the proxies not printed were not "
+                      "tested")
+                       .arg(shortage));
+        return 1;
+    }
+    return 0;
 }

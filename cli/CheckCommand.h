@@ -18,16 +18,18 @@ public:
         : m_table(table), m_panels(panels), m_options(options)
     {}
 
-    // Room for the sockets of a batch, checked before anything is read; empty when there is enough.
-    QString reserveDescriptors() const;
-    // Returns the exit status: 0 after a complete run, 130 after Ctrl+C, 1 when the results could not be written.
+    // Returns the exit status: 0 after a complete run, 1 when the results could not be written or this machine
+    // ran out of sockets, 2 when the open-file limit cannot hold the run, 128 + the signal after one.
     int run();
 
     // Nothing to lock and no one to tell: the results are printed once the run is over.
     void setCommandsLocked(bool) override {}
-    void showCompletionMessage() override {}
+    void showCompletionMessage(const QString &) override {}
 
 private:
+    // Room for the sockets the run holds at once, beside every descriptor already open; empty when there is enough.
+    QString reserveDescriptors() const;
+
     ProxyTableModel &m_table;
     StatusPanels &m_panels;
     const CliOptions &m_options;

@@ -36,10 +36,14 @@ struct Parser
     {
         parser.setApplicationDescription(
             QStringLiteral("Clean and check lists of HTTP proxies, one host:port per line.\n\n"
-                           "clean  prints the valid lines of the lists once each, in order.\n"
-                           "check  tests every proxy and prints its text, status and anonymity, tab-separated.\n\n"
+                           "clean  prints the valid lines of the lists once each, in order.\n\n"
+                           "check  tests every proxy and prints its text, status and anonymity, tab-separated. "
+                           "The first Ctrl+C ends the check after the batch under way, a second one (or SIGTERM, "
+                           "SIGHUP) at once; either way the proxies tested so far are printed.\n\n"
                            "Lists are read from the files given, or from standard input for \"-\" or none.\n"
-                           "Exit status: 0 done, 1 a list could not be read, 2 bad usage, 130 interrupted."));
+                           "Exit status: 0 done; 1 a list could not be read, the results could not be written or "
+                           "this computer ran out of connections; 2 bad usage; 128 + the signal after Ctrl+C (130), "
+                           "SIGTERM (143) or SIGHUP (129)."));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions({threads, timeout, only, json, echoHost, quiet});

@@ -19,10 +19,9 @@ public:
     // "-", or no file at all, is standard input. Pipes and devices are read to their end, as a Unix tool reads
     // them. Stops at the first list that cannot be read and returns what to tell the user.
     QString readAll(const QStringList &files);
+    static bool readsStandardInput(const QStringList &files);
 
 private:
-    QString readStream(const QString &path);
-
     ProxyTableModel &m_table;
     StatusPanels &m_panels;
 };

@@ -20,15 +20,23 @@ ProgressLine::ProgressLine(const ProxyTableModel &table, CheckRun &run, QObject 
 
 ProgressLine::~ProgressLine()
 {
-    // Leave the terminal as it was for whatever is printed next.
-    if (m_drawn)
+    // The counts as the run left them, then the terminal as it was for whatever is printed next.
+    if (m_drawn) {
+        draw();
         std::fputs("\r\033[K", stderr);
+    }
 }
 
 void ProgressLine::start()
 {
     m_elapsed.start();
     m_timer.start(250);
+}
+
+void ProgressLine::note(const QString &text)
+{
+    std::fputs((QStringLiteral("\r\033[K") + text + u'\n').toLocal8Bit().constData(), stderr);
+    draw();
 }
 
 void ProgressLine::countVerdicts(int firstRow, int lastRow)

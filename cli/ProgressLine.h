@@ -18,6 +18,8 @@ public:
     ~ProgressLine() override;
 
     void start();
+    // A line of its own above the progress, which is drawn again below it.
+    void note(const QString &text);
 
 private:
     void countVerdicts(int firstRow, int lastRow);

@@ -3,7 +3,8 @@
 #include "cli/CheckReport.h"
 #include "cli/CliOptions.h"
 #include "cli/ListInput.h"
-#include "cli/StandardOutput.h"
+#include "cli/StandardStreams.h"
+#include "proxylist/NativeName.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/StatusPanels.h"
 
@@ -14,11 +15,6 @@
 #include <numeric>
 
 namespace {
-void printError(const QString &text)
-{
-    std::fprintf(stderr, "korvane-cli: %s\n", qPrintable(text));
-}
-
 int clean(const ProxyTableModel &table)
 {
     std::vector<int> rows(size_t(table.count()));
@@ -33,6 +29,8 @@ int clean(const ProxyTableModel &table)
 
 int main(int argc, char *argv[])
 {
+    // Before anything opens a descriptor: the event loop's own would take the number of a closed stream.
+    const ClosedStreams closed = holdClosedStandardStreams();
     // Under a file-size limit the write to a redirected standard output fails and is reported.
     std::signal(SIGXFSZ, SIG_IGN);
     // Qt's own poll loop rather than GLib's: nothing here shares a GLib loop, and GLib's list of watched
@@ -42,25 +40,27 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
 
-    const std::variant<CliOptions, CliExit> parsed = parseCliArguments(QCoreApplication::arguments());
+    // Decoded by hand: a file name need not be UTF-8.
+    const std::variant<CliOptions, CliExit> parsed = parseCliArguments(NativeName::arguments(argc, argv));
     if (const auto *exit = std::get_if<CliExit>(&parsed)) {
         std::fputs(exit->text.toLocal8Bit().constData(), exit->code == 0 ? stdout : stderr);
         return exit->code;
     }
     const CliOptions &options = std::get<CliOptions>(parsed);
+    if (closed.output) {
+        printError(QStringLiteral("standard output is closed"));
+        return 1;
+    }
+    if (closed.input && ListInput::readsStandardInput(options.files)) {
+        printError(QStringLiteral("standard input is closed"));
+        return 1;
+    }
 
     ProxyTableModel table;
     StatusPanels panels;
-    CheckCommand check(table, panels, options);
-    if (options.command == CliOptions::Check) {
-        if (const QString failure = check.reserveDescriptors(); !failure.isEmpty()) {
-            printError(failure);
-            return 2;
-        }
-    }
     if (const QString failure = ListInput(table, panels).readAll(options.files); !failure.isEmpty()) {
         printError(failure);
         return 1;
     }
-    return options.command == CliOptions::Clean ? clean(table) : check.run();
+    return options.command == CliOptions::Clean ? clean(table) : CheckCommand(table, panels, options).run();
 }

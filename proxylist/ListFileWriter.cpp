@@ -1,6 +1,7 @@
 #include "proxylist/ListFileWriter.h"
 
-#include <QFile>
+#include "proxylist/NativeName.h"
+
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -103,9 +104,9 @@ bool restore(int fd, const QByteArray &former, qsizetype touched)
 
 ListFileWriter::ListFileWriter(const QString &path) : m_path(path) {}
 
-FileResult ListFileWriter::write(QByteArrayView bytes) const
+Result<> ListFileWriter::write(QByteArrayView bytes) const
 {
-    QByteArray target = QFile::encodeName(m_path);
+    QByteArray target = NativeName::encode(m_path);
     if (!resolveLinks(target))
         return failure(errno);
     struct stat former = {};
@@ -114,23 +115,23 @@ FileResult ListFileWriter::write(QByteArrayView bytes) const
         return failure(errno);
     if (exists) {
         if (S_ISDIR(former.st_mode))
-            return FileResult::failure(tr("It is a folder, not a file."));
+            return Failure{tr("It is a folder, not a file.")};
         if (!S_ISREG(former.st_mode))
-            return FileResult::failure(tr("It is not an ordinary file."));
+            return Failure{tr("It is not an ordinary file.")};
         // A file the user may not write stays refused, even where the folder would allow a rename over it.
         if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
             return failure(errno);
     }
     // A rename would leave the other names of a hard link with the old text, and make the user the owner.
     if (!exists || (former.st_nlink == 1 && former.st_uid == ::geteuid())) {
-        if (const std::optional<FileResult> replaced = replace(target, exists ? &former : nullptr, bytes))
+        if (const std::optional<Result<>> replaced = replace(target, exists ? &former : nullptr, bytes))
             return *replaced;
     }
     return writeInPlace(target, bytes);
 }
 
-std::optional<FileResult> ListFileWriter::replace(const QByteArray &target, const struct stat *former,
-                                                  QByteArrayView bytes) const
+std::optional<Result<>> ListFileWriter::replace(const QByteArray &target, const struct stat *former,
+                                                QByteArrayView bytes) const
 {
     QByteArray temporary;
     // A new file gets the usual mode less the umask; a copy stays private until it has the former file's mode.
@@ -154,14 +155,14 @@ std::optional<FileResult> ListFileWriter::replace(const QByteArray &target, cons
     if (::close(fd) != 0 && errno != EINTR && error == 0)
         error = errno;
     if (error == 0 && ::rename(temporary.constData(), target.constData()) == 0)
-        return FileResult::success();
+        return Result<>();
     if (error == 0)
         error = errno;
     ::unlink(temporary.constData());
     return failure(error);
 }
 
-FileResult ListFileWriter::writeInPlace(const QByteArray &target, QByteArrayView bytes) const
+Result<> ListFileWriter::writeInPlace(const QByteArray &target, QByteArrayView bytes) const
 {
     int fd = ::open(target.constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
@@ -184,7 +185,7 @@ FileResult ListFileWriter::writeInPlace(const QByteArray &target, QByteArrayView
     }
     if (error == 0) {
         if (::close(fd) == 0 || errno == EINTR)
-            return FileResult::success();
+            return Result<>();
         error = errno;
         fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
     }
@@ -194,11 +195,11 @@ FileResult ListFileWriter::writeInPlace(const QByteArray &target, QByteArrayView
         ::close(fd);
     if (restored)
         return failure(error);
-    return FileResult::failure(tr("%1\nPutting the former contents back failed as well (%2); the file may be damaged.")
-                                   .arg(qt_error_string(error), qt_error_string(restoreError)));
+    return Failure{tr("%1\nPutting the former contents back failed as well (%2); the file may be damaged.")
+                       .arg(qt_error_string(error), qt_error_string(restoreError))};
 }
 
-FileResult ListFileWriter::failure(int error)
+Failure ListFileWriter::failure(int error)
 {
-    return FileResult::failure(qt_error_string(error));
+    return Failure{qt_error_string(error)};
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "proxylist/FileResult.h"
+#include "proxylist/Result.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -21,15 +21,16 @@ class ListFileWriter
     Q_DECLARE_TR_FUNCTIONS(ListFileWriter)
 
 public:
+    // path is a native name (see NativeName).
     explicit ListFileWriter(const QString &path);
 
-    FileResult write(QByteArrayView bytes) const;
+    Result<> write(QByteArrayView bytes) const;
 
 private:
     // No value when the file must be written in place instead.
-    std::optional<FileResult> replace(const QByteArray &target, const struct stat *former, QByteArrayView bytes) const;
-    FileResult writeInPlace(const QByteArray &target, QByteArrayView bytes) const;
-    static FileResult failure(int error);
+    std::optional<Result<>> replace(const QByteArray &target, const struct stat *former, QByteArrayView bytes) const;
+    Result<> writeInPlace(const QByteArray &target, QByteArrayView bytes) const;
+    static Failure failure(int error);
 
     QString m_path;
 };

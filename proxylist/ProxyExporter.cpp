@@ -50,7 +50,7 @@ QByteArray ProxyExporter::latin1() const
     return bytes;
 }
 
-FileResult ProxyExporter::saveToFile(const QString &path) const
+Result<> ProxyExporter::saveToFile(const QString &path) const
 {
     return ListFileWriter(path).write(latin1());
 }

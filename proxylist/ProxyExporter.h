@@ -1,6 +1,6 @@
 #pragma once
 
-#include "proxylist/FileResult.h"
+#include "proxylist/Result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,7 +17,7 @@ public:
     // One byte per character, as files are read; a character beyond Latin-1 is written as "?".
     QByteArray latin1() const;
     // Writes latin1() as the whole file; if anything fails, the former file stays as it was, byte for byte.
-    FileResult saveToFile(const QString &path) const;
+    Result<> saveToFile(const QString &path) const;
 
 private:
     template <typename F> void forEachRow(F f) const;

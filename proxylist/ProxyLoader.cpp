@@ -1,12 +1,11 @@
 #include "proxylist/ProxyLoader.h"
 
+#include "proxylist/ListFileReader.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/StatusPanels.h"
 #include "proxylist/TextFunctions.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QSet>
 #include <QStringList>
 
@@ -100,34 +99,24 @@ template <typename Text, typename F> void forEachLine(Text text, F f)
     }
 }
 
+// A list file holds one byte per character: a row with a character beyond U+00FF could not be saved as it is.
+bool fitsListFile(QStringView line)
+{
+    return std::all_of(line.begin(), line.end(), [](QChar c) { return c.unicode() <= 0xff; });
+}
 } // namespace
 
 ProxyLoader::ProxyLoader(ProxyTableModel &table, StatusPanels &panels, const ProxyValidator &validator)
     : m_table(table), m_panels(panels), m_validator(validator)
 {}
 
-FileResult ProxyLoader::loadFromFile(const QString &path, bool merge)
+Result<> ProxyLoader::loadFromFile(const QString &path, bool merge)
 {
-    // Checked before opening: opening a pipe would wait for a writer, and a device may never end.
-    const QFileInfo info(path);
-    if (!info.exists())
-        return FileResult::failure(tr("The file does not exist."));
-    if (info.isDir())
-        return FileResult::failure(tr("It is a folder, not a file."));
-    if (!info.isFile())
-        return FileResult::failure(tr("It is not an ordinary file."));
-    if (info.size() > MaxFileSize)
-        return FileResult::failure(tr("The file is larger than %1 MB.").arg(MaxFileSize >> 20));
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return FileResult::failure(file.errorString());
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return FileResult::failure(file.errorString());
-    file.close();
-    loadFromBytes(data, merge);
-    return FileResult::success();
+    const Result<QByteArray> data = ListFileReader::read(path);
+    if (!data)
+        return Failure{data.error()};
+    loadFromBytes(*data, merge);
+    return {};
 }
 
 void ProxyLoader::loadFromBytes(QByteArrayView data, bool merge)
@@ -162,7 +151,7 @@ void ProxyLoader::loadFromClipboard(QStringView text, bool merge)
     std::vector<QStringView> accepted;
     forEachLine(text, [&](qsizetype begin, qsizetype size) {
         const QStringView piece = text.sliced(begin, size);
-        if (!trimBlanks(piece).isEmpty() && m_validator.isValidProxy(piece))
+        if (!trimBlanks(piece).isEmpty() && fitsListFile(piece) && m_validator.isValidProxy(piece))
             accepted.push_back(piece);
     });
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "proxylist/FileResult.h"
+#include "proxylist/Result.h"
 
 #include <QByteArrayView>
 #include <QCoreApplication>
@@ -18,18 +18,16 @@ class ProxyLoader
     Q_DECLARE_TR_FUNCTIONS(ProxyLoader)
 
 public:
-    // Reading the whole file at once is what makes a load fast; past this size it would only exhaust memory.
-    static constexpr qint64 MaxFileSize = qint64(1) << 30;
-
     ProxyLoader(ProxyTableModel &table, StatusPanels &panels, const ProxyValidator &validator);
 
     // A file is one byte per character. In files and clipboard text alike a line ends at CR LF, a lone CR or a
-    // lone LF; lines are not trimmed.
+    // lone LF; lines are not trimmed. path is a native name (see NativeName).
     // A file that cannot be read leaves the table and the panels as they were, even in replace mode.
-    FileResult loadFromFile(const QString &path, bool merge);
+    Result<> loadFromFile(const QString &path, bool merge);
     // The contents of a file once read.
     void loadFromBytes(QByteArrayView data, bool merge);
-    // A clipboard line that is empty once blanks are trimmed is skipped.
+    // A clipboard line that is empty once blanks are trimmed is skipped, and so is one that a list file cannot
+    // hold (a character beyond U+00FF).
     void loadFromClipboard(QStringView text, bool merge);
 
     // Removes every row whose text equals that of an earlier row, in one pass.

@@ -13,7 +13,9 @@
 
 #include <deque>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 using CellText::Timeout;
@@ -34,7 +36,7 @@ public:
     }
 
     void setCommandsLocked(bool lock) override { calls.append(lock ? "lock " : "unlock "); }
-    void showCompletionMessage() override { calls.append("message "); }
+    void showCompletionMessage(const QString &shortage) override { calls.append("message " + shortage); }
     qint64 nowMs() const override { return m_origin.elapsed() * m_factor; }
     // Asked while a batch waits: a new deadline is a new batch.
     qint64 msUntil(qint64 deadline) const override
@@ -50,7 +52,7 @@ public:
         run.setSettings({slots, 1});
         calls.clear();
         run.run(mode);
-        QCOMPARE(calls, "lock unlock message ");
+        QCOMPARE(calls, "lock unlock message " + shortage);
         QCOMPARE(run.scheduler().slots().loadedCount(), 0);
         QVERIFY(run.scheduler().slots().findChildren<SocketSlot *>().isEmpty());
     }
@@ -59,7 +61,7 @@ public:
     ProxyTableModel table;
     StatusPanels panels;
     CheckRun run;
-    QString calls;
+    QString calls, shortage;
     QList<int> batches;
     mutable int waits = 0;
 
@@ -90,12 +92,13 @@ private Q_SLOTS:
     {
         using F = FakeProxy;
         // The last one's request write fails.
-        const QList<F::Behaviour> behaviours{F::EchoOwnAddress, F::EchoOtherAddress, F::EchoSplit,     F::OversizedPage,
-                                             F::NoMarker,       F::LateMarker,       F::Refused,       F::Reset,
-                                             F::ResetAfterPage, F::Silent,           F::EndlessStream, F::Silent};
+        const QList<F::Behaviour> behaviours{F::EchoOwnAddress, F::EchoOtherAddress, F::EchoSplit, F::OversizedPage,
+                                             F::NoMarker,       F::LateMarker,       F::Refused,   F::Reset,
+                                             F::ResetAfterPage, F::ResetMidPage,     F::Silent,    F::EndlessStream,
+                                             F::Silent};
         const QStringList verdicts{"Y Working",          "N Working", "Y Working", "Y Working", "- Invalid Response",
-                                   "- Invalid Response", "- Error",   "- Error",   "- Error",   "- Timeout",
-                                   "- Timeout",          "- Error"};
+                                   "- Invalid Response", "- Error",   "- Error",   "Y Working", "- Error",
+                                   "- Timeout",          "- Timeout", "- Error"};
         const int n = int(behaviours.size());
         constexpr int Closing = 300;
         Harness h(1);
@@ -103,8 +106,11 @@ private Q_SLOTS:
         // The first row has a second colon: its port ends there.
         for (F::Behaviour behaviour : behaviours)
             h.table.add(proxies.emplace_back(behaviour).row() + (behaviour == behaviours.first() ? ":8:x" : ""));
-        const FakeProxy closing(F::EchoOwnAddress);
-        h.table.addRows(QStringList(Closing, closing.row()));
+        // A page then a reset, however it comes: the kernel's reset of a request not read to its end, or a proxy
+        // that answers before the request is in.
+        const FakeProxy closing(F::EchoOwnAddress), oneRequest(F::ReadsOneRequest), unread(F::AnswersUnread);
+        h.table.addRows(QStringList(Closing, closing.row()) + QStringList(50, oneRequest.row()) +
+                        QStringList(50, unread.row()));
         const SocketSlotArray &slots = h.run.scheduler().slots();
         connect(&h.table, &ProxyTableModel::dataChanged, this, [&](const QModelIndex &from) {
             // Handed out right after the last case's slot has started: that slot's sending side is shut under it.
@@ -119,7 +125,7 @@ private Q_SLOTS:
             QVERIFY(slots.item(slot)->answer().capacity() <= ProbeExchange::MaxAnswerBytes);
             received = std::max(received, slots.item(slot)->received());
         });
-        h.start(n + Closing, n + Closing);
+        h.start(n + Closing + 100, n + Closing + 100);
 
         QStringList seen;
         for (int r = 1; r <= n; ++r)
@@ -127,7 +133,7 @@ private Q_SLOTS:
         QCOMPARE(seen, verdicts);
         QCOMPARE(proxies.front().requests(), QList<QByteArray>{"GET http://127.0.0.1:9/ HTTP/1.0\r\n\r\n\r\n"});
         QVERIFY(proxies.back().requests().isEmpty());
-        QCOMPARE(h.statuses().sliced(n), QStringList(Closing, CellText::Working));
+        QCOMPARE(h.statuses().sliced(n), QStringList(Closing + 100, CellText::Working));
         // The endless stream went far past what an answer keeps, and no answer's buffer did.
         QVERIFY(received > 4 * ProbeExchange::MaxAnswerBytes);
     }
@@ -155,6 +161,28 @@ private Q_SLOTS:
         QCOMPARE(h.waits, batches.last() + 1);
         QVERIFY(h.nowMs() >= h.waits * 1000);
         QCOMPARE(h.statuses(), QStringList(rows, Timeout));
+    }
+
+    // When this machine has no socket left for a row, the row stays untested, the batch under way ends and so
+    // does the run, which says why.
+    void shortageLeavesRowsUntested()
+    {
+        Harness h;
+        const FakeProxy refused(FakeProxy::Refused);
+        h.table.addRows(QStringList(6, refused.row()));
+        rlimit limit = {};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &limit) == 0);
+        const rlimit saved = limit;
+        // Room for two more descriptors: the limit is on their numbers, and the lowest free ones are taken first.
+        int fd = 0;
+        for (int free = 0; free < 2; ++fd)
+            free += ::fcntl(fd, F_GETFD) < 0;
+        limit.rlim_cur = rlim_t(fd);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &limit) == 0);
+        h.shortage = qt_error_string(EMFILE);
+        h.start(6, 6);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &saved) == 0);
+        QCOMPARE(h.statuses(), QStringList({"Error", "Error", "", "", "", ""}));
     }
 
     // Abort ends a run after its batch, "Test untested" tests the rest, every run starts at the top, and "Test

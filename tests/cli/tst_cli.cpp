@@ -20,9 +20,12 @@
 #include <csignal>
 #include <deque>
 #include <functional>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <memory>
 #include <pty.h>
-#include <sys/resource.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -32,17 +35,23 @@ struct Outcome
     QByteArray out, err;
 };
 
-// Starts the program; the test's own event loop keeps serving the fake proxies while it runs.
-std::unique_ptr<QProcess> start(const QStringList &arguments, const QByteArray &input = {},
+// Starts a program; the test's own event loop keeps serving the fake proxies while it runs.
+std::unique_ptr<QProcess> start(const QString &program, const QStringList &arguments, const QByteArray &input = {},
                                 const std::function<void()> &childSetup = {})
 {
     auto process = std::make_unique<QProcess>();
     if (childSetup)
         process->setChildProcessModifier(childSetup);
-    process->start(QStringLiteral(KORVANE_CLI), arguments);
+    process->start(program, arguments);
     process->write(input);
     process->closeWriteChannel();
     return process;
+}
+
+std::unique_ptr<QProcess> start(const QStringList &arguments, const QByteArray &input = {},
+                                const std::function<void()> &childSetup = {})
+{
+    return start(QStringLiteral(KORVANE_CLI), arguments, input, childSetup);
 }
 
 Outcome finish(QProcess &process)
@@ -54,10 +63,33 @@ Outcome finish(QProcess &process)
             process.readAllStandardError()};
 }
 
+// Everything written to a terminal's other side until the last writer has closed it.
+QByteArray readTerminal(int terminal)
+{
+    QByteArray text;
+    char chunk[4096];
+    for (ssize_t got = 0; (got = ::read(terminal, chunk, sizeof chunk)) > 0;)
+        text.append(chunk, got);
+    ::close(terminal);
+    return text;
+}
+
+// socket() fails as when the process has no descriptor left.
+void withoutSockets()
+{
+    sock_filter code[] = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+                          BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_socket, 0, 1),
+                          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EMFILE),
+                          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+    const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+        ::_exit(126);
+}
+
 class QuietHost final : public CheckRunHost
 {
     void setCommandsLocked(bool) override {}
-    void showCompletionMessage() override {}
+    void showCompletionMessage(const QString &) override {}
 };
 } // namespace
 
@@ -85,39 +117,80 @@ private Q_SLOTS:
         QCOMPARE(finish(*start({"clean"}, "127.0.0.9:1\n127.0.0.9:1\n")).out, "127.0.0.9:1\n");
     }
 
-    // Refused before anything is tested: bad usage (2, then the usage line), a list that cannot be read (1, named),
-    // more threads than the open-file limit can hold (2). Each runs under a limit of 200 open files.
-    void refused_data()
+    // Command lines as a shell runs them, in the test's folder: $CLI is korvane-cli, $WINDOW korvane, $SILENT a
+    // list of the silent proxy and $BIG one of 300 proxies. out is all of standard output, err a part of standard
+    // error, probes the requests the silent proxy got.
+    void commandLines_data()
     {
-        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("noSockets");
         QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("message");
-        const QString usage = "\nUsage: ";
-        QTest::newRow("unknown command") << QStringList{"sort"} << 2 << usage;
-        QTest::newRow("no threads") << QStringList{"check", "-n", "0"} << 2 << usage;
-        QTest::newRow("too many threads") << QStringList{"check", "--threads", "1001"} << 2 << usage;
-        QTest::newRow("timeout not a number") << QStringList{"check", "-t", "ten"} << 2 << usage;
-        QTest::newRow("timeout too long") << QStringList{"check", "-t", "61"} << 2 << usage;
-        QTest::newRow("unknown rows") << QStringList{"check", "--only", "fast"} << 2 << usage;
-        QTest::newRow("echo host with a blank") << QStringList{"check", "--echo-host", "a b"} << 2 << usage;
-        QTest::newRow("check option for clean") << QStringList{"clean", "-n", "5"} << 2 << usage;
-        QTest::newRow("beyond the file limit") << QStringList{"check", "-n", "1000"} << 2 << "--threads 1000";
-        const QString list = writeList("silent.txt", m_silent.row().toLatin1() + '\n');
-        const QString missing = m_folder.filePath("missing.txt");
-        QTest::newRow("unreadable list") << QStringList{"check", "-n", "10", list, missing} << 1 << missing;
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<int>("probes");
+        const QByteArray usage = "\nUsage: korvane-cli [options] clean|check [FILE...]\n";
+        const QByteArray silent = m_silent.row().toLatin1() + '\n';
+        const QByteArray windowUsage = "\nUsage: korvane [options] [FILE...]\n";
+        const QString noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \"$WINDOW\" ";
+        const auto add = [](const char *name, const QString &command, int code, const QByteArray &out,
+                            const QByteArray &err, int probes = 0, bool noSockets = false) {
+            QTest::newRow(name) << command << noSockets << code << out << err << probes;
+        };
+        add("unknown command", "\"$CLI\" sort", 2, {}, "unknown command \"sort\"" + usage);
+        add("no threads", "\"$CLI\" check -n 0", 2, {}, usage);
+        add("too many threads", "\"$CLI\" check --threads 1001", 2, {}, usage);
+        add("timeout not a number", "\"$CLI\" check -t ten", 2, {}, usage);
+        add("timeout too long", "\"$CLI\" check -t 61", 2, {}, usage);
+        add("unknown rows", "\"$CLI\" check --only fast", 2, {}, usage);
+        add("echo host with a blank", "\"$CLI\" check --echo-host 'a b'", 2, {}, usage);
+        add("echo host with a line break", "\"$CLI\" check --echo-host 'a\n' \"$SILENT\"", 2, {}, usage);
+        add("check option for clean", "\"$CLI\" clean -n 5", 2, {}, usage);
+        add("beyond the file limit", "ulimit -n 200; \"$CLI\" check -n 1000 \"$BIG\"", 2, {}, "at most --threads");
+        add("one row needs few files", "ulimit -n 64; \"$CLI\" check -n 1000 -t 1 \"$SILENT\"", 0,
+            m_silent.row().toLatin1() + "\tTimeout\t-\n", {}, 1);
+        add("unreadable list", "\"$CLI\" check \"$SILENT\" missing.txt", 1, {},
+            "cannot read missing.txt: The file does not exist.");
+        add("output closed", "\"$CLI\" check \"$SILENT\" >&-", 1, {}, "standard output is closed");
+        add("input closed", "\"$CLI\" clean <&-", 1, {}, "standard input is closed");
+        add("input closed, not read", "\"$CLI\" clean \"$SILENT\" <&-", 0, silent, {});
+        add("name not UTF-8", "n=$(printf 'lat\\351.txt'); cp \"$SILENT\" \"$n\"; \"$CLI\" clean \"$n\"", 0, silent,
+            {});
+        add("missing name not UTF-8", "\"$CLI\" clean \"$(printf 'gone\\351')\"", 1, {},
+            "cannot read gone\\xE9: The file does not exist.");
+        add("no sockets", "\"$CLI\" check -t 1 \"$SILENT\"", 1, {}, "(Too many open files)", 0, true);
+        add("window, unknown option", noDisplay + "--bogus", 2, {}, "korvane: Unknown option 'bogus'." + windowUsage);
+        add("window, bad echo host", noDisplay + "--echo-host 'a b'", 2, {}, windowUsage);
+        add("window, help", noDisplay + "--help | head -n 1", 0, "Usage: korvane [options] [FILE...]\n", {});
     }
 
-    void refused()
+    void commandLines()
     {
-        QFETCH(QStringList, arguments);
+        QFETCH(QString, command);
+        QFETCH(bool, noSockets);
         QFETCH(int, code);
-        QFETCH(QString, message);
-        const rlimit limit = {200, 200};
-        const Outcome outcome = finish(*start(arguments, {}, [&limit] { ::setrlimit(RLIMIT_NOFILE, &limit); }));
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QFETCH(int, probes);
+        const qsizetype before = m_silent.requests().size();
+        QProcess shell;
+        shell.setWorkingDirectory(m_folder.path());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("CLI", KORVANE_CLI);
+        environment.insert("WINDOW", KORVANE_WINDOW);
+        environment.insert("SILENT", writeList("silent.txt", m_silent.row().toLatin1() + '\n'));
+        QByteArray big;
+        for (int port = 1; port <= 300; ++port)
+            big += "127.0.0.1:" + QByteArray::number(port) + '\n';
+        environment.insert("BIG", writeList("big.txt", big));
+        shell.setProcessEnvironment(environment);
+        if (noSockets)
+            shell.setChildProcessModifier(withoutSockets);
+        shell.start("sh", {"-c", command});
+        const Outcome outcome = finish(shell);
+        QVERIFY2(outcome.err.contains(err), outcome.err);
+        QCOMPARE(outcome.out, out);
         QCOMPARE(outcome.code, code);
-        QVERIFY2(outcome.err.contains(message.toLocal8Bit()), outcome.err);
-        QVERIFY(outcome.out.isEmpty());
-        QVERIFY(m_silent.requests().isEmpty());
+        QCOMPARE(m_silent.requests().size() - before, probes);
     }
 
     // Every fake behaviour gets the verdict the window's engine gives it, in every output form.
@@ -165,41 +238,55 @@ private Q_SLOTS:
         for (const char *verdict : {"\\t\tWorking\tY\n", "\tN\n", "Timeout", "Error", "Invalid Response"})
             QVERIFY(expectedTabs.contains(verdict));
         QCOMPARE(finish(*tabs).out, expectedTabs);
-        char progress[4096] = {};
-        QVERIFY(::read(terminal, progress, sizeof progress - 1) > 0);
-        ::close(terminal);
+        const QByteArray progress = readTerminal(terminal);
         const QByteArray last =
-            "batch 3 of 3, 11 of 11 tested, " + QByteArray::number(expectedWorking.count('\n')) + " working";
-        QVERIFY2(QByteArray(progress).contains(last), progress);
+            "batch 3 of 3, 14 of 14 tested, " + QByteArray::number(expectedWorking.count('\n')) + " working";
+        QVERIFY2(progress.contains(last), progress);
         QCOMPARE(QJsonDocument::fromJson(finish(*json).out).array(), expectedJson);
         QCOMPARE(finish(*working).out, expectedWorking);
         QCOMPARE(finish(*anonymous).out, expectedAnonymous);
     }
 
-    // Ctrl+C once: the batch under way ends and is printed; twice: the program ends at once.
-    void interrupted_data()
+    // The first Ctrl+C ends the run after its batch, a second one, SIGTERM or SIGHUP at once; either way the rows
+    // that have a verdict are printed, whole, and the progress line on the terminal is cleared.
+    void signalled_data()
     {
-        QTest::addColumn<int>("signals");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("once") << 1 << QByteArray("\tTimeout\t-\n");
-        QTest::newRow("twice") << 2 << QByteArray();
+        QTest::addColumn<QList<int>>("signals");
+        QTest::addColumn<int>("code");
+        QTest::newRow("Ctrl+C") << QList<int>{SIGINT} << 130;
+        QTest::newRow("Ctrl+C twice") << QList<int>{SIGINT, SIGINT} << 130;
+        QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << 143;
+        QTest::newRow("SIGHUP") << QList<int>{SIGHUP} << 129;
     }
 
-    void interrupted()
+    void signalled()
     {
-        QFETCH(int, signals);
-        QFETCH(QByteArray, expected);
-        FakeProxy first(FakeProxy::Silent), second(FakeProxy::EchoOwnAddress);
-        const QString list = writeList("two.txt", (first.row() + u'\n' + second.row() + u'\n').toLatin1());
-        auto process = start({"check", "-n", "1", "-t", "2", list});
-        QTRY_VERIFY_WITH_TIMEOUT(!first.requests().isEmpty(), 10000);
-        // Two signals sent at once would arrive as one.
-        for (int i = 0; i < signals; ++i, QTest::qWait(200))
-            ::kill(pid_t(process->processId()), SIGINT);
+        QFETCH(QList<int>, signals);
+        QFETCH(int, code);
+        FakeProxy working(FakeProxy::EchoOwnAddress), silent(FakeProxy::Silent), next(FakeProxy::EchoOwnAddress);
+        const QString list =
+            writeList("three.txt", (QStringList{working.row(), silent.row(), next.row()}.join('\n')).toLatin1());
+        int terminal = -1, progressSide = -1;
+        QVERIFY(::openpty(&terminal, &progressSide, nullptr, nullptr, nullptr) == 0);
+        auto process = start({"check", "-n", "2", "-t", "3", list}, {}, [progressSide] { ::dup2(progressSide, 2); });
+        ::close(progressSide);
+        QTRY_VERIFY_WITH_TIMEOUT(!working.requests().isEmpty() && !silent.requests().isEmpty(), 10000);
+        // Two signals sent at once would arrive as one; a signal is sent only to the child while it runs.
+        for (const int signal : signals) {
+            QTest::qWait(300);
+            if (process->state() == QProcess::Running && process->processId() > 0)
+                ::kill(pid_t(process->processId()), signal);
+        }
         const Outcome outcome = finish(*process);
-        QCOMPARE(outcome.code, 130);
-        QCOMPARE(outcome.out, expected.isEmpty() ? expected : first.row().toLatin1() + expected);
-        QVERIFY(second.requests().isEmpty());
+        const QByteArray progress = readTerminal(terminal);
+        QCOMPARE(outcome.code, code);
+        const bool batchEnds = signals == QList<int>{SIGINT};
+        QCOMPARE(
+            outcome.out,
+            (working.row() + "\tWorking\tY\n" + (batchEnds ? silent.row() + "\tTimeout\t-\n" : QString())).toLatin1());
+        QVERIFY(next.requests().isEmpty());
+        QCOMPARE(progress.contains("Ctrl+C again stops now\r\n"), signals.first() == SIGINT);
+        QVERIFY2(progress.endsWith("\r\033[K"), progress);
     }
 
     void realProxies()

@@ -2,14 +2,37 @@
 
 #include "checker/ProbeExchange.h"
 
+#include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
+// A proxy that reads exactly one request, as a byte-by-byte reader does: the request's third CR LF stays unread,
+// so the kernel turns the close into a reset. The connection is taken from Qt, which would read it all.
+void readOneRequest(QTcpSocket *peer)
+{
+    const int fd = ::dup(int(peer->socketDescriptor()));
+    const QByteArray page = FakeProxy::echoPage(peer->localAddress().toString());
+    peer->abort();
+    auto *readable = new QSocketNotifier(fd, QSocketNotifier::Read, peer->parent());
+    QObject::connect(readable, &QSocketNotifier::activated, readable, [=, request = QByteArray()]() mutable {
+        char byte = 0;
+        while (!request.endsWith("\r\n\r\n") && ::recv(fd, &byte, 1, MSG_DONTWAIT) == 1)
+            request += byte;
+        if (!request.endsWith("\r\n\r\n"))
+            return;
+        readable->deleteLater();
+        readable->setEnabled(false);
+        ::send(fd, page.constData(), size_t(page.size()), MSG_NOSIGNAL);
+        ::close(fd);
+    });
+}
+
 void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
 {
     constexpr qsizetype Keep = ProbeExchange::MaxAnswerBytes;
@@ -44,8 +67,9 @@ void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
     case FakeProxy::NoMarker:
         peer->write("HTTP/1.0 403 Forbidden\r\n\r\n<html><body>Access denied</body></html>\r\n");
         break;
+    case FakeProxy::ResetMidPage:
     case FakeProxy::ResetAfterPage:
-        peer->write(page);
+        peer->write(behaviour == FakeProxy::ResetAfterPage ? page : page.first(page.indexOf("</body>") - 3));
         peer->flush();
         [[fallthrough]];
     case FakeProxy::Reset: {
@@ -81,6 +105,14 @@ FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address) : m_addre
         m_server.close();
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this, behaviour] {
         while (QTcpSocket *peer = m_server.nextPendingConnection()) {
+            if (behaviour == ReadsOneRequest) {
+                readOneRequest(peer);
+                continue;
+            }
+            if (behaviour == AnswersUnread) {
+                answer(peer, EchoOwnAddress);
+                continue;
+            }
             QObject::connect(peer, &QTcpSocket::readyRead, peer, [=, this, received = QByteArray()]() mutable {
                 received += peer->readAll();
                 if (received.contains("\r\n\r\n")) {

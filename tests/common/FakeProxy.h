@@ -15,6 +15,9 @@ public:
         Refused,          // nothing listens on its port
         Reset,            // resets the connection without sending a byte
         ResetAfterPage,   // the whole echo page, then a reset instead of a close
+        ResetMidPage,     // the echo page up to the middle of the address, then a reset
+        ReadsOneRequest,  // reads byte by byte to the end of the header section, answers, closes with 2 bytes unread
+        AnswersUnread,    // the echo page and the close as soon as the client connects, nothing read
         EndlessStream,    // sends until the client goes away
         OversizedPage,    // an echo page whose address ends exactly where an answer's keep ends, then far more
         LateMarker,       // a page whose start marker ends one byte past an answer's keep

@@ -2,6 +2,7 @@
 #include "app/AboutPage.h"
 #include "app/MainWindow.h"
 #include "checker/CheckRun.h"
+#include "proxylist/NativeName.h"
 #include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/TableText.h"
@@ -12,6 +13,8 @@
 #include <QtNetwork>
 #include <QtTest>
 #include <QtWidgets>
+
+#include <fcntl.h>
 
 class TestMainWindow : public QObject
 {
@@ -175,12 +178,17 @@ private Q_SLOTS:
         QCOMPARE(columnTexts(table()).join(' ') + ' ' + m_desktop.boxes.join(""),
                  "127.0.0.1:1 127.0.0.2:2 warning Can't save proxies: The proxies could not be saved to \"" +
                      m_folder.path() + "\".\n\nIt is a folder, not a file.");
-        // korvane FILE...: each list merged in order, an unreadable one named, the counters refreshed.
-        QFile list(m_folder.filePath("list.txt"));
-        QVERIFY(list.open(QIODevice::WriteOnly) && list.write("127.0.0.3:3\n127.0.0.2:2\n") > 0 && list.flush());
+        // korvane FILE...: each list merged in order, an unreadable one named, the counters refreshed; none given,
+        // they stay as they are. A name need not be UTF-8.
+        const QByteArray name = QFile::encodeName(m_folder.path()) + "/lat\xe9.txt";
+        QFile list;
+        QVERIFY(list.open(::open(name, O_WRONLY | O_CREAT, 0600), QIODevice::WriteOnly, QFile::AutoCloseHandle));
+        QVERIFY(list.write("127.0.0.3:3\n127.0.0.2:2\n") > 0 && list.flush());
         table().setSubItem(1, ProxyTableModel::Status, "Working");
-        QCOMPARE(m_window->mergeFiles({list.fileName(), m_folder.path()}),
-                 QStringList(m_folder.path() + ": It is a folder, not a file."));
+        QCOMPARE(m_window->mergeFiles({}), QStringList());
+        QCOMPARE(m_window->findChild<QLabel *>("workingproxies")->text(), "1");
+        QCOMPARE(m_window->mergeFiles({NativeName::decode(name), NativeName::decode(QByteArray(name + "\xff"))}),
+                 QStringList(m_folder.path() + "/lat\\xE9.txt\\xFF: The file does not exist."));
         QCOMPARE(columnTexts(table()).join(' ') + ", " + m_window->findChild<QLabel *>("workingproxies")->text(),
                  "127.0.0.1:1 127.0.0.2:2 127.0.0.3:3, 2");
     }

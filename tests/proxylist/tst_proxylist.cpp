@@ -170,14 +170,15 @@ private Q_SLOTS:
             QCOMPARE(m_table.selectedRows(), (std::vector<bool>{false, false, true, false}));
             QCOMPARE(m_table.selectionModel()->currentIndex(), m_table.index(2, 1));
             QCOMPARE(m_panels.text(StatusPanels::Total), u"4"_s);
-            const FileResult result = loader.loadFromFile(m_dir.filePath(unreadable), false);
-            QVERIFY(!result && !result.error.isEmpty());
+            const Result<> result = loader.loadFromFile(m_dir.filePath(unreadable), false);
+            QVERIFY(!result && !result.error().isEmpty());
         }
-        // Clipboard text keeps what Latin-1 cannot hold; a file gets "?" for it.
-        loader.loadFromClipboard(u" 1.2.3.4:80\r\n5.6.7.8:81:\u00e9\u20ac"_s, false);
+        // A clipboard line with a character a list file cannot hold is dropped; up to U+00FF, bytes are kept.
+        loader.loadFromClipboard(u" 1.2.3.4:80\r\n5.6.7.8:81:\u00e9\u20ac\r\n1.2.3.4:\u200380\r\n5.6.7.8:81:\u00ff"_s,
+                                 false);
         selectRows(u"01");
-        QCOMPARE(ProxyExporter(m_table, false).text(), u" 1.2.3.4:80\r\n5.6.7.8:81:\u00e9\u20ac\r\n"_s);
-        QCOMPARE(ProxyExporter(m_table, true).latin1(), QByteArray("5.6.7.8:81:\xe9?\r\n"));
+        QCOMPARE(ProxyExporter(m_table, false).text(), u" 1.2.3.4:80\r\n5.6.7.8:81:\u00ff\r\n"_s);
+        QCOMPARE(ProxyExporter(m_table, true).latin1(), QByteArray("5.6.7.8:81:\xff\r\n"));
     }
 
     // layout: shell commands for a folder holding the former list as "former"; error: errno, 0: saved, -1: refused.
@@ -346,8 +347,8 @@ KORVANE_TEST(TestProxyList)
         return std::nullopt;
     ProxyTableModel table;
     table.addRows(QStringList(save.section(u' ', 0, 0).toInt(), u"10.0.0.1:8080"_s));
-    const FileResult result = ProxyExporter(table, false).saveToFile(save.section(u' ', 1));
-    std::fputs(qPrintable(result.error), stderr);
+    const Result<> result = ProxyExporter(table, false).saveToFile(save.section(u' ', 1));
+    std::fputs(qPrintable(result.error()), stderr);
     return result ? 0 : 1;
 });
 
