@@ -15,6 +15,18 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_UNITY=O
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== Debian packages of that build (cpack, lintian)"
+desktop-file-validate app/korvane.desktop
+rm -rf build/packages
+(cd build && cpack -G DEB -B packages >/dev/null)
+# Errors and warnings fail the script; info tags are shown only.
+lintian --fail-on error,warning --display-info build/packages/*.deb
+# korvane-cli is the package for machines without a display: nothing of Qt Widgets among what it pulls in.
+if dpkg-deb --field build/packages/korvane-cli_*.deb Depends | grep -q libqt6widgets; then
+    echo "korvane-cli depends on Qt Widgets" >&2
+    exit 1
+fi
+
 echo "== build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON -DKORVANE_BENCH=OFF -DKORVANE_MANPAGES=OFF -DKORVANE_UNITY=ON >/dev/null
 cmake --build build-asan -j"$jobs"

@@ -18,3 +18,13 @@ if(KORVANE_SANITIZE)
                                                     -fno-omit-frame-pointer)
     target_link_options(korvane_common INTERFACE -fsanitize=address,undefined)
 endif()
+# Hardening of optimised builds, the one Debian gives its own packages (lintian looks for it in the programs):
+# checked C library calls, stack canaries, relocations made read-only before the program starts, a position-
+# independent executable. Not in Debug builds (_FORTIFY_SOURCE needs optimisation), nor with the sanitizers, which
+# check those calls themselves.
+if(NOT KORVANE_SANITIZE)
+    set(korvane_optimised $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
+    target_compile_options(korvane_common INTERFACE
+        "$<${korvane_optimised}:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2;-fstack-protector-strong>")
+    target_link_options(korvane_common INTERFACE "$<${korvane_optimised}:-Wl,-z,relro,-z,now;-pie>")
+endif()

@@ -1,15 +1,85 @@
-# `cpack -G DEB` in the build folder makes a Debian package of the installed files.
+# `cpack -G DEB` in the build folder makes one Debian package per install component:
+#   korvane      the window: bin/korvane, its manual page, the .desktop entry, the icon, the page Exit opens;
+#   korvane-cli  bin/korvane-cli and its manual page, for machines without a display (no window, no Qt Widgets).
+# Each install() of the project names its component; the manual pages go with the program of the same name.
+set(KORVANE_MAINTAINER "Korvane developers <korvane-devel@users.noreply.github.com>")
+set(korvane_packages korvane korvane-cli)
+
+# /usr/share/doc/<package>/ of each package: copyright (LICENSE in Debian's machine-readable format) and changelog.gz
+# (packaging/changelog, gzip -9n). The version carries no Debian revision, so the packages are native ones, whose
+# changelog Debian names changelog.gz, not changelog.Debian.gz.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+# The permission text, below the copyright line, as the body of a License: field: blank lines become " .", and
+# every line is indented by one space.
+string(REGEX REPLACE "^.*Copyright \\(c\\)[^\n]*\n" "" license "${license}")
+string(STRIP "${license}" license)
+string(REPLACE "\n\n" "\n.\n" license "${license}")
+string(REPLACE "\n" "\n " KORVANE_LICENSE_TEXT " ${license}")
+configure_file(${PROJECT_SOURCE_DIR}/packaging/copyright.in ${PROJECT_BINARY_DIR}/packaging/copyright @ONLY)
+
+find_program(GZIP gzip REQUIRED)
+set(changelog ${PROJECT_BINARY_DIR}/packaging/changelog)
+add_custom_command(OUTPUT ${changelog}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/changelog ${changelog}
+    COMMAND ${GZIP} -9nf ${changelog}
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
+    COMMENT "Compressed changelog"
+    VERBATIM)
+add_custom_target(korvane-changelog ALL DEPENDS ${changelog}.gz)
+
+foreach(package IN LISTS korvane_packages)
+    install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright ${changelog}.gz
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${package})
+endforeach()
+
+set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "korvane")
 set(CPACK_PACKAGE_VENDOR "Korvane developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop proxy-list manager: load, test, filter and save HTTP proxy lists")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_GENERATOR "DEB")
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Korvane developers <korvane@localhost>")
-set(CPACK_DEBIAN_PACKAGE_SECTION "net")
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window's captions are laid out for this face.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+# Each package's description below starts with its own summary line: no shared one goes before it.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL ${korvane_packages})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${KORVANE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SOURCE "korvane")
+set(CPACK_DEBIAN_PACKAGE_SECTION "net")
+# Depends: the libraries each program links, as dpkg-shlibdeps finds them, plus those named below.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Debugging symbols stay in the build folder.
 set(CPACK_STRIP_FILES ON)
+# Folders as Debian wants them whatever the umask of whoever runs cpack.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# Checks the changelog against the version and takes out of the programs what strip leaves (packaging/pre-build.cmake).
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/pre-build.cmake)
+set(CPACK_KORVANE_CHANGELOG ${PROJECT_SOURCE_DIR}/packaging/changelog)
+set(CPACK_KORVANE_OBJCOPY ${CMAKE_OBJCOPY})
+
+set(CPACK_DEBIAN_KORVANE_PACKAGE_NAME "korvane")
+set(CPACK_DEBIAN_KORVANE_DESCRIPTION "desktop proxy-list manager: load, test, filter and save HTTP proxies
+Korvane keeps a table of HTTP proxies, one host:port row each, in one window.
+It loads lists from text files or the clipboard, dropping every line that is
+not an address and port and keeping repeated rows once; tests every proxy, or
+the untested or selected ones, through an IP-echo web page and tells which
+work and which are anonymous; filters the table down to the working, the
+anonymous or the selected proxies; and saves rows to the clipboard or a file.
+
+The same list rules and checker, without a window, are in korvane-cli.")
+# The window's captions are laid out for this face.
+set(CPACK_DEBIAN_KORVANE_PACKAGE_DEPENDS "fonts-liberation")
+# Exit opens the installed page about Korvane with xdg-open.
+set(CPACK_DEBIAN_KORVANE_PACKAGE_RECOMMENDS "xdg-utils")
+
+set(CPACK_DEBIAN_KORVANE-CLI_PACKAGE_NAME "korvane-cli")
+set(CPACK_DEBIAN_KORVANE-CLI_DESCRIPTION "command-line proxy-list cleaner and checker
+korvane-cli cleans lists of HTTP proxies, keeping each valid host:port line
+once and in order, and checks every proxy through an IP-echo web page,
+printing its status and whether it is anonymous as tab-separated text or
+JSON. It reads files or standard input and needs no display, so it suits
+scripts and servers.
+
+It shares its list rules and checker with the korvane window, packaged apart.")
+
 include(CPack)

@@ -10,6 +10,7 @@ packages=(
     fonts-liberation               # the face the window's captions are measured for
     tinyproxy                      # the real proxy server of the end-to-end test
     help2man                       # the manual pages
+    lintian desktop-file-utils     # the checks of the Debian packages in test.sh
     clang libclang-rt-14-dev       # libFuzzer targets
     xvfb xauth                     # showing the window where no display is running
 )
