@@ -77,14 +77,53 @@ class TestChecker : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The answer's text against the row's: only blanks are trimmed, text is compared as text, whatever the status.
+    void judge_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("proxy");
+        QTest::addColumn<QString>("verdict");
+        const QString page = "HTTP/1.0 500 Oops\r\n\r\n<body>Current IP Address: 10.0.0.1</body></html>";
+        QTest::newRow("own address") << page << "10.0.0.1:80"
+                                     << "Y Working";
+        QTest::newRow("blanks around the host") << page << "  10.0.0.1 :80:x"
+                                                << "Y Working";
+        QTest::newRow("tab before the host") << page << "\t10.0.0.1:80"
+                                             << "N Working";
+        QTest::newRow("other address") << page << "10.0.0.2:80"
+                                       << "N Working";
+        QTest::newRow("same value, other text") << page << "010.0.0.1:80"
+                                                << "N Working";
+        const QString start = "Current IP Address: ";
+        QTest::newRow("blanks around the echo") << start + "  10.0.0.1 </body></html>"
+                                                << "10.0.0.1:80"
+                                                << "Y Working";
+        QTest::newRow("CR LF before the end") << start + "10.0.0.1\r\n</body></html>"
+                                              << "10.0.0.1:80"
+                                              << "N Working";
+        QTest::newRow("end marker at once") << start + "</body></html>"
+                                            << "10.0.0.1:80"
+                                            << "N Working";
+        QTest::newRow("marker at the end") << "x" + start << "10.0.0.1:80"
+                                           << "N Working";
+        QTest::newRow("second marker") << start + "10.0.0.1" + start + "10.0.0.2"
+                                       << "10.0.0.1:80"
+                                       << "Y Working";
+        QTest::newRow("marker in lower case") << start.toLower() + "10.0.0.1"
+                                              << "10.0.0.1:80"
+                                              << "- Invalid Response";
+        QTest::newRow("empty answer") << ""
+                                      << "10.0.0.1:80"
+                                      << "- Invalid Response";
+    }
+
     void judge()
     {
-        const QString page = "HTTP/1.0 500 Oops\r\n\r\n<body>Current IP Address: 10.0.0.1</body></html>";
-        QCOMPARE(ProbeExchange::judge(page, " 10.0.0.1:80"), Verdict::working(true));
-        QCOMPARE(ProbeExchange::judge(page, "10.0.0.2:80"), Verdict::working(false));
-        QCOMPARE(ProbeExchange::judge(page, "010.0.0.1:80"), Verdict::working(false));
-        QCOMPARE(ProbeExchange::judge("Current IP Address: 10.0.0.1Current IP Address: 10.0.0.2", "10.0.0.1:80"),
-                 Verdict::working(true));
+        QFETCH(QString, answer);
+        QFETCH(QString, proxy);
+        QFETCH(QString, verdict);
+        const Verdict judged = ProbeExchange::judge(answer, proxy);
+        QCOMPARE(judged.anonymity + ' ' + judged.status, verdict);
     }
 
     // One run, one fake proxy for each way of answering, then many that answer and close at once.

@@ -151,6 +151,11 @@ private Q_SLOTS:
         add("unreadable list", "\"$CLI\" check \"$SILENT\" missing.txt", 1, {},
             "cannot read missing.txt: The file does not exist.");
         add("output closed", "\"$CLI\" check \"$SILENT\" >&-", 1, {}, "standard output is closed");
+        add("results to a full disk", "\"$CLI\" check -t 1 \"$SILENT\" >/dev/full", 1, {},
+            "cannot write the results: No space left on device", 1);
+        add("list to a full disk", "\"$CLI\" clean \"$SILENT\" >/dev/full", 1, {}, "No space left on device");
+        add("list from a pipe", "mkfifo pipe; cat \"$SILENT\" >pipe & \"$CLI\" clean pipe; s=$?; rm pipe; exit $s", 0,
+            silent, {});
         add("input closed", "\"$CLI\" clean <&-", 1, {}, "standard input is closed");
         add("input closed, not read", "\"$CLI\" clean \"$SILENT\" <&-", 0, silent, {});
         add("name not UTF-8", "n=$(printf 'lat\\351.txt'); cp \"$SILENT\" \"$n\"; \"$CLI\" clean \"$n\"", 0, silent,
@@ -200,8 +205,8 @@ private Q_SLOTS:
         QStringList rows;
         for (int b = FakeProxy::EchoOwnAddress; b <= FakeProxy::LateMarker; ++b)
             rows.append(proxies.emplace_back(FakeProxy::Behaviour(b)).row());
-        // A tab belongs to the row's text and must not split the printed line.
-        rows.first() += u'\t';
+        // A tab, a backslash and a quote belong to the row's text: none may break a printed line or field.
+        rows.first() += ":\t\\\"";
         ProxyTableModel table;
         table.addRows(rows);
         StatusPanels panels;
@@ -221,21 +226,24 @@ private Q_SLOTS:
         auto json = start(common + QStringList{"-q", "--json"});
         auto working = start(common + QStringList{"-q", "--only", "working"});
         auto anonymous = start(common + QStringList{"-q", "--only", "anonymous"});
+        auto workingJson = start(common + QStringList{"-q", "--only", "working", "--json"});
 
         QByteArray expectedTabs, expectedWorking, expectedAnonymous;
-        QJsonArray expectedJson;
+        QJsonArray expectedJson, expectedWorkingJson;
         for (int r = 1; r <= table.count(); ++r) {
             const QString status = table.subItem(r, ProxyTableModel::Status);
             const QString anonymity = table.subItem(r, ProxyTableModel::Anonymity);
             QString text = table.itemText(r);
             expectedJson.append(QJsonObject{{"proxy", text}, {"status", status}, {"anonymity", anonymity}});
+            if (status == "Working")
+                expectedWorkingJson.append(expectedJson.last());
             const QByteArray line = text.toLatin1() + '\n';
             expectedWorking += status == "Working" ? line : QByteArray();
             expectedAnonymous += status == "Working" && anonymity == "Y" ? line : QByteArray();
-            expectedTabs +=
-                text.replace(u'\t', "\\t").toLatin1() + '\t' + status.toLatin1() + '\t' + anonymity.toLatin1() + '\n';
+            expectedTabs += text.replace('\\', "\\\\").replace('\t', "\\t").toLatin1() + '\t' + status.toLatin1() +
+                            '\t' + anonymity.toLatin1() + '\n';
         }
-        for (const char *verdict : {"\\t\tWorking\tY\n", "\tN\n", "Timeout", "Error", "Invalid Response"})
+        for (const char *verdict : {"\\t\\\\\"\tWorking\tY\n", "\tN\n", "Timeout", "Error", "Invalid Response"})
             QVERIFY(expectedTabs.contains(verdict));
         QCOMPARE(finish(*tabs).out, expectedTabs);
         const QByteArray progress = readTerminal(terminal);
@@ -245,6 +253,7 @@ private Q_SLOTS:
         QCOMPARE(QJsonDocument::fromJson(finish(*json).out).array(), expectedJson);
         QCOMPARE(finish(*working).out, expectedWorking);
         QCOMPARE(finish(*anonymous).out, expectedAnonymous);
+        QCOMPARE(QJsonDocument::fromJson(finish(*workingJson).out).array(), expectedWorkingJson);
     }
 
     // The first Ctrl+C ends the run after its batch, a second one, SIGTERM or SIGHUP at once; either way the rows

@@ -23,6 +23,7 @@ class TestMainWindow : public QObject
     FakeDesktop m_desktop;
     std::unique_ptr<MainWindow> m_window;
     FakeProxy m_silent{FakeProxy::Silent};
+    FakeProxy m_refused{FakeProxy::Refused};
     QTemporaryDir m_folder;
 
     ProxyTableModel &table() { return m_window->table(); }
@@ -40,6 +41,30 @@ class TestMainWindow : public QObject
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, {9, 5});
         return QString::number(header->sortIndicatorOrder()) + ' ' + table().itemText(1);
     }
+    // Proxy texts by letter: a to f, on loopback addresses whose port refuses connections.
+    QString proxy(QChar letter) const
+    {
+        return QString("127.0.0.%1:%2").arg(letter.unicode() - 'a' + 1).arg(m_refused.port());
+    }
+    // Each row as its letter, the first letters of its Status and Anonymity as shown ('_' for none) and '*' when it
+    // is selected; then the three counters.
+    QString shown()
+    {
+        const QTreeView *view = m_window->findChild<QTreeView *>();
+        QStringList rows;
+        for (int r = 0; r < view->model()->rowCount(); ++r) {
+            const auto cell = [&](int column) {
+                const QString text = view->model()->index(r, column).data().toString();
+                return text.isEmpty() ? QChar('_') : text[0];
+            };
+            const QString text = view->model()->index(r, 0).data().toString();
+            rows << QChar('a' + text.section('.', 3).section(':', 0, 0).toInt() - 1) + cell(3) + cell(1) +
+                        (view->selectionModel()->isRowSelected(r) ? "*" : "");
+        }
+        for (const char *panel : {"totalproxies", "workingproxies", "anonymousproxies"})
+            rows << m_window->findChild<QLabel *>(panel)->text();
+        return rows.join(' ');
+    }
     // Enabled flags of the six buttons, then of the two sliders.
     QString controls()
     {
@@ -56,6 +81,90 @@ private Q_SLOTS:
         m_window = std::make_unique<MainWindow>(m_desktop);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    // Every menu item, triggered through its action, on the rows a (working, anonymous), b (error), c (untested) and
+    // d (working, not anonymous), a and c selected; the clipboard holds e and b, the list file f and b. saved: the
+    // rows written to the clipboard or the file, which are otherwise left alone.
+    void commands_data()
+    {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("box");
+        const QString filtered = "Proxy filter complete: Proxies filtered successfully.";
+        const QString checked = "Proxy Checking Completed.: The proxies have been checked.";
+        const auto add = [](const char *name, const char *menu, int item, const char *after, const char *saved = "",
+                            const QString &box = {}) { QTest::newRow(name) << menu << item << after << saved << box; };
+        add("load file, replace", "mProxyLoad", 0, "f__ b__ 2 0 0");
+        add("load file, merge", "mProxyLoad", 1, "aWY* bE- c__* dWN f__ 5 2 1");
+        add("load clipboard, replace", "mProxyLoad", 2, "e__ b__ 2 0 0");
+        add("load clipboard, merge", "mProxyLoad", 3, "aWY* bE- c__* dWN e__ 5 2 1");
+        add("test all", "mProxyTest", 0, "aE-* bE- cE-* dE-  0 0", "", checked);
+        add("test untested", "mProxyTest", 1, "aWY* bE- cE-* dWN  2 1", "", checked);
+        add("test selected", "mProxyTest", 2, "aE-* bE- cE-* dWN  1 0", "", checked);
+        add("keep working", "mProxyFilter", 0, "aWY* dWN  2 1", "", filtered);
+        add("keep anonymous", "mProxyFilter", 1, "aWY*  1 1", "", filtered);
+        add("keep selected", "mProxyFilter", 2, "aWY* c__*  1 1", "", filtered);
+        add("keep by speed (disabled)", "mProxyFilter", 3, "aWY* bE- c__* dWN   ");
+        add("save all, clipboard", "mProxySave", 0, "aWY* bE- c__* dWN   ", "abcd");
+        add("save all, file", "mProxySave", 2, "aWY* bE- c__* dWN   ", "abcd");
+        add("save selected, clipboard", "mProxySave", 3, "aWY* bE- c__* dWN   ", "ac");
+        add("save selected, file", "mProxySave", 5, "aWY* bE- c__* dWN   ", "ac");
+    }
+
+    void commands()
+    {
+        QFETCH(QString, menu);
+        QFETCH(int, item);
+        QFETCH(QString, after);
+        QFETCH(QString, saved);
+        QFETCH(QString, box);
+        const QString results[][2] = {{"Working", "Y"}, {"Error", "-"}, {"", ""}, {"Working", "N"}};
+        for (int r = 0; r < 4; ++r) {
+            table().add(proxy(QChar('a' + r)));
+            table().setResults(r + 1, results[r][1], results[r][1].isEmpty() ? "" : "-", results[r][0], 0);
+            if (r % 2 == 0)
+                table().selectionModel()->select(table().index(r, 0),
+                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        const QString clipboard = proxy('e') + "\r\n" + proxy('b') + "\r\n";
+        m_desktop.clipboard = clipboard;
+        const QString list = m_folder.filePath("list.txt"), output = m_folder.filePath("saved.txt");
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write((proxy('f') + '\n' + proxy('b')).toLatin1()) > 0);
+        file.close();
+        QFile::remove(output);
+        m_desktop.fileAnswers = {menu == "mProxySave" ? output : list};
+        element<QSlider>("Sliders", 1)->setValue(1);
+        choose(qPrintable(menu), item);
+        QCOMPARE(shown(), after);
+        QCOMPARE(m_desktop.boxes.join(""), box);
+        QString written;
+        for (const QChar letter : saved)
+            written += proxy(letter) + "\r\n";
+        const bool toFile = menu == "mProxySave" && item % 3 == 2;
+        QCOMPARE(m_desktop.clipboard, menu == "mProxySave" && !toFile ? written : clipboard);
+        QFile savedFile(output);
+        QCOMPARE(savedFile.open(QIODevice::ReadOnly) ? QString::fromLatin1(savedFile.readAll()) : "none",
+                 toFile ? written : "none");
+    }
+
+    // Slider 0 is the number of proxies each batch probes, slider 1 the seconds it waits; each label shows its value.
+    void slidersReachTheRun()
+    {
+        table().addRows(QStringList(3, m_silent.row()));
+        element<QSlider>("Sliders", 0)->setValue(2);
+        element<QSlider>("Sliders", 1)->setValue(1);
+        QCOMPARE(element<QLabel>("lblSliders", 0)->text() + element<QLabel>("lblSliders", 1)->text(), "21");
+        QString firstBatch;
+        QTimer::singleShot(500, m_window.get(), [&] { firstBatch = shown(); });
+        QElapsedTimer run;
+        run.start();
+        choose("mProxyTest", 0);
+        QCOMPARE(firstBatch.left(11), "aC_ aC_ a__");
+        QVERIFY(run.elapsed() >= 2000 && run.elapsed() < 4000);
     }
 
     void keysPressTheFocusedButton_data()
@@ -189,6 +298,7 @@ private Q_SLOTS:
         QCOMPARE(m_window->findChild<QLabel *>("workingproxies")->text(), "1");
         QCOMPARE(m_window->mergeFiles({NativeName::decode(name), NativeName::decode(QByteArray(name + "\xff"))}),
                  QStringList(m_folder.path() + "/lat\\xE9.txt\\xFF: The file does not exist."));
+        ::unlink(name.constData()); // a name QTemporaryDir could not remove
         QCOMPARE(columnTexts(table()).join(' ') + ", " + m_window->findChild<QLabel *>("workingproxies")->text(),
                  "127.0.0.1:1 127.0.0.2:2 127.0.0.3:3, 2");
     }
