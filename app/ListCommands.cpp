@@ -2,103 +2,73 @@
 
 #include "app/BusyCursor.h"
 #include "app/Desktop.h"
-#include "proxylist/NativeName.h"
-#include "proxylist/ProxyExporter.h"
+#include "proxylist/ListFileWriter.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
-#include "proxylist/StatusPanels.h"
+#include "proxylist/ProxyWriter.h"
 
 #include <QDir>
 
-ListCommands::ListCommands(Desktop &desktop, ProxyTableModel &table, StatusPanels &panels)
-    : m_desktop(desktop), m_table(table), m_panels(panels)
-{}
-
-void ListCommands::load(int index)
+bool ListCommands::loadFromFile(bool merge)
 {
-    if (index < LoadReplace || index > LoadClipboardMerge)
-        return;
-    readList(index);
-    // However the load ended, read, cancelled or unreadable, the counters show the table as it now is.
-    m_panels.updateCounters(m_table);
+    // The table is cleared only once a file has been read, so a cancel or a bad file loses no results.
+    const std::optional<QString> path = m_desktop.openFileName();
+    if (!path)
+        return false;
+    const BusyCursor busy;
+    const ProxyValidator validator;
+    // A file that cannot be read ends the command silently, as every load failure always has.
+    return bool(ProxyLoader(m_table, validator).loadFromFile(*path, merge));
+}
+
+void ListCommands::loadFromClipboard(bool merge)
+{
+    const QString text = m_desktop.clipboardText();
+    const BusyCursor busy;
+    const ProxyValidator validator;
+    ProxyLoader(m_table, validator).loadFromClipboard(text, merge);
 }
 
 QStringList ListCommands::mergeFiles(const QStringList &paths)
 {
-    // The counters stay blank until the first load: no list, no load.
-    if (paths.isEmpty())
-        return {};
     const ProxyValidator validator;
-    ProxyLoader loader(m_table, m_panels, validator);
-    QStringList failures;
-    for (const QString &path : paths) {
-        if (const Result<> result = loader.loadFromFile(path, true); !result)
-            failures.append(NativeName::readable(path) + QStringLiteral(": ") + result.error());
-    }
-    m_panels.updateCounters(m_table);
-    return failures;
+    return ProxyLoader(m_table, validator).mergeLists(paths, ListFileReader::OrdinaryFiles);
 }
 
-void ListCommands::readList(int index)
+QByteArray ListCommands::listOf(Rows rows) const
 {
-    const bool merge = index == LoadMerge || index == LoadClipboardMerge;
-    const ProxyValidator validator;
-    ProxyLoader loader(m_table, m_panels, validator);
-
-    if (index == LoadReplace || index == LoadMerge) {
-        // The table is cleared only once a file has been read, so a cancel or a bad file loses no results.
-        const std::optional<QString> path = m_desktop.openFileName();
-        if (!path)
-            return;
-        // A file that cannot be read ends the command silently, as every load failure always has.
-        const BusyCursor busy;
-        loader.loadFromFile(*path, merge);
-    } else {
-        const QString text = m_desktop.clipboardText();
-        const BusyCursor busy;
-        loader.loadFromClipboard(text, merge);
-    }
+    return ProxyWriter::list(m_table,
+                             (rows == Rows::All ? ProxyFilter::everyRow() : ProxyFilter::selected()).rows(m_table));
 }
 
-void ListCommands::save(int index)
+void ListCommands::saveToClipboard(Rows rows)
 {
-    if (index < SaveAllClipboard || index > SaveSelectedFile || index == SaveAllBox || index == SaveSelectedBox)
-        return;
-    const ProxyExporter exporter(m_table, index >= SaveSelectedClipboard);
+    m_desktop.setClipboardText(QString::fromLatin1(listOf(rows)));
+}
 
-    if (index == SaveAllClipboard || index == SaveSelectedClipboard) {
-        m_desktop.setClipboardText(exporter.text());
-        return;
-    }
+void ListCommands::saveToFile(Rows rows)
+{
     const std::optional<QString> path = m_desktop.saveFileName();
     if (!path)
         return;
-    Result<> result;
+    Result<> saved;
     {
         const BusyCursor busy;
-        result = exporter.saveToFile(*path);
+        saved = ListFileWriter(*path).write(listOf(rows));
     }
-    if (!result)
-        showFileFailure(tr("Can't save proxies"),
-                        tr("The proxies could not be saved to \"%1\".").arg(QDir::toNativeSeparators(*path)),
-                        result.error());
+    if (!saved)
+        m_desktop.warning(tr("Can't save proxies"),
+                          tr("The proxies could not be saved to \"%1\".").arg(QDir::toNativeSeparators(*path)) +
+                              u"\n\n" + saved.error());
 }
 
-void ListCommands::filter(int index)
+void ListCommands::filter(const ProxyFilter &filter)
 {
-    if (index < ProxyFilter::KeepWorking || index > ProxyFilter::KeepAll)
-        return;
     {
         const BusyCursor busy;
-        ProxyFilter(ProxyFilter::Rule(index)).apply(m_table);
+        filter.apply(m_table);
     }
     m_desktop.information(tr("Proxy filter complete"), tr("Proxies filtered successfully."));
-    m_panels.updateCounters(m_table);
-}
-
-void ListCommands::showFileFailure(const QString &title, const QString &what, const QString &reason)
-{
-    m_desktop.warning(title, what + u"\n\n" + reason);
 }

@@ -5,41 +5,33 @@
 #include <QStringList>
 
 class Desktop;
+class ProxyFilter;
 class ProxyTableModel;
-class StatusPanels;
 
-// The load, save and filter menu items: they ask the desktop for a file or the clipboard, run the list routine
-// and tell the user when a list could not be written. Indexes are those of the items in their menus.
+// The load, save and filter commands: they ask the desktop for a file or the clipboard, run the list routine and
+// tell the user when a list could not be written. The window refreshes its counters after them.
 class ListCommands
 {
     Q_DECLARE_TR_FUNCTIONS(ListCommands)
 
 public:
-    enum LoadItem { LoadReplace, LoadMerge, LoadClipboardReplace, LoadClipboardMerge };
-    enum SaveItem {
-        SaveAllClipboard,
-        SaveAllBox,
-        SaveAllFile,
-        SaveSelectedClipboard,
-        SaveSelectedBox,
-        SaveSelectedFile
-    };
+    enum class Rows { All, Selected };
 
-    ListCommands(Desktop &desktop, ProxyTableModel &table, StatusPanels &panels);
+    ListCommands(Desktop &desktop, ProxyTableModel &table) : m_desktop(desktop), m_table(table) {}
 
-    void load(int index);
-    // Loads each file as "Load and merge" does, in order, without asking; returns "file: reason" for each
-    // file that could not be read.
+    // True when a file was read: a cancelled or failed load ends silently and changes nothing.
+    bool loadFromFile(bool merge);
+    void loadFromClipboard(bool merge);
+    // Loads each file as "Load and merge" does, in order, without asking; returns "file: reason" for each file that
+    // could not be read. Paths are native names (see NativeName).
     QStringList mergeFiles(const QStringList &paths);
-    void save(int index);
-    void filter(int index);
+    void saveToClipboard(Rows rows);
+    void saveToFile(Rows rows);
+    void filter(const ProxyFilter &filter);
 
 private:
-    // Runs the load routine of a load item, which ends early on a cancel or an unreadable file.
-    void readList(int index);
-    void showFileFailure(const QString &title, const QString &what, const QString &reason);
+    QByteArray listOf(Rows rows) const;
 
     Desktop &m_desktop;
     ProxyTableModel &m_table;
-    StatusPanels &m_panels;
 };

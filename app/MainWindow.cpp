@@ -5,21 +5,16 @@
 #include "app/ListCommands.h"
 #include "app/ProxyView.h"
 #include "checker/CheckRun.h"
+#include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyTableModel.h"
-#include "proxylist/StatusPanels.h"
 
 #include "ui_MainWindow.h"
 
-#include <QAction>
 #include <QCloseEvent>
 #include <QHeaderView>
-#include <QLabel>
-#include <QMenu>
-#include <QPushButton>
-#include <QSlider>
 
 namespace {
-// Control arrays share one object name; each element carries its index.
+// Elements of a control array share one name and carry their index in this property.
 const char IndexProperty[] = "index";
 
 // Every caption of the controls is set in one face and size. The fixed boxes were measured for it: each caption
@@ -32,39 +27,20 @@ QFont captionFont(qreal pointSize)
     font.setPointSizeF(pointSize);
     return font;
 }
-
-template <typename Element> QVector<Element *> controlArray(const QObject &window, const char *name)
-{
-    const QList<Element *> elements = window.findChildren<Element *>(QString::fromLatin1(name));
-    QVector<Element *> array(elements.size());
-    for (Element *element : elements)
-        array[element->property(IndexProperty).toInt()] = element;
-    return array;
-}
 } // namespace
 
 MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     : QWidget(parent), m_desktop(desktop), m_aboutPage(AboutPage::url(QCoreApplication::applicationDirPath())),
-      m_table(new ProxyTableModel(this)), m_panels(new StatusPanels(this)), m_ui(std::make_unique<Ui::MainWindow>())
+      m_table(new ProxyTableModel(this)), m_checkRun(std::make_unique<CheckRun>(*m_table)),
+      m_ui(std::make_unique<Ui::MainWindow>())
 {
     m_ui->setupUi(this);
     setFont(captionFont(8.25)); // the table has a larger size of its own
     nameArrayElements();
-    m_cmdProxy = controlArray<QPushButton>(*this, "cmdProxy");
-    m_sliders = controlArray<QSlider>(*this, "Sliders");
-    m_lblSliders = controlArray<QLabel>(*this, "lblSliders");
-    m_subMenus = controlArray<QMenu>(*this, "mProxies");
-    m_panelLabels = {m_ui->sb1Panel1,      m_ui->totalproxies, m_ui->sb1Panel3,
-                     m_ui->workingproxies, m_ui->sb1Panel5,    m_ui->anonymousproxies};
-    for (int panel = 1; panel <= StatusPanels::PanelCount; ++panel)
-        m_panelLabels[panel - 1]->setText(m_panels->text(panel));
     setUpTable();
     connectControls();
-
     // Start-up reads the sliders; the labels keep the captions they were created with.
-    CheckRunHost &host = *this;
-    m_checkRun = std::make_unique<CheckRun>(*m_table, *m_panels, host);
-    m_checkRun->setSettings({m_sliders[0]->value(), m_sliders[1]->value()});
+    m_checkRun->setSettings({m_ui->Sliders_0->value(), m_ui->Sliders_1->value()});
     m_ui->ListProxies->setFocus(Qt::OtherFocusReason);
 }
 
@@ -72,7 +48,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::nameArrayElements()
 {
-    // A form needs a name per object; the program addresses array elements by a shared name and their index.
+    // A form needs a name per object; an element of an array is named "array_index" there.
     for (QObject *object : findChildren<QObject *>()) {
         const QString name = object->objectName();
         if (object->property(IndexProperty).isValid())
@@ -105,64 +81,182 @@ void MainWindow::setUpTable()
 
 void MainWindow::connectControls()
 {
-    connect(m_ui->ListProxies->header(), &QHeaderView::sectionClicked, this, &MainWindow::headerClicked);
-    for (int i = 0; i < m_sliders.size(); ++i) {
-        connect(m_sliders[i], &QSlider::valueChanged, this, [this, i] { sliderChanged(i); });
-        connect(m_sliders[i], &QSlider::sliderPressed, this, [this, i] { sliderChanged(i); });
+    const std::pair<QAction *, void (MainWindow::*)()> items[] = {
+        {m_ui->mProxyLoad_0, &MainWindow::loadFromFileReplace},
+        {m_ui->mProxyLoad_1, &MainWindow::loadFromFileMerge},
+        {m_ui->mProxyLoad_2, &MainWindow::loadFromClipboardReplace},
+        {m_ui->mProxyLoad_3, &MainWindow::loadFromClipboardMerge},
+        {m_ui->mProxyTest_0, &MainWindow::testAll},
+        {m_ui->mProxyTest_1, &MainWindow::testUntested},
+        {m_ui->mProxyTest_2, &MainWindow::testSelected},
+        {m_ui->mProxyFilter_0, &MainWindow::keepWorking},
+        {m_ui->mProxyFilter_1, &MainWindow::keepAnonymous},
+        {m_ui->mProxyFilter_2, &MainWindow::keepSelected},
+        {m_ui->mProxyFilter_3, &MainWindow::keepBySpeed},
+        {m_ui->mProxySave_0, &MainWindow::saveAllToClipboard},
+        {m_ui->mProxySave_2, &MainWindow::saveAllToFile},
+        {m_ui->mProxySave_3, &MainWindow::saveSelectedToClipboard},
+        {m_ui->mProxySave_5, &MainWindow::saveSelectedToFile},
+    };
+    for (const auto &[action, slot] : items)
+        connect(action, &QAction::triggered, this, slot);
+
+    const std::pair<QPushButton *, QMenu *> menuButtons[] = {{m_ui->cmdProxy_0, m_ui->mProxies_0},
+                                                             {m_ui->cmdProxy_1, m_ui->mProxies_1},
+                                                             {m_ui->cmdProxy_2, m_ui->mProxies_2},
+                                                             {m_ui->cmdProxy_3, m_ui->mProxies_3}};
+    for (const auto &menuButton : menuButtons) {
+        QMenu *menu = menuButton.second;
+        connect(menuButton.first, &QPushButton::clicked, this,
+                [this, menu, button = menuButton.first] { popUpMenu(menu, button); });
     }
-    for (int i = 0; i < m_cmdProxy.size(); ++i)
-        connect(m_cmdProxy[i], &QPushButton::clicked, this, [this, i] { commandClicked(i); });
-    connectMenuItems("mProxyLoad", &MainWindow::loadChosen);
-    connectMenuItems("mProxyTest", &MainWindow::testChosen);
-    connectMenuItems("mProxyFilter", &MainWindow::filterChosen);
-    connectMenuItems("mProxySave", &MainWindow::saveChosen);
-    connect(m_panels, &StatusPanels::textChanged, this,
-            [this](int panel, const QString &text) { m_panelLabels[panel - 1]->setText(text); });
+    connect(m_ui->cmdProxy_4, &QPushButton::clicked, this, &MainWindow::abortCheck);
+    connect(m_ui->cmdProxy_5, &QPushButton::clicked, this, &MainWindow::exitProgram);
+
+    // A click on a slider counts as a move too.
+    connect(m_ui->Sliders_0, &QSlider::valueChanged, this, &MainWindow::setThreads);
+    connect(m_ui->Sliders_0, &QSlider::sliderPressed, this, [this] { setThreads(m_ui->Sliders_0->value()); });
+    connect(m_ui->Sliders_1, &QSlider::valueChanged, this, &MainWindow::setTimeout);
+    connect(m_ui->Sliders_1, &QSlider::sliderPressed, this, [this] { setTimeout(m_ui->Sliders_1->value()); });
+    connect(m_ui->ListProxies->header(), &QHeaderView::sectionClicked, this, &MainWindow::sortByColumn);
+
+    connect(m_checkRun.get(), &CheckRun::started, this, &MainWindow::lockCommands);
+    connect(m_checkRun.get(), &CheckRun::finished, this, &MainWindow::finishCheck);
 }
 
-void MainWindow::connectMenuItems(const char *name, void (MainWindow::*handler)(int))
+void MainWindow::popUpMenu(QMenu *menu, const QWidget *button)
 {
-    for (QAction *item : findChildren<QAction *>(QString::fromLatin1(name))) {
-        const int index = item->property(IndexProperty).toInt();
-        connect(item, &QAction::triggered, this, [this, handler, index] { (this->*handler)(index); });
-    }
+    // Right under the pressed button, flush with its left edge.
+    const QRect face = button->geometry();
+    menu->popup(mapToGlobal(QPoint(face.left(), face.top() + face.height())));
 }
 
-void MainWindow::commandClicked(int index)
+void MainWindow::loadFromFileReplace()
 {
-    switch (index) {
-    case LoadCommand:
-    case TestCommand:
-    case FilterCommand:
-    case SaveCommand: {
-        // The menu opens right under the pressed button, flush with its left edge.
-        const QRect button = m_cmdProxy[index]->geometry();
-        m_subMenus[index]->popup(mapToGlobal(QPoint(button.left(), button.top() + button.height())));
-        break;
-    }
-    case AbortCommand:
-        m_checkRun->abort();
-        break;
-    case ExitCommand:
-        m_desktop.openUrl(m_aboutPage);
-        // A run in progress is cut off where it stands, without its completion message.
-        m_checkRun->stop();
-        Q_EMIT exitRequested();
-        break;
-    default:
-        break;
-    }
+    if (ListCommands(m_desktop, *m_table).loadFromFile(false))
+        showTotal();
+    // However the load ended, read, cancelled or unreadable, the counters show the table as it now is.
+    refreshCounters();
 }
 
-void MainWindow::sliderChanged(int index)
+void MainWindow::loadFromFileMerge()
 {
-    if (index < 0 || index >= m_sliders.size())
-        return;
-    m_checkRun->setSettings({m_sliders[0]->value(), m_sliders[1]->value()});
-    m_lblSliders[index]->setText(QString::number(m_sliders[index]->value()));
+    if (ListCommands(m_desktop, *m_table).loadFromFile(true))
+        showTotal();
+    refreshCounters();
 }
 
-void MainWindow::headerClicked(int section)
+void MainWindow::loadFromClipboardReplace()
+{
+    ListCommands(m_desktop, *m_table).loadFromClipboard(false);
+    showTotal();
+    refreshCounters();
+}
+
+void MainWindow::loadFromClipboardMerge()
+{
+    ListCommands(m_desktop, *m_table).loadFromClipboard(true);
+    showTotal();
+    refreshCounters();
+}
+
+QStringList MainWindow::mergeFiles(const QStringList &paths)
+{
+    // The counters stay blank until the first load: no list, no load.
+    if (paths.isEmpty())
+        return {};
+    QStringList failures = ListCommands(m_desktop, *m_table).mergeFiles(paths);
+    if (failures.size() < paths.size())
+        showTotal();
+    refreshCounters();
+    return failures;
+}
+
+void MainWindow::testAll()
+{
+    m_checkRun->run(CheckRows::Mode::All);
+}
+
+void MainWindow::testUntested()
+{
+    m_checkRun->run(CheckRows::Mode::Untested);
+}
+
+void MainWindow::testSelected()
+{
+    m_checkRun->run(CheckRows::Mode::Selected);
+}
+
+void MainWindow::keepWorking()
+{
+    ListCommands(m_desktop, *m_table).filter(ProxyFilter::working());
+    refreshCounters();
+}
+
+void MainWindow::keepAnonymous()
+{
+    ListCommands(m_desktop, *m_table).filter(ProxyFilter::anonymous());
+    refreshCounters();
+}
+
+void MainWindow::keepSelected()
+{
+    ListCommands(m_desktop, *m_table).filter(ProxyFilter::selected());
+    refreshCounters();
+}
+
+void MainWindow::keepBySpeed()
+{
+    ListCommands(m_desktop, *m_table).filter(ProxyFilter::everyRow());
+    refreshCounters();
+}
+
+void MainWindow::saveAllToClipboard()
+{
+    ListCommands(m_desktop, *m_table).saveToClipboard(ListCommands::Rows::All);
+}
+
+void MainWindow::saveAllToFile()
+{
+    ListCommands(m_desktop, *m_table).saveToFile(ListCommands::Rows::All);
+}
+
+void MainWindow::saveSelectedToClipboard()
+{
+    ListCommands(m_desktop, *m_table).saveToClipboard(ListCommands::Rows::Selected);
+}
+
+void MainWindow::saveSelectedToFile()
+{
+    ListCommands(m_desktop, *m_table).saveToFile(ListCommands::Rows::Selected);
+}
+
+void MainWindow::abortCheck()
+{
+    m_checkRun->abort();
+}
+
+void MainWindow::exitProgram()
+{
+    m_desktop.openUrl(m_aboutPage);
+    // A check in progress is cut off where it stands, without its completion message.
+    m_checkRun->stop();
+    Q_EMIT exitRequested();
+}
+
+void MainWindow::setThreads(int threads)
+{
+    m_checkRun->setSettings({threads, m_checkRun->settings().timeoutSeconds});
+    m_ui->lblSliders_0->setText(QString::number(threads));
+}
+
+void MainWindow::setTimeout(int seconds)
+{
+    m_checkRun->setSettings({m_checkRun->settings().slotsPerBatch, seconds});
+    m_ui->lblSliders_1->setText(QString::number(seconds));
+}
+
+void MainWindow::sortByColumn(int section)
 {
     QHeaderView *header = m_ui->ListProxies->header();
     if (m_checkRun->isRunning()) {
@@ -183,32 +277,23 @@ Qt::SortOrder MainWindow::sortOrder() const
     return m_sortOrder == 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
 }
 
-QStringList MainWindow::mergeFiles(const QStringList &paths)
+void MainWindow::lockCommands()
 {
-    return ListCommands(m_desktop, *m_table, *m_panels).mergeFiles(paths);
-}
-
-void MainWindow::loadChosen(int index)
-{
-    ListCommands(m_desktop, *m_table, *m_panels).load(index);
-}
-
-void MainWindow::testChosen(int index)
-{
-    m_checkRun->run(index);
+    setCommandsLocked(true);
 }
 
 void MainWindow::setCommandsLocked(bool locked)
 {
-    for (int i = LoadCommand; i <= SaveCommand; ++i)
-        m_cmdProxy[i]->setEnabled(!locked);
-    for (QSlider *slider : std::as_const(m_sliders))
-        slider->setEnabled(!locked);
-    m_cmdProxy[AbortCommand]->setEnabled(locked);
+    for (QWidget *control : std::initializer_list<QWidget *>{m_ui->cmdProxy_0, m_ui->cmdProxy_1, m_ui->cmdProxy_2,
+                                                             m_ui->cmdProxy_3, m_ui->Sliders_0, m_ui->Sliders_1})
+        control->setEnabled(!locked);
+    m_ui->cmdProxy_4->setEnabled(locked);
 }
 
-void MainWindow::showCompletionMessage(const QString &shortage)
+void MainWindow::finishCheck(const QString &shortage)
 {
+    setCommandsLocked(false);
+    refreshCounters();
     if (shortage.isEmpty()) {
         m_desktop.information(tr("Proxy Checking Completed."), tr("The proxies have been checked."));
         return;
@@ -220,6 +305,17 @@ void MainWindow::showCompletionMessage(const QString &shortage)
                           .arg(shortage));
 }
 
+void MainWindow::showTotal()
+{
+    m_ui->totalproxies->setText(QString::number(m_table->count()));
+}
+
+void MainWindow::refreshCounters()
+{
+    m_ui->workingproxies->setText(QString::number(ProxyFilter::working().count(*m_table)));
+    m_ui->anonymousproxies->setText(QString::number(ProxyFilter::anonymous().count(*m_table)));
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // The run pumps events beneath this handler; left alone, it would go on probing for a window nobody sees.
@@ -228,14 +324,4 @@ void MainWindow::closeEvent(QCloseEvent *event)
         Q_EMIT exitRequested();
     }
     event->accept();
-}
-
-void MainWindow::filterChosen(int index)
-{
-    ListCommands(m_desktop, *m_table, *m_panels).filter(index);
-}
-
-void MainWindow::saveChosen(int index)
-{
-    ListCommands(m_desktop, *m_table, *m_panels).save(index);
 }

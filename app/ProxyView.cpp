@@ -1,6 +1,13 @@
 #include "app/ProxyView.h"
 
+#include "app/RowColorDelegate.h"
+
 #include <utility>
+
+ProxyView::ProxyView(QWidget *parent) : QTreeView(parent)
+{
+    setItemDelegate(new RowColorDelegate(this));
+}
 
 void ProxyView::setModel(QAbstractItemModel *model)
 {

@@ -12,7 +12,8 @@ class ProxyView : public QTreeView
     Q_OBJECT
 
 public:
-    using QTreeView::QTreeView;
+    // Rows are painted in the colours the table gives them.
+    explicit ProxyView(QWidget *parent = nullptr);
 
     void setModel(QAbstractItemModel *model) override;
 

@@ -1,6 +1,5 @@
 #include "bench/BatchWatch.h"
 
-#include "proxylist/CellText.h"
 #include "proxylist/ProxyTableModel.h"
 
 #include <algorithm>
@@ -12,25 +11,25 @@ BatchWatch::BatchWatch(const ProxyTableModel &table, int slots, std::function<vo
         if (from.column() > ProxyTableModel::StatusColumn || to.column() < ProxyTableModel::StatusColumn)
             return;
         for (int row = from.row(); row <= to.row(); ++row)
-            rowChanged(row + 1);
+            rowChanged(row);
     });
 }
 
 void BatchWatch::rowChanged(int row)
 {
-    const QString &status = m_table.subItem(row, ProxyTableModel::Status);
-    const size_t batch = size_t((row - 1) / m_slots);
-    if (status == CellText::Checking) {
+    const ProxyStatus status = m_table.result(row).status;
+    const size_t batch = size_t(row / m_slots);
+    if (status == ProxyStatus::Checking) {
         if (batch == m_batches.size())
             m_batches.push_back({m_clock.nsecsElapsed(), m_clock.nsecsElapsed()});
         else if (batch + 1 == m_batches.size())
             m_batches.back().lastCheckingNs = m_clock.nsecsElapsed();
         return;
     }
-    if (status.isEmpty() || m_batches.empty())
+    if (status == ProxyStatus::Untested || m_batches.empty())
         return;
     Batch &current = m_batches.back();
-    if (status == CellText::Timeout) {
+    if (status == ProxyStatus::Timeout) {
         current.lastTimeoutNs = m_clock.nsecsElapsed();
         if (current.timeoutPassNs < 0)
             current.timeoutPassNs = current.lastTimeoutNs;

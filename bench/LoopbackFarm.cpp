@@ -1,5 +1,7 @@
 #include "bench/LoopbackFarm.h"
 
+#include "checker/EchoPage.h"
+
 #include <QElapsedTimer>
 #include <QHostAddress>
 
@@ -47,8 +49,7 @@ LoopbackFarm::~LoopbackFarm()
 
 QByteArray LoopbackFarm::echoPage(quint32 address)
 {
-    return "HTTP/1.0 200 OK\r\n\r\n<html><body>Current IP Address: " + QHostAddress(address).toString().toLatin1() +
-           "</body></html>";
+    return EchoPage::page(QHostAddress(address).toString().toLatin1());
 }
 
 int LoopbackFarm::add(Behaviour behaviour, quint32 address)

@@ -38,6 +38,7 @@ public:
     // Everything the proxies have written so far.
     qint64 bytesSent() const { return m_bytesSent; }
 
+    // The echo host's answer showing the address (host order) in dotted form.
     static QByteArray echoPage(quint32 address);
 
 private:

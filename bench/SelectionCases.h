@@ -1,6 +1,5 @@
 #pragma once
 
-#include "proxylist/CellText.h"
 #include "proxylist/ProxyTableModel.h"
 
 #include <QItemSelection>
@@ -20,9 +19,9 @@ inline void fill(ProxyTableModel &table, int rows)
     for (int i = 0; i < rows; ++i)
         texts.append(QStringLiteral("10.%1.%2.%3:%4").arg(i >> 16).arg((i >> 8) & 255).arg(i & 255).arg(80 + i % 7));
     table.addRows(std::move(texts));
-    for (int r = 1; r <= rows; ++r) {
-        if ((r - 1) % 4 < 2)
-            table.setSubItem(r, ProxyTableModel::Status, CellText::Working);
+    for (int row = 0; row < rows; ++row) {
+        if (row % 4 < 2)
+            table.setResult(row, ProxyResult::working(true));
     }
 }
 

@@ -18,10 +18,8 @@
 #include "bench/LoopbackFarm.h"
 #include "bench/ProcessFigures.h"
 #include "checker/CheckRun.h"
-#include "checker/CheckRunHost.h"
-#include "proxylist/CellText.h"
+#include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyTableModel.h"
-#include "proxylist/StatusPanels.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -108,25 +106,31 @@ size_t proxyOfRow(Scenario::Kind scenario, int i)
     return size_t(a) * std::size(MixProxies) + size_t(MixRows[i % 10]);
 }
 
-QStringList expectedCells(LoopbackFarm::Behaviour behaviour)
+ProxyResult expectedResult(LoopbackFarm::Behaviour behaviour)
 {
     switch (behaviour) {
     case LoopbackFarm::EchoOwnAddress:
     case LoopbackFarm::CloseAtOnce:
     case LoopbackFarm::CloseInOneSegment:
-        return {CellText::Anonymous, CellText::Working};
+        return ProxyResult::working(true);
     case LoopbackFarm::EchoOtherAddress:
-        return {CellText::NotAnonymous, CellText::Working};
+        return ProxyResult::working(false);
     case LoopbackFarm::NoMarker:
-        return {CellText::NoVerdict, CellText::InvalidResponse};
+        return ProxyResult::failed(ProxyStatus::InvalidResponse);
     case LoopbackFarm::Silent:
     case LoopbackFarm::Stream:
-        return {CellText::NoVerdict, CellText::Timeout};
+        return ProxyResult::failed(ProxyStatus::Timeout);
     case LoopbackFarm::Reset:
     case LoopbackFarm::Refused:
         break;
     }
-    return {CellText::NoVerdict, CellText::Error};
+    return ProxyResult::failed(ProxyStatus::Error);
+}
+
+// The Anonymity and Status cells of a result, as the table shows them.
+QString cells(const ProxyResult &result)
+{
+    return ProxyTableModel::anonymityText(result) + u' ' + ProxyTableModel::statusText(result);
 }
 
 volatile std::sig_atomic_t stopServing = 0;
@@ -192,13 +196,6 @@ double megabytes(qint64 kib)
     return double(kib) * 1024 / 1e6;
 }
 
-class QuietHost final : public CheckRunHost
-{
-public:
-    void setCommandsLocked(bool) override {}
-    void showCompletionMessage(const QString &) override {}
-};
-
 struct Figures
 {
     std::vector<BatchWatch::Batch> batches;
@@ -212,6 +209,8 @@ struct Figures
     int descriptorsBefore = 0;
     int descriptorsPeak = 0;
     int descriptorsAfter = 0;
+    qsizetype working = 0;
+    qsizetype anonymous = 0;
 };
 
 // One test run over all rows, with everything measured around it.
@@ -233,6 +232,12 @@ Figures measureRun(CheckRun &checkRun, const ProxyTableModel &table, int slots)
         figures.longestGapNs = std::max(figures.longestGapNs, now - lastTickNs);
         lastTickNs = now;
     });
+    // The end of a run as the window handles it: the status bar's counters are recounted.
+    const QMetaObject::Connection recount =
+        QObject::connect(&checkRun, &CheckRun::finished, &checkRun, [&figures, &table](const QString &) {
+            figures.working = ProxyFilter::working().count(table);
+            figures.anonymous = ProxyFilter::anonymous().count(table);
+        });
 
     figures.descriptorsBefore = ProcessFigures::openDescriptors();
     figures.idleKb = ProcessFigures::residentKb();
@@ -240,8 +245,9 @@ Figures measureRun(CheckRun &checkRun, const ProxyTableModel &table, int slots)
     sampler.start();
     const double cpuBefore = ProcessFigures::cpuSeconds();
     watch.start();
-    checkRun.run(0);
+    checkRun.run(CheckRows::Mode::All);
     figures.endNs = watch.elapsedNs();
+    QObject::disconnect(recount);
     figures.cpuSeconds = ProcessFigures::cpuSeconds() - cpuBefore;
     sampler.stop();
     if (figures.peakReset)
@@ -260,12 +266,11 @@ std::map<QString, int> misjudgedRows(const ProxyTableModel &table, const Scenari
                                      const std::vector<Proxy> &proxies)
 {
     std::map<QString, int> misjudged;
-    for (int r = 1; r <= scenario.rows; ++r) {
-        const QStringList cells{table.subItem(r, ProxyTableModel::Anonymity),
-                                table.subItem(r, ProxyTableModel::Status)};
-        const QStringList expected = expectedCells(proxies[proxyOfRow(scenario.kind, r - 1)].behaviour);
-        if (cells != expected)
-            ++misjudged[expected.join(u' ') + QStringLiteral(" -> ") + cells.join(u' ')];
+    for (int row = 0; row < scenario.rows; ++row) {
+        const ProxyResult &result = table.result(row);
+        const ProxyResult expected = expectedResult(proxies[proxyOfRow(scenario.kind, row)].behaviour);
+        if (result != expected)
+            ++misjudged[cells(expected) + QStringLiteral(" -> ") + cells(result)];
     }
     return misjudged;
 }
@@ -323,9 +328,7 @@ int bench(const Scenario &scenario)
     }
 
     ProxyTableModel table;
-    StatusPanels panels;
-    QuietHost host;
-    CheckRun checkRun(table, panels, host);
+    CheckRun checkRun(table);
     checkRun.setSettings({scenario.slots, scenario.seconds});
     checkRun.setProbeHost(QStringLiteral("127.0.0.1:9"));
     QStringList texts;

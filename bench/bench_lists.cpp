@@ -8,13 +8,12 @@
 //   bench_lists longline [MB]        load a file of one line with no break (200 MB by default), once with a
 //                                    line that fails the test and once with one that passes
 #include "bench/BenchStep.h"
-#include "proxylist/CellText.h"
-#include "proxylist/ProxyExporter.h"
+#include "proxylist/ListFileWriter.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
-#include "proxylist/StatusPanels.h"
+#include "proxylist/ProxyWriter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -79,7 +78,6 @@ bool generate(const QString &path, int lines)
 int run(const QString &path)
 {
     const ProxyValidator validator;
-    StatusPanels panels;
     std::printf("file %s, %.1f MB, start %.1f MB resident\n", qPrintable(path), double(QFile(path).size()) / 1048576.0,
                 double(statusKiB("VmRSS:")) / 1024.0);
 
@@ -87,7 +85,7 @@ int run(const QString &path)
         ProxyTableModel table;
         {
             Step step("load and replace (empty table)");
-            if (!ProxyLoader(table, panels, validator).loadFromFile(path, false))
+            if (!ProxyLoader(table, validator).loadFromFile(path, false))
                 return 1;
         }
         std::printf("  rows kept: %d\n", table.count());
@@ -104,7 +102,7 @@ int run(const QString &path)
         ProxyTableModel table;
         {
             Step step("load and replace, LF line ends");
-            if (!ProxyLoader(table, panels, validator).loadFromFile(lfPath, false))
+            if (!ProxyLoader(table, validator).loadFromFile(lfPath, false))
                 return 1;
         }
         std::printf("  rows kept: %d\n", table.count());
@@ -121,28 +119,29 @@ int run(const QString &path)
     std::printf("table of %d rows, %.1f MB resident\n", table.count(), double(statusKiB("VmRSS:")) / 1024.0);
     {
         Step step("load and merge into the table");
-        if (!ProxyLoader(table, panels, validator).loadFromFile(path, true))
+        if (!ProxyLoader(table, validator).loadFromFile(path, true))
             return 1;
     }
     std::printf("  rows after merge: %d\n", table.count());
 
     {
         Step step("export text of all rows (clipboard)");
-        const QString text = ProxyExporter(table, false).text();
+        const QString text = QString::fromLatin1(ProxyWriter::list(table, ProxyFilter::everyRow().rows(table)));
         if (text.isEmpty())
             return 1;
     }
     QTemporaryDir out;
     {
         Step step("save all rows to a file");
-        if (!ProxyExporter(table, false).saveToFile(out.filePath(QStringLiteral("saved.txt"))))
+        const QByteArray list = ProxyWriter::list(table, ProxyFilter::everyRow().rows(table));
+        if (!ListFileWriter(out.filePath(QStringLiteral("saved.txt"))).write(list))
             return 1;
     }
-    for (int r = 1; r <= table.count(); r += 2)
-        table.setSubItem(r, ProxyTableModel::Status, CellText::Working);
+    for (int row = 0; row < table.count(); row += 2)
+        table.setResult(row, ProxyResult::working(true));
     {
         Step step("filter: keep working (every other row)");
-        ProxyFilter(ProxyFilter::KeepWorking).apply(table);
+        ProxyFilter::working().apply(table);
     }
     std::printf("  rows kept: %d\n", table.count());
     return 0;
@@ -152,7 +151,6 @@ int longLine(int megabytes)
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("long.txt"));
     const ProxyValidator validator;
-    StatusPanels panels;
     for (const QByteArray &start : {QByteArray("no proxy here "), QByteArray("1.2.3.4:80:")}) {
         {
             QFile file(path);
@@ -166,11 +164,11 @@ int longLine(int megabytes)
         ProxyTableModel table;
         {
             Step step(start.startsWith('1') ? "one long line, accepted" : "one long line, rejected");
-            if (!ProxyLoader(table, panels, validator).loadFromFile(path, false))
+            if (!ProxyLoader(table, validator).loadFromFile(path, false))
                 return 1;
         }
         std::printf("  rows: %d, first row %lld characters\n", table.count(),
-                    table.count() ? qint64(table.itemText(1).size()) : 0LL);
+                    table.count() ? qint64(table.text(0).size()) : 0LL);
     }
     return 0;
 }

@@ -1,59 +1,44 @@
 #include "checker/CheckRows.h"
 
-#include "proxylist/CellText.h"
 #include "proxylist/ProxyTableModel.h"
 
-#include <vector>
-
-CheckRows::CheckRows(ProxyTableModel &table) : m_table(table) {}
-
-void CheckRows::start(int mode)
+void CheckRows::start(Mode mode)
 {
     m_mode = mode;
     m_cursor = 0;
 }
 
-void CheckRows::resetRows()
+std::vector<bool> CheckRows::rowsToReset() const
 {
-    if (m_mode < AllRows || m_mode > SelectedRows)
-        return;
-    const int n = m_table.count();
-    std::vector<bool> reset;
-    if (m_mode == SelectedRows) {
-        reset = m_table.selectedRows(); // one pass over the selection ranges rather than one query per row
-    } else {
-        reset.resize(size_t(n), m_mode == AllRows);
-        for (int r = 1; m_mode == UntestedRows && r <= n; ++r)
-            reset[size_t(r - 1)] = m_table.subItem(r, ProxyTableModel::Status) == CellText::Untested;
-    }
-    m_table.resetResults(reset);
+    // The selection is read from its ranges in one pass rather than asked of each row.
+    if (m_mode == Mode::Selected)
+        return m_table.selectedRows();
+    std::vector<bool> reset(size_t(m_table.count()), m_mode == Mode::All);
+    for (int r = 0; m_mode == Mode::Untested && r < m_table.count(); ++r)
+        reset[size_t(r)] = isCandidate(r);
+    return reset;
 }
 
 bool CheckRows::isCandidate(int row) const
 {
     switch (m_mode) {
-    case AllRows:
+    case Mode::All:
         return true;
-    case UntestedRows:
-        return m_table.subItem(row, ProxyTableModel::Status) == CellText::Untested;
-    case SelectedRows:
+    case Mode::Untested:
+        return m_table.result(row).status == ProxyStatus::Untested;
+    case Mode::Selected:
         // Read when the cursor gets here: the user may change the selection while the run goes on.
         return m_table.isSelected(row);
-    default:
-        return false;
     }
+    return false;
 }
 
-std::optional<CheckRows::Next> CheckRows::nextProxy()
+std::optional<int> CheckRows::nextRow()
 {
-    if (m_mode < AllRows || m_mode > SelectedRows)
-        return std::nullopt;
     while (m_cursor < m_table.count()) {
-        ++m_cursor;
-        if (!isCandidate(m_cursor))
-            continue;
-        m_table.setSubItem(m_cursor, ProxyTableModel::Status, CellText::Checking);
-        return Next{m_table.itemText(m_cursor), m_cursor};
+        const int row = m_cursor++;
+        if (isCandidate(row))
+            return row;
     }
     return std::nullopt;
 }

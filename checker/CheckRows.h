@@ -1,42 +1,33 @@
 #pragma once
 
-#include <QString>
-
 #include <optional>
+#include <vector>
 
 class ProxyTableModel;
 
-// Which rows a check run probes, and in which order: all (mode 0), the untested (1) or the selected (2), from the
-// top down, each at most once per run.
+// Which rows a check run probes, and in which order: all, the untested or the selected, from the top down, each
+// at most once per run.
 class CheckRows
 {
 public:
-    enum Mode { AllRows, UntestedRows, SelectedRows };
+    enum class Mode { All, Untested, Selected };
 
-    // A row handed out to be probed.
-    struct Next
-    {
-        QString text;
-        int row = 0;
-    };
+    explicit CheckRows(const ProxyTableModel &table) : m_table(table) {}
 
-    explicit CheckRows(ProxyTableModel &table);
+    // Starts a run from the top of the table.
+    void start(Mode mode);
+    // The rows nextRow() has looked at in this run; 0 at the start of a run.
+    int examined() const { return m_cursor; }
 
-    // Starts a run in the mode (the index of the chosen test command) from the top of the table.
-    void start(int mode);
-    int mode() const { return m_mode; }
-    // The last row nextProxy() has looked at in this run; 0 at the start of a run.
-    int cursor() const { return m_cursor; }
-
-    // Clears the result cells of the rows that the run will probe and turns them black.
-    void resetRows();
-    // The next row of the run, its Status set to "Checking..."; nothing when none is left.
-    std::optional<Next> nextProxy();
+    // The rows the run will probe, flagged: those a run resets before it starts.
+    std::vector<bool> rowsToReset() const;
+    // The next row of the run; nothing when none is left.
+    std::optional<int> nextRow();
 
 private:
     bool isCandidate(int row) const;
 
-    ProxyTableModel &m_table;
-    int m_mode = AllRows;
+    const ProxyTableModel &m_table;
+    Mode m_mode = Mode::All;
     int m_cursor = 0;
 };

@@ -1,41 +1,34 @@
 #include "checker/CheckRun.h"
 
-#include "checker/CheckRunHost.h"
 #include "proxylist/ProxyTableModel.h"
-#include "proxylist/StatusPanels.h"
 
 #include <QPointer>
 
-CheckRun::CheckRun(ProxyTableModel &table, StatusPanels &panels, CheckRunHost &host, const Clock *clock,
-                   QObject *parent)
-    : QObject(parent), m_table(table), m_panels(panels), m_host(host), m_rows(table),
-      m_scheduler(table, m_rows, m_settings, m_abortRequested, clock ? *clock : m_steadyClock)
-{}
+CheckRun::CheckRun(ProxyTableModel &table, const Clock *clock, QObject *parent)
+    : QObject(parent), m_table(table), m_rows(table),
+      m_scheduler(table, m_rows, m_settings, m_aborted, clock ? *clock : m_steadyClock)
+{
+    connect(&m_scheduler.probes(), &ProbeSet::judged, this, &CheckRun::judged);
+}
 
-void CheckRun::run(int index)
+void CheckRun::run(CheckRows::Mode mode)
 {
     if (m_table.count() < 1)
         return;
-    m_rows.start(index);
-    m_abortRequested = false;
-    m_host.setCommandsLocked(true);
-    m_rows.resetRows();
+    m_rows.start(mode);
+    m_aborted = false;
+    Q_EMIT started();
+    m_table.resetResults(m_rows.rowsToReset());
     m_running = true;
 
-    // The scheduler and the message box both run the event loop: the window, and this object with it, may be
-    // gone when they return.
+    // The scheduler and whoever handles finished() run the event loop: this object may be gone when they return.
     const QPointer<CheckRun> alive(this);
     m_scheduler.checkProxies();
     if (!alive)
         return;
-    m_abortRequested = false;
-    if (m_scheduler.stopped()) {
-        m_running = false;
-        return;
-    }
-    m_host.setCommandsLocked(false);
-    m_panels.updateCounters(m_table);
-    m_host.showCompletionMessage(m_scheduler.shortage());
+    m_aborted = false;
+    if (!m_scheduler.stopped())
+        Q_EMIT finished(m_scheduler.probes().shortage());
     if (alive)
         m_running = false;
 }

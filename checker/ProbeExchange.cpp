@@ -1,16 +1,11 @@
 #include "checker/ProbeExchange.h"
 
+#include "checker/EchoPage.h"
 #include "proxylist/TextFunctions.h"
 
 #include <QRegularExpression>
 
 const QString ProbeExchange::DefaultProbeHost = QStringLiteral("checkip.dyndns.org");
-
-namespace {
-const QString StartMarker = QStringLiteral("Current IP Address: ");
-const QString EndMarker = QStringLiteral("</body></html>");
-const QString HostSeparator = QStringLiteral(":");
-} // namespace
 
 bool ProbeExchange::isValidProbeHost(const QString &host)
 {
@@ -29,40 +24,41 @@ QByteArray ProbeExchange::probeRequest() const
     return "GET http://" + m_probeHost.toLatin1() + "/ HTTP/1.0\r\n\r\n\r\n";
 }
 
-Verdict ProbeExchange::judge(const QString &answer, const QString &proxyText)
+ProxyResult ProbeExchange::judge(const QByteArray &answer, const QString &proxyText)
 {
-    const qsizetype start = answer.indexOf(StartMarker);
+    const qsizetype start = answer.indexOf(EchoPage::StartMarker);
     if (start < 0)
-        return Verdict::invalidResponse();
+        return ProxyResult::failed(ProxyStatus::InvalidResponse);
     // The rest runs to a second start marker, if the page holds one.
-    const qsizetype restBegin = start + StartMarker.size();
-    const qsizetype second = answer.indexOf(StartMarker, restBegin);
-    const QString rest = answer.mid(restBegin, second < 0 ? -1 : second - restBegin);
+    const qsizetype restBegin = start + EchoPage::StartMarker.size();
+    const qsizetype second = answer.indexOf(EchoPage::StartMarker, restBegin);
+    const QString rest = QString::fromLatin1(answer.mid(restBegin, second < 0 ? -1 : second - restBegin));
     // Text against text, as the table shows it: 010.0.0.1 is not the 10.0.0.1 that the echo page saw.
-    return Verdict::working(firstValue(proxyText, HostSeparator) == firstValue(rest, EndMarker));
-}
-
-std::optional<Verdict> ProbeExchange::onConnected(SocketSlot &slot, const QString &proxyText) const
-{
-    if (slot.send(probeRequest()))
-        return std::nullopt;
-    return onFailed(slot, proxyText);
+    return ProxyResult::working(firstValue(proxyText, QStringLiteral(":")) ==
+                                firstValue(rest, QString(EchoPage::EndMarker)));
 }
 
 bool ProbeExchange::holdsCompletePage(const QByteArray &answer)
 {
-    const qsizetype start = answer.indexOf(StartMarker.toLatin1());
-    return start >= 0 && answer.indexOf(EndMarker.toLatin1(), start + StartMarker.size()) >= 0;
+    const qsizetype start = answer.indexOf(EchoPage::StartMarker);
+    return start >= 0 && answer.indexOf(EchoPage::EndMarker, start + EchoPage::StartMarker.size()) >= 0;
 }
 
-Verdict ProbeExchange::onFailed(const SocketSlot &slot, const QString &proxyText)
+std::optional<ProxyResult> ProbeExchange::onConnected(ProbeSocket &socket, const QString &proxyText) const
 {
-    if (holdsCompletePage(slot.answer()))
-        return onClosed(slot, proxyText);
-    return Verdict::error();
+    if (socket.send(probeRequest()))
+        return std::nullopt;
+    return onFailed(socket, proxyText);
 }
 
-Verdict ProbeExchange::onClosed(const SocketSlot &slot, const QString &proxyText)
+ProxyResult ProbeExchange::onClosed(const ProbeSocket &socket, const QString &proxyText)
 {
-    return judge(QString::fromLatin1(slot.answer()), proxyText);
+    return judge(socket.answer(), proxyText);
+}
+
+ProxyResult ProbeExchange::onFailed(const ProbeSocket &socket, const QString &proxyText)
+{
+    if (holdsCompletePage(socket.answer()))
+        return onClosed(socket, proxyText);
+    return ProxyResult::failed(ProxyStatus::Error);
 }

@@ -45,12 +45,13 @@ QString CheckCommand::reserveDescriptors() const
     }
     const int atOnce = std::min(m_options.threads, m_table.count());
     const rlim_t held = openDescriptors() + SpareDescriptors;
-    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= held + rlim_t(atOnce))
+    const rlim_t needed = held + rlim_t(atOnce);
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
         return {};
     return tr("testing %1 proxies at once needs %2 open files, and this process may open only %3 (see ulimit -n); "
               "use at most --threads %4")
         .arg(atOnce)
-        .arg(qulonglong(held + rlim_t(atOnce)))
+        .arg(qulonglong(needed))
         .arg(qulonglong(limit.rlim_cur))
         .arg(qulonglong(limit.rlim_cur > held ? limit.rlim_cur - held : 0));
 }
@@ -62,7 +63,7 @@ int CheckCommand::run()
         printError(failure);
         return 2;
     }
-    CheckRun checkRun(m_table, m_panels, *this);
+    CheckRun checkRun(m_table);
     checkRun.setSettings({m_options.threads, m_options.timeoutSeconds});
     if (!m_options.echoHost.isEmpty())
         checkRun.setProbeHost(m_options.echoHost);
@@ -82,17 +83,19 @@ int CheckCommand::run()
             std::fprintf(stderr, "%s\n", qPrintable(note));
     });
     QObject::connect(&signals, &SignalWatch::stopRequested, &checkRun, &CheckRun::stop);
-    checkRun.run(0);
+    // The results are printed once the run is over; it says whether it stopped for want of sockets.
+    QString shortage;
+    QObject::connect(&checkRun, &CheckRun::finished, &checkRun, [&shortage](const QString &what) { shortage = what; });
+    checkRun.run(CheckRows::Mode::All);
     progress.reset();
 
-    const CheckReport report(m_table, m_options);
-    if (const QString failure = writeToStandardOutput(report.text(report.reportedRows())); !failure.isEmpty()) {
+    if (const QString failure = writeToStandardOutput(checkReport(m_table, m_options)); !failure.isEmpty()) {
         printError(tr("cannot write the results: %1").arg(failure));
         return 1;
     }
     if (const int status = signals.exitStatus())
         return status;
-    if (const QString &shortage = checkRun.scheduler().shortage(); !shortage.isEmpty()) {
+    if (!shortage.isEmpty()) {
         printError(tr("this computer could not open another connection (%1): the proxies not printed were not "
                       "tested")
                        .arg(shortage));

@@ -119,9 +119,9 @@ std::variant<CliOptions, CliExit> Parser::options() const
     if (parser.isSet(only)) {
         const QString rows = parser.value(only);
         if (rows == QLatin1String("working"))
-            options.rows = CliOptions::WorkingRows;
+            options.only = ProxyFilter::working();
         else if (rows == QLatin1String("anonymous"))
-            options.rows = CliOptions::AnonymousRows;
+            options.only = ProxyFilter::anonymous();
         else
             return usageError(QStringLiteral("--only takes working or anonymous"));
     }

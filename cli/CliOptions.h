@@ -1,24 +1,26 @@
 #pragma once
 
+#include "proxylist/ProxyFilter.h"
+
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <variant>
 
 // What a command line of korvane-cli asks for.
 struct CliOptions
 {
     enum Command { Clean, Check };
-    // Which rows a check prints: all of them, or those that "Keep working proxies" or "Keep anonymous proxies"
-    // would keep.
-    enum Rows { AllRows, WorkingRows, AnonymousRows };
 
     Command command = Clean;
     // Read in this order; "-" is standard input, and no file at all means standard input alone.
     QStringList files;
     int threads = 200;
     int timeoutSeconds = 10;
-    Rows rows = AllRows;
+    // The rows a check prints, of those with a verdict: all, or those that "Keep working proxies" or "Keep
+    // anonymous proxies" would keep.
+    std::optional<ProxyFilter> only;
     bool json = false;
     QString echoHost;
     bool quiet = false;

@@ -1,20 +1,15 @@
 #include "cli/ProgressLine.h"
 
 #include "checker/CheckRun.h"
-#include "proxylist/CellText.h"
 #include "proxylist/ProxyTableModel.h"
 
 #include <algorithm>
 #include <cstdio>
 
-ProgressLine::ProgressLine(const ProxyTableModel &table, CheckRun &run, QObject *parent)
+ProgressLine::ProgressLine(const ProxyTableModel &table, const CheckRun &run, QObject *parent)
     : QObject(parent), m_table(table), m_run(run)
 {
-    // A verdict is one change notification of its row; longer ranges are the run clearing its rows.
-    connect(&table, &ProxyTableModel::dataChanged, this, [this](const QModelIndex &top, const QModelIndex &bottom) {
-        if (top.row() == bottom.row())
-            countVerdicts(top.row() + 1, bottom.row() + 1);
-    });
+    connect(&run, &CheckRun::judged, this, &ProgressLine::countVerdict);
     connect(&m_timer, &QTimer::timeout, this, &ProgressLine::draw);
 }
 
@@ -39,13 +34,10 @@ void ProgressLine::note(const QString &text)
     draw();
 }
 
-void ProgressLine::countVerdicts(int firstRow, int lastRow)
+void ProgressLine::countVerdict(int row)
 {
-    for (int r = firstRow; r <= lastRow; ++r) {
-        const QString &status = m_table.subItem(r, ProxyTableModel::Status);
-        m_tested += CellText::isVerdict(status) ? 1 : 0;
-        m_working += status == CellText::Working ? 1 : 0;
-    }
+    ++m_tested;
+    m_working += m_table.result(row).status == ProxyStatus::Working ? 1 : 0;
 }
 
 void ProgressLine::draw()
@@ -53,7 +45,7 @@ void ProgressLine::draw()
     const CheckSettings &settings = m_run.settings();
     const int perBatch = std::max(1, settings.slotsPerBatch);
     const int batches = (m_table.count() + perBatch - 1) / perBatch;
-    const int batch = std::clamp((m_run.rows().cursor() + perBatch - 1) / perBatch, 1, std::max(1, batches));
+    const int batch = std::clamp((m_run.rows().examined() + perBatch - 1) / perBatch, 1, std::max(1, batches));
     // Every batch waits its whole timeout.
     const qint64 leftMs = std::max<qint64>(0, qint64(batches) * settings.timeoutSeconds * 1000 - m_elapsed.elapsed());
     const QString line = QStringLiteral("\rbatch %1 of %2, %3 of %4 tested, %5 working, %6 s left\033[K")

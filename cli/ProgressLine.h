@@ -14,7 +14,7 @@ class ProgressLine : public QObject
 
 public:
     // Draws to standard error, which the caller has found to be a terminal.
-    ProgressLine(const ProxyTableModel &table, CheckRun &run, QObject *parent = nullptr);
+    ProgressLine(const ProxyTableModel &table, const CheckRun &run, QObject *parent = nullptr);
     ~ProgressLine() override;
 
     void start();
@@ -22,11 +22,11 @@ public:
     void note(const QString &text);
 
 private:
-    void countVerdicts(int firstRow, int lastRow);
+    void countVerdict(int row);
     void draw();
 
     const ProxyTableModel &m_table;
-    CheckRun &m_run;
+    const CheckRun &m_run;
     QTimer m_timer;
     QElapsedTimer m_elapsed;
     int m_tested = 0;

@@ -53,7 +53,7 @@ int SignalWatch::exitStatus() const
 
 void SignalWatch::onSignal()
 {
-    char number = 0;
+    unsigned char number = 0;
     while (::read(g_pipe[0], &number, 1) == 1) {
         if (number == SIGINT && m_interrupts++ == 0) {
             Q_EMIT interruptRequested();

@@ -1,25 +1,24 @@
 // korvane-cli: the proxy-list rules and the checker of Korvane's window, for scripts and timers.
 #include "cli/CheckCommand.h"
-#include "cli/CheckReport.h"
 #include "cli/CliOptions.h"
-#include "cli/ListInput.h"
 #include "cli/StandardStreams.h"
 #include "proxylist/NativeName.h"
+#include "proxylist/ProxyFilter.h"
+#include "proxylist/ProxyLoader.h"
 #include "proxylist/ProxyTableModel.h"
-#include "proxylist/StatusPanels.h"
+#include "proxylist/ProxyValidator.h"
+#include "proxylist/ProxyWriter.h"
 
 #include <QCoreApplication>
 
 #include <csignal>
 #include <cstdio>
-#include <numeric>
 
 namespace {
 int clean(const ProxyTableModel &table)
 {
-    std::vector<int> rows(size_t(table.count()));
-    std::iota(rows.begin(), rows.end(), 1);
-    if (const QString failure = writeToStandardOutput(CheckReport::proxyTexts(table, rows)); !failure.isEmpty()) {
+    const QByteArray list = ProxyWriter::list(table, ProxyFilter::everyRow().rows(table), "\n");
+    if (const QString failure = writeToStandardOutput(list); !failure.isEmpty()) {
         printError(QStringLiteral("cannot write the list: %1").arg(failure));
         return 1;
     }
@@ -47,20 +46,23 @@ int main(int argc, char *argv[])
         return exit->code;
     }
     const CliOptions &options = std::get<CliOptions>(parsed);
+    // "-", or no file at all, is standard input.
+    const QStringList lists = options.files.isEmpty() ? QStringList{QStringLiteral("-")} : options.files;
     if (closed.output) {
         printError(QStringLiteral("standard output is closed"));
         return 1;
     }
-    if (closed.input && ListInput::readsStandardInput(options.files)) {
+    if (closed.input && lists.contains(QStringLiteral("-"))) {
         printError(QStringLiteral("standard input is closed"));
         return 1;
     }
 
     ProxyTableModel table;
-    StatusPanels panels;
-    if (const QString failure = ListInput(table, panels).readAll(options.files); !failure.isEmpty()) {
-        printError(failure);
+    const ProxyValidator validator;
+    const QStringList failures = ProxyLoader(table, validator).mergeLists(lists, ListFileReader::PipesAndDevicesToo);
+    for (const QString &failure : failures)
+        printError(QStringLiteral("cannot read %1").arg(failure));
+    if (!failures.isEmpty())
         return 1;
-    }
-    return options.command == CliOptions::Clean ? clean(table) : CheckCommand(table, panels, options).run();
+    return options.command == CliOptions::Clean ? clean(table) : CheckCommand(table, options).run();
 }

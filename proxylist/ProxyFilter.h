@@ -1,26 +1,34 @@
 #pragma once
 
-#include <QString>
+#include "proxylist/ProxyResult.h"
 
-struct ProxyRow;
+#include <QtGlobal>
+
+#include <vector>
+
 class ProxyTableModel;
 
-// Which rows a filter command keeps. Comparisons are exact and case-sensitive on the whole cell.
+// A rule about which rows to keep: the filter commands, the counters and the rows korvane-cli prints use it.
 class ProxyFilter
 {
 public:
-    // In the order of the filter menu.
-    enum Rule { KeepWorking, KeepAnonymous, KeepSelected, KeepAll };
+    static ProxyFilter working() { return ProxyFilter(Rule::Working); }
+    static ProxyFilter anonymous() { return ProxyFilter(Rule::Anonymous); }
+    static ProxyFilter selected() { return ProxyFilter(Rule::Selected); }
+    // "Keep proxies by speed": the Speed column holds no time, so no row is told from another.
+    static ProxyFilter everyRow() { return ProxyFilter(Rule::EveryRow); }
 
-    explicit ProxyFilter(Rule rule) : m_rule(rule) {}
-
-    Rule rule() const { return m_rule; }
-    bool matches(const ProxyRow &row, bool selected) const;
-    // Removes every row that does not match, in one pass; the rest keep their order.
+    bool matches(const ProxyResult &result, bool selected) const;
+    // The rows that match, top to bottom.
+    std::vector<int> rows(const ProxyTableModel &table) const;
+    qsizetype count(const ProxyTableModel &table) const;
+    // Removes every row that does not match, in one pass; the rest keep their order and selection.
     void apply(ProxyTableModel &table) const;
 
 private:
-    bool keeps(const QString &status, const QString &anonymity, bool selected) const;
+    enum class Rule { Working, Anonymous, Selected, EveryRow };
+    explicit ProxyFilter(Rule rule) : m_rule(rule) {}
+    std::vector<bool> matching(const ProxyTableModel &table) const;
 
     Rule m_rule;
 };

@@ -1,9 +1,8 @@
 #include "proxylist/ProxyLoader.h"
 
-#include "proxylist/ListFileReader.h"
+#include "proxylist/NativeName.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
-#include "proxylist/StatusPanels.h"
 #include "proxylist/TextFunctions.h"
 
 #include <QSet>
@@ -24,9 +23,9 @@ public:
     {
         m_seen.reserve(table.count() + newLines);
         m_lines.reserve(newLines);
-        for (int r = 1; r <= table.count(); ++r) {
-            if (!insert(table.itemText(r))) {
-                m_keep[size_t(r - 1)] = false;
+        for (int r = 0; r < table.count(); ++r) {
+            if (!insert(table.text(r))) {
+                m_keep[size_t(r)] = false;
                 m_dropsRows = true;
             }
         }
@@ -106,10 +105,6 @@ bool fitsListFile(QStringView line)
 }
 } // namespace
 
-ProxyLoader::ProxyLoader(ProxyTableModel &table, StatusPanels &panels, const ProxyValidator &validator)
-    : m_table(table), m_panels(panels), m_validator(validator)
-{}
-
 Result<> ProxyLoader::loadFromFile(const QString &path, bool merge)
 {
     const Result<QByteArray> data = ListFileReader::read(path);
@@ -140,7 +135,6 @@ void ProxyLoader::loadFromBytes(QByteArrayView data, bool merge)
         lines.offer(line);
     }
     lines.commit(m_table);
-    m_panels.setTotal(m_table.count());
 }
 
 void ProxyLoader::loadFromClipboard(QStringView text, bool merge)
@@ -159,7 +153,21 @@ void ProxyLoader::loadFromClipboard(QStringView text, bool merge)
     for (QStringView piece : accepted)
         lines.offer(piece);
     lines.commit(m_table);
-    m_panels.setTotal(m_table.count());
+}
+
+QStringList ProxyLoader::mergeLists(const QStringList &names, ListFileReader::Sources sources)
+{
+    QStringList failures;
+    for (const QString &name : names) {
+        const bool standardInput = sources == ListFileReader::PipesAndDevicesToo && name == QLatin1String("-");
+        const Result<QByteArray> data =
+            standardInput ? ListFileReader::readStandardInput() : ListFileReader::read(name, sources);
+        if (data)
+            loadFromBytes(*data, true);
+        else
+            failures.append((standardInput ? tr("standard input") : NativeName::readable(name)) + u": " + data.error());
+    }
+    return failures;
 }
 
 void ProxyLoader::removeDuplicates(ProxyTableModel &table)

@@ -1,44 +1,80 @@
 #include "proxylist/ProxyTableModel.h"
 
-#include <QBrush>
-
 #include <algorithm>
+#include <array>
 #include <numeric>
+
+namespace {
+constexpr int Statuses = int(ProxyStatus::Timeout) + 1;
+constexpr int Anonymities = int(Anonymity::NotAnonymous) + 1;
+// Every result a row can hold, as a number: what a sort by a result column compares.
+constexpr int ResultKinds = Statuses * Anonymities;
+
+int kindOf(const ProxyResult &result)
+{
+    return int(result.status) * Anonymities + int(result.anonymity);
+}
+
+ProxyResult resultOfKind(int kind)
+{
+    return {ProxyStatus(kind / Anonymities), Anonymity(kind % Anonymities)};
+}
+
+// Text colours, as RGB: untouched rows take the view's own.
+constexpr quint32 Black = 0x000000;
+constexpr quint32 Green = 0x00ff00;
+constexpr quint32 Red = 0xff0000;
+} // namespace
 
 ProxyTableModel::ProxyTableModel(QObject *parent)
     : QAbstractTableModel(parent), m_selection(new QItemSelectionModel(this, this))
+{}
+
+QString ProxyTableModel::statusText(const ProxyResult &result)
 {
-    wordNumber(QString()); // word 0: the empty text of an untested row
+    switch (result.status) {
+    case ProxyStatus::Untested:
+        break;
+    case ProxyStatus::Checking:
+        return tr("Checking...");
+    case ProxyStatus::Working:
+        return tr("Working");
+    case ProxyStatus::InvalidResponse:
+        return tr("Invalid Response");
+    case ProxyStatus::Error:
+        return tr("Error");
+    case ProxyStatus::Timeout:
+        return tr("Timeout");
+    }
+    return {};
 }
 
-const QString &ProxyTableModel::cellText(const StoredRow &row, int column) const
+QString ProxyTableModel::anonymityText(const ProxyResult &result)
 {
-    if (column >= AnonymityColumn && column <= StatusColumn)
-        return m_words[row.words[size_t(column - 1)]];
-    return row.text;
+    if (!result.isVerdict())
+        return {};
+    if (result.status != ProxyStatus::Working)
+        return QStringLiteral("-");
+    return result.anonymity == Anonymity::Anonymous ? QStringLiteral("Y") : QStringLiteral("N");
 }
 
-quint32 ProxyTableModel::wordNumber(const QString &text)
+QString ProxyTableModel::speedText(const ProxyResult &result)
 {
-    const auto found = m_wordNumbers.constFind(text);
-    if (found != m_wordNumbers.cend())
-        return *found;
-    const auto number = quint32(m_words.size());
-    m_words.append(text);
-    m_wordNumbers.insert(text, number);
-    return number;
+    return result.isVerdict() ? QStringLiteral("-") : QString();
 }
 
-// The place of each word in text order, so that sorting by a result column compares two integers.
-std::vector<quint32> ProxyTableModel::wordRanks() const
+QString ProxyTableModel::cellText(const StoredRow &row, int column) const
 {
-    std::vector<quint32> byText(size_t(m_words.size()));
-    std::iota(byText.begin(), byText.end(), 0U);
-    std::sort(byText.begin(), byText.end(), [this](quint32 a, quint32 b) { return m_words[a] < m_words[b]; });
-    std::vector<quint32> rank(byText.size());
-    for (size_t i = 0; i < byText.size(); ++i)
-        rank[byText[i]] = quint32(i);
-    return rank;
+    switch (column) {
+    case AnonymityColumn:
+        return anonymityText(row.result);
+    case SpeedColumn:
+        return speedText(row.result);
+    case StatusColumn:
+        return statusText(row.result);
+    default:
+        return row.text;
+    }
 }
 
 // A cell's text as the view shows it. Laying out a line of many megabytes takes the view seconds per repaint,
@@ -53,11 +89,20 @@ QString ProxyTableModel::shownText(const QString &text)
     return QStringView(text).first(length) % QChar(0x2026);
 }
 
-ProxyRow ProxyTableModel::rowAt(int row) const
+QVariant ProxyTableModel::rowColor(const StoredRow &row)
 {
-    const StoredRow &stored = m_rows[size_t(row - 1)];
-    return ProxyRow{stored.text, m_words[stored.words[0]], m_words[stored.words[1]], m_words[stored.words[2]],
-                    stored.color};
+    if (!row.touched)
+        return {};
+    switch (row.result.status) {
+    case ProxyStatus::Working:
+        return Green;
+    case ProxyStatus::InvalidResponse:
+    case ProxyStatus::Error:
+    case ProxyStatus::Timeout:
+        return Red;
+    default:
+        return Black;
+    }
 }
 
 int ProxyTableModel::rowCount(const QModelIndex &parent) const
@@ -78,10 +123,10 @@ QVariant ProxyTableModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return shownText(cellText(row, index.column()));
-    case Qt::ForegroundRole:
-        if (row.color == ProxyColor::Default)
-            return {};
-        return QBrush(ProxyColor::toQColor(row.color));
+    case SortRole:
+        return cellText(row, index.column());
+    case RowColorRole:
+        return rowColor(row);
     default:
         return {};
     }
@@ -122,44 +167,46 @@ void ProxyTableModel::sort(int column, Qt::SortOrder order)
         return;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
-    // Sort a permutation rather than the rows themselves: moving 4-byte indexes is far cheaper than rows.
-    std::vector<int> order_(m_rows.size());
-    std::iota(order_.begin(), order_.end(), 0);
-    auto sortBy = [&](auto less) {
+    // Sort a permutation rather than the rows themselves: moving 4-byte numbers is far cheaper than rows.
+    std::vector<int> byKey(m_rows.size());
+    std::iota(byKey.begin(), byKey.end(), 0);
+    const auto sortBy = [&](auto less) {
         if (order == Qt::AscendingOrder)
-            std::stable_sort(order_.begin(), order_.end(), less);
+            std::stable_sort(byKey.begin(), byKey.end(), less);
         else
-            std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) { return less(b, a); });
+            std::stable_sort(byKey.begin(), byKey.end(), [&](int a, int b) { return less(b, a); });
     };
     if (column == ProxyColumn) {
         sortBy([this](int a, int b) { return m_rows[size_t(a)].text < m_rows[size_t(b)].text; });
     } else {
-        const std::vector<quint32> rank = wordRanks();
-        const auto cell = size_t(column - 1);
-        sortBy([&](int a, int b) { return rank[m_rows[size_t(a)].words[cell]] < rank[m_rows[size_t(b)].words[cell]]; });
+        // A result column shows one of a few texts: each result's place among them, found once, is its key, and
+        // results that read the same share a place.
+        std::array<int, ResultKinds> byText{};
+        std::iota(byText.begin(), byText.end(), 0);
+        std::array<QString, ResultKinds> texts;
+        for (int kind = 0; kind < ResultKinds; ++kind)
+            texts[size_t(kind)] = cellText(StoredRow{{}, resultOfKind(kind), true}, column);
+        std::sort(byText.begin(), byText.end(), [&](int a, int b) { return texts[size_t(a)] < texts[size_t(b)]; });
+        std::array<int, ResultKinds> rank{};
+        for (size_t place = 0, shared = 0; place < byText.size(); ++place) {
+            if (texts[size_t(byText[place])] != texts[size_t(byText[shared])])
+                shared = place;
+            rank[size_t(byText[place])] = int(shared);
+        }
+        const auto key = [&](int r) { return rank[size_t(kindOf(m_rows[size_t(r)].result))]; };
+        sortBy([&](int a, int b) { return key(a) < key(b); });
     }
 
     std::vector<StoredRow> sorted;
     sorted.reserve(m_rows.size());
     std::vector<int> newPosition(m_rows.size());
-    for (size_t i = 0; i < order_.size(); ++i) {
-        sorted.push_back(std::move(m_rows[size_t(order_[i])]));
-        newPosition[size_t(order_[i])] = int(i);
+    for (size_t i = 0; i < byKey.size(); ++i) {
+        sorted.push_back(std::move(m_rows[size_t(byKey[i])]));
+        newPosition[size_t(byKey[i])] = int(i);
     }
     m_rows = std::move(sorted);
-
-    const QModelIndexList before = persistentIndexList();
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (const QModelIndex &index : before)
-        after.append(this->index(newPosition[size_t(index.row())], index.column()));
-    changePersistentIndexList(before, after);
+    movePersistentIndexes(newPosition);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-}
-
-void ProxyTableModel::add(const QString &text)
-{
-    addRows(QStringList{text});
 }
 
 void ProxyTableModel::addRows(QStringList texts)
@@ -170,7 +217,7 @@ void ProxyTableModel::addRows(QStringList texts)
     beginInsertRows({}, first, first + int(texts.size()) - 1);
     m_rows.reserve(m_rows.size() + size_t(texts.size()));
     for (QString &text : texts)
-        m_rows.push_back(StoredRow{std::move(text), {}, ProxyColor::Default});
+        m_rows.push_back(StoredRow{std::move(text), {}, false});
     endInsertRows();
 }
 
@@ -182,15 +229,6 @@ void ProxyTableModel::clear()
     m_rows.clear();
     m_rows.shrink_to_fit();
     endResetModel();
-}
-
-void ProxyTableModel::remove(int row)
-{
-    if (!isValidRow(row))
-        return;
-    beginRemoveRows({}, row - 1, row - 1);
-    m_rows.erase(m_rows.begin() + (row - 1));
-    endRemoveRows();
 }
 
 void ProxyTableModel::keepRows(const std::vector<bool> &keep)
@@ -255,34 +293,14 @@ void ProxyTableModel::selectRowRuns(const std::vector<bool> &rows)
         m_selection->select(selection, QItemSelectionModel::Select);
 }
 
-const QString &ProxyTableModel::subItem(int row, int n) const
-{
-    if (n < Anonymity || n > Status)
-        return m_words[0];
-    return cellText(m_rows[size_t(row - 1)], n);
-}
-
-void ProxyTableModel::setSubItem(int row, int n, const QString &text)
-{
-    if (!isValidRow(row) || n < Anonymity || n > Status)
-        return;
-    quint32 &cell = m_rows[size_t(row - 1)].words[size_t(n - 1)];
-    const quint32 word = wordNumber(text);
-    if (cell == word)
-        return;
-    cell = word;
-    emitRowChanged(row, n, n);
-}
-
-void ProxyTableModel::setResults(int row, const QString &anonymity, const QString &speed, const QString &status,
-                                 int color)
+void ProxyTableModel::setResult(int row, const ProxyResult &result)
 {
     if (!isValidRow(row))
         return;
-    StoredRow &stored = m_rows[size_t(row - 1)];
-    stored.words = {wordNumber(anonymity), wordNumber(speed), wordNumber(status)};
-    stored.color = color;
-    emitRowChanged(row, ProxyColumn, StatusColumn);
+    StoredRow &stored = m_rows[size_t(row)];
+    stored.result = result;
+    stored.touched = true;
+    emitRowChanged(row, row);
 }
 
 void ProxyTableModel::resetResults(const std::vector<bool> &reset)
@@ -293,39 +311,20 @@ void ProxyTableModel::resetResults(const std::vector<bool> &reset)
     for (size_t i = 0; i < m_rows.size() && i < reset.size(); ++i) {
         if (!reset[i])
             continue;
-        m_rows[i].words = {};
-        m_rows[i].color = ProxyColor::Black;
+        m_rows[i].result = {};
+        m_rows[i].touched = true;
         if (first < 0)
             first = int(i);
         last = int(i);
     }
     // One notification for the span: a notification per row costs seconds on a table of a million rows.
     if (first >= 0)
-        Q_EMIT dataChanged(index(first, ProxyColumn), index(last, StatusColumn));
-}
-
-qsizetype ProxyTableModel::countRows(int n, const QString &text) const
-{
-    const auto found = m_wordNumbers.constFind(text);
-    if (n < Anonymity || n > Status || found == m_wordNumbers.cend())
-        return 0;
-    const quint32 word = *found;
-    const auto cell = size_t(n - 1);
-    return std::count_if(m_rows.begin(), m_rows.end(), [&](const StoredRow &row) { return row.words[cell] == word; });
-}
-
-bool ProxyTableModel::setProxyColor(int row, int color)
-{
-    if (!isValidRow(row))
-        return false;
-    m_rows[size_t(row - 1)].color = color;
-    emitRowChanged(row, ProxyColumn, StatusColumn);
-    return true;
+        emitRowChanged(first, last);
 }
 
 bool ProxyTableModel::isSelected(int row) const
 {
-    return isValidRow(row) && m_selection->rowIntersectsSelection(row - 1, {});
+    return isValidRow(row) && m_selection->rowIntersectsSelection(row, {});
 }
 
 std::vector<bool> ProxyTableModel::selectedRows() const
@@ -356,7 +355,7 @@ std::vector<bool> ProxyTableModel::takeSelection()
     return selected;
 }
 
-void ProxyTableModel::emitRowChanged(int row, int firstColumn, int lastColumn)
+void ProxyTableModel::emitRowChanged(int first, int last)
 {
-    Q_EMIT dataChanged(index(row - 1, firstColumn), index(row - 1, lastColumn));
+    Q_EMIT dataChanged(index(first, ProxyColumn), index(last, StatusColumn));
 }

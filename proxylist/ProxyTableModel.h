@@ -1,28 +1,27 @@
 #pragma once
 
-#include "proxylist/ProxyRow.h"
+#include "proxylist/ProxyResult.h"
 
 #include <QAbstractTableModel>
-#include <QHash>
 #include <QItemSelectionModel>
 #include <QStringList>
 
-#include <array>
 #include <vector>
 
-// The proxy table: the program's only store of proxies and test results.
+// The proxy table: the program's only store of proxies and check results. Rows are numbered from 0 in the order on
+// screen. The selection lives in selectionModel(), which the view shares, so the logic reads the user's selection
+// without a widget.
 //
-// The row operations below number rows from 1 in the order on screen, as the rest of the program addresses
-// them; the QAbstractItemModel overrides use Qt's 0-based rows. The selection lives in selectionModel(), which
-// the view shares, so the logic reads the user's selection without a widget.
+// data() is where results become what the user sees: the words of each cell (DisplayRole), what a column sorts by
+// (SortRole) and the row's text colour (RowColorRole, an RGB value; the view paints it, so that the table needs no
+// GUI library and korvane-cli runs where none is installed).
 class ProxyTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
     enum Column { ProxyColumn, AnonymityColumn, SpeedColumn, StatusColumn, ColumnCount };
-    // Sub-item numbers: the result cells after the item text.
-    enum SubItem { Anonymity = 1, Speed = 2, Status = 3 };
+    enum Role { SortRole = Qt::UserRole, RowColorRole };
 
     // The view shows at most this many characters of a cell, then "…"; the stored text stays whole.
     static constexpr qsizetype MaxShownLength = 1000;
@@ -34,35 +33,31 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
-    // Reorders the rows by the text of a column; equal texts keep their order. Selection follows its rows.
+    // Reorders the rows by what a column shows, as text; equal texts keep their order. Selection follows its rows.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-    int count() const { return int(m_rows.size()); }
-    bool isValidRow(int row) const { return row >= 1 && row <= count(); }
+    // The words of the result cells, as data() shows them and korvane-cli prints them.
+    static QString statusText(const ProxyResult &result);
+    static QString anonymityText(const ProxyResult &result);
+    static QString speedText(const ProxyResult &result);
 
-    // Appends rows at the end of the table with empty result cells, in one insert notification.
-    void add(const QString &text);
+    int count() const { return int(m_rows.size()); }
+    bool isValidRow(int row) const { return row >= 0 && row < count(); }
+    // The line exactly as it was loaded.
+    const QString &text(int row) const { return m_rows[size_t(row)].text; }
+    const ProxyResult &result(int row) const { return m_rows[size_t(row)].result; }
+
+    // Appends rows, untested, at the end of the table in one insert notification.
     void addRows(QStringList texts);
     void clear();
-    void remove(int row);
-    // Keeps row r exactly when keep[r - 1] is set, in one pass and one layout change; keep must have count()
-    // entries. The selection, the current index and every persistent index of the rows that stay follow them.
+    // Keeps row r exactly when keep[r] is set, in one pass and one layout change; keep must have count() entries.
+    // The selection, the current index and every persistent index of the rows that stay follow them.
     void keepRows(const std::vector<bool> &keep);
 
-    const QString &itemText(int row) const { return m_rows[size_t(row - 1)].text; }
-    ProxyRow rowAt(int row) const;
-    // n is a SubItem (1..3). Unknown n reads as empty and is not written.
-    const QString &subItem(int row, int n) const;
-    void setSubItem(int row, int n, const QString &text);
-    int color(int row) const { return m_rows[size_t(row - 1)].color; }
-    // Colours every cell of the row; false when there is no such row.
-    bool setProxyColor(int row, int color);
-    // Writes the three result cells and the colour of a row in one change notification: a verdict is one change.
-    void setResults(int row, const QString &anonymity, const QString &speed, const QString &status, int color);
-    // Empties the result cells and colours black every row r with reset[r - 1] set, in one change notification.
+    // A verdict, or a row handed out or given back, as one change notification of the row.
+    void setResult(int row, const ProxyResult &result);
+    // Every row r with reset[r] set becomes untested and black, in one change notification.
     void resetResults(const std::vector<bool> &reset);
-    // The number of rows whose sub-item n is exactly the text.
-    qsizetype countRows(int n, const QString &text) const;
 
     QItemSelectionModel *selectionModel() const { return m_selection; }
     bool isSelected(int row) const;
@@ -70,27 +65,23 @@ public:
     std::vector<bool> selectedRows() const;
 
 private:
-    // A row as stored. The result cells only ever hold a handful of different words, so each cell keeps the
-    // number of its word in m_words: a row costs 40 bytes beside its text instead of 112.
     struct StoredRow
     {
         QString text;
-        std::array<quint32, 3> words{}; // sub-items 1..3; word 0 is the empty text
-        int color = ProxyColor::Default;
+        ProxyResult result;
+        // A check has reset the row: it shows black, or its verdict's colour, rather than the view's own colour.
+        bool touched = false;
     };
 
-    const QString &cellText(const StoredRow &row, int column) const;
+    QString cellText(const StoredRow &row, int column) const;
     static QString shownText(const QString &text);
-    quint32 wordNumber(const QString &text);
-    std::vector<quint32> wordRanks() const;
-    void emitRowChanged(int row, int firstColumn, int lastColumn);
+    static QVariant rowColor(const StoredRow &row);
+    void emitRowChanged(int first, int last);
     void movePersistentIndexes(const std::vector<int> &newPosition);
     void selectRowRuns(const std::vector<bool> &rows);
     static void markRows(const QItemSelection &selection, std::vector<bool> &rows);
     std::vector<bool> takeSelection();
 
     std::vector<StoredRow> m_rows;
-    QStringList m_words;
-    QHash<QString, quint32> m_wordNumbers;
     QItemSelectionModel *m_selection;
 };

@@ -15,17 +15,19 @@ struct Failure
 template <typename T = std::monostate> class Result
 {
 public:
-    Result(T value = T()) : m_outcome(std::move(value)) {}
-    Result(Failure failure) : m_outcome(std::move(failure)) {}
+    Result(T value = T()) : m_value(std::move(value)) {}
+    Result(Failure failure) : m_failure(std::move(failure.reason)), m_failed(true) {}
 
-    explicit operator bool() const { return m_outcome.index() == 0; }
-    const T &value() const { return std::get<0>(m_outcome); }
-    T &value() { return std::get<0>(m_outcome); }
-    const T &operator*() const { return value(); }
-    T &operator*() { return value(); }
+    explicit operator bool() const { return !m_failed; }
+    const T &value() const { return m_value; }
+    T &value() { return m_value; }
+    const T &operator*() const { return m_value; }
+    T &operator*() { return m_value; }
     // Empty after a success.
-    QString error() const { return *this ? QString() : std::get<1>(m_outcome).reason; }
+    const QString &error() const { return m_failure; }
 
 private:
-    std::variant<T, Failure> m_outcome;
+    T m_value;
+    QString m_failure;
+    bool m_failed = false;
 };

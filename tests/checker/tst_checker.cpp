@@ -1,11 +1,7 @@
 // The checker against fake proxies on loopback: the verdicts, the batches, and which rows a run probes.
 #include "checker/CheckRun.h"
-#include "checker/CheckRunHost.h"
-#include "proxylist/CellText.h"
-#include "proxylist/StatusPanels.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/TableText.h"
-#include "tests/common/TestMain.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -18,25 +14,27 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 
-using CellText::Timeout;
+const QString Timeout = "Timeout";
 
 // A check run without a window, on a clock factor times faster than real time. For each row handed out it notes
 // how many batch waits came before it.
-class Harness final : public CheckRunHost, public Clock
+class Harness final : public Clock
 {
 public:
-    explicit Harness(int factor = 20) : run(table, panels, *this, this), m_factor(factor)
+    explicit Harness(int factor = 20) : run(table, this), m_factor(factor)
     {
         m_origin.start();
         run.setProbeHost("127.0.0.1:9"); // never reached: the fake proxies answer by themselves
         QObject::connect(&table, &ProxyTableModel::dataChanged, &table, [this](const QModelIndex &from) {
-            if (table.subItem(from.row() + 1, ProxyTableModel::Status) == CellText::Checking)
+            if (table.result(from.row()).status == ProxyStatus::Checking)
                 batches.append(waits);
         });
+        QObject::connect(&run, &CheckRun::started, &table, [this] { calls.append("started "); });
+        QObject::connect(&run, &CheckRun::judged, &table, [this] { ++judged; });
+        QObject::connect(&run, &CheckRun::finished, &table,
+                         [this](const QString &shortage) { calls.append("finished " + shortage); });
     }
 
-    void setCommandsLocked(bool lock) override { calls.append(lock ? "lock " : "unlock "); }
-    void showCompletionMessage(const QString &shortage) override { calls.append("message " + shortage); }
     qint64 nowMs() const override { return m_origin.elapsed() * m_factor; }
     // Asked while a batch waits: a new deadline is a new batch.
     qint64 msUntil(qint64 deadline) const override
@@ -45,23 +43,29 @@ public:
         return (deadline - nowMs() + m_factor - 1) / m_factor;
     }
 
-    // A run, the table filled up to rows with silent proxies. Each ends with the window unlocked and no slot kept.
-    void start(int rows, int slots, int mode = CheckRows::AllRows)
+    // A run, the table filled up to rows with silent proxies. Each says when it starts and ends, tells each verdict
+    // once and keeps no connection.
+    void start(int rows, int slots, CheckRows::Mode mode = CheckRows::Mode::All)
     {
         table.addRows(QStringList(rows - table.count(), m_silent.row()));
         run.setSettings({slots, 1});
         calls.clear();
+        judged = 0;
         run.run(mode);
-        QCOMPARE(calls, "lock unlock message " + shortage);
-        QCOMPARE(run.scheduler().slots().loadedCount(), 0);
-        QVERIFY(run.scheduler().slots().findChildren<SocketSlot *>().isEmpty());
+        QCOMPARE(calls, "started finished " + shortage);
+        const QStringList shown = statuses();
+        if (mode == CheckRows::Mode::All) // every row with a verdict got it in this run
+            QCOMPARE(judged, std::count_if(shown.begin(), shown.end(),
+                                           [](const QString &s) { return !s.isEmpty() && s != "Checking..."; }));
+        QCOMPARE(run.probes().openCount(), 0);
+        QVERIFY(run.probes().findChildren<ProbeSocket *>().isEmpty());
     }
     QStringList statuses() const { return columnTexts(table, ProxyTableModel::StatusColumn); }
 
     ProxyTableModel table;
-    StatusPanels panels;
     CheckRun run;
     QString calls, shortage;
+    qsizetype judged = 0;
     QList<int> batches;
     mutable int waits = 0;
 
@@ -122,8 +126,8 @@ private Q_SLOTS:
         QFETCH(QString, answer);
         QFETCH(QString, proxy);
         QFETCH(QString, verdict);
-        const Verdict judged = ProbeExchange::judge(answer, proxy);
-        QCOMPARE(judged.anonymity + ' ' + judged.status, verdict);
+        const ProxyResult judged = ProbeExchange::judge(answer.toLatin1(), proxy);
+        QCOMPARE(ProxyTableModel::anonymityText(judged) + ' ' + ProxyTableModel::statusText(judged), verdict);
     }
 
     // One run, one fake proxy for each way of answering, then many that answer and close at once.
@@ -144,37 +148,41 @@ private Q_SLOTS:
         std::deque<FakeProxy> proxies;
         // The first row has a second colon: its port ends there.
         for (F::Behaviour behaviour : behaviours)
-            h.table.add(proxies.emplace_back(behaviour).row() + (behaviour == behaviours.first() ? ":8:x" : ""));
+            h.table.addRows({proxies.emplace_back(behaviour).row() + (behaviour == behaviours.first() ? ":8:x" : "")});
         // A page then a reset, however it comes: the kernel's reset of a request not read to its end, or a proxy
         // that answers before the request is in.
         const FakeProxy closing(F::EchoOwnAddress), oneRequest(F::ReadsOneRequest), unread(F::AnswersUnread);
         h.table.addRows(QStringList(Closing, closing.row()) + QStringList(50, oneRequest.row()) +
                         QStringList(50, unread.row()));
-        const SocketSlotArray &slots = h.run.scheduler().slots();
+        const auto socketOfRow = [&h](int row) {
+            const std::vector<ProbeSocket *> &open = h.run.probes().open();
+            return *std::find_if(open.begin(), open.end(), [row](ProbeSocket *s) { return s->row() == row; });
+        };
         connect(&h.table, &ProxyTableModel::dataChanged, this, [&](const QModelIndex &from) {
-            // Handed out right after the last case's slot has started: that slot's sending side is shut under it.
-            if (from.row() == n && h.table.subItem(n + 1, ProxyTableModel::Status) == CellText::Checking) {
-                pollfd connecting{slots.item(n)->descriptor(), POLLOUT, 0};
+            // Handed out right after the last case's probe has started: its sending side is shut under it.
+            if (from.row() == n && h.table.result(n).status == ProxyStatus::Checking) {
+                pollfd connecting{socketOfRow(n - 1)->descriptor(), POLLOUT, 0};
                 QCOMPARE(::poll(&connecting, 1, 5000), 1);
                 QCOMPARE(::shutdown(connecting.fd, SHUT_WR), 0);
             }
         });
-        qint64 received = 0;
-        connect(&slots, &SocketSlotArray::dataArrived, this, [&](int slot) {
-            QVERIFY(slots.item(slot)->answer().capacity() <= ProbeExchange::MaxAnswerBytes);
-            received = std::max(received, slots.item(slot)->received());
+        // Late in the batch, the endless stream has gone far past what an answer keeps, and its buffer has not.
+        bool bounded = false;
+        QTimer::singleShot(800, this, [&] {
+            const ProbeSocket *endless = socketOfRow(int(behaviours.indexOf(F::EndlessStream)));
+            bounded = endless->received() > 4 * ProbeSocket::MaxAnswerBytes &&
+                      endless->answer().capacity() <= ProbeSocket::MaxAnswerBytes;
         });
         h.start(n + Closing + 100, n + Closing + 100);
 
         QStringList seen;
-        for (int r = 1; r <= n; ++r)
-            seen.append(h.table.subItem(r, ProxyTableModel::Anonymity) + ' ' + h.statuses()[r - 1]);
+        for (int r = 0; r < n; ++r)
+            seen.append(columnTexts(h.table, ProxyTableModel::AnonymityColumn)[r] + ' ' + h.statuses()[r]);
         QCOMPARE(seen, verdicts);
         QCOMPARE(proxies.front().requests(), QList<QByteArray>{"GET http://127.0.0.1:9/ HTTP/1.0\r\n\r\n\r\n"});
         QVERIFY(proxies.back().requests().isEmpty());
-        QCOMPARE(h.statuses().sliced(n), QStringList(Closing + 100, CellText::Working));
-        // The endless stream went far past what an answer keeps, and no answer's buffer did.
-        QVERIFY(received > 4 * ProbeExchange::MaxAnswerBytes);
+        QCOMPARE(h.statuses().sliced(n), QStringList(Closing + 100, "Working"));
+        QVERIFY(bounded);
     }
 
     void batching_data()
@@ -198,7 +206,7 @@ private Q_SLOTS:
         QCOMPARE(h.batches, batches);
         // No empty batch after a full one, and each waited for its deadline before "Timeout".
         QCOMPARE(h.waits, batches.last() + 1);
-        QVERIFY(h.nowMs() >= h.waits * 1000);
+        QVERIFY(h.nowMs() >= qint64(h.waits) * 1000);
         QCOMPARE(h.statuses(), QStringList(rows, Timeout));
     }
 
@@ -231,18 +239,18 @@ private Q_SLOTS:
         Harness h;
         QTimer::singleShot(0, &h.table, [&h] { h.run.abort(); });
         h.start(5, 2);
-        h.start(5, 2, CheckRows::UntestedRows);
+        h.start(5, 2, CheckRows::Mode::Untested);
         h.start(5, 2);
         QItemSelectionModel &selection = *h.table.selectionModel();
         selection.select(QItemSelection(h.table.index(0, 0), h.table.index(1, 0)), QItemSelectionModel::Select);
         // Row 2 unselected and row 3 selected after the run has started.
         const QItemSelection rows2and3(h.table.index(1, 0), h.table.index(2, 0));
         QTimer::singleShot(0, &h.table, [&] { selection.select(rows2and3, QItemSelectionModel::Toggle); });
-        h.start(5, 1, CheckRows::SelectedRows);
+        h.start(5, 1, CheckRows::Mode::Selected);
         QCOMPARE(h.batches, QList<int>({0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 6, 7}));
         QCOMPARE(h.statuses(), QStringList({Timeout, "", Timeout, Timeout, Timeout}));
     }
 };
 
-KORVANE_TEST(TestChecker)
+QTEST_GUILESS_MAIN(TestChecker)
 #include "tst_checker.moc"

@@ -1,6 +1,6 @@
 #include "tests/common/EchoServer.h"
 
-#include "tests/common/FakeProxy.h"
+#include "checker/EchoPage.h"
 
 #include <QTcpSocket>
 
@@ -20,7 +20,7 @@ void EchoServer::answer()
             return;
         peer->setProperty("answered", true);
         m_seen.append(peer->peerAddress().toString());
-        peer->write(FakeProxy::echoPage(m_seen.last()));
+        peer->write(EchoPage::page(m_seen.last().toLatin1()));
         peer->disconnectFromHost();
     });
 }

@@ -1,6 +1,7 @@
 #include "tests/common/FakeProxy.h"
 
-#include "checker/ProbeExchange.h"
+#include "checker/EchoPage.h"
+#include "checker/ProbeSocket.h"
 
 #include <QSocketNotifier>
 #include <QTcpSocket>
@@ -17,7 +18,7 @@ namespace {
 void readOneRequest(QTcpSocket *peer)
 {
     const int fd = ::dup(int(peer->socketDescriptor()));
-    const QByteArray page = FakeProxy::echoPage(peer->localAddress().toString());
+    const QByteArray page = EchoPage::page(peer->localAddress().toString().toLatin1());
     peer->abort();
     auto *readable = new QSocketNotifier(fd, QSocketNotifier::Read, peer->parent());
     QObject::connect(readable, &QSocketNotifier::activated, readable, [=, request = QByteArray()]() mutable {
@@ -35,8 +36,8 @@ void readOneRequest(QTcpSocket *peer)
 
 void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
 {
-    constexpr qsizetype Keep = ProbeExchange::MaxAnswerBytes;
-    const QByteArray page = FakeProxy::echoPage(peer->localAddress().toString());
+    constexpr qsizetype Keep = ProbeSocket::MaxAnswerBytes;
+    const QByteArray page = EchoPage::page(peer->localAddress().toString().toLatin1());
     // Padding before the start marker that moves the byte at index from to index to.
     const auto padded = [&page](qsizetype from, qsizetype to) {
         return QByteArray(page).insert(page.indexOf("Current IP"), QByteArray(to - from, 'x'));
@@ -44,7 +45,7 @@ void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
     const int fd = int(peer->socketDescriptor());
     switch (behaviour) {
     case FakeProxy::EchoOtherAddress:
-        peer->write(FakeProxy::echoPage(QStringLiteral("127.0.0.44")));
+        peer->write(EchoPage::page("127.0.0.44"));
         break;
     case FakeProxy::EchoSplit: {
         const qsizetype cut = page.indexOf("IP Add");
@@ -122,11 +123,4 @@ FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address) : m_addre
             });
         }
     });
-}
-
-QByteArray FakeProxy::echoPage(const QString &address)
-{
-    return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><head><title>Current IP Check</title></head>"
-           "<body>Current IP Address: " +
-           address.toLatin1() + "</body></html>\r\n";
 }

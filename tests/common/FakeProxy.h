@@ -30,8 +30,6 @@ public:
     // What each client sent, up to the end of its header section.
     const QList<QByteArray> &requests() const { return m_requests; }
 
-    static QByteArray echoPage(const QString &address);
-
 private:
     QHostAddress m_address;
     QTcpServer m_server;

@@ -2,11 +2,11 @@
 
 #include "proxylist/ProxyTableModel.h"
 
-// One column of the table, top to bottom: the proxy texts, or a result cell (the columns follow the sub-items).
+// One column of the table as the view shows it, top to bottom.
 inline QStringList columnTexts(const ProxyTableModel &table, int column = ProxyTableModel::ProxyColumn)
 {
     QStringList texts;
-    for (int r = 1; r <= table.count(); ++r)
-        texts.append(column == ProxyTableModel::ProxyColumn ? table.itemText(r) : table.subItem(r, column));
+    for (int r = 0; r < table.count(); ++r)
+        texts.append(table.index(r, column).data().toString());
     return texts;
 }

@@ -1,12 +1,12 @@
 // The window as the user meets it, with a scripted desktop, a silent proxy on loopback and real tinyproxy servers.
 #include "app/AboutPage.h"
+#include "app/ClassicStyle.h"
 #include "app/MainWindow.h"
 #include "checker/CheckRun.h"
 #include "proxylist/NativeName.h"
 #include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/TableText.h"
-#include "tests/common/TestMain.h"
 #include "tests/common/Tinyproxy.h"
 #include "tests/gui/FakeDesktop.h"
 
@@ -39,7 +39,7 @@ class TestMainWindow : public QObject
     {
         QHeaderView *header = m_window->findChild<QTreeView *>()->header();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, {9, 5});
-        return QString::number(header->sortIndicatorOrder()) + ' ' + table().itemText(1);
+        return QString::number(header->sortIndicatorOrder()) + ' ' + table().text(0);
     }
     // Proxy texts by letter: a to f, on loopback addresses whose port refuses connections.
     QString proxy(QChar letter) const
@@ -69,12 +69,15 @@ class TestMainWindow : public QObject
     QString controls()
     {
         QString flags;
-        for (int i = 0; i < MainWindow::CommandCount + 2; ++i)
+        for (int i = 0; i < 8; ++i)
             flags += element(i < 6 ? "cmdProxy" : "Sliders", i % 6)->isEnabled() ? '1' : '0';
         return flags;
     }
 
 private Q_SLOTS:
+    // The program's own look, as its main() sets it: the pixel checks depend on it.
+    void initTestCase() { QApplication::setStyle(new ClassicStyle); }
+
     void init()
     {
         m_desktop = FakeDesktop();
@@ -121,10 +124,11 @@ private Q_SLOTS:
         QFETCH(QString, after);
         QFETCH(QString, saved);
         QFETCH(QString, box);
-        const QString results[][2] = {{"Working", "Y"}, {"Error", "-"}, {"", ""}, {"Working", "N"}};
+        const ProxyResult results[] = {
+            ProxyResult::working(true), ProxyResult::failed(ProxyStatus::Error), {}, ProxyResult::working(false)};
         for (int r = 0; r < 4; ++r) {
-            table().add(proxy(QChar('a' + r)));
-            table().setResults(r + 1, results[r][1], results[r][1].isEmpty() ? "" : "-", results[r][0], 0);
+            table().addRows({proxy(QChar('a' + r))});
+            table().setResult(r, results[r]);
             if (r % 2 == 0)
                 table().selectionModel()->select(table().index(r, 0),
                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -218,7 +222,7 @@ private Q_SLOTS:
                                               [&] { m_window->close(); }, [&] { m_window.release()->deleteLater(); }};
         QTimer::singleShot(50, window, ends[how]);
         const QDeadlineTimer deadline(10000);
-        window->testChosen(0);
+        element<QAction>("mProxyTest", 0)->trigger();
         QVERIFY(!deadline.hasExpired());
         QCOMPARE(m_desktop.boxes, QStringList());
         // Exit opens the page shipped with the program, never a web address.
@@ -253,8 +257,9 @@ private Q_SLOTS:
         const auto kept = [&](int r) { return rule < 0 ? r % 4 : !rule ? r % 2 : rule < 2 ? r % 4 == 1 : selected(r); };
         QString expected, shown;
         for (int r = 1; r <= 200; ++r) {
-            table().add(QString("127.0.0.%1:80").arg(rule < 0 && r % 4 == 0 ? r - 1 : r));
-            table().setResults(r, r % 4 == 1 ? "Y" : "N", {}, r % 2 ? "Working" : "Error", 0);
+            table().addRows({QString("127.0.0.%1:80").arg(rule < 0 && r % 4 == 0 ? r - 1 : r)});
+            table().setResult(r - 1,
+                              r % 2 ? ProxyResult::working(r % 4 == 1) : ProxyResult::failed(ProxyStatus::Error));
             if (selected(r))
                 table().selectionModel()->select(table().index(r - 1, 0), QItemSelectionModel::Select);
             expected += kept(r) ? (selected(r) ? "S" : "-") : "";
@@ -262,13 +267,13 @@ private Q_SLOTS:
         m_window->findChild<QTreeView *>()->scrollTo(table().index(47, 0), QAbstractItemView::PositionAtTop);
         m_desktop.clipboard = "127.0.0.5:80";
         choose(rule < 0 ? "mProxyLoad" : "mProxyFilter", rule < 0 ? 3 : rule);
-        for (int r = 1; r <= table().count(); ++r)
+        for (int r = 0; r < table().count(); ++r)
             shown += table().isSelected(r) ? "S" : "-";
         QCOMPARE(shown, expected);
         int top = 48;
         while (!kept(top))
             ++top;
-        QCOMPARE(table().itemText(m_window->findChild<QTreeView *>()->indexAt({1, 1}).row() + 1),
+        QCOMPARE(table().text(m_window->findChild<QTreeView *>()->indexAt({1, 1}).row()),
                  QString("127.0.0.%1:80").arg(top));
     }
 
@@ -276,11 +281,11 @@ private Q_SLOTS:
     void failedFileCommandsKeepTheTable()
     {
         table().addRows({"127.0.0.1:1", "127.0.0.2:2"});
-        table().setSubItem(2, ProxyTableModel::Status, "Working");
+        table().setResult(1, ProxyResult::working(false));
         choose("mProxyLoad", 0); // cancelled
         m_desktop.fileAnswers = {m_folder.path(), m_folder.path()};
         QCOMPARE(m_window->findChild<QLabel *>("workingproxies")->text(), "1");
-        table().setSubItem(2, ProxyTableModel::Anonymity, "Y");
+        table().setResult(1, ProxyResult::working(true));
         choose("mProxyLoad", 0);
         QCOMPARE(m_window->findChild<QLabel *>("anonymousproxies")->text(), "1");
         choose("mProxySave", 2);
@@ -293,7 +298,7 @@ private Q_SLOTS:
         QFile list;
         QVERIFY(list.open(::open(name, O_WRONLY | O_CREAT, 0600), QIODevice::WriteOnly, QFile::AutoCloseHandle));
         QVERIFY(list.write("127.0.0.3:3\n127.0.0.2:2\n") > 0 && list.flush());
-        table().setSubItem(1, ProxyTableModel::Status, "Working");
+        table().setResult(0, ProxyResult::working(false));
         QCOMPARE(m_window->mergeFiles({}), QStringList());
         QCOMPARE(m_window->findChild<QLabel *>("workingproxies")->text(), "1");
         QCOMPARE(m_window->mergeFiles({NativeName::decode(name), NativeName::decode(QByteArray(name + "\xff"))}),
@@ -307,7 +312,7 @@ private Q_SLOTS:
     {
         const QImage image = m_window->grab().toImage();
         const QRgb faces[] = {0xffc080, 0x80ff80, 0xffff80, 0xff80ff, 0xff8080, 0xffc0c0};
-        for (int i = 0; i < MainWindow::CommandCount; ++i)
+        for (int i = 0; i < 6; ++i)
             QCOMPARE(image.pixel(element("cmdProxy", i)->geometry().topLeft() + QPoint(12, 8)) & 0xffffffu, faces[i]);
         QList<int> panels; // the left edge and width of each, touching from the window's left edge
         for (QLabel *panel : m_window->findChild<QStatusBar *>()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly))
@@ -331,10 +336,11 @@ private Q_SLOTS:
         m_window->checkRun().setProbeHost(echo.host());
         m_window->checkRun().setSettings({20, 3}); // time to spare for real proxies
         choose("mProxyTest", 0);
-        QCOMPARE(columnTexts(table(), ProxyTableModel::Anonymity) + columnTexts(table(), ProxyTableModel::Status),
+        QCOMPARE(columnTexts(table(), ProxyTableModel::AnonymityColumn) +
+                     columnTexts(table(), ProxyTableModel::StatusColumn),
                  QStringList({"Y", "N", "Working", "Working"}));
     }
 };
 
-KORVANE_TEST(TestMainWindow)
+QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

@@ -1,13 +1,11 @@
 // Loading and saving lists, the table with its counters and filters, and the text helpers.
-#include "proxylist/CellText.h"
-#include "proxylist/ProxyExporter.h"
+#include "proxylist/ListFileWriter.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
 #include "proxylist/ProxyValidator.h"
-#include "proxylist/StatusPanels.h"
+#include "proxylist/ProxyWriter.h"
 #include "proxylist/TextFunctions.h"
 #include "tests/common/TableText.h"
-#include "tests/common/TestMain.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -27,6 +25,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -48,7 +47,7 @@ QByteArray contents(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-// Runs between fork and exec of a saving child. fsync() fails as when the disk reports an error after taking the data.
+// Runs in a saving child before it saves. fsync() fails as when the disk reports an error after taking the data.
 void setUpChild(Fault fault, const passwd *user)
 {
     sock_filter code[] = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
@@ -75,7 +74,6 @@ class TestProxyList : public QObject
     const ProxyValidator m_validator{QLocale(QLocale::English, QLocale::UnitedStates)};
     ProxyTableModel m_table;
     QAbstractItemModelTester m_tester{&m_table, QAbstractItemModelTester::FailureReportingMode::QtTest};
-    StatusPanels m_panels;
     QTemporaryDir m_dir;
     const QString m_list = m_dir.filePath(u"list.txt"_s);
 
@@ -139,16 +137,15 @@ private Q_SLOTS:
         const ProxyValidator validator =
             german ? ProxyValidator(QLocale(QLocale::German, QLocale::Germany)) : m_validator;
         for (const bool file : {true, false}) {
-            m_table.add(C); // to be replaced
-            ProxyLoader loader(m_table, m_panels, validator);
+            m_table.addRows({C}); // to be replaced
+            ProxyLoader loader(m_table, validator);
             if (file)
                 QVERIFY(loader.loadFromFile(writeList(bytes), false));
             else
                 loader.loadFromClipboard(QString::fromLatin1(bytes), false);
             QCOMPARE(columnTexts(m_table), rows);
-            QCOMPARE(m_panels.text(StatusPanels::Total), QString::number(rows.size()));
         }
-        QVERIFY(ProxyExporter(m_table, false).saveToFile(m_list));
+        QVERIFY(ListFileWriter(m_list).write(ProxyWriter::list(m_table, ProxyFilter::everyRow().rows(m_table))));
         QCOMPARE(contents(m_list), rows.isEmpty() ? QByteArray() : (rows.join(u"\r\n"_s) + u"\r\n"_s).toLatin1());
     }
 
@@ -156,20 +153,18 @@ private Q_SLOTS:
     // row stay with their rows. A file that cannot be read then leaves it all as it is, even in replace mode.
     void mergeAndUnreadable()
     {
-        ProxyLoader loader(m_table, m_panels, m_validator);
+        ProxyLoader loader(m_table, m_validator);
         m_table.addRows({A, B, A, C});
-        m_table.setResults(1, CellText::Anonymous, CellText::NoVerdict, CellText::Working, ProxyColor::Green);
+        m_table.setResult(0, ProxyResult::working(true));
         selectRows(u"0011", 3);
         QVERIFY(loader.loadFromFile(writeList("1.1.1.1:1\n5.6.7.8:81\r1.1.1.1:1"), true));
         QVERIFY(QDir().mkpath(m_dir.filePath(u"folder"_s)) &&
                 ::mkfifo(QFile::encodeName(m_dir.filePath(u"pipe"_s)), 0600) == 0);
         for (const QString &unreadable : {u"missing"_s, u"folder"_s, u"pipe"_s, QString()}) {
             QCOMPARE(columnTexts(m_table), (QStringList{A, B, C, u"1.1.1.1:1"_s}));
-            QCOMPARE(columnTexts(m_table, ProxyTableModel::StatusColumn), (QStringList{CellText::Working, {}, {}, {}}));
-            QCOMPARE(m_table.color(1), ProxyColor::Green);
+            QCOMPARE(columnTexts(m_table, ProxyTableModel::StatusColumn), (QStringList{u"Working"_s, {}, {}, {}}));
             QCOMPARE(m_table.selectedRows(), (std::vector<bool>{false, false, true, false}));
             QCOMPARE(m_table.selectionModel()->currentIndex(), m_table.index(2, 1));
-            QCOMPARE(m_panels.text(StatusPanels::Total), u"4"_s);
             const Result<> result = loader.loadFromFile(m_dir.filePath(unreadable), false);
             QVERIFY(!result && !result.error().isEmpty());
         }
@@ -177,8 +172,9 @@ private Q_SLOTS:
         loader.loadFromClipboard(u" 1.2.3.4:80\r\n5.6.7.8:81:\u00e9\u20ac\r\n1.2.3.4:\u200380\r\n5.6.7.8:81:\u00ff"_s,
                                  false);
         selectRows(u"01");
-        QCOMPARE(ProxyExporter(m_table, false).text(), u" 1.2.3.4:80\r\n5.6.7.8:81:\u00ff\r\n"_s);
-        QCOMPARE(ProxyExporter(m_table, true).latin1(), QByteArray("5.6.7.8:81:\xff\r\n"));
+        QCOMPARE(ProxyWriter::list(m_table, ProxyFilter::everyRow().rows(m_table)),
+                 " 1.2.3.4:80\r\n5.6.7.8:81:\xff\r\n");
+        QCOMPARE(ProxyWriter::list(m_table, ProxyFilter::selected().rows(m_table), "\n"), "5.6.7.8:81:\xff\n");
     }
 
     // layout: shell commands for a folder holding the former list as "former"; error: errno, 0: saved, -1: refused.
@@ -227,7 +223,7 @@ private Q_SLOTS:
         QVERIFY(writeBytes(folder + "/former", Former));
         QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, "cd \"$0\" && " + layout, folder}), 0);
         if (fault == FullDisk)
-            writeBytes(folder + "/.filler", QByteArray(128 * 1024, 'x')); // more than fits
+            writeBytes(folder + "/.filler", QByteArray(qsizetype(128) << 10, 'x')); // more than fits
         // Root may write anywhere: as root, the save runs as nobody.
         const passwd *nobody = fault == AsNobody && ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
         QVERIFY(nobody ? ::chown(QFile::encodeName(path), nobody->pw_uid, nobody->pw_gid) == 0
@@ -236,13 +232,25 @@ private Q_SLOTS:
         const qsizetype entries = QDir(folder).entryList(all).size();
         const QString link = QFileInfo(path).symLinkTarget();
 
-        QProcess child;
-        child.setEnvironment(QProcess::systemEnvironment() << u"KORVANE_SAVE=%1 %2"_s.arg(rows).arg(path));
-        child.setChildProcessModifier([fault, nobody] { setUpChild(fault, nobody); });
-        child.start(QCoreApplication::applicationFilePath(), {});
-        QVERIFY(child.waitForFinished(30000) && child.exitStatus() == QProcess::NormalExit);
-        const QString reason = QString::fromLocal8Bit(child.readAllStandardError());
-        QVERIFY2(child.exitCode() == int(error != 0), qPrintable(reason));
+        // The save runs in a child process of its own, under the fault; it tells its reason through a pipe.
+        int channel[2] = {-1, -1};
+        QVERIFY(::pipe(channel) == 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            setUpChild(fault, nobody);
+            const QByteArray reason = ListFileWriter(path).write(Row.repeated(rows)).error().toLocal8Bit();
+            ::_exit(::write(channel[1], reason.constData(), size_t(reason.size())) == reason.size() && reason.isEmpty()
+                        ? 0
+                        : 1);
+        }
+        ::close(channel[1]);
+        QByteArray told(4096, 0);
+        told.resize(std::max<ssize_t>(0, ::read(channel[0], told.data(), size_t(told.size()))));
+        ::close(channel[0]);
+        int status = -1;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        const QString reason = QString::fromLocal8Bit(told);
+        QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == int(error != 0), qPrintable(reason));
         QCOMPARE(reason.isEmpty(), error == 0);
         if (error > 0) // an in-place save whose repair failed as well says so on a second line
             QCOMPARE(reason.section(u'\n', 0, 0), qt_error_string(error));
@@ -252,44 +260,54 @@ private Q_SLOTS:
         QCOMPARE(QDir(folder).entryList(all).size(), entries + int(layout.contains(u"new")));
     }
 
-    // Rows a to e; selected, current and kept describe them in that order.
+    // Rows a to e: working and anonymous, untested, working and not anonymous, timed out, working and anonymous.
+    // selected, current and kept describe them in that order.
     void filterKeepsSelection_data()
     {
-        QTest::addColumn<int>("rule");
+        QTest::addColumn<ProxyFilter>("filter");
         QTest::addColumn<QString>("selected");
         QTest::addColumn<int>("current");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("working") << int(ProxyFilter::KeepWorking) << "00111" << 4 << "10001";
-        QTest::newRow("anonymous") << int(ProxyFilter::KeepAnonymous) << "11011" << 1 << "10100";
-        QTest::newRow("selected") << int(ProxyFilter::KeepSelected) << "01101" << 2 << "01101";
-        QTest::newRow("by speed") << int(ProxyFilter::KeepAll) << "10101" << 3 << "11111";
+        QTest::newRow("working") << ProxyFilter::working() << "01011" << 4 << "10101";
+        QTest::newRow("anonymous") << ProxyFilter::anonymous() << "11011" << 1 << "10001";
+        QTest::newRow("selected") << ProxyFilter::selected() << "01101" << 2 << "01101";
+        QTest::newRow("every row") << ProxyFilter::everyRow() << "10101" << 3 << "11111";
     }
 
-    // The counters and the filters take only the exact words; the rows that stay keep their selection and indexes.
+    // The rows that stay keep their selection, the current row and their persistent indexes; the colours follow
+    // the results.
     void filterKeepsSelection()
     {
-        QFETCH(int, rule);
+        QFETCH(ProxyFilter, filter);
         QFETCH(QString, selected);
         QFETCH(int, current);
         QFETCH(QString, kept);
-        const QString status[] = {CellText::Working, u"working"_s, u" Working"_s, u"Working "_s, CellText::Working};
-        const QString anonymity[] = {CellText::Anonymous, u"y"_s, CellText::Anonymous, u"Y "_s, u" Y"_s};
+        const ProxyResult results[] = {ProxyResult::working(true),
+                                       {},
+                                       ProxyResult::working(false),
+                                       ProxyResult::failed(ProxyStatus::Timeout),
+                                       ProxyResult::working(true)};
         std::vector<QPersistentModelIndex> persistent;
         for (int r = 0; r < 5; ++r) {
-            m_table.add(QString(QChar(u'a' + r)));
-            m_table.setResults(r + 1, anonymity[r], {}, status[r], ProxyColor::Black);
+            m_table.addRows({QString(QChar(u'a' + r))});
+            if (r != 1)
+                m_table.setResult(r, results[r]);
             persistent.emplace_back(m_table.index(r, ProxyTableModel::SpeedColumn));
         }
-        m_panels.updateCounters(m_table);
-        QCOMPARE(m_panels.text(StatusPanels::Working) + '/' + m_panels.text(StatusPanels::Anonymous), u"2/2"_s);
+        QCOMPARE(ProxyFilter::working().count(m_table) * 10 + ProxyFilter::anonymous().count(m_table), 32);
+        QCOMPARE(m_table.index(0, 3).data(ProxyTableModel::RowColorRole), QVariant(0x00ff00u));
+        QCOMPARE(m_table.index(3, 0).data(ProxyTableModel::RowColorRole), QVariant(0xff0000u));
+        QVERIFY(!m_table.index(1, 2).data(ProxyTableModel::RowColorRole).isValid());
+        m_table.resetResults({false, true, false, false, false});
+        QCOMPARE(m_table.index(1, 2).data(ProxyTableModel::RowColorRole), QVariant(0u));
         selectRows(selected, current);
-        ProxyFilter(ProxyFilter::Rule(rule)).apply(m_table);
+        filter.apply(m_table);
         int now = 0;
         for (int r = 0; r < 5; ++r) {
             QCOMPARE(persistent[size_t(r)], kept[r] == u'1' ? m_table.index(now, 2) : QModelIndex());
             if (kept[r] == u'1') {
-                QCOMPARE(m_table.itemText(++now), QString(QChar(u'a' + r)));
-                QCOMPARE(m_table.selectionModel()->isRowSelected(now - 1, {}), selected[r] == u'1');
+                QCOMPARE(m_table.text(now), QString(QChar(u'a' + r)));
+                QCOMPARE(m_table.selectionModel()->isRowSelected(now++, {}), selected[r] == u'1');
             }
         }
         QCOMPARE(m_table.count(), now);
@@ -303,12 +321,12 @@ private Q_SLOTS:
     {
         const QString r9 = u"9.0.0.1:80"_s, r10 = u"10.0.0.1:80"_s, r1 = u"1.0.0.1:80"_s, r2 = u"2.0.0.1:80"_s;
         m_table.addRows({r9, r10, r1, r2});
-        for (const int row : {1, 3, 4})
-            m_table.setSubItem(row, ProxyTableModel::Status, row == 3 ? CellText::Timeout : CellText::Working);
+        for (const int row : {0, 2, 3})
+            m_table.setResult(row, row == 2 ? ProxyResult::failed(ProxyStatus::Timeout) : ProxyResult::working(true));
         selectRows(u"1");
         m_table.sort(ProxyTableModel::ProxyColumn, Qt::AscendingOrder);
         QCOMPARE(columnTexts(m_table), (QStringList{r1, r10, r2, r9}));
-        QCOMPARE(columnTexts(m_table, 3), (QStringList{CellText::Timeout, {}, CellText::Working, CellText::Working}));
+        QCOMPARE(columnTexts(m_table, 3), (QStringList{u"Timeout"_s, {}, u"Working"_s, u"Working"_s}));
         QCOMPARE(m_table.selectedRows(), (std::vector<bool>{false, false, false, true}));
         m_table.sort(ProxyTableModel::StatusColumn, Qt::AscendingOrder);
         QCOMPARE(columnTexts(m_table), (QStringList{r10, r1, r2, r9}));
@@ -318,7 +336,7 @@ private Q_SLOTS:
         m_table.clear();
         const QString x998(998, u'x'), face = u"\U0001F600"_s;
         m_table.addRows({x998 + "yz", x998 + "yz!", x998 + "y" + face, x998 + face + "z"});
-        QCOMPARE(m_table.itemText(4), x998 + face + "z");
+        QCOMPARE(m_table.text(3), x998 + face + "z");
         QStringList shown;
         for (int r = 0; r < m_table.count(); ++r)
             shown.append(m_table.data(m_table.index(r, 0)).toString());
@@ -339,17 +357,5 @@ private Q_SLOTS:
     }
 };
 
-KORVANE_TEST(TestProxyList)
-// Started by save() with KORVANE_SAVE set to rows and path, the executable saves instead of testing.
-[[maybe_unused]] static const bool saveRole = TestMain::addChildRole([]() -> std::optional<int> {
-    const QString save = qEnvironmentVariable("KORVANE_SAVE");
-    if (save.isEmpty())
-        return std::nullopt;
-    ProxyTableModel table;
-    table.addRows(QStringList(save.section(u' ', 0, 0).toInt(), u"10.0.0.1:8080"_s));
-    const Result<> result = ProxyExporter(table, false).saveToFile(save.section(u' ', 1));
-    std::fputs(qPrintable(result.error()), stderr);
-    return result ? 0 : 1;
-});
-
+QTEST_GUILESS_MAIN(TestProxyList)
 #include "tst_proxylist.moc"

@@ -1,6 +1,5 @@
-#include "checker/SocketSlot.h"
+#include "checker/ProbeSocket.h"
 
-#include <QPointer>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -10,7 +9,7 @@
 #include <unistd.h>
 
 namespace {
-// Bytes taken off one connection per read notification: with 200 slots streaming at full speed, one pass of the
+// Bytes taken off one connection per read notification: with 200 probes streaming at full speed, one pass of the
 // event loop stays short and the batch's timer and the window get their turn.
 constexpr qint64 ReadBudget = qint64(256) << 10;
 // Received bytes are copied through a small buffer on the stack, never into one sized by what is waiting.
@@ -27,14 +26,14 @@ bool isLocalShortage(int error)
 }
 } // namespace
 
-SocketSlot::SocketSlot(QObject *parent) : QObject(parent) {}
+ProbeSocket::ProbeSocket(QObject *parent) : QObject(parent) {}
 
-SocketSlot::~SocketSlot()
+ProbeSocket::~ProbeSocket()
 {
     disconnectSocket();
 }
 
-int SocketSlot::connectTo(quint32 address, quint16 port)
+int ProbeSocket::connectTo(quint32 address, quint16 port)
 {
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_in to{};
@@ -50,9 +49,9 @@ int SocketSlot::connectTo(quint32 address, quint16 port)
         // Reported through the event loop like any other outcome, never from inside the caller's batch start.
         QMetaObject::invokeMethod(
             this,
-            [this, error] {
+            [this] {
                 if (!m_ended)
-                    fail(error);
+                    fail();
             },
             Qt::QueuedConnection);
         return 0;
@@ -60,11 +59,11 @@ int SocketSlot::connectTo(quint32 address, quint16 port)
     // Writable means connected or failed. Reading waits until the request is out: its notifier is made then, which
     // also keeps a batch's start from registering and unregistering a thousand of them.
     m_writeNotifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Write, this);
-    connect(m_writeNotifier, &QSocketNotifier::activated, this, &SocketSlot::onWritable);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &ProbeSocket::onWritable);
     return 0;
 }
 
-bool SocketSlot::send(const QByteArray &data)
+bool ProbeSocket::send(const QByteArray &data)
 {
     if (m_ended || m_fd < 0 || m_readNotifier)
         return false;
@@ -80,18 +79,18 @@ bool SocketSlot::send(const QByteArray &data)
         return false;
     }
     m_readNotifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
-    connect(m_readNotifier, &QSocketNotifier::activated, this, &SocketSlot::onReadable);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &ProbeSocket::onReadable);
     return true;
 }
 
-void SocketSlot::release()
+void ProbeSocket::release()
 {
     m_ended = true;
     disconnectSocket();
     m_answer = QByteArray();
 }
 
-void SocketSlot::onWritable()
+void ProbeSocket::onWritable()
 {
     m_writeNotifier->setEnabled(false);
     int error = 0;
@@ -99,12 +98,12 @@ void SocketSlot::onWritable()
     if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
         error = errno;
     if (error != 0)
-        fail(error);
+        fail();
     else
         Q_EMIT connected();
 }
 
-void SocketSlot::onReadable()
+void ProbeSocket::onReadable()
 {
     qint64 got = 0;
     qint64 result = 0;
@@ -112,15 +111,9 @@ void SocketSlot::onReadable()
         got += result;
     const int error = result < 0 ? errno : 0;
     m_received += got;
-    // A reset after part of an answer voids the answer: no announcement of the part.
+    // A reset after part of an answer: what was kept lets the exchange tell a complete page from a broken one.
     if (error != 0 && error != EAGAIN && error != EWOULDBLOCK)
-        return fail(error);
-    if (got > 0) {
-        const QPointer<SocketSlot> alive(this);
-        Q_EMIT dataArrived(got);
-        if (!alive || m_ended)
-            return;
-    }
+        return fail();
     if (result == 0) {
         m_ended = true;
         disconnectSocket();
@@ -128,7 +121,7 @@ void SocketSlot::onReadable()
     }
 }
 
-qint64 SocketSlot::drain(qint64 budget)
+qint64 ProbeSocket::drain(qint64 budget)
 {
     const qsizetype room = MaxAnswerBytes - m_answer.size();
     ssize_t got = 0;
@@ -145,7 +138,7 @@ qint64 SocketSlot::drain(qint64 budget)
     return got;
 }
 
-void SocketSlot::keep(const char *data, qsizetype size)
+void ProbeSocket::keep(const char *data, qsizetype size)
 {
     // Grown by doubling, as QByteArray would, but never past what an answer may keep.
     const qsizetype needed = m_answer.size() + size;
@@ -154,7 +147,7 @@ void SocketSlot::keep(const char *data, qsizetype size)
     m_answer.append(data, size);
 }
 
-void SocketSlot::disconnectSocket()
+void ProbeSocket::disconnectSocket()
 {
     // Notifiers go first, so that none watches a descriptor number that the system hands out again. They may be
     // the very senders of the signal being handled, hence deleteLater().
@@ -171,9 +164,9 @@ void SocketSlot::disconnectSocket()
     m_fd = -1;
 }
 
-void SocketSlot::fail(int error)
+void ProbeSocket::fail()
 {
     m_ended = true;
     disconnectSocket();
-    Q_EMIT failed(error);
+    Q_EMIT failed();
 }

@@ -5,12 +5,12 @@
 
 class QSocketNotifier;
 
-// One socket slot: a TCP client connection to one proxy, the table row that it probes and the answer received so
-// far. A thin non-blocking socket of its own rather than a QTcpSocket, because the verdict hangs on telling an
-// orderly close (recv() gives 0) from a reset (ECONNRESET), and Qt reports both alike.
+// The connection of one probe: a TCP client connection to one proxy, the table row that it probes and the answer
+// received so far. A thin non-blocking socket of its own rather than a QTcpSocket, because the verdict hangs on
+// telling an orderly close (recv() gives 0) from a reset (ECONNRESET), and Qt reports both alike.
 //
-// Its signals come from the event loop only, never from inside the call that started the slot.
-class SocketSlot : public QObject
+// Its signals come from the event loop only, never from inside the call that started the probe.
+class ProbeSocket : public QObject
 {
     Q_OBJECT
 
@@ -18,20 +18,20 @@ public:
     // What one answer may keep; an echo page is a few hundred bytes, and a hostile proxy must not fill the memory.
     static constexpr qsizetype MaxAnswerBytes = qsizetype(64) << 10;
 
-    explicit SocketSlot(QObject *parent = nullptr);
-    ~SocketSlot() override;
+    explicit ProbeSocket(QObject *parent = nullptr);
+    ~ProbeSocket() override;
 
     int row() const { return m_row; }
     void setRow(int row) { m_row = row; }
     // The first MaxAnswerBytes received; what came after is counted in received() but not kept.
     const QByteArray &answer() const { return m_answer; }
     qint64 received() const { return m_received; }
-    // -1 when the slot holds no connection.
+    // -1 when there is no connection.
     int descriptor() const { return m_fd; }
 
     // Starts connecting to the IPv4 address (host byte order) and port, and returns at once: 0, and the outcome
     // follows as a signal. When this machine has no socket to give (no descriptor, no memory, no local port left)
-    // the proxy played no part: the error number is returned, the slot stays unconnected and no signal follows.
+    // the proxy played no part: the error number is returned and no signal follows.
     int connectTo(quint32 address, quint16 port);
     // Sends the bytes in one go and starts listening for the answer; false when they did not all go out, with
     // whatever had already come in kept in answer().
@@ -41,12 +41,10 @@ public:
 
 Q_SIGNALS:
     void connected();
-    // bytes: how many came in with this notification, kept or not.
-    void dataArrived(qint64 bytes);
-    // The peer closed its side; every byte before the close was announced by dataArrived first.
+    // The peer closed its side; everything it sent before is in answer().
     void closed();
-    // Connecting failed, or the connection was reset or broke. error: the system's error number.
-    void failed(int error);
+    // Connecting failed, or the connection was reset or broke.
+    void failed();
 
 private:
     void onWritable();
@@ -55,7 +53,7 @@ private:
     qint64 drain(qint64 budget);
     void keep(const char *data, qsizetype size);
     void disconnectSocket();
-    void fail(int error);
+    void fail();
 
     int m_fd = -1;
     QSocketNotifier *m_writeNotifier = nullptr;

@@ -1,0 +1,10 @@
+#include "app/RowColorDelegate.h"
+
+#include "proxylist/ProxyTableModel.h"
+
+void RowColorDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (const QVariant rgb = index.data(ProxyTableModel::RowColorRole); rgb.isValid())
+        option->palette.setColor(QPalette::Text, QColor::fromRgb(QRgb(rgb.toUInt())));
+}

@@ -1,0 +1,103 @@
+#include "checker/ProbeSet.h"
+
+#include "proxylist/ProxyTableModel.h"
+
+#include <algorithm>
+
+ProbeSet::ProbeSet(ProxyTableModel &table, const ProbeExchange &exchange, QObject *parent)
+    : QObject(parent), m_table(table), m_exchange(exchange)
+{}
+
+ProbeSet::~ProbeSet()
+{
+    releaseAll();
+    dropReleased();
+}
+
+bool ProbeSet::start(int row)
+{
+    m_table.setResult(row, ProxyResult::failed(ProxyStatus::Checking));
+    // Connect only where the row points, read with the loader's number rules: never look a name up.
+    const std::optional<ProxyValidator::Endpoint> endpoint = m_validator.endpoint(m_table.text(row));
+    if (!endpoint) {
+        m_table.setResult(row, ProxyResult::failed(ProxyStatus::Error));
+        Q_EMIT judged(row);
+        return true;
+    }
+    auto *socket = new ProbeSocket(this);
+    socket->setRow(row);
+    if (const int shortage = socket->connectTo(endpoint->address, endpoint->port)) {
+        // Not the proxy's failure: the row stays untested, for "Test untested proxies" to pick up later.
+        delete socket;
+        m_table.setResult(row, ProxyResult());
+        m_shortage = qt_error_string(shortage);
+        return false;
+    }
+    connect(socket, &ProbeSocket::connected, this, [this, socket] { onConnected(socket); });
+    connect(socket, &ProbeSocket::closed, this, [this, socket] { onClosed(socket); });
+    connect(socket, &ProbeSocket::failed, this, [this, socket] { onFailed(socket); });
+    m_open.push_back(socket);
+    return true;
+}
+
+void ProbeSet::onConnected(ProbeSocket *socket)
+{
+    if (const auto result = m_exchange.onConnected(*socket, m_table.text(socket->row())))
+        finish(socket, *result);
+}
+
+void ProbeSet::onClosed(ProbeSocket *socket)
+{
+    finish(socket, ProbeExchange::onClosed(*socket, m_table.text(socket->row())));
+}
+
+void ProbeSet::onFailed(ProbeSocket *socket)
+{
+    finish(socket, ProbeExchange::onFailed(*socket, m_table.text(socket->row())));
+}
+
+void ProbeSet::finish(ProbeSocket *socket, const ProxyResult &result)
+{
+    const int row = socket->row();
+    // Let go first: writing the verdict tells the table's watchers, and they may do anything.
+    release(socket);
+    m_table.setResult(row, result);
+    Q_EMIT judged(row);
+}
+
+void ProbeSet::release(ProbeSocket *socket)
+{
+    m_open.erase(std::find(m_open.begin(), m_open.end(), socket));
+    socket->release();
+    // The socket may be the sender of the event being handled. A nested event loop deletes it when the event is
+    // done; dropReleased() does, when the outer loop is out of reach until the run ends.
+    socket->deleteLater();
+    m_released.emplace_back(socket);
+}
+
+void ProbeSet::timeOutAll()
+{
+    // In the order the probes started; a probe's connection goes before its row is written.
+    while (!m_open.empty()) {
+        ProbeSocket *socket = m_open.front();
+        const int row = socket->row();
+        release(socket);
+        if (m_table.isValidRow(row) && m_table.result(row).status == ProxyStatus::Checking) {
+            m_table.setResult(row, ProxyResult::failed(ProxyStatus::Timeout));
+            Q_EMIT judged(row);
+        }
+    }
+}
+
+void ProbeSet::releaseAll()
+{
+    while (!m_open.empty())
+        release(m_open.front());
+}
+
+void ProbeSet::dropReleased()
+{
+    for (const QPointer<ProbeSocket> &socket : m_released)
+        delete socket.data();
+    m_released.clear();
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "checker/ProbeExchange.h"
+#include "proxylist/ProxyValidator.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <vector>
+
+class ProxyTableModel;
+
+// The probes under way: one connection per row being checked, each taken through the probe exchange to its
+// verdict, which is written to the row; then the connection goes. A scheduler decides which rows start and when
+// the probes still open are out of time.
+class ProbeSet : public QObject
+{
+    Q_OBJECT
+
+public:
+    ProbeSet(ProxyTableModel &table, const ProbeExchange &exchange, QObject *parent = nullptr);
+    ~ProbeSet() override;
+
+    // Starts probing the row, which reads "Checking...". False when this machine has no socket to give: the row is
+    // untested again, and shortage() says what ran out.
+    bool start(int row);
+    // Every probe still open gets "Timeout" and goes.
+    void timeOutAll();
+    // Every probe goes, without a verdict.
+    void releaseAll();
+    // Deletes the connections let go so far. Only where none of their events can be under way.
+    void dropReleased();
+    int openCount() const { return int(m_open.size()); }
+    // The probes under way, in the order they started.
+    const std::vector<ProbeSocket *> &open() const { return m_open; }
+    // What this machine ran out of, in the system's words; empty when nothing did.
+    const QString &shortage() const { return m_shortage; }
+    void clearShortage() { m_shortage.clear(); }
+
+Q_SIGNALS:
+    // The row's verdict has been written.
+    void judged(int row);
+
+private:
+    void onConnected(ProbeSocket *socket);
+    void onClosed(ProbeSocket *socket);
+    void onFailed(ProbeSocket *socket);
+    // Lets the connection go, then writes the verdict to the row it probed.
+    void finish(ProbeSocket *socket, const ProxyResult &result);
+    void release(ProbeSocket *socket);
+
+    ProxyTableModel &m_table;
+    const ProbeExchange &m_exchange;
+    ProxyValidator m_validator;
+    // In the order they started.
+    std::vector<ProbeSocket *> m_open;
+    // Let go from inside their own events, so not deleted at once.
+    std::vector<QPointer<ProbeSocket>> m_released;
+    QString m_shortage;
+};
