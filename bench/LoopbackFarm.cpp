@@ -18,7 +18,7 @@
 
 namespace {
 // A request is a few dozen bytes; anything past this is read and dropped.
-constexpr qsizetype MaxRequest = 8 * 1024;
+constexpr qsizetype MaxRequest = qsizetype(8) << 10;
 // Reads and writes per event, so that one busy connection cannot starve the others.
 constexpr int TurnsPerEvent = 64;
 
@@ -131,7 +131,7 @@ void LoopbackFarm::service(int fd, quint32 events)
 
 bool LoopbackFarm::receive(int fd, Peer &peer)
 {
-    static std::array<char, 64 * 1024> scratch;
+    static std::array<char, size_t(64) << 10> scratch;
     for (int turn = 0; turn < TurnsPerEvent; ++turn) {
         const ssize_t got = ::recv(fd, scratch.data(), scratch.size(), 0);
         if (got < 0 && wouldBlock())
@@ -188,7 +188,7 @@ bool LoopbackFarm::answer(int fd, const Peer &peer)
 
 bool LoopbackFarm::stream(int fd)
 {
-    static const QByteArray chunk(64 * 1024, 'z');
+    static const QByteArray chunk(qsizetype(64) << 10, 'z');
     for (int turn = 0; turn < TurnsPerEvent; ++turn) {
         const ssize_t sent = ::send(fd, chunk.constData(), size_t(chunk.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent >= 0) {

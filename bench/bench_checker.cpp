@@ -49,7 +49,7 @@ const Scenario Scenarios[] = {{Scenario::Mix, QStringLiteral("mix"), 1000, 200, 
 
 constexpr int Addresses = 10;
 // The fake proxies outlive no benchmark: they end with it, and after this long in any case.
-constexpr qint64 ServeLimitMs = 30 * 60 * 1000;
+constexpr qint64 ServeLimitMs = qint64(30) * 60 * 1000;
 constexpr qint64 SlackNs = 50'000'000;
 constexpr qint64 MemoryTargetBytes = 40'000'000;
 

@@ -71,9 +71,9 @@ double repaintMs(QTreeView &view)
 // The median of five repaints, and the slowest of them.
 void reportRepaints(const char *what, QTreeView &view)
 {
-    std::vector<double> ms;
-    for (int i = 0; i < 5; ++i)
-        ms.push_back(repaintMs(view));
+    std::vector<double> ms(5);
+    for (double &one : ms)
+        one = repaintMs(view);
     std::sort(ms.begin(), ms.end());
     std::printf("%-44s median %8.2f ms   slowest %8.2f ms\n", what, ms[2], ms.back());
     std::fflush(stdout);
