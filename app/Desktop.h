@@ -5,7 +5,7 @@
 
 #include <optional>
 
-// The desktop services the commands use: clipboard, file chooser, message boxes and the web browser.
+// The desktop services the commands use: clipboard, file chooser, message and input boxes and the web browser.
 // The window talks to them only through this interface, so tests can hand in scripted answers.
 class Desktop
 {
@@ -19,6 +19,10 @@ public:
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<QString> openFileName() = 0;
     virtual std::optional<QString> saveFileName() = 0;
+
+    // A whole number from minimum to maximum, offering value; nothing when the user cancelled.
+    virtual std::optional<int> askInteger(const QString &title, const QString &label, int value, int minimum,
+                                          int maximum) = 0;
 
     // Modal boxes with a single OK button.
     virtual void information(const QString &title, const QString &text) = 0;

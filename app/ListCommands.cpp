@@ -11,6 +11,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 bool ListCommands::loadFromFile(bool merge)
 {
     // The table is cleared only once a file has been read, so a cancel or a bad file loses no results.
@@ -62,6 +64,32 @@ void ListCommands::saveToFile(Rows rows)
         m_desktop.warning(tr("Can't save proxies"),
                           tr("The proxies could not be saved to \"%1\".").arg(QDir::toNativeSeparators(*path)) +
                               u"\n\n" + saved.error());
+}
+
+int ListCommands::medianTime() const
+{
+    std::vector<int> times;
+    for (int r = 0; r < m_table.count(); ++r) {
+        if (const std::optional<int> ms = m_table.result(r).ms)
+            times.push_back(*ms);
+    }
+    if (times.empty())
+        return 1000;
+    const auto middle = times.begin() + qsizetype(times.size() - 1) / 2;
+    std::nth_element(times.begin(), middle, times.end());
+    return *middle;
+}
+
+bool ListCommands::keepBySpeed()
+{
+    // A whole minute: no probe waits longer.
+    const std::optional<int> slowest =
+        m_desktop.askInteger(tr("Keep proxies by speed"), tr("Keep the proxies that answered within (milliseconds):"),
+                             medianTime(), 1, 60000);
+    if (!slowest)
+        return false;
+    filter(ProxyFilter::within(*slowest));
+    return true;
 }
 
 void ListCommands::filter(const ProxyFilter &filter)

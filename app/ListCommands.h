@@ -28,9 +28,14 @@ public:
     void saveToClipboard(Rows rows);
     void saveToFile(Rows rows);
     void filter(const ProxyFilter &filter);
+    // Asks for the slowest time to keep, then keeps the working proxies that answered within it. False when the
+    // user cancelled: nothing changed.
+    bool keepBySpeed();
 
 private:
     QByteArray listOf(Rows rows) const;
+    // The median time of the working rows, or a second when none has a time.
+    int medianTime() const;
 
     Desktop &m_desktop;
     ProxyTableModel &m_table;

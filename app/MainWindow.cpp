@@ -207,8 +207,8 @@ void MainWindow::keepSelected()
 
 void MainWindow::keepBySpeed()
 {
-    ListCommands(m_desktop, *m_table).filter(ProxyFilter::everyRow());
-    refreshCounters();
+    if (ListCommands(m_desktop, *m_table).keepBySpeed())
+        refreshCounters();
 }
 
 void MainWindow::saveAllToClipboard()

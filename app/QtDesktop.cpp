@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace {
@@ -40,6 +41,14 @@ std::optional<QString> QtDesktop::openFileName()
 std::optional<QString> QtDesktop::saveFileName()
 {
     return chosen(QFileDialog::getSaveFileName(m_parent, {}, {}, textFilesFilter()));
+}
+
+std::optional<int> QtDesktop::askInteger(const QString &title, const QString &label, int value, int minimum,
+                                         int maximum)
+{
+    bool ok = false;
+    const int chosen = QInputDialog::getInt(m_parent, title, label, value, minimum, maximum, 1, &ok);
+    return ok ? std::make_optional(chosen) : std::nullopt;
 }
 
 void QtDesktop::information(const QString &title, const QString &text)

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-// The real desktop: QClipboard, QFileDialog, QMessageBox and QDesktopServices.
+// The real desktop: QClipboard, QFileDialog, QInputDialog, QMessageBox and QDesktopServices.
 class QtDesktop final : public Desktop
 {
 public:
@@ -15,6 +15,8 @@ public:
     void setClipboardText(const QString &text) override;
     std::optional<QString> openFileName() override;
     std::optional<QString> saveFileName() override;
+    std::optional<int> askInteger(const QString &title, const QString &label, int value, int minimum,
+                                  int maximum) override;
     void information(const QString &title, const QString &text) override;
     void warning(const QString &title, const QString &text) override;
     void openUrl(const QUrl &url) override;

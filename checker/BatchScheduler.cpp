@@ -13,7 +13,7 @@
 BatchScheduler::BatchScheduler(ProxyTableModel &table, CheckRows &rows, const CheckSettings &settings,
                                const bool &aborted, const Clock &clock, QObject *parent)
     : QObject(parent), m_rows(rows), m_settings(settings), m_aborted(aborted), m_clock(clock),
-      m_probes(table, m_exchange)
+      m_probes(table, m_exchange, clock)
 {}
 
 BatchScheduler::~BatchScheduler()

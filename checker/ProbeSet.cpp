@@ -1,11 +1,13 @@
 #include "checker/ProbeSet.h"
 
+#include "checker/Clock.h"
 #include "proxylist/ProxyTableModel.h"
 
 #include <algorithm>
+#include <climits>
 
-ProbeSet::ProbeSet(ProxyTableModel &table, const ProbeExchange &exchange, QObject *parent)
-    : QObject(parent), m_table(table), m_exchange(exchange)
+ProbeSet::ProbeSet(ProxyTableModel &table, const ProbeExchange &exchange, const Clock &clock, QObject *parent)
+    : QObject(parent), m_table(table), m_exchange(exchange), m_clock(clock)
 {}
 
 ProbeSet::~ProbeSet()
@@ -26,6 +28,8 @@ bool ProbeSet::start(int row)
     }
     auto *socket = new ProbeSocket(this);
     socket->setRow(row);
+    // Each probe's own start: the probes of a batch start together, and none is charged another's time.
+    socket->setStartedMs(m_clock.nowMs());
     if (const int shortage = socket->connectTo(endpoint->address, endpoint->port)) {
         // Not the proxy's failure: the row stays untested, for "Test untested proxies" to pick up later.
         delete socket;
@@ -56,9 +60,11 @@ void ProbeSet::onFailed(ProbeSocket *socket)
     finish(socket, ProbeExchange::onFailed(*socket, m_table.text(socket->row())));
 }
 
-void ProbeSet::finish(ProbeSocket *socket, const ProxyResult &result)
+void ProbeSet::finish(ProbeSocket *socket, ProxyResult result)
 {
     const int row = socket->row();
+    if (result.status == ProxyStatus::Working)
+        result.ms = int(std::clamp<qint64>(m_clock.nowMs() - socket->startedMs(), 0, INT_MAX));
     // Let go first: writing the verdict tells the table's watchers, and they may do anything.
     release(socket);
     m_table.setResult(row, result);

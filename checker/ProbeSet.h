@@ -8,6 +8,7 @@
 
 #include <vector>
 
+class Clock;
 class ProxyTableModel;
 
 // The probes under way: one connection per row being checked, each taken through the probe exchange to its
@@ -18,7 +19,8 @@ class ProbeSet : public QObject
     Q_OBJECT
 
 public:
-    ProbeSet(ProxyTableModel &table, const ProbeExchange &exchange, QObject *parent = nullptr);
+    // clock: what each probe's time is measured by.
+    ProbeSet(ProxyTableModel &table, const ProbeExchange &exchange, const Clock &clock, QObject *parent = nullptr);
     ~ProbeSet() override;
 
     // Starts probing the row, which reads "Checking...". False when this machine has no socket to give: the row is
@@ -45,12 +47,13 @@ private:
     void onConnected(ProbeSocket *socket);
     void onClosed(ProbeSocket *socket);
     void onFailed(ProbeSocket *socket);
-    // Lets the connection go, then writes the verdict to the row it probed.
-    void finish(ProbeSocket *socket, const ProxyResult &result);
+    // Lets the connection go, then writes the verdict to the row it probed; a working proxy's with its time.
+    void finish(ProbeSocket *socket, ProxyResult result);
     void release(ProbeSocket *socket);
 
     ProxyTableModel &m_table;
     const ProbeExchange &m_exchange;
+    const Clock &m_clock;
     ProxyValidator m_validator;
     // In the order they started.
     std::vector<ProbeSocket *> m_open;

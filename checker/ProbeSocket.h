@@ -23,6 +23,9 @@ public:
 
     int row() const { return m_row; }
     void setRow(int row) { m_row = row; }
+    // When the connection attempt started, on the run's clock.
+    qint64 startedMs() const { return m_startedMs; }
+    void setStartedMs(qint64 ms) { m_startedMs = ms; }
     // The first MaxAnswerBytes received; what came after is counted in received() but not kept.
     const QByteArray &answer() const { return m_answer; }
     qint64 received() const { return m_received; }
@@ -59,6 +62,7 @@ private:
     QSocketNotifier *m_writeNotifier = nullptr;
     QSocketNotifier *m_readNotifier = nullptr;
     int m_row = 0;
+    qint64 m_startedMs = 0;
     QByteArray m_answer;
     qint64 m_received = 0;
     // Closed, failed or released: nothing more is reported.

@@ -4,10 +4,24 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 namespace {
 constexpr int MaxThreads = 1000;
 constexpr int MaxTimeoutSeconds = 60;
+// No probe waits longer than the longest timeout.
+constexpr int MaxFastMs = MaxTimeoutSeconds * 1000;
+
+// The MS of "fast:MS", digits only, from 1 to MaxFastMs.
+std::optional<int> fastest(const QString &rows)
+{
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(QStringLiteral("fast:([0-9]{1,5})")));
+    const QRegularExpressionMatch match = form.match(rows);
+    const int ms = match.hasMatch() ? match.captured(1).toInt() : 0;
+    if (ms < 1 || ms > MaxFastMs)
+        return std::nullopt;
+    return ms;
+}
 
 struct Parser
 {
@@ -21,10 +35,12 @@ struct Parser
                                QStringLiteral("S"),
                                QStringLiteral("10")};
     QCommandLineOption only{QStringLiteral("only"),
-                            QStringLiteral("Print only the proxies that work, or that work and are anonymous."),
-                            QStringLiteral("working|anonymous")};
-    QCommandLineOption json{QStringLiteral("json"),
-                            QStringLiteral("Print one JSON array of {\"proxy\", \"status\", \"anonymity\"} objects.")};
+                            QStringLiteral("Print only the proxies that work, that work and are anonymous, or that "
+                                           "work and answered within MS milliseconds (1 to 60000)."),
+                            QStringLiteral("working|anonymous|fast:MS")};
+    QCommandLineOption json{
+        QStringLiteral("json"),
+        QStringLiteral("Print one JSON array of {\"proxy\", \"status\", \"anonymity\", \"ms\"} objects.")};
     QCommandLineOption echoHost{
         QStringLiteral("echo-host"),
         QStringLiteral("The IP-echo host asked through each proxy (default: %1).").arg(ProbeExchange::DefaultProbeHost),
@@ -37,7 +53,8 @@ struct Parser
         parser.setApplicationDescription(
             QStringLiteral("Clean and check lists of HTTP proxies, one host:port per line.\n\n"
                            "clean  prints the valid lines of the lists once each, in order.\n\n"
-                           "check  tests every proxy and prints its text, status and anonymity, tab-separated. "
+                           "check  tests every proxy and prints its text, status, anonymity and time in "
+                           "milliseconds (\"-\" when it does not work), tab-separated. "
                            "The first Ctrl+C ends the check after the batch under way, a second one (or SIGTERM, "
                            "SIGHUP) at once; either way the proxies tested so far are printed.\n\n"
                            "Lists are read from the files given, or from standard input for \"-\" or none.\n"
@@ -122,8 +139,11 @@ std::variant<CliOptions, CliExit> Parser::options() const
             options.only = ProxyFilter::working();
         else if (rows == QLatin1String("anonymous"))
             options.only = ProxyFilter::anonymous();
+        else if (const std::optional<int> ms = fastest(rows))
+            options.only = ProxyFilter::within(*ms);
         else
-            return usageError(QStringLiteral("--only takes working or anonymous"));
+            return usageError(
+                QStringLiteral("--only takes working, anonymous or fast:MS, MS from 1 to %1").arg(MaxFastMs));
     }
     if (parser.isSet(echoHost)) {
         options.echoHost = parser.value(echoHost);

@@ -13,6 +13,8 @@ bool ProxyFilter::matches(const ProxyResult &result, bool selected) const
         return result.anonymity == Anonymity::Anonymous;
     case Rule::Selected:
         return selected;
+    case Rule::Within:
+        return result.ms && *result.ms <= m_ms;
     case Rule::EveryRow:
         break;
     }

@@ -15,7 +15,8 @@ public:
     static ProxyFilter working() { return ProxyFilter(Rule::Working); }
     static ProxyFilter anonymous() { return ProxyFilter(Rule::Anonymous); }
     static ProxyFilter selected() { return ProxyFilter(Rule::Selected); }
-    // "Keep proxies by speed": the Speed column holds no time, so no row is told from another.
+    // The working proxies that answered within that many milliseconds.
+    static ProxyFilter within(int ms) { return ProxyFilter(Rule::Within, ms); }
     static ProxyFilter everyRow() { return ProxyFilter(Rule::EveryRow); }
 
     bool matches(const ProxyResult &result, bool selected) const;
@@ -26,9 +27,10 @@ public:
     void apply(ProxyTableModel &table) const;
 
 private:
-    enum class Rule { Working, Anonymous, Selected, EveryRow };
-    explicit ProxyFilter(Rule rule) : m_rule(rule) {}
+    enum class Rule { Working, Anonymous, Selected, Within, EveryRow };
+    explicit ProxyFilter(Rule rule, int ms = 0) : m_rule(rule), m_ms(ms) {}
     std::vector<bool> matching(const ProxyTableModel &table) const;
 
     Rule m_rule;
+    int m_ms;
 };

@@ -14,12 +14,15 @@ struct ProxyResult
 {
     ProxyStatus status = ProxyStatus::Untested;
     Anonymity anonymity = Anonymity::None;
+    // How long a working proxy took, in whole milliseconds: from the start of the probe's connection attempt to
+    // its complete answer.
+    std::optional<int> ms;
 
-    static ProxyResult working(bool anonymous)
+    static ProxyResult working(bool anonymous, std::optional<int> ms = {})
     {
-        return {ProxyStatus::Working, anonymous ? Anonymity::Anonymous : Anonymity::NotAnonymous};
+        return {ProxyStatus::Working, anonymous ? Anonymity::Anonymous : Anonymity::NotAnonymous, ms};
     }
-    static ProxyResult failed(ProxyStatus status) { return {status, Anonymity::None}; }
+    static ProxyResult failed(ProxyStatus status) { return {status, Anonymity::None, {}}; }
 
     // A probe's verdict, as against untested or under way.
     bool isVerdict() const { return status >= ProxyStatus::Working; }

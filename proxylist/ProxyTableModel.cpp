@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <numeric>
 
 namespace {
@@ -17,7 +18,7 @@ int kindOf(const ProxyResult &result)
 
 ProxyResult resultOfKind(int kind)
 {
-    return {ProxyStatus(kind / Anonymities), Anonymity(kind % Anonymities)};
+    return {ProxyStatus(kind / Anonymities), Anonymity(kind % Anonymities), {}};
 }
 
 // Text colours, as RGB: untouched rows take the view's own.
@@ -60,6 +61,8 @@ QString ProxyTableModel::anonymityText(const ProxyResult &result)
 
 QString ProxyTableModel::speedText(const ProxyResult &result)
 {
+    if (result.ms)
+        return tr("%1 ms").arg(*result.ms);
     return result.isVerdict() ? QStringLiteral("-") : QString();
 }
 
@@ -124,6 +127,8 @@ QVariant ProxyTableModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return shownText(cellText(row, index.column()));
     case SortRole:
+        if (index.column() == SpeedColumn)
+            return row.result.ms ? QVariant(*row.result.ms) : QVariant();
         return cellText(row, index.column());
     case RowColorRole:
         return rowColor(row);
@@ -178,6 +183,10 @@ void ProxyTableModel::sort(int column, Qt::SortOrder order)
     };
     if (column == ProxyColumn) {
         sortBy([this](int a, int b) { return m_rows[size_t(a)].text < m_rows[size_t(b)].text; });
+    } else if (column == SpeedColumn) {
+        // By the time, as a number; rows without one come after every timed row, and before them downwards.
+        const auto key = [this](int r) { return m_rows[size_t(r)].result.ms.value_or(INT_MAX); };
+        sortBy([&](int a, int b) { return key(a) < key(b); });
     } else {
         // A result column shows one of a few texts: each result's place among them, found once, is its key, and
         // results that read the same share a place.

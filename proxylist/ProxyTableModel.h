@@ -13,8 +13,8 @@
 // without a widget.
 //
 // data() is where results become what the user sees: the words of each cell (DisplayRole), what a column sorts by
-// (SortRole) and the row's text colour (RowColorRole, an RGB value; the view paints it, so that the table needs no
-// GUI library and korvane-cli runs where none is installed).
+// (SortRole: the text, or the time in milliseconds for Speed) and the row's text colour (RowColorRole, an RGB value;
+// the view paints it, so that the table needs no GUI library and korvane-cli runs where none is installed).
 class ProxyTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -33,7 +33,8 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
-    // Reorders the rows by what a column shows, as text; equal texts keep their order. Selection follows its rows.
+    // Reorders the rows by what a column shows: as text, and Speed by the time; rows that show the same keep their
+    // order. Selection follows its rows.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // The words of the result cells, as data() shows them and korvane-cli prints them.

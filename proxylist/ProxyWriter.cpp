@@ -52,7 +52,8 @@ QByteArray ProxyWriter::tabSeparated(const ProxyTableModel &table, const std::ve
     for (const int r : rows) {
         const ProxyResult &result = table.result(r);
         out += escaped(table.text(r)) + u'\t' + ProxyTableModel::statusText(result) + u'\t' +
-               ProxyTableModel::anonymityText(result) + u'\n';
+               ProxyTableModel::anonymityText(result) + u'\t' +
+               (result.ms ? QString::number(*result.ms) : QStringLiteral("-")) + u'\n';
     }
     // A list file is one byte per character, and so is what is printed of it.
     return out.toLatin1();
@@ -60,14 +61,15 @@ QByteArray ProxyWriter::tabSeparated(const ProxyTableModel &table, const std::ve
 
 QByteArray ProxyWriter::json(const ProxyTableModel &table, const std::vector<int> &rows)
 {
-    // Written by hand to keep the fields in the order of the other forms: proxy, status, anonymity.
+    // Written by hand to keep the fields in the order of the other forms: proxy, status, anonymity, time.
     QString out = QStringLiteral("[");
     const char *separator = "\n";
     for (const int r : rows) {
         const ProxyResult &result = table.result(r);
         out += QLatin1String(separator) + QStringLiteral("{\"proxy\": ") + jsonString(table.text(r)) +
                QStringLiteral(", \"status\": ") + jsonString(ProxyTableModel::statusText(result)) +
-               QStringLiteral(", \"anonymity\": ") + jsonString(ProxyTableModel::anonymityText(result)) + u'}';
+               QStringLiteral(", \"anonymity\": ") + jsonString(ProxyTableModel::anonymityText(result)) +
+               QStringLiteral(", \"ms\": ") + (result.ms ? QString::number(*result.ms) : QStringLiteral("null")) + u'}';
         separator = ",\n";
     }
     out += QStringLiteral("\n]\n");

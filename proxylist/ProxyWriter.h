@@ -13,9 +13,9 @@ namespace ProxyWriter {
 // Each row's text exactly as loaded, one byte per character as a list file holds it, followed by lineEnd: CR LF
 // in the lists the window writes, LF in korvane-cli's.
 QByteArray list(const ProxyTableModel &table, const std::vector<int> &rows, QByteArrayView lineEnd = "\r\n");
-// Text, status and anonymity, tab-separated, one line per row. A tab, CR, LF or backslash of the text would break
-// the line apart: they are written \t, \r, \n and \\.
+// Text, status, anonymity and the time in milliseconds ("-" for none), tab-separated, one line per row. A tab, CR,
+// LF or backslash of the text would break the line apart: they are written \t, \r, \n and \\.
 QByteArray tabSeparated(const ProxyTableModel &table, const std::vector<int> &rows);
-// One JSON array of {"proxy", "status", "anonymity"} objects, in UTF-8.
+// One JSON array of {"proxy", "status", "anonymity", "ms"} objects, in UTF-8; "ms" is a number or null.
 QByteArray json(const ProxyTableModel &table, const std::vector<int> &rows);
 } // namespace ProxyWriter

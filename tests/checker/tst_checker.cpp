@@ -210,6 +210,24 @@ private Q_SLOTS:
         QCOMPARE(h.statuses(), QStringList(rows, Timeout));
     }
 
+    // Each working row's time is its own probe's, from its connection attempt to its answer: four proxies answer
+    // after 50 ms and one after 400 ms, all in one batch, and none is charged another's wait.
+    void speedIsEachProbesOwn()
+    {
+        constexpr qint64 Allowance = 250;
+        Harness h(1);
+        const FakeProxy fast(FakeProxy::EchoOwnAddress, QHostAddress::LocalHost, 50);
+        const FakeProxy slow(FakeProxy::EchoOwnAddress, QHostAddress::LocalHost, 400);
+        h.table.addRows(QStringList(2, fast.row()) + QStringList{slow.row()} + QStringList(2, fast.row()));
+        h.start(5, 5);
+        for (int r = 0; r < 5; ++r) {
+            const qint64 delay = r == 2 ? 400 : 50;
+            const std::optional<int> ms = h.table.result(r).ms;
+            QVERIFY2(ms && *ms >= delay && *ms < delay + Allowance, qPrintable(QString::number(ms.value_or(-1))));
+            QCOMPARE(h.table.index(r, ProxyTableModel::SpeedColumn).data().toString(), QString("%1 ms").arg(*ms));
+        }
+    }
+
     // When this machine has no socket left for a row, the row stays untested, the batch under way ends and so
     // does the run, which says why.
     void shortageLeavesRowsUntested()

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -58,6 +59,13 @@ Outcome finish(QProcess &process)
         process.kill();
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
             process.readAllStandardError()};
+}
+
+// Results with each measured time written N: times differ from run to run.
+QByteArray withoutTimes(const QByteArray &results)
+{
+    static const QRegularExpression time("\t[0-9]+\n");
+    return QString::fromLatin1(results).replace(time, "\tN\n").toLatin1();
 }
 
 // Everything written to a terminal's other side until the last writer has closed it.
@@ -133,12 +141,14 @@ private Q_SLOTS:
         add("timeout not a number", "\"$CLI\" check -t ten", 2, {}, usage);
         add("timeout too long", "\"$CLI\" check -t 61", 2, {}, usage);
         add("unknown rows", "\"$CLI\" check --only fast", 2, {}, usage);
+        for (const char *fast : {"fast:", "fast:-5", "fast:0", "fast:x", "fast:60001"})
+            add(fast, QString("\"$CLI\" check --only %1 \"$SILENT\"").arg(fast), 2, {}, usage);
         add("echo host with a blank", "\"$CLI\" check --echo-host 'a b'", 2, {}, usage);
         add("echo host with a line break", "\"$CLI\" check --echo-host 'a\n' \"$SILENT\"", 2, {}, usage);
         add("check option for clean", "\"$CLI\" clean -n 5", 2, {}, usage);
         add("beyond the file limit", "ulimit -n 200; \"$CLI\" check -n 1000 \"$BIG\"", 2, {}, "at most --threads");
         add("one row needs few files", "ulimit -n 64; \"$CLI\" check -n 1000 -t 1 \"$SILENT\"", 0,
-            m_silent.row().toLatin1() + "\tTimeout\t-\n", {}, 1);
+            m_silent.row().toLatin1() + "\tTimeout\t-\t-\n", {}, 1);
         add("unreadable list", "\"$CLI\" check \"$SILENT\" missing.txt", 1, {},
             "cannot read missing.txt: The file does not exist.");
         add("output closed", "\"$CLI\" check \"$SILENT\" >&-", 1, {}, "standard output is closed");
@@ -189,13 +199,15 @@ private Q_SLOTS:
         QCOMPARE(m_silent.requests().size() - before, probes);
     }
 
-    // Every fake behaviour gets the verdict the window's engine gives it, in every output form.
+    // Every fake behaviour gets the verdict the window's engine gives it, in every output form. Times differ from
+    // run to run: a working row's shows as N, and --only fast:300 tells the proxy that waits 600 ms from the others.
     void sameVerdictsAsTheWindow()
     {
         std::deque<FakeProxy> proxies;
         QStringList rows;
         for (int b = FakeProxy::EchoOwnAddress; b <= FakeProxy::LateMarker; ++b)
             rows.append(proxies.emplace_back(FakeProxy::Behaviour(b)).row());
+        rows.append(proxies.emplace_back(FakeProxy::EchoOwnAddress, QHostAddress::LocalHost, 600).row());
         // A tab, a backslash and a quote belong to the row's text: none may break a printed line or field.
         rows.first() += ":\t\\\"";
         ProxyTableModel table;
@@ -212,37 +224,55 @@ private Q_SLOTS:
         QVERIFY(::openpty(&terminal, &progressSide, nullptr, nullptr, nullptr) == 0);
         auto tabs = start(common, {}, [progressSide] { ::dup2(progressSide, STDERR_FILENO); });
         ::close(progressSide);
-        auto json = start(common + QStringList{"-q", "--json"});
-        auto working = start(common + QStringList{"-q", "--only", "working"});
-        auto anonymous = start(common + QStringList{"-q", "--only", "anonymous"});
-        auto workingJson = start(common + QStringList{"-q", "--only", "working", "--json"});
+        std::unique_ptr<QProcess> only[] = {start(common + QStringList{"-q", "--json"}),
+                                            start(common + QStringList{"-q", "--only", "working", "--json"}),
+                                            start(common + QStringList{"-q", "--only", "working"}),
+                                            start(common + QStringList{"-q", "--only", "anonymous"}),
+                                            start(common + QStringList{"-q", "--only", "fast:300"})};
 
-        QByteArray expectedTabs, expectedWorking, expectedAnonymous;
+        QByteArray expectedTabs, expectedWorking, expectedAnonymous, expectedFast;
         QJsonArray expectedJson, expectedWorkingJson;
         for (int r = 0; r < table.count(); ++r) {
-            const QString status = ProxyTableModel::statusText(table.result(r));
-            const QString anonymity = ProxyTableModel::anonymityText(table.result(r));
+            const ProxyResult &result = table.result(r);
+            const QString status = ProxyTableModel::statusText(result);
+            const QString anonymity = ProxyTableModel::anonymityText(result);
+            const QString ms = result.ms ? "N" : "-";
             QString text = table.text(r);
-            expectedJson.append(QJsonObject{{"proxy", text}, {"status", status}, {"anonymity", anonymity}});
+            expectedJson.append(QJsonObject{{"proxy", text},
+                                            {"status", status},
+                                            {"anonymity", anonymity},
+                                            {"ms", result.ms ? QJsonValue("N") : QJsonValue()}});
             if (status == "Working")
                 expectedWorkingJson.append(expectedJson.last());
             const QByteArray line = text.toLatin1() + '\n';
             expectedWorking += status == "Working" ? line : QByteArray();
             expectedAnonymous += status == "Working" && anonymity == "Y" ? line : QByteArray();
+            expectedFast += result.ms.value_or(1000) <= 300 ? line : QByteArray();
             expectedTabs += text.replace('\\', "\\\\").replace('\t', "\\t").toLatin1() + '\t' + status.toLatin1() +
-                            '\t' + anonymity.toLatin1() + '\n';
+                            '\t' + anonymity.toLatin1() + '\t' + ms.toLatin1() + '\n';
         }
-        for (const char *verdict : {"\\t\\\\\"\tWorking\tY\n", "\tN\n", "Timeout", "Error", "Invalid Response"})
+        for (const char *verdict :
+             {"\\t\\\\\"\tWorking\tY\tN\n", "\tN\tN\n", "Timeout\t-\t-", "Error", "Invalid Response"})
             QVERIFY(expectedTabs.contains(verdict));
-        QCOMPARE(finish(*tabs).out, expectedTabs);
+        QVERIFY(expectedFast.count('\n') == expectedWorking.count('\n') - 1);
+        QCOMPARE(withoutTimes(finish(*tabs).out), expectedTabs);
         const QByteArray progress = readTerminal(terminal);
-        const QByteArray last =
-            "batch 3 of 3, 14 of 14 tested, " + QByteArray::number(expectedWorking.count('\n')) + " working";
+        const QByteArray last = "batch 3 of 3, " + QByteArray::number(table.count()) + " of " +
+                                QByteArray::number(table.count()) + " tested, " +
+                                QByteArray::number(expectedWorking.count('\n')) + " working";
         QVERIFY2(progress.contains(last), progress);
-        QCOMPARE(QJsonDocument::fromJson(finish(*json).out).array(), expectedJson);
-        QCOMPARE(finish(*working).out, expectedWorking);
-        QCOMPARE(finish(*anonymous).out, expectedAnonymous);
-        QCOMPARE(QJsonDocument::fromJson(finish(*workingJson).out).array(), expectedWorkingJson);
+        for (const int form : {0, 1}) {
+            QJsonArray printed = QJsonDocument::fromJson(finish(*only[form]).out).array();
+            for (QJsonValueRef object : printed) {
+                QJsonObject fields = object.toObject();
+                fields["ms"] = fields["ms"].isDouble() ? QJsonValue("N") : fields["ms"];
+                object = fields;
+            }
+            QCOMPARE(printed, form == 0 ? expectedJson : expectedWorkingJson);
+        }
+        QCOMPARE(finish(*only[2]).out, expectedWorking);
+        QCOMPARE(finish(*only[3]).out, expectedAnonymous);
+        QCOMPARE(finish(*only[4]).out, expectedFast);
     }
 
     // The first Ctrl+C ends the run after its batch, a second one, SIGTERM or SIGHUP at once; either way the rows
@@ -279,9 +309,9 @@ private Q_SLOTS:
         const QByteArray progress = readTerminal(terminal);
         QCOMPARE(outcome.code, code);
         const bool batchEnds = signals == QList<int>{SIGINT};
-        QCOMPARE(
-            outcome.out,
-            (working.row() + "\tWorking\tY\n" + (batchEnds ? silent.row() + "\tTimeout\t-\n" : QString())).toLatin1());
+        QCOMPARE(withoutTimes(outcome.out),
+                 working.row().toLatin1() + "\tWorking\tY\tN\n" +
+                     (batchEnds ? QByteArray(silent.row().toLatin1() + "\tTimeout\t-\t-\n") : QByteArray()));
         QVERIFY(next.requests().isEmpty());
         QCOMPARE(progress.contains("Ctrl+C again stops now\r\n"), signals.first() == SIGINT);
         QVERIFY2(progress.endsWith("\r\033[K"), progress);
@@ -298,7 +328,8 @@ private Q_SLOTS:
                                   QByteArray(direct.log() + rebound.log()).constData(), 10000);
         const QString list = writeList("real.txt", (direct.row() + u'\n' + rebound.row()).toLatin1());
         const Outcome outcome = finish(*start({"check", "-t", "3", "--echo-host", echo.host(), list}));
-        QCOMPARE(outcome.out, (direct.row() + "\tWorking\tY\n" + rebound.row() + "\tWorking\tN\n").toLatin1());
+        QCOMPARE(withoutTimes(outcome.out),
+                 (direct.row() + "\tWorking\tY\tN\n" + rebound.row() + "\tWorking\tN\tN\n").toLatin1());
         QCOMPARE(outcome.code, 0);
     }
 };

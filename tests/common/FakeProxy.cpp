@@ -96,7 +96,7 @@ void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
 }
 } // namespace
 
-FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address) : m_address(address)
+FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address, int delayMs) : m_address(address)
 {
     // Room for a whole batch of connections arriving at once.
     m_server.setListenBacklogSize(1024);
@@ -104,7 +104,7 @@ FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address) : m_addre
     m_port = m_server.serverPort();
     if (behaviour == Refused)
         m_server.close();
-    QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this, behaviour] {
+    QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this, behaviour, delayMs] {
         while (QTcpSocket *peer = m_server.nextPendingConnection()) {
             if (behaviour == ReadsOneRequest) {
                 readOneRequest(peer);
@@ -116,10 +116,11 @@ FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address) : m_addre
             }
             QObject::connect(peer, &QTcpSocket::readyRead, peer, [=, this, received = QByteArray()]() mutable {
                 received += peer->readAll();
-                if (received.contains("\r\n\r\n")) {
-                    m_requests.append(std::exchange(received, {}));
-                    answer(peer, behaviour);
-                }
+                if (!received.contains("\r\n\r\n"))
+                    return;
+                m_requests.append(std::exchange(received, {}));
+                // Never early: a coarse timer may fire a little before its time.
+                QTimer::singleShot(delayMs, Qt::PreciseTimer, peer, [peer, behaviour] { answer(peer, behaviour); });
             });
         }
     });

@@ -23,7 +23,8 @@ public:
         LateMarker,       // a page whose start marker ends one byte past an answer's keep
     };
 
-    explicit FakeProxy(Behaviour behaviour, const QHostAddress &address = QHostAddress::LocalHost);
+    // delayMs: how long it waits, once a request is in, before it answers.
+    explicit FakeProxy(Behaviour behaviour, const QHostAddress &address = QHostAddress::LocalHost, int delayMs = 0);
 
     quint16 port() const { return m_port; }
     QString row() const { return m_address.toString() + u':' + QString::number(m_port); }

@@ -4,13 +4,15 @@
 
 #include <QStringList>
 
-// A desktop that never blocks: boxes are kept as "title: text", with "warning " before a warning's.
+// A desktop that never blocks: boxes are kept as "title: text", with "warning " before a warning's and "ask "
+// before an input box's, which also tells what it offered.
 class FakeDesktop final : public Desktop
 {
 public:
     QString clipboard;
     QStringList fileAnswers; // for the file dialogs, front first; none left is a cancel
     QStringList boxes;
+    QList<std::optional<int>> integerAnswers; // front first; none left is a cancel
     QList<QUrl> urls;
 
     QString clipboardText() override { return clipboard; }
@@ -19,6 +21,12 @@ public:
     std::optional<QString> saveFileName() override
     {
         return fileAnswers.isEmpty() ? std::nullopt : std::make_optional(fileAnswers.takeFirst());
+    }
+    std::optional<int> askInteger(const QString &title, const QString &label, int value, int minimum,
+                                  int maximum) override
+    {
+        boxes << QString("ask %1: %2 %3 (%4-%5)").arg(title, label).arg(value).arg(minimum).arg(maximum);
+        return integerAnswers.isEmpty() ? std::nullopt : integerAnswers.takeFirst();
     }
     void information(const QString &title, const QString &text) override { boxes << title + ": " + text; }
     void warning(const QString &title, const QString &text) override { boxes << "warning " + title + ": " + text; }

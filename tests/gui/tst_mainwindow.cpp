@@ -86,9 +86,10 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
 
-    // Every menu item, triggered through its action, on the rows a (working, anonymous), b (error), c (untested) and
-    // d (working, not anonymous), a and c selected; the clipboard holds e and b, the list file f and b. saved: the
-    // rows written to the clipboard or the file, which are otherwise left alone.
+    // Every menu item, triggered through its action, on the rows a (working, anonymous, 120 ms), b (error), c
+    // (untested) and d (working, not anonymous, 300 ms), a and c selected; the clipboard holds e and b, the list file
+    // f and b, and the input box is answered with answer (-1: cancelled). saved: the rows written to the clipboard
+    // or the file, which are otherwise left alone.
     void commands_data()
     {
         QTest::addColumn<QString>("menu");
@@ -96,10 +97,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("after");
         QTest::addColumn<QString>("saved");
         QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("answer");
         const QString filtered = "Proxy filter complete: Proxies filtered successfully.";
         const QString checked = "Proxy Checking Completed.: The proxies have been checked.";
         const auto add = [](const char *name, const char *menu, int item, const char *after, const char *saved = "",
-                            const QString &box = {}) { QTest::newRow(name) << menu << item << after << saved << box; };
+                            const QString &box = {}, int answer = -1) {
+            QTest::newRow(name) << menu << item << after << saved << box << answer;
+        };
+        const QString asked = "ask Keep proxies by speed: Keep the proxies that answered within (milliseconds): 120 "
+                              "(1-60000)";
         add("load file, replace", "mProxyLoad", 0, "f__ b__ 2 0 0");
         add("load file, merge", "mProxyLoad", 1, "aWY* bE- c__* dWN f__ 5 2 1");
         add("load clipboard, replace", "mProxyLoad", 2, "e__ b__ 2 0 0");
@@ -110,7 +116,9 @@ private Q_SLOTS:
         add("keep working", "mProxyFilter", 0, "aWY* dWN  2 1", "", filtered);
         add("keep anonymous", "mProxyFilter", 1, "aWY*  1 1", "", filtered);
         add("keep selected", "mProxyFilter", 2, "aWY* c__*  1 1", "", filtered);
-        add("keep by speed (disabled)", "mProxyFilter", 3, "aWY* bE- c__* dWN   ");
+        add("keep by speed, at the median", "mProxyFilter", 3, "aWY*  1 1", "", asked + filtered, 120);
+        add("keep by speed, one below", "mProxyFilter", 3, " 0 0", "", asked + filtered, 119);
+        add("keep by speed, cancelled", "mProxyFilter", 3, "aWY* bE- c__* dWN   ", "", asked);
         add("save all, clipboard", "mProxySave", 0, "aWY* bE- c__* dWN   ", "abcd");
         add("save all, file", "mProxySave", 2, "aWY* bE- c__* dWN   ", "abcd");
         add("save selected, clipboard", "mProxySave", 3, "aWY* bE- c__* dWN   ", "ac");
@@ -124,8 +132,11 @@ private Q_SLOTS:
         QFETCH(QString, after);
         QFETCH(QString, saved);
         QFETCH(QString, box);
-        const ProxyResult results[] = {
-            ProxyResult::working(true), ProxyResult::failed(ProxyStatus::Error), {}, ProxyResult::working(false)};
+        QFETCH(int, answer);
+        const ProxyResult results[] = {ProxyResult::working(true, 120),
+                                       ProxyResult::failed(ProxyStatus::Error),
+                                       {},
+                                       ProxyResult::working(false, 300)};
         for (int r = 0; r < 4; ++r) {
             table().addRows({proxy(QChar('a' + r))});
             table().setResult(r, results[r]);
@@ -141,6 +152,8 @@ private Q_SLOTS:
         file.close();
         QFile::remove(output);
         m_desktop.fileAnswers = {menu == "mProxySave" ? output : list};
+        if (answer >= 0)
+            m_desktop.integerAnswers = {answer};
         element<QSlider>("Sliders", 1)->setValue(1);
         choose(qPrintable(menu), item);
         QCOMPARE(shown(), after);

@@ -319,19 +319,28 @@ private Q_SLOTS:
     // rows.
     void sortingAndLongCells()
     {
-        const QString r9 = u"9.0.0.1:80"_s, r10 = u"10.0.0.1:80"_s, r1 = u"1.0.0.1:80"_s, r2 = u"2.0.0.1:80"_s;
-        m_table.addRows({r9, r10, r1, r2});
-        for (const int row : {0, 2, 3})
-            m_table.setResult(row, row == 2 ? ProxyResult::failed(ProxyStatus::Timeout) : ProxyResult::working(true));
+        const QString r9 = u"9.0.0.1:80"_s, r10 = u"10.0.0.1:80"_s, r1 = u"1.0.0.1:80"_s, r2 = u"2.0.0.1:80"_s,
+                      r3 = u"3.0.0.1:80"_s;
+        m_table.addRows({r9, r10, r1, r2, r3});
+        m_table.setResult(0, ProxyResult::working(true, 245));
+        m_table.setResult(2, ProxyResult::failed(ProxyStatus::Timeout));
+        m_table.setResult(3, ProxyResult::working(true, 95));
+        m_table.setResult(4, ProxyResult::working(false, 1200));
         selectRows(u"1");
         m_table.sort(ProxyTableModel::ProxyColumn, Qt::AscendingOrder);
-        QCOMPARE(columnTexts(m_table), (QStringList{r1, r10, r2, r9}));
-        QCOMPARE(columnTexts(m_table, 3), (QStringList{u"Timeout"_s, {}, u"Working"_s, u"Working"_s}));
-        QCOMPARE(m_table.selectedRows(), (std::vector<bool>{false, false, false, true}));
+        QCOMPARE(columnTexts(m_table), (QStringList{r1, r10, r2, r3, r9}));
+        QCOMPARE(columnTexts(m_table, 3), (QStringList{u"Timeout"_s, {}, u"Working"_s, u"Working"_s, u"Working"_s}));
+        QCOMPARE(m_table.selectedRows(), (std::vector<bool>{false, false, false, false, true}));
         m_table.sort(ProxyTableModel::StatusColumn, Qt::AscendingOrder);
-        QCOMPARE(columnTexts(m_table), (QStringList{r10, r1, r2, r9}));
+        QCOMPARE(columnTexts(m_table), (QStringList{r10, r1, r2, r3, r9}));
         m_table.sort(ProxyTableModel::StatusColumn, Qt::DescendingOrder);
-        QCOMPARE(columnTexts(m_table), (QStringList{r2, r9, r1, r10}));
+        QCOMPARE(columnTexts(m_table), (QStringList{r2, r3, r9, r1, r10}));
+        // Speed sorts by the time; rows without one come last upwards and first downwards.
+        m_table.sort(ProxyTableModel::SpeedColumn, Qt::AscendingOrder);
+        QCOMPARE(columnTexts(m_table), (QStringList{r2, r9, r3, r1, r10}));
+        QCOMPARE(columnTexts(m_table, 2), (QStringList{u"95 ms"_s, u"245 ms"_s, u"1200 ms"_s, u"-"_s, {}}));
+        m_table.sort(ProxyTableModel::SpeedColumn, Qt::DescendingOrder);
+        QCOMPARE(columnTexts(m_table), (QStringList{r1, r10, r3, r9, r2}));
         // The view gets at most the first 1,000 characters of a cell, never half a surrogate pair.
         m_table.clear();
         const QString x998(998, u'x'), face = u"\U0001F600"_s;
