@@ -269,7 +269,8 @@ std::map<QString, int> misjudgedRows(const ProxyTableModel &table, const Scenari
     for (int row = 0; row < scenario.rows; ++row) {
         const ProxyResult &result = table.result(row);
         const ProxyResult expected = expectedResult(proxies[proxyOfRow(scenario.kind, row)].behaviour);
-        if (result != expected)
+        // The verdict alone: a working row's time is whatever the run measured.
+        if (result.status != expected.status || result.anonymity != expected.anonymity)
             ++misjudged[cells(expected) + QStringLiteral(" -> ") + cells(result)];
     }
     return misjudged;
