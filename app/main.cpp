@@ -2,7 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/QtDesktop.h"
 #include "checker/CheckRun.h"
-#include "checker/ProbeExchange.h"
+#include "checker/EchoHost.h"
 #include "proxylist/NativeName.h"
 
 #include <QApplication>
@@ -44,14 +44,15 @@ std::variant<StartOptions, int> parseArguments(const QStringList &arguments)
     // Qt's own options are written with one dash: -platform offscreen.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
-        QStringLiteral("Keep lists of HTTP proxies: load them from files or the clipboard, test every proxy "
+        QStringLiteral("Keep lists of proxies (HTTP, HTTPS tunnels, SOCKS 4 and 5): load them from files or the "
+                       "clipboard, test every proxy "
                        "through an IP-echo page, keep the working or anonymous ones, and save them.\n\n"
                        "The files given are loaded at start, in order, as \"Load and merge\" loads them."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption echoHost(
         QStringLiteral("echo-host"),
-        QStringLiteral("The IP-echo host asked through each proxy (default: %1).").arg(ProbeExchange::DefaultProbeHost),
+        QStringLiteral("The IP-echo host asked through each proxy (default: %1).").arg(EchoHost::Default),
         QStringLiteral("HOST"));
     parser.addOption(echoHost);
     for (const auto &[name, takesValue] : QtOptions) {
@@ -78,7 +79,7 @@ std::variant<StartOptions, int> parseArguments(const QStringList &arguments)
         print(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(Program), QStringLiteral(KORVANE_VERSION)));
         return 0;
     }
-    if (parser.isSet(echoHost) && !ProbeExchange::isValidProbeHost(parser.value(echoHost)))
+    if (parser.isSet(echoHost) && !EchoHost::parse(parser.value(echoHost)))
         return usageError(QStringLiteral("--echo-host takes a host name or address, with an optional :port"));
     return StartOptions{parser.value(echoHost), parser.positionalArguments()};
 }

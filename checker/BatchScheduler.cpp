@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QHostInfo>
 #include <QPointer>
 #include <QTimer>
 
@@ -12,8 +13,7 @@
 
 BatchScheduler::BatchScheduler(ProxyTableModel &table, CheckRows &rows, const CheckSettings &settings,
                                const bool &aborted, const Clock &clock, QObject *parent)
-    : QObject(parent), m_rows(rows), m_settings(settings), m_aborted(aborted), m_clock(clock),
-      m_probes(table, m_exchange, clock)
+    : QObject(parent), m_rows(rows), m_settings(settings), m_aborted(aborted), m_clock(clock), m_probes(table, clock)
 {}
 
 BatchScheduler::~BatchScheduler()
@@ -25,6 +25,8 @@ void BatchScheduler::checkProxies()
 {
     m_stopped = false;
     m_probes.clearShortage();
+    if (!lookUpEchoHost())
+        return;
     for (;;) {
         std::optional<int> next = m_rows.nextRow();
         if (!next || m_aborted)
@@ -52,7 +54,32 @@ void BatchScheduler::stop()
         m_waitLoop->quit();
 }
 
-bool BatchScheduler::waitUntil(qint64 deadline)
+bool BatchScheduler::lookUpEchoHost()
+{
+    EchoHost &echo = m_probes.echoHost();
+    if (echo.address() || !m_probes.hasSocks4Rows())
+        return true;
+    std::optional<quint32> address;
+    bool answered = false;
+    // The receiver goes with this call: an answer that comes later is dropped.
+    QObject receiver;
+    QHostInfo::lookupHost(echo.name(), &receiver, [&](const QHostInfo &info) {
+        answered = true;
+        for (const QHostAddress &found : info.addresses()) {
+            if (found.protocol() == QAbstractSocket::IPv4Protocol && !address)
+                address = found.toIPv4Address();
+        }
+        if (m_waitLoop)
+            m_waitLoop->quit();
+    });
+    if (!waitUntil(m_clock.nowMs() + qint64(m_settings.timeoutSeconds) * 1000, [&answered] { return answered; }))
+        return false;
+    if (address)
+        echo.setAddress(*address);
+    return true;
+}
+
+bool BatchScheduler::waitUntil(qint64 deadline, const std::function<bool()> &done)
 {
     const QPointer<BatchScheduler> alive(this);
     QEventLoop loop;
@@ -61,12 +88,12 @@ bool BatchScheduler::waitUntil(qint64 deadline)
     timer.setTimerType(Qt::PreciseTimer);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     m_waitLoop = &loop;
-    while (m_clock.nowMs() <= deadline) {
+    while (m_clock.nowMs() <= deadline && !(done && done())) {
         timer.start(int(std::clamp<qint64>(m_clock.msUntil(deadline) + 1, 1, INT_MAX)));
         loop.exec();
         if (!alive)
             return false;
-        if (m_stopped)
+        if (m_stopped || (done && done()))
             break;
         // Something else ended the loop before the timer did: the application is quitting.
         if (timer.isActive()) {

@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class Clock;
 class ProxyTableModel;
 class QEventLoop;
@@ -30,20 +32,22 @@ public:
     void stop();
     bool stopped() const { return m_stopped; }
 
-    ProbeExchange &exchange() { return m_exchange; }
     ProbeSet &probes() { return m_probes; }
     const ProbeSet &probes() const { return m_probes; }
 
 private:
-    // Runs the event loop until the clock is past the deadline; false when the run was stopped or this object
-    // destroyed meanwhile.
-    bool waitUntil(qint64 deadline);
+    // Runs the event loop until the clock is past the deadline, or until done() when it is given; false when the run
+    // was stopped or this object destroyed meanwhile.
+    bool waitUntil(qint64 deadline, const std::function<bool()> &done = {});
+    // SOCKS 4 needs the echo host's address: unless its name is one, it is looked up once for the run, for at most
+    // one batch's time. Without it, SOCKS 4 rows ask the proxy to look the name up (SOCKS 4a). False when the run
+    // was stopped meanwhile.
+    bool lookUpEchoHost();
 
     CheckRows &m_rows;
     const CheckSettings &m_settings;
     const bool &m_aborted;
     const Clock &m_clock;
-    ProbeExchange m_exchange;
     ProbeSet m_probes;
     QEventLoop *m_waitLoop = nullptr;
     bool m_stopped = false;

@@ -33,6 +33,12 @@ void CheckRun::run(CheckRows::Mode mode)
         m_running = false;
 }
 
+void CheckRun::setProbeHost(const QString &host)
+{
+    if (const std::optional<EchoHost> echo = EchoHost::parse(host))
+        m_scheduler.probes().echoHost() = *echo;
+}
+
 void CheckRun::stop()
 {
     m_scheduler.stop();

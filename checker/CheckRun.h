@@ -32,7 +32,10 @@ public:
     const CheckSettings &settings() const { return m_settings; }
     // From just before the first batch until finished() has been handled.
     bool isRunning() const { return m_running; }
-    void setProbeHost(const QString &host) { m_scheduler.exchange().setProbeHost(host); }
+    // The IP-echo host every probe asks; the caller has checked it with EchoHost::parse().
+    void setProbeHost(const QString &host);
+    // The protocol of rows without a scheme: HTTP unless told otherwise.
+    void setBareProtocol(ProxyAddress::Protocol protocol) { m_scheduler.probes().setBareProtocol(protocol); }
     const CheckRows &rows() const { return m_rows; }
     const ProbeSet &probes() const { return m_scheduler.probes(); }
 

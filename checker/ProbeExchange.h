@@ -1,6 +1,8 @@
 #pragma once
 
+#include "checker/EchoHost.h"
 #include "checker/ProbeSocket.h"
+#include "proxylist/ProxyAddress.h"
 #include "proxylist/ProxyResult.h"
 
 #include <QByteArray>
@@ -8,37 +10,48 @@
 
 #include <optional>
 
-// The probe exchange on a connection: through the proxy, ask the IP-echo host for its page "/", and turn the
-// answer that came before the proxy closed into the row's verdict. It only says what each event of a probe means;
-// the probes, which own the connections, write the verdict and let the connection go.
+// The exchange of one probe with its proxy: through the proxy, ask the IP-echo host for its page "/", and turn the
+// answer that came before the proxy closed into the row's verdict. An HTTP proxy is asked at once; through any
+// other, a tunnel to the echo host is opened first (CONNECT, or the SOCKS 4 or 5 handshake) and the page asked
+// through it. Each handler says what an event of the probe's connection means: a verdict, or nothing yet.
 class ProbeExchange
 {
 public:
-    // A long-lived public page that shows "Current IP Address: " and the caller's address, then "</body></html>".
-    static const QString DefaultProbeHost;
+    ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo) : m_proxy(proxy), m_echo(echo) {}
 
-    // host or host:port; tests point it at an echo server of their own.
-    void setProbeHost(const QString &host) { m_probeHost = host; }
-    // A host name or dotted address with an optional :port: nothing that could end the request line early.
-    static bool isValidProbeHost(const QString &host);
-    // The request line in absolute form, then CR LF three times; no header at all.
-    QByteArray probeRequest() const;
-
-    // The verdict on a complete answer received through the proxy of that row text.
-    static ProxyResult judge(const QByteArray &answer, const QString &proxyText);
-    // Whether the answer holds the start marker and, after it, the end marker.
-    static bool holdsCompletePage(const QByteArray &answer);
-
-    // Connected: sends the request; a verdict as onFailed() gives it when it did not go out, nothing while the
-    // answer is awaited.
-    std::optional<ProxyResult> onConnected(ProbeSocket &socket, const QString &proxyText) const;
-    // Closed by the proxy: the verdict on what the connection kept of the answer.
-    static ProxyResult onClosed(const ProbeSocket &socket, const QString &proxyText);
+    // Connected: the request, or the tunnel's first step, goes out.
+    std::optional<ProxyResult> onConnected(ProbeSocket &socket);
+    // More of the answer came in: the tunnel's next step may go out, or a tunnel refused end the exchange.
+    std::optional<ProxyResult> onData(ProbeSocket &socket);
+    // Closed by the proxy: the verdict on what came through the open tunnel, if one was opened.
+    ProxyResult onClosed(const ProbeSocket &socket) const;
     // Refused, unreachable, reset, broken: "Error", unless the whole echo page had come in by then. A proxy that
     // reads only up to the end of the request's header section leaves the last CR LF unread, and its close then
     // goes out as a reset: the page it sent is judged as an orderly close would be.
-    static ProxyResult onFailed(const ProbeSocket &socket, const QString &proxyText);
+    ProxyResult onFailed(const ProbeSocket &socket) const;
+
+    // The verdict on a complete answer received through a proxy whose row reads hostPort from its host on.
+    static ProxyResult judge(const QByteArray &answer, const QString &hostPort);
+    // Whether the answer holds the start marker and, after it, the end marker.
+    static bool holdsCompletePage(const QByteArray &answer);
 
 private:
-    QString m_probeHost = DefaultProbeHost;
+    enum class Stage { Choosing, Authenticating, Opening, Answering };
+
+    // The tunnel's steps, each on the reply that has come in so far: nothing while it is incomplete.
+    std::optional<ProxyResult> onSocks5Choice(ProbeSocket &socket);
+    std::optional<ProxyResult> onSocks5Login(ProbeSocket &socket);
+    std::optional<ProxyResult> onOpened(ProbeSocket &socket);
+    // The tunnel is open: what came of its reply goes, the echo host is asked.
+    std::optional<ProxyResult> ask(ProbeSocket &socket, qsizetype replyLength);
+    std::optional<ProxyResult> send(ProbeSocket &socket, const QByteArray &bytes, Stage next);
+
+    QByteArray basicCredentials() const;
+    QByteArray connectRequest() const;
+    QByteArray socks4Request() const;
+    QByteArray socks5Request() const;
+
+    ProxyAddress m_proxy;
+    const EchoHost &m_echo;
+    Stage m_stage = Stage::Answering;
 };

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <climits>
 
-ProbeSet::ProbeSet(ProxyTableModel &table, const ProbeExchange &exchange, const Clock &clock, QObject *parent)
-    : QObject(parent), m_table(table), m_exchange(exchange), m_clock(clock)
+ProbeSet::ProbeSet(ProxyTableModel &table, const Clock &clock, QObject *parent)
+    : QObject(parent), m_table(table), m_clock(clock)
 {}
 
 ProbeSet::~ProbeSet()
@@ -16,12 +16,21 @@ ProbeSet::~ProbeSet()
     dropReleased();
 }
 
+bool ProbeSet::hasSocks4Rows() const
+{
+    for (int r = 0; r < m_table.count(); ++r) {
+        if (ProxyValidator::protocolOf(m_table.text(r), m_bareProtocol) == ProxyAddress::Protocol::Socks4)
+            return true;
+    }
+    return false;
+}
+
 bool ProbeSet::start(int row)
 {
     m_table.setResult(row, ProxyResult::failed(ProxyStatus::Checking));
     // Connect only where the row points, read with the loader's number rules: never look a name up.
-    const std::optional<ProxyValidator::Endpoint> endpoint = m_validator.endpoint(m_table.text(row));
-    if (!endpoint) {
+    const std::optional<ProxyAddress> proxy = m_validator.address(m_table.text(row), m_bareProtocol);
+    if (!proxy) {
         m_table.setResult(row, ProxyResult::failed(ProxyStatus::Error));
         Q_EMIT judged(row);
         return true;
@@ -30,34 +39,34 @@ bool ProbeSet::start(int row)
     socket->setRow(row);
     // Each probe's own start: the probes of a batch start together, and none is charged another's time.
     socket->setStartedMs(m_clock.nowMs());
-    if (const int shortage = socket->connectTo(endpoint->address, endpoint->port)) {
+    if (const int shortage = socket->connectTo(proxy->address, proxy->port)) {
         // Not the proxy's failure: the row stays untested, for "Test untested proxies" to pick up later.
         delete socket;
         m_table.setResult(row, ProxyResult());
         m_shortage = qt_error_string(shortage);
         return false;
     }
-    connect(socket, &ProbeSocket::connected, this, [this, socket] { onConnected(socket); });
-    connect(socket, &ProbeSocket::closed, this, [this, socket] { onClosed(socket); });
-    connect(socket, &ProbeSocket::failed, this, [this, socket] { onFailed(socket); });
+    m_exchanges.emplace(socket, ProbeExchange(*proxy, m_echo));
+    connectEvents(socket);
     m_open.push_back(socket);
     return true;
 }
 
-void ProbeSet::onConnected(ProbeSocket *socket)
+void ProbeSet::connectEvents(ProbeSocket *socket)
 {
-    if (const auto result = m_exchange.onConnected(*socket, m_table.text(socket->row())))
+    ProbeExchange &exchange = m_exchanges.at(socket);
+    connect(socket, &ProbeSocket::connected, this,
+            [=, this, &exchange] { finishIf(socket, exchange.onConnected(*socket)); });
+    connect(socket, &ProbeSocket::dataArrived, this,
+            [=, this, &exchange] { finishIf(socket, exchange.onData(*socket)); });
+    connect(socket, &ProbeSocket::closed, this, [=, this, &exchange] { finish(socket, exchange.onClosed(*socket)); });
+    connect(socket, &ProbeSocket::failed, this, [=, this, &exchange] { finish(socket, exchange.onFailed(*socket)); });
+}
+
+void ProbeSet::finishIf(ProbeSocket *socket, const std::optional<ProxyResult> &result)
+{
+    if (result)
         finish(socket, *result);
-}
-
-void ProbeSet::onClosed(ProbeSocket *socket)
-{
-    finish(socket, ProbeExchange::onClosed(*socket, m_table.text(socket->row())));
-}
-
-void ProbeSet::onFailed(ProbeSocket *socket)
-{
-    finish(socket, ProbeExchange::onFailed(*socket, m_table.text(socket->row())));
 }
 
 void ProbeSet::finish(ProbeSocket *socket, ProxyResult result)
@@ -74,6 +83,7 @@ void ProbeSet::finish(ProbeSocket *socket, ProxyResult result)
 void ProbeSet::release(ProbeSocket *socket)
 {
     m_open.erase(std::find(m_open.begin(), m_open.end(), socket));
+    m_exchanges.erase(socket);
     socket->release();
     // The socket may be the sender of the event being handled. A nested event loop deletes it when the event is
     // done; dropReleased() does, when the outer loop is out of reach until the run ends.

@@ -1,27 +1,35 @@
 #pragma once
 
+#include "checker/EchoHost.h"
 #include "checker/ProbeExchange.h"
 #include "proxylist/ProxyValidator.h"
 
 #include <QObject>
 #include <QPointer>
 
+#include <unordered_map>
 #include <vector>
 
 class Clock;
 class ProxyTableModel;
 
-// The probes under way: one connection per row being checked, each taken through the probe exchange to its
-// verdict, which is written to the row; then the connection goes. A scheduler decides which rows start and when
-// the probes still open are out of time.
+// The probes under way: one connection per row being checked, each taken through its exchange to its verdict,
+// which is written to the row; then the connection goes. A scheduler decides which rows start and when the probes
+// still open are out of time.
 class ProbeSet : public QObject
 {
     Q_OBJECT
 
 public:
     // clock: what each probe's time is measured by.
-    ProbeSet(ProxyTableModel &table, const ProbeExchange &exchange, const Clock &clock, QObject *parent = nullptr);
+    ProbeSet(ProxyTableModel &table, const Clock &clock, QObject *parent = nullptr);
     ~ProbeSet() override;
+
+    // The host every probe asks for its page, and the protocol of rows without a scheme.
+    EchoHost &echoHost() { return m_echo; }
+    void setBareProtocol(ProxyAddress::Protocol protocol) { m_bareProtocol = protocol; }
+    // Whether a row of the table speaks SOCKS 4, which needs the echo host's address.
+    bool hasSocks4Rows() const;
 
     // Starts probing the row, which reads "Checking...". False when this machine has no socket to give: the row is
     // untested again, and shortage() says what ran out.
@@ -44,19 +52,20 @@ Q_SIGNALS:
     void judged(int row);
 
 private:
-    void onConnected(ProbeSocket *socket);
-    void onClosed(ProbeSocket *socket);
-    void onFailed(ProbeSocket *socket);
+    void connectEvents(ProbeSocket *socket);
     // Lets the connection go, then writes the verdict to the row it probed; a working proxy's with its time.
     void finish(ProbeSocket *socket, ProxyResult result);
+    void finishIf(ProbeSocket *socket, const std::optional<ProxyResult> &result);
     void release(ProbeSocket *socket);
 
     ProxyTableModel &m_table;
-    const ProbeExchange &m_exchange;
     const Clock &m_clock;
     ProxyValidator m_validator;
+    EchoHost m_echo = *EchoHost::parse(EchoHost::Default);
+    ProxyAddress::Protocol m_bareProtocol = ProxyAddress::Protocol::Http;
     // In the order they started.
     std::vector<ProbeSocket *> m_open;
+    std::unordered_map<const ProbeSocket *, ProbeExchange> m_exchanges;
     // Let go from inside their own events, so not deleted at once.
     std::vector<QPointer<ProbeSocket>> m_released;
     QString m_shortage;

@@ -65,7 +65,7 @@ int ProbeSocket::connectTo(quint32 address, quint16 port)
 
 bool ProbeSocket::send(const QByteArray &data)
 {
-    if (m_ended || m_fd < 0 || m_readNotifier)
+    if (m_ended || m_fd < 0)
         return false;
     ssize_t sent = 0;
     do {
@@ -78,9 +78,16 @@ bool ProbeSocket::send(const QByteArray &data)
             got += result;
         return false;
     }
-    m_readNotifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
-    connect(m_readNotifier, &QSocketNotifier::activated, this, &ProbeSocket::onReadable);
+    if (!m_readNotifier) {
+        m_readNotifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
+        connect(m_readNotifier, &QSocketNotifier::activated, this, &ProbeSocket::onReadable);
+    }
     return true;
+}
+
+void ProbeSocket::consume(qsizetype bytes)
+{
+    m_answer.remove(0, bytes);
 }
 
 void ProbeSocket::release()
@@ -111,6 +118,13 @@ void ProbeSocket::onReadable()
         got += result;
     const int error = result < 0 ? errno : 0;
     m_received += got;
+    // What came before a reset is told first: it may be all the exchange needs.
+    if (got > 0) {
+        Q_EMIT dataArrived();
+        // Whoever handled it may have let the connection go.
+        if (m_ended)
+            return;
+    }
     // A reset after part of an answer: what was kept lets the exchange tell a complete page from a broken one.
     if (error != 0 && error != EAGAIN && error != EWOULDBLOCK)
         return fail();

@@ -36,14 +36,18 @@ public:
     // follows as a signal. When this machine has no socket to give (no descriptor, no memory, no local port left)
     // the proxy played no part: the error number is returned and no signal follows.
     int connectTo(quint32 address, quint16 port);
-    // Sends the bytes in one go and starts listening for the answer; false when they did not all go out, with
-    // whatever had already come in kept in answer().
+    // Sends the bytes in one go and listens for the answer; false when they did not all go out, with whatever had
+    // already come in kept in answer().
     bool send(const QByteArray &data);
+    // Drops the first bytes of the answer kept: a tunnel's reply, read and done with.
+    void consume(qsizetype bytes);
     // Drops the connection and the answer; no signal follows.
     void release();
 
 Q_SIGNALS:
     void connected();
+    // More of the answer came in.
+    void dataArrived();
     // The peer closed its side; everything it sent before is in answer().
     void closed();
     // Connecting failed, or the connection was reset or broke.

@@ -67,6 +67,7 @@ int CheckCommand::run()
     checkRun.setSettings({m_options.threads, m_options.timeoutSeconds});
     if (!m_options.echoHost.isEmpty())
         checkRun.setProbeHost(m_options.echoHost);
+    checkRun.setBareProtocol(m_options.protocol.value_or(ProxyAddress::Protocol::Http));
 
     std::unique_ptr<ProgressLine> progress;
     if (!m_options.quiet && ::isatty(STDERR_FILENO)) {

@@ -1,6 +1,6 @@
 #include "cli/CliOptions.h"
 
-#include "checker/ProbeExchange.h"
+#include "checker/EchoHost.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -43,27 +43,36 @@ struct Parser
         QStringLiteral("Print one JSON array of {\"proxy\", \"status\", \"anonymity\", \"ms\"} objects.")};
     QCommandLineOption echoHost{
         QStringLiteral("echo-host"),
-        QStringLiteral("The IP-echo host asked through each proxy (default: %1).").arg(ProbeExchange::DefaultProbeHost),
+        QStringLiteral("The IP-echo host asked through each proxy (default: %1).").arg(EchoHost::Default),
         QStringLiteral("HOST")};
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
                              QStringLiteral("Show no progress on standard error.")};
+    QCommandLineOption protocol{QStringLiteral("protocol"),
+                                QStringLiteral("The protocol of rows written without a scheme (default http): check "
+                                               "probes them so, clean writes them with the scheme."),
+                                QStringLiteral("http|https|socks4|socks5")};
 
     Parser()
     {
         parser.setApplicationDescription(
-            QStringLiteral("Clean and check lists of HTTP proxies, one host:port per line.\n\n"
+            QStringLiteral("Clean and check lists of proxies, one host:port per line, optionally after a scheme "
+                           "(http://, https://, socks4://, socks5://) and credentials (user:password@).\n\n"
                            "clean  prints the valid lines of the lists once each, in order.\n\n"
                            "check  tests every proxy and prints its text, status, anonymity and time in "
                            "milliseconds (\"-\" when it does not work), tab-separated. "
                            "The first Ctrl+C ends the check after the batch under way, a second one (or SIGTERM, "
                            "SIGHUP) at once; either way the proxies tested so far are printed.\n\n"
-                           "Lists are read from the files given, or from standard input for \"-\" or none.\n"
+                           "Lists are read from the files given, or from standard input for \"-\" or none.\n\n"
+                           "Examples:\n"
+                           "  korvane-cli check -n 500 -t 5 list.txt > results.tsv\n"
+                           "  korvane-cli check --protocol socks5 --only fast:800 socks.txt\n"
+                           "  korvane-cli clean --protocol socks4 bare.txt > socks4.txt\n\n"
                            "Exit status: 0 done; 1 a list could not be read, the results could not be written or "
                            "this computer ran out of connections; 2 bad usage; 128 + the signal after Ctrl+C (130), "
                            "SIGTERM (143) or SIGHUP (129)."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({threads, timeout, only, json, echoHost, quiet});
+        parser.addOptions({threads, timeout, only, json, echoHost, quiet, protocol});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("clean or check."),
                                      QStringLiteral("clean|check"));
         parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Proxy lists to read."),
@@ -115,6 +124,11 @@ std::variant<CliOptions, CliExit> Parser::options() const
     else
         return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
     options.files = positional;
+    if (parser.isSet(protocol)) {
+        options.protocol = ProxyAddress::protocolNamed(parser.value(protocol));
+        if (!options.protocol)
+            return usageError(QStringLiteral("--protocol takes http, https, socks4 or socks5"));
+    }
 
     if (options.command == CliOptions::Clean) {
         for (const QCommandLineOption *checkOnly : {&threads, &timeout, &only, &json, &echoHost, &quiet}) {
@@ -147,7 +161,7 @@ std::variant<CliOptions, CliExit> Parser::options() const
     }
     if (parser.isSet(echoHost)) {
         options.echoHost = parser.value(echoHost);
-        if (!ProbeExchange::isValidProbeHost(options.echoHost))
+        if (!EchoHost::parse(options.echoHost))
             return usageError(QStringLiteral("--echo-host takes a host name or address, with an optional :port"));
     }
     options.json = parser.isSet(json);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "proxylist/ProxyAddress.h"
 #include "proxylist/ProxyFilter.h"
 
 #include <QString>
@@ -21,6 +22,8 @@ struct CliOptions
     // The rows a check prints, of those with a verdict: all, or those that "Keep working proxies" or "Keep
     // anonymous proxies" would keep.
     std::optional<ProxyFilter> only;
+    // The protocol of rows without a scheme; nothing is HTTP, and clean writes them as they are.
+    std::optional<ProxyAddress::Protocol> protocol;
     bool json = false;
     QString echoHost;
     bool quiet = false;

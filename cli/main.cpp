@@ -15,9 +15,10 @@
 #include <cstdio>
 
 namespace {
-int clean(const ProxyTableModel &table)
+int clean(const ProxyTableModel &table, const CliOptions &options)
 {
-    const QByteArray list = ProxyWriter::list(table, ProxyFilter::everyRow().rows(table), "\n");
+    const QByteArray scheme = options.protocol ? QByteArray(ProxyAddress::scheme(*options.protocol).latin1()) : "";
+    const QByteArray list = ProxyWriter::list(table, ProxyFilter::everyRow().rows(table), "\n", scheme);
     if (const QString failure = writeToStandardOutput(list); !failure.isEmpty()) {
         printError(QStringLiteral("cannot write the list: %1").arg(failure));
         return 1;
@@ -64,5 +65,5 @@ int main(int argc, char *argv[])
         printError(QStringLiteral("cannot read %1").arg(failure));
     if (!failures.isEmpty())
         return 1;
-    return options.command == CliOptions::Clean ? clean(table) : CheckCommand(table, options).run();
+    return options.command == CliOptions::Clean ? clean(table, options) : CheckCommand(table, options).run();
 }

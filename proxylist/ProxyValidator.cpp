@@ -1,5 +1,6 @@
 #include "proxylist/ProxyValidator.h"
 
+#include "proxylist/ProxyAddress.h"
 #include "proxylist/TextFunctions.h"
 
 #include <QVarLengthArray>
@@ -249,7 +250,8 @@ template <typename View> bool acceptsAddress(View text, const ProxyValidator::Sy
     return true;
 }
 
-template <typename View> bool acceptsLine(View line, const ProxyValidator::Symbols &symbols)
+// The design's line test on the host:port text.
+template <typename View> bool acceptsHostPort(View line, const ProxyValidator::Symbols &symbols)
 {
     const qsizetype colon = indexOf(line, u':', 0);
     if (colon < 0)
@@ -259,6 +261,56 @@ template <typename View> bool acceptsLine(View line, const ProxyValidator::Symbo
         portEnd = line.size();
     return acceptsAddress(line.first(colon), symbols) &&
            numericValueOf(line.sliced(colon + 1, portEnd - colon - 1), symbols).has_value();
+}
+
+inline char16_t lowerAscii(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+// The length of the scheme at the start of the line, "://" included, 0 when it has none; *protocol tells which.
+template <typename View> qsizetype schemeLength(View line, ProxyAddress::Protocol *protocol = nullptr)
+{
+    for (const auto known : {ProxyAddress::Protocol::Http, ProxyAddress::Protocol::Https,
+                             ProxyAddress::Protocol::Socks4, ProxyAddress::Protocol::Socks5}) {
+        const QLatin1StringView scheme = ProxyAddress::scheme(known);
+        if (line.size() < scheme.size())
+            continue;
+        qsizetype i = 0;
+        while (i < scheme.size() && lowerAscii(unitAt(line, i)) == char16_t(scheme[i].unicode()))
+            ++i;
+        if (i == scheme.size()) {
+            if (protocol)
+                *protocol = known;
+            return i;
+        }
+    }
+    return 0;
+}
+
+// The length of "user:password@" at the start of the text, 0 when it does not start so: the user is 1 to 255
+// bytes without ":" or "@", the password up to 255 bytes without "@".
+template <typename View> qsizetype credentialsLength(View text)
+{
+    const qsizetype at = indexOf(text, u'@', 0);
+    const qsizetype colon = indexOf(text, u':', 0);
+    if (at < 0 || colon < 1 || colon > at || colon > 255 || at - colon - 1 > 255)
+        return 0;
+    return at + 1;
+}
+
+// Where the host:port text of an accepted line starts: after its scheme and, where what follows them passes the
+// line test, its credentials. Nothing when the line is not accepted.
+template <typename View> std::optional<qsizetype> hostStart(View line, const ProxyValidator::Symbols &symbols)
+{
+    const qsizetype scheme = schemeLength(line);
+    if (scheme == 0)
+        return acceptsHostPort(line, symbols) ? std::make_optional<qsizetype>(0) : std::nullopt;
+    const View rest = line.sliced(scheme);
+    if (const qsizetype credentials = credentialsLength(rest);
+        credentials > 0 && acceptsHostPort(rest.sliced(credentials), symbols))
+        return scheme + credentials;
+    return acceptsHostPort(rest, symbols) ? std::make_optional(scheme) : std::nullopt;
 }
 
 std::optional<int> wholeNumber(std::optional<double> value, int lowest, int highest)
@@ -277,12 +329,12 @@ ProxyValidator::ProxyValidator(const QLocale &locale)
 
 bool ProxyValidator::isValidProxy(QStringView line) const
 {
-    return acceptsLine(line, m_symbols);
+    return hostStart(line, m_symbols).has_value();
 }
 
 bool ProxyValidator::isValidProxy(QLatin1StringView line) const
 {
-    return acceptsLine(line, m_symbols);
+    return hostStart(line, m_symbols).has_value();
 }
 
 bool ProxyValidator::isValidIp(QStringView text) const
@@ -322,17 +374,43 @@ std::optional<quint16> ProxyValidator::portNumber(QStringView port) const
     return quint16(*value);
 }
 
-std::optional<ProxyValidator::Endpoint> ProxyValidator::endpoint(QStringView proxyText) const
+bool ProxyValidator::hasScheme(QStringView row)
 {
-    const qsizetype colon = proxyText.indexOf(u':');
-    if (colon < 1)
+    return schemeLength(row) > 0;
+}
+
+ProxyAddress::Protocol ProxyValidator::protocolOf(QStringView row, ProxyAddress::Protocol bareProtocol)
+{
+    schemeLength(row, &bareProtocol);
+    return bareProtocol;
+}
+
+std::optional<ProxyAddress> ProxyValidator::address(QStringView row, ProxyAddress::Protocol bareProtocol) const
+{
+    ProxyAddress proxy;
+    proxy.protocol = bareProtocol;
+    const qsizetype scheme = schemeLength(row, &proxy.protocol);
+    const std::optional<qsizetype> start = hostStart(row, m_symbols);
+    if (!start)
         return std::nullopt;
-    QStringView port = proxyText.sliced(colon + 1);
+    if (*start > scheme) {
+        const QStringView credentials = row.sliced(scheme, *start - scheme - 1);
+        const qsizetype colon = credentials.indexOf(u':');
+        proxy.hasCredentials = true;
+        proxy.user = credentials.first(colon).toString();
+        proxy.password = credentials.sliced(colon + 1).toString();
+    }
+    proxy.hostPort = row.sliced(*start).toString();
+
+    const qsizetype colon = proxy.hostPort.indexOf(u':');
+    QStringView port = QStringView(proxy.hostPort).sliced(colon + 1);
     if (const qsizetype second = port.indexOf(u':'); second >= 0)
         port = port.first(second);
-    const std::optional<quint32> address = ipv4Address(trimBlanks(proxyText.first(colon)));
+    const std::optional<quint32> address = ipv4Address(trimBlanks(QStringView(proxy.hostPort).first(colon)));
     const std::optional<quint16> number = portNumber(trimBlanks(port));
-    if (!address || !number)
+    if (colon < 1 || !address || !number)
         return std::nullopt;
-    return Endpoint{*address, *number};
+    proxy.address = *address;
+    proxy.port = *number;
+    return proxy;
 }

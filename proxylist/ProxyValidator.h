@@ -1,5 +1,7 @@
 #pragma once
 
+#include "proxylist/ProxyAddress.h"
+
 #include <QLocale>
 #include <QString>
 #include <QStringView>
@@ -7,9 +9,10 @@
 #include <optional>
 
 // The test every loaded line must pass: A.B.C.D:P, each of A to D numeric text from 0 to 255 and P numeric text
-// of any value; anything after a second ":" is not looked at. "Numeric text" follows the user's locale: white
-// space around the number, a sign before or after it or parentheses, the currency symbol, thousands and decimal
-// separators, an exponent, and the &H (hexadecimal) and &O (octal) notations.
+// of any value; anything after a second ":" is not looked at. Before it a line may hold a scheme and credentials
+// (see ProxyAddress): a user of 1 to 255 bytes without ":" or "@", a password of up to 255 bytes without "@". "Numeric
+// text" follows the user's locale: white space around the number, a sign before or after it or parentheses, the
+// currency symbol, thousands and decimal separators, an exponent, and the &H (hexadecimal) and &O (octal) notations.
 class ProxyValidator
 {
 public:
@@ -30,15 +33,16 @@ public:
     // The port that numeric text denotes when it is a whole number from 1 to 65535; nothing otherwise.
     std::optional<quint16> portNumber(QStringView port) const;
 
-    struct Endpoint
-    {
-        quint32 address = 0;
-        quint16 port = 0;
-    };
-    // Where an accepted row points: the address of the text before the first ":" and the port of the text
-    // between it and a second ":" (a row may read 10.0.0.1:80:9, and the line test only looked at the 80), both
-    // trimmed of blanks; nothing when either is unusable.
-    std::optional<Endpoint> endpoint(QStringView proxyText) const;
+    // How an accepted row is spoken to: its protocol (bareProtocol when the row has no scheme), its credentials and
+    // where it points; nothing for a row the line test rejects, or whose address or port is unusable (a row may
+    // read 10.0.0.1:-1, which passes the test). Host and port are read trimmed of blanks, and the port ends at a
+    // second colon.
+    std::optional<ProxyAddress> address(QStringView row,
+                                        ProxyAddress::Protocol bareProtocol = ProxyAddress::Protocol::Http) const;
+    // Whether the row begins with a scheme.
+    static bool hasScheme(QStringView row);
+    // The protocol the row's scheme names, or bareProtocol when it has none.
+    static ProxyAddress::Protocol protocolOf(QStringView row, ProxyAddress::Protocol bareProtocol);
 
     // The locale's number symbols, read once: a load asks for them millions of times.
     struct Symbols

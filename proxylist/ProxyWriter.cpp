@@ -1,6 +1,7 @@
 #include "proxylist/ProxyWriter.h"
 
 #include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyValidator.h"
 
 #include <algorithm>
 
@@ -30,15 +31,21 @@ QString jsonString(const QString &text)
 }
 } // namespace
 
-QByteArray ProxyWriter::list(const ProxyTableModel &table, const std::vector<int> &rows, QByteArrayView lineEnd)
+QByteArray ProxyWriter::list(const ProxyTableModel &table, const std::vector<int> &rows, QByteArrayView lineEnd,
+                             QByteArrayView bareScheme)
 {
+    const auto scheme = [&](int r) {
+        return bareScheme.isEmpty() || ProxyValidator::hasScheme(table.text(r)) ? QByteArrayView() : bareScheme;
+    };
     qsizetype size = 0;
     for (const int r : rows)
-        size += table.text(r).size() + lineEnd.size();
+        size += scheme(r).size() + table.text(r).size() + lineEnd.size();
     // Written straight into its place: a copy of each row first would cost as much again.
     QByteArray bytes(size, Qt::Uninitialized);
     char *out = bytes.data();
     for (const int r : rows) {
+        const QByteArrayView prefix = scheme(r);
+        out = std::copy(prefix.begin(), prefix.end(), out);
         for (const QChar c : table.text(r))
             *out++ = c.unicode() < 0x100 ? char(c.unicode()) : '?';
         out = std::copy(lineEnd.begin(), lineEnd.end(), out);

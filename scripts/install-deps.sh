@@ -8,7 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     fonts-dejavu-core
     fonts-liberation               # the face the window's captions are measured for
-    tinyproxy                      # the real proxy server of the end-to-end test
+    tinyproxy                      # the real HTTP proxy server of the end-to-end tests
+    microsocks dante-server        # the real SOCKS 5 and SOCKS 4/5 proxy servers of the end-to-end tests
     help2man                       # the manual pages
     lintian desktop-file-utils     # the checks of the Debian packages in test.sh
     clang libclang-rt-14-dev       # libFuzzer targets
@@ -30,7 +31,20 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-# Debian starts the packaged tinyproxy service on install; the tests run their own instances.
-if [[ " ${missing[*]} " == *" tinyproxy "* ]] && command -v systemctl >/dev/null; then
-    "${sudo[@]}" systemctl disable --now tinyproxy >/dev/null 2>&1 || true
-fi
+# Debian starts the packaged tinyproxy and danted services on install; the tests run their own instances.
+quiet_service() { # package, service, the port it listens on by default
+    [[ " ${missing[*]} " == *" $1 "* ]] || return 0
+    if command -v systemctl >/dev/null; then
+        "${sudo[@]}" systemctl disable --now "$2" >/dev/null 2>&1 || true
+    fi
+    # Without systemd running, the package started it through its init script.
+    if [[ ! -d /run/systemd/system && -x /etc/init.d/$2 ]]; then
+        "${sudo[@]}" invoke-rc.d "$2" stop >/dev/null 2>&1 || true
+        "${sudo[@]}" update-rc.d "$2" disable >/dev/null 2>&1 || true
+    fi
+    if command -v ss >/dev/null && [[ -n $(ss -Hltn "sport = :$3") ]]; then
+        echo "Port $3 is still in use after installing $1: stop its service $2" >&2
+    fi
+}
+quiet_service tinyproxy tinyproxy 8888
+quiet_service dante-server danted 1080

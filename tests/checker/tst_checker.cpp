@@ -1,9 +1,15 @@
 // The checker against fake proxies on loopback: the verdicts, the batches, and which rows a run probes.
 #include "checker/CheckRun.h"
+#include "tests/common/Dante.h"
+#include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
+#include "tests/common/Microsocks.h"
 #include "tests/common/TableText.h"
+#include "tests/common/Tinyproxy.h"
 
 #include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -208,6 +214,106 @@ private Q_SLOTS:
         QCOMPARE(h.waits, batches.last() + 1);
         QVERIFY(h.nowMs() >= qint64(h.waits) * 1000);
         QCOMPARE(h.statuses(), QStringList(rows, Timeout));
+    }
+
+    // Rows with a scheme speak their proxy's protocol. echo: the echo host; request: the first thing the proxy got.
+    // A name that is not found asks SOCKS 4a of the proxy: a label longer than 63 bytes fails inside the resolver,
+    // which sends no query anywhere; localhost is found in /etc/hosts.
+    void tunnels_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<int>("behaviour");
+        QTest::addColumn<QString>("echo");
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<QByteArray>("request");
+        const QString unknown = QString(64, 'x') + ".invalid";
+        const QByteArray socks4 = QByteArray("\x04\x01\x00\x09", 4);
+        QTest::newRow("http, credentials")
+            << "http://user:pass@" << int(FakeProxy::EchoOwnAddress) << "127.0.0.1:9"
+            << "Y Working"
+            << QByteArray("GET http://127.0.0.1:9/ HTTP/1.0\r\nProxy-Authorization: Basic "
+                          "dXNlcjpwYXNz\r\n\r\n\r\n");
+        QTest::newRow("socks4, an address") << "SOCKS4://id:@" << int(FakeProxy::Socks4Echo) << "127.0.0.1:9"
+                                            << "Y Working" << socks4 + QByteArray("\x7f\0\0\x01id\0", 7);
+        QTest::newRow("socks4, a name found") << "socks4://" << int(FakeProxy::Socks4Echo) << "localhost:9"
+                                              << "Y Working" << socks4 + QByteArray("\x7f\0\0\x01\0", 5);
+        QTest::newRow("socks4a, a name not found")
+            << "socks4://" << int(FakeProxy::Socks4Echo) << unknown + ":9"
+            << "Y Working" << socks4 + QByteArray("\0\0\0\x01\0", 5) + unknown.toLatin1() + '\0';
+        QTest::newRow("socks5 reply cut short") << "socks5://" << int(FakeProxy::Socks5CutShort) << "127.0.0.1:9"
+                                                << "- Invalid Response" << QByteArray();
+        QTest::newRow("socks5 reply never ends") << "socks5://" << int(FakeProxy::Socks5EndlessReply) << "127.0.0.1:9"
+                                                 << "- Timeout" << QByteArray();
+        QTest::newRow("CONNECT, endless headers")
+            << "https://" << int(FakeProxy::ConnectEndlessHeaders) << "127.0.0.1:9"
+            << "- Invalid Response" << QByteArray();
+    }
+
+    void tunnels()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(int, behaviour);
+        QFETCH(QString, echo);
+        QFETCH(QString, verdict);
+        QFETCH(QByteArray, request);
+        Harness h(1);
+        const FakeProxy proxy{FakeProxy::Behaviour(behaviour)};
+        h.table.addRows({scheme + proxy.row()});
+        h.run.setProbeHost(echo);
+        h.start(1, 1);
+        QCOMPARE(columnTexts(h.table, ProxyTableModel::AnonymityColumn).first() + ' ' + h.statuses().first(), verdict);
+        if (!request.isEmpty())
+            QCOMPARE(proxy.requests(), QList<QByteArray>{request});
+    }
+
+    // Every protocol through real servers from Debian, in one batch: tinyproxy asking for credentials and tunnelling
+    // only to the echo host's port, or to another; microsocks with and without credentials; dante-server
+    // connecting out from 127.0.0.3. Refused credentials, tunnels and the wrong protocol for a server get their
+    // verdicts too.
+    void realServers()
+    {
+        for (const char *program : {"tinyproxy", "microsocks", "danted"}) {
+            if (QStandardPaths::findExecutable(program, {"/usr/bin", "/usr/sbin"}).isEmpty())
+                QSKIP(qPrintable(QString("%1 is not installed (scripts/install-deps.sh installs it)").arg(program)));
+        }
+        QTemporaryDir folder;
+        EchoServer echo;
+        const QHostAddress first("127.0.0.1"), second("127.0.0.2");
+        const Tinyproxy http(folder.path(), first, "127.0.0.1", "u", "p", {echo.serverPort()});
+        const Tinyproxy closed(folder.path(), second, "127.0.0.1", {}, {}, {1});
+        const Microsocks open(first), guarded(second, {}, "u", "p");
+        const Dante dante(folder.path(), second, "127.0.0.3");
+        QTRY_VERIFY2_WITH_TIMEOUT(http.ready() && closed.ready() && open.ready() && guarded.ready() && dante.ready(),
+                                  QByteArray(http.log() + closed.log() + dante.log()).constData(), 10000);
+        const std::pair<QString, QString> cases[] = {
+            {"http://u:p@" + http.hostPort(), "Y Working"},
+            {"HTTPS://u:p@" + http.hostPort(), "Y Working"},
+            {"socks5://" + open.hostPort(), "Y Working"},
+            {"socks5://u:p@" + guarded.hostPort(), "N Working"},
+            {"socks4://" + dante.hostPort(), "N Working"},
+            {"socks5://" + dante.hostPort(), "N Working"},
+            {"http://u:wrong@" + http.hostPort(), "- Invalid Response"},
+            {http.hostPort(), "- Error"}, // 407, then a reset: the request's last CR LF was left unread
+            {"https://" + closed.hostPort(), "- Invalid Response"},
+            {"socks5://u:wrong@" + guarded.hostPort(), "- Invalid Response"},
+            {"socks5://" + guarded.hostPort(), "- Invalid Response"},
+            {open.hostPort(), "- Invalid Response"},
+            {"socks5://" + closed.hostPort(), "- Timeout"},
+        };
+        Harness h(1);
+        h.run.setProbeHost(echo.host());
+        QStringList expected;
+        for (const auto &[row, verdict] : cases) {
+            h.table.addRows({row});
+            expected << row + ' ' + verdict;
+        }
+        h.run.setSettings({20, 3});
+        h.run.run(CheckRows::Mode::All);
+        QStringList seen;
+        for (int r = 0; r < h.table.count(); ++r)
+            seen << h.table.text(r) + ' ' + columnTexts(h.table, ProxyTableModel::AnonymityColumn)[r] + ' ' +
+                        h.statuses()[r];
+        QCOMPARE(seen, expected);
     }
 
     // Each working row's time is its own probe's, from its connection attempt to its answer: four proxies answer

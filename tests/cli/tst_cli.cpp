@@ -3,6 +3,7 @@
 #include "proxylist/ProxyTableModel.h"
 #include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
+#include "tests/common/Microsocks.h"
 #include "tests/common/Tinyproxy.h"
 
 #include <QJsonArray>
@@ -157,6 +158,9 @@ private Q_SLOTS:
         add("list to a full disk", "\"$CLI\" clean \"$SILENT\" >/dev/full", 1, {}, "No space left on device");
         add("list from a pipe", "mkfifo pipe; cat \"$SILENT\" >pipe & \"$CLI\" clean pipe; s=$?; rm pipe; exit $s", 0,
             silent, {});
+        add("clean with a protocol", "printf 'http://127.0.0.1:2\\n' | \"$CLI\" clean --protocol SOCKS5 \"$SILENT\" -",
+            0, "socks5://" + silent + "http://127.0.0.1:2\n", {});
+        add("unknown protocol", "\"$CLI\" check --protocol ftp \"$SILENT\"", 2, {}, usage);
         add("input closed", "\"$CLI\" clean <&-", 1, {}, "standard input is closed");
         add("input closed, not read", "\"$CLI\" clean \"$SILENT\" <&-", 0, silent, {});
         add("name not UTF-8", "n=$(printf 'lat\\351.txt'); cp \"$SILENT\" \"$n\"; \"$CLI\" clean \"$n\"", 0, silent,
@@ -317,19 +321,25 @@ private Q_SLOTS:
         QVERIFY2(progress.endsWith("\r\033[K"), progress);
     }
 
+    // Bare rows of SOCKS 5 proxies with --protocol socks5, beside rows whose scheme says HTTP.
     void realProxies()
     {
-        if (QStandardPaths::findExecutable("tinyproxy").isEmpty())
-            QSKIP("tinyproxy is not installed (apt-get install tinyproxy)");
+        if (QStandardPaths::findExecutable("tinyproxy").isEmpty() ||
+            QStandardPaths::findExecutable("microsocks").isEmpty())
+            QSKIP("tinyproxy or microsocks is not installed (scripts/install-deps.sh installs them)");
         EchoServer echo;
         Tinyproxy direct(m_folder.path(), QHostAddress("127.0.0.1"), "127.0.0.1");
         Tinyproxy rebound(m_folder.path(), QHostAddress("127.0.0.2"), "127.0.0.3");
-        QTRY_VERIFY2_WITH_TIMEOUT(direct.ready() && rebound.ready(),
+        Microsocks socks(QHostAddress("127.0.0.4"), "127.0.0.5");
+        QTRY_VERIFY2_WITH_TIMEOUT(direct.ready() && rebound.ready() && socks.ready(),
                                   QByteArray(direct.log() + rebound.log()).constData(), 10000);
-        const QString list = writeList("real.txt", (direct.row() + u'\n' + rebound.row()).toLatin1());
-        const Outcome outcome = finish(*start({"check", "-t", "3", "--echo-host", echo.host(), list}));
+        const QString rows = "http://" + direct.row() + "\nHTTP://" + rebound.row() + '\n' + socks.hostPort();
+        const Outcome outcome = finish(*start({"check", "-t", "3", "--echo-host", echo.host(), "--protocol", "socks5",
+                                               writeList("real.txt", rows.toLatin1())}));
+        const QStringList lines = rows.split('\n');
         QCOMPARE(withoutTimes(outcome.out),
-                 (direct.row() + "\tWorking\tY\tN\n" + rebound.row() + "\tWorking\tN\tN\n").toLatin1());
+                 (lines[0] + "\tWorking\tY\tN\n" + lines[1] + "\tWorking\tN\tN\n" + lines[2] + "\tWorking\tN\tN\n")
+                     .toLatin1());
         QCOMPARE(outcome.code, 0);
     }
 };

@@ -34,6 +34,42 @@ void readOneRequest(QTcpSocket *peer)
     });
 }
 
+// The tunnels' side of a conversation: every piece the client sends gets the answer its place calls for.
+void tunnel(QTcpSocket *peer, FakeProxy::Behaviour behaviour, QList<QByteArray> &requests)
+{
+    QObject::connect(peer, &QTcpSocket::readyRead, peer, [=, &requests, received = QByteArray(), step = 0]() mutable {
+        received += peer->readAll();
+        switch (behaviour) {
+        case FakeProxy::Socks4Echo:
+            // A request: 8 bytes, the user id and a NUL, and after an address of 0.0.0.x a name and a NUL.
+            if (step == 0 && received.size() > 8 &&
+                received.sliced(8).count('\0') >= (received.sliced(4, 3) == QByteArray(3, 0) ? 2 : 1)) {
+                requests.append(std::exchange(received, {}));
+                peer->write(QByteArray("\0\x5a\0\0\0\0\0\0", 8));
+                step = 1;
+            } else if (step == 1 && received.contains("\r\n\r\n")) {
+                peer->write(EchoPage::page(peer->localAddress().toString().toLatin1()));
+                peer->disconnectFromHost();
+            }
+            return;
+        case FakeProxy::Socks5CutShort:
+            peer->write("\x05");
+            peer->disconnectFromHost();
+            return;
+        case FakeProxy::Socks5EndlessReply:
+            // The reply names a 255-byte address and sends ten bytes of it.
+            peer->write(step++ == 0 ? QByteArray("\x05\x00", 2)
+                                    : QByteArray("\x05\x00\x00\x03\xff", 5) + QByteArray(10, 'a'));
+            received.clear();
+            return;
+        default:
+            peer->write("HTTP/1.1 200 Connection established\r\n" +
+                        QByteArray("X-Pad: ").repeated(ProbeSocket::MaxAnswerBytes / 4));
+            return;
+        }
+    });
+}
+
 void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
 {
     constexpr qsizetype Keep = ProbeSocket::MaxAnswerBytes;
@@ -112,6 +148,10 @@ FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address, int delay
             }
             if (behaviour == AnswersUnread) {
                 answer(peer, EchoOwnAddress);
+                continue;
+            }
+            if (behaviour >= Socks4Echo) {
+                tunnel(peer, behaviour, m_requests);
                 continue;
             }
             QObject::connect(peer, &QTcpSocket::readyRead, peer, [=, this, received = QByteArray()]() mutable {

@@ -21,6 +21,11 @@ public:
         EndlessStream,    // sends until the client goes away
         OversizedPage,    // an echo page whose address ends exactly where an answer's keep ends, then far more
         LateMarker,       // a page whose start marker ends one byte past an answer's keep
+        // Tunnels: each answers the client's first bytes, whatever they are.
+        Socks4Echo,            // grants a SOCKS 4 or 4a request, then serves the echo page through the tunnel
+        Socks5CutShort,        // one byte of a SOCKS 5 reply, then the close
+        Socks5EndlessReply,    // grants SOCKS 5, then a reply to the CONNECT that names an address it never sends
+        ConnectEndlessHeaders, // a 200 status line, then header lines far past what an answer keeps
     };
 
     // delayMs: how long it waits, once a request is in, before it answers.
@@ -28,7 +33,7 @@ public:
 
     quint16 port() const { return m_port; }
     QString row() const { return m_address.toString() + u':' + QString::number(m_port); }
-    // What each client sent, up to the end of its header section.
+    // What each client sent, up to the end of its header section; a SOCKS 4 request, whole.
     const QList<QByteArray> &requests() const { return m_requests; }
 
 private:

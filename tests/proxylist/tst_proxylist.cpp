@@ -126,6 +126,21 @@ private Q_SLOTS:
         add("LF CR, no last break", "1.2.3.4:80\n\r5.6.7.8:81", {A, B});
         add("empty lines", "\r\n\n\r1.2.3.4:80\r\r\n\n\r\n  ", {A});
         add("first copy kept", "1.2.3.4:80\n5.6.7.8:81\r1.2.3.4:80\r\n1.2.3.4:80 \n5.6.7.8:81", {A, B, A + ' '});
+        // A scheme in any letter case, then credentials: a user of 1 to 255 bytes without ":" or "@", a password of
+        // up to 255 without "@". Each protocol's row is a row of its own.
+        const QByteArray user(255, 'u'), password(255, 'p');
+        const QByteArray schemes =
+            "socks5://1.2.3.4:80\nSOCKS4://1.2.3.4:80\nHttps://u:p:w@1.2.3.4:80\nhttp://u:@1.2.3.4:80:x\n"
+            "socks5://1.2.3.4:80:a@b\nsocks5://" +
+            user + ':' + password + "@1.2.3.4:80";
+        add("schemes and credentials", schemes + "\n1.2.3.4:80",
+            QString::fromLatin1(schemes + "\n1.2.3.4:80").split('\n'));
+        add("bad schemes or credentials",
+            "ftp://1.2.3.4:80\nsocks5:/1.2.3.4:80\nsocks5://:p@1.2.3.4:80\nsocks5://u@1.2.3.4:80\nsocks5://"
+            "a@b:c@1.2.3.4:80\n"
+            "socks5://1.2.3.4\nsocks5://localhost:80\nsocks5://u" +
+                user + ":p@1.2.3.4:80\nsocks5://u:p" + password + "@1.2.3.4:80",
+            {});
     }
 
     // Both routes give the rows, and a save gives back each row's bytes as they were read.

@@ -1,0 +1,43 @@
+#include "checker/EchoHost.h"
+
+#include <QHostAddress>
+#include <QRegularExpression>
+
+const QString EchoHost::Default = QStringLiteral("checkip.dyndns.org");
+
+std::optional<EchoHost> EchoHost::parse(const QString &text)
+{
+    // Anchored at the very end: "$" alone would let a final line break through.
+    static const QRegularExpression form(
+        QRegularExpression::anchoredPattern(QStringLiteral("([A-Za-z0-9._-]{1,253})(?::([0-9]{1,5}))?")));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    EchoHost host;
+    host.m_text = text;
+    host.m_name = match.captured(1);
+    if (match.hasCaptured(2)) {
+        const int port = match.captured(2).toInt();
+        if (port < 1 || port > 65535)
+            return std::nullopt;
+        host.m_port = quint16(port);
+    }
+    if (QHostAddress literal; literal.setAddress(host.m_name) && literal.protocol() == QAbstractSocket::IPv4Protocol) {
+        host.m_address = literal.toIPv4Address();
+        host.m_isAddress = true;
+    }
+    return host;
+}
+
+QByteArray EchoHost::proxyRequest(const QByteArray &header) const
+{
+    const QByteArray line = "GET http://" + m_text.toLatin1() + "/ HTTP/1.0\r\n";
+    if (header.isEmpty())
+        return line + "\r\n\r\n";
+    return line + header + "\r\n\r\n\r\n";
+}
+
+QByteArray EchoHost::directRequest() const
+{
+    return "GET / HTTP/1.0\r\nHost: " + m_text.toLatin1() + "\r\n\r\n";
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The IP-echo host that every probe asks for its page "/": a host name or dotted address with an optional :port.
+class EchoHost
+{
+public:
+    // A long-lived public page that shows "Current IP Address: " and the caller's address, then "</body></html>".
+    static const QString Default;
+
+    // Nothing when the text could end a request line early or names no port from 1 to 65535.
+    static std::optional<EchoHost> parse(const QString &text);
+
+    // As given: the name and, when one was given, ":port".
+    const QString &text() const { return m_text; }
+    const QString &name() const { return m_name; }
+    quint16 port() const { return m_port; }
+    // Whether the name is a dotted IPv4 address.
+    bool isAddress() const { return m_isAddress; }
+    // Its IPv4 address in host order, when the name is a dotted address or has been looked up.
+    const std::optional<quint32> &address() const { return m_address; }
+    void setAddress(quint32 address) { m_address = address; }
+
+    // Asked of an HTTP proxy: the request line in absolute form, then CR LF three times; the one header line, when
+    // given, goes between the request line and the CR LFs that end the request.
+    QByteArray proxyRequest(const QByteArray &header = {}) const;
+    // Asked through a tunnel, of the echo host itself.
+    QByteArray directRequest() const;
+
+private:
+    QString m_text;
+    QString m_name;
+    quint16 m_port = 80;
+    std::optional<quint32> m_address;
+    bool m_isAddress = false;
+};
