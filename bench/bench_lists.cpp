@@ -115,7 +115,7 @@ int run(const QString &path)
     for (quint64 i = 0; i < DefaultLines; ++i)
         existing.append(QString::fromLatin1(proxyLine(i % 2 ? i : i + (quint64(1) << 40))));
     table.addRows(std::move(existing));
-    ProxyLoader::removeDuplicates(table);
+    ProxyLoader(table, validator).loadFromBytes({}, true);
     std::printf("table of %d rows, %.1f MB resident\n", table.count(), double(statusKiB("VmRSS:")) / 1024.0);
     {
         Step step("load and merge into the table");

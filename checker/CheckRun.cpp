@@ -5,10 +5,11 @@
 #include <QPointer>
 
 CheckRun::CheckRun(ProxyTableModel &table, const Clock *clock, QObject *parent)
-    : QObject(parent), m_table(table), m_rows(table),
-      m_scheduler(table, m_rows, m_settings, m_aborted, clock ? *clock : m_steadyClock)
+    : QObject(parent), m_table(table), m_rows(table), m_probes(table, clock ? *clock : m_steadyClock),
+      m_batches(m_probes, m_rows, m_settings, m_aborted, clock ? *clock : m_steadyClock),
+      m_pool(m_probes, m_rows, m_settings, m_aborted, clock ? *clock : m_steadyClock)
 {
-    connect(&m_scheduler.probes(), &ProbeSet::judged, this, &CheckRun::judged);
+    connect(&m_probes, &ProbeSet::judged, this, &CheckRun::judged);
 }
 
 void CheckRun::run(CheckRows::Mode mode)
@@ -23,12 +24,12 @@ void CheckRun::run(CheckRows::Mode mode)
 
     // The scheduler and whoever handles finished() run the event loop: this object may be gone when they return.
     const QPointer<CheckRun> alive(this);
-    m_scheduler.checkProxies();
+    m_scheduler->checkProxies();
     if (!alive)
         return;
     m_aborted = false;
-    if (!m_scheduler.stopped())
-        Q_EMIT finished(m_scheduler.probes().shortage());
+    if (!m_scheduler->stopped())
+        Q_EMIT finished(m_probes.shortage());
     if (alive)
         m_running = false;
 }
@@ -36,10 +37,10 @@ void CheckRun::run(CheckRows::Mode mode)
 void CheckRun::setProbeHost(const QString &host)
 {
     if (const std::optional<EchoHost> echo = EchoHost::parse(host))
-        m_scheduler.probes().echoHost() = *echo;
+        m_probes.echoHost() = *echo;
 }
 
 void CheckRun::stop()
 {
-    m_scheduler.stop();
+    m_scheduler->stop();
 }

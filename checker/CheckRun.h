@@ -3,14 +3,17 @@
 #include "checker/BatchScheduler.h"
 #include "checker/CheckRows.h"
 #include "checker/CheckSettings.h"
+#include "checker/PoolScheduler.h"
+#include "checker/ProbeSet.h"
 #include "checker/SteadyClock.h"
 
 #include <QObject>
 
 class ProxyTableModel;
 
-// A check run, as the three test commands start it: reset the rows of the run, probe them batch by batch, and say
-// when it is over. Whoever starts it locks and unlocks its own controls on started() and finished().
+// A check run, as the three test commands start it: reset the rows of the run, probe them batch by batch (or as a
+// pool, see setPool()), and say when it is over. Whoever starts it locks and unlocks its own controls on started()
+// and finished().
 class CheckRun : public QObject
 {
     Q_OBJECT
@@ -35,9 +38,12 @@ public:
     // The IP-echo host every probe asks; the caller has checked it with EchoHost::parse().
     void setProbeHost(const QString &host);
     // The protocol of rows without a scheme: HTTP unless told otherwise.
-    void setBareProtocol(ProxyAddress::Protocol protocol) { m_scheduler.probes().setBareProtocol(protocol); }
+    void setBareProtocol(ProxyAddress::Protocol protocol) { m_probes.setBareProtocol(protocol); }
+    // A pool of probes that never waits on its slowest (see PoolScheduler) rather than the window's batches.
+    void setPool(bool pool) { m_scheduler = pool ? static_cast<Scheduler *>(&m_pool) : &m_batches; }
+    bool isPool() const { return m_scheduler == &m_pool; }
     const CheckRows &rows() const { return m_rows; }
-    const ProbeSet &probes() const { return m_scheduler.probes(); }
+    const ProbeSet &probes() const { return m_probes; }
 
 Q_SIGNALS:
     void started();
@@ -54,5 +60,8 @@ private:
     bool m_running = false;
     SteadyClock m_steadyClock;
     CheckRows m_rows;
-    BatchScheduler m_scheduler;
+    ProbeSet m_probes;
+    BatchScheduler m_batches;
+    PoolScheduler m_pool;
+    Scheduler *m_scheduler = &m_batches;
 };

@@ -91,10 +91,10 @@ void ProbeSet::release(ProbeSocket *socket)
     m_released.emplace_back(socket);
 }
 
-void ProbeSet::timeOutAll()
+void ProbeSet::timeOutStartedBefore(qint64 ms)
 {
     // In the order the probes started; a probe's connection goes before its row is written.
-    while (!m_open.empty()) {
+    while (!m_open.empty() && m_open.front()->startedMs() <= ms) {
         ProbeSocket *socket = m_open.front();
         const int row = socket->row();
         release(socket);

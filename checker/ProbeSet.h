@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <limits>
 #include <unordered_map>
 #include <vector>
 
@@ -34,8 +35,9 @@ public:
     // Starts probing the row, which reads "Checking...". False when this machine has no socket to give: the row is
     // untested again, and shortage() says what ran out.
     bool start(int row);
-    // Every probe still open gets "Timeout" and goes.
-    void timeOutAll();
+    // Every probe still open that started at or before the moment gets "Timeout" and goes.
+    void timeOutStartedBefore(qint64 ms);
+    void timeOutAll() { timeOutStartedBefore(std::numeric_limits<qint64>::max()); }
     // Every probe goes, without a verdict.
     void releaseAll();
     // Deletes the connections let go so far. Only where none of their events can be under way.

@@ -65,6 +65,7 @@ int CheckCommand::run()
     }
     CheckRun checkRun(m_table);
     checkRun.setSettings({m_options.threads, m_options.timeoutSeconds});
+    checkRun.setPool(!m_options.batches);
     if (!m_options.echoHost.isEmpty())
         checkRun.setProbeHost(m_options.echoHost);
     checkRun.setBareProtocol(m_options.protocol.value_or(ProxyAddress::Protocol::Http));
@@ -77,7 +78,10 @@ int CheckCommand::run()
     // The first Ctrl+C does what Abort does: the batch under way ends, then the run.
     QObject::connect(&signals, &SignalWatch::interruptRequested, &checkRun, [&checkRun, &progress] {
         checkRun.abort();
-        const QString note = tr("korvane-cli: stopping after the batch under way; Ctrl+C again stops now");
+        const QString note = checkRun.isPool()
+                                 ? tr("korvane-cli: starting no more proxies, waiting for those under way; Ctrl+C "
+                                      "again stops now")
+                                 : tr("korvane-cli: stopping after the batch under way; Ctrl+C again stops now");
         if (progress)
             progress->note(note);
         else

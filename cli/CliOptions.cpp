@@ -27,11 +27,11 @@ struct Parser
 {
     QCommandLineParser parser;
     QCommandLineOption threads{{QStringLiteral("n"), QStringLiteral("threads")},
-                               QStringLiteral("Proxies tested at once, one batch (1 to 1000, default 200)."),
+                               QStringLiteral("Proxies tested at once (1 to 1000, default 200)."),
                                QStringLiteral("N"),
                                QStringLiteral("200")};
     QCommandLineOption timeout{{QStringLiteral("t"), QStringLiteral("timeout")},
-                               QStringLiteral("Seconds each batch waits for answers (1 to 60, default 10)."),
+                               QStringLiteral("Seconds each proxy has to answer (1 to 60, default 10)."),
                                QStringLiteral("S"),
                                QStringLiteral("10")};
     QCommandLineOption only{QStringLiteral("only"),
@@ -47,6 +47,9 @@ struct Parser
         QStringLiteral("HOST")};
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
                              QStringLiteral("Show no progress on standard error.")};
+    QCommandLineOption batches{QStringLiteral("batches"),
+                               QStringLiteral("Test in the window's batches: N proxies at a time, each batch waiting "
+                                              "its whole timeout, rather than starting a proxy as soon as one ends.")};
     QCommandLineOption protocol{QStringLiteral("protocol"),
                                 QStringLiteral("The protocol of rows written without a scheme (default http): check "
                                                "probes them so, clean writes them with the scheme."),
@@ -59,9 +62,11 @@ struct Parser
                            "(http://, https://, socks4://, socks5://) and credentials (user:password@).\n\n"
                            "clean  prints the valid lines of the lists once each, in order.\n\n"
                            "check  tests every proxy and prints its text, status, anonymity and time in "
-                           "milliseconds (\"-\" when it does not work), tab-separated. "
-                           "The first Ctrl+C ends the check after the batch under way, a second one (or SIGTERM, "
-                           "SIGHUP) at once; either way the proxies tested so far are printed.\n\n"
+                           "milliseconds (\"-\" when it does not work), tab-separated, one line per proxy. "
+                           "Up to N proxies are tested at once, and each has S seconds from its own start. "
+                           "The first Ctrl+C starts no more and waits for those under way (with --batches: ends the "
+                           "batch under way), a second one (or SIGTERM, SIGHUP) ends the check at once; either way "
+                           "the proxies tested so far are printed.\n\n"
                            "Lists are read from the files given, or from standard input for \"-\" or none.\n\n"
                            "Examples:\n"
                            "  korvane-cli check -n 500 -t 5 list.txt > results.tsv\n"
@@ -72,7 +77,7 @@ struct Parser
                            "SIGTERM (143) or SIGHUP (129)."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({threads, timeout, only, json, echoHost, quiet, protocol});
+        parser.addOptions({threads, timeout, only, json, echoHost, quiet, batches, protocol});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("clean or check."),
                                      QStringLiteral("clean|check"));
         parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Proxy lists to read."),
@@ -131,7 +136,7 @@ std::variant<CliOptions, CliExit> Parser::options() const
     }
 
     if (options.command == CliOptions::Clean) {
-        for (const QCommandLineOption *checkOnly : {&threads, &timeout, &only, &json, &echoHost, &quiet}) {
+        for (const QCommandLineOption *checkOnly : {&threads, &timeout, &only, &json, &echoHost, &quiet, &batches}) {
             if (parser.isSet(*checkOnly))
                 return usageError(QStringLiteral("--%1 is an option of check").arg(checkOnly->names().constLast()));
         }
@@ -165,6 +170,7 @@ std::variant<CliOptions, CliExit> Parser::options() const
             return usageError(QStringLiteral("--echo-host takes a host name or address, with an optional :port"));
     }
     options.json = parser.isSet(json);
+    options.batches = parser.isSet(batches);
     options.quiet = parser.isSet(quiet);
     return options;
 }

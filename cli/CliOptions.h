@@ -25,6 +25,8 @@ struct CliOptions
     // The protocol of rows without a scheme; nothing is HTTP, and clean writes them as they are.
     std::optional<ProxyAddress::Protocol> protocol;
     bool json = false;
+    // The window's fixed batches rather than a pool that refills as probes end.
+    bool batches = false;
     QString echoHost;
     bool quiet = false;
 };

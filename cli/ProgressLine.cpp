@@ -42,20 +42,34 @@ void ProgressLine::countVerdict(int row)
 
 void ProgressLine::draw()
 {
+    const QString line = m_run.isPool() ? poolLine() : batchLine();
+    std::fputs((u'\r' + line + QStringLiteral("\033[K")).toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+    m_drawn = true;
+}
+
+QString ProgressLine::poolLine() const
+{
+    return QStringLiteral("%1 of %2 tested, %3 working, %4 under way")
+        .arg(m_tested)
+        .arg(m_table.count())
+        .arg(m_working)
+        .arg(m_run.probes().openCount());
+}
+
+QString ProgressLine::batchLine() const
+{
     const CheckSettings &settings = m_run.settings();
     const int perBatch = std::max(1, settings.slotsPerBatch);
     const int batches = (m_table.count() + perBatch - 1) / perBatch;
     const int batch = std::clamp((m_run.rows().examined() + perBatch - 1) / perBatch, 1, std::max(1, batches));
     // Every batch waits its whole timeout.
     const qint64 leftMs = std::max<qint64>(0, qint64(batches) * settings.timeoutSeconds * 1000 - m_elapsed.elapsed());
-    const QString line = QStringLiteral("\rbatch %1 of %2, %3 of %4 tested, %5 working, %6 s left\033[K")
-                             .arg(batch)
-                             .arg(batches)
-                             .arg(m_tested)
-                             .arg(m_table.count())
-                             .arg(m_working)
-                             .arg((leftMs + 999) / 1000);
-    std::fputs(line.toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
-    m_drawn = true;
+    return QStringLiteral("batch %1 of %2, %3 of %4 tested, %5 working, %6 s left")
+        .arg(batch)
+        .arg(batches)
+        .arg(m_tested)
+        .arg(m_table.count())
+        .arg(m_working)
+        .arg((leftMs + 999) / 1000);
 }

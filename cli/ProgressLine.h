@@ -7,7 +7,8 @@
 class CheckRun;
 class ProxyTableModel;
 
-// A one-line progress display on a terminal: batch k of m, rows tested, working so far, time left.
+// A one-line progress display on a terminal: rows tested, working so far, and the probes under way or, in
+// batches, batch k of m and the time left.
 class ProgressLine : public QObject
 {
     Q_OBJECT
@@ -24,6 +25,9 @@ public:
 private:
     void countVerdict(int row);
     void draw();
+    // The counts, as a pool or as batches run.
+    QString poolLine() const;
+    QString batchLine() const;
 
     const ProxyTableModel &m_table;
     const CheckRun &m_run;

@@ -3,7 +3,6 @@
 #include "cli/CliOptions.h"
 #include "cli/StandardStreams.h"
 #include "proxylist/NativeName.h"
-#include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
@@ -11,17 +10,26 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <numeric>
 
 namespace {
 int clean(const ProxyTableModel &table, const CliOptions &options)
 {
     const QByteArray scheme = options.protocol ? QByteArray(ProxyAddress::scheme(*options.protocol).latin1()) : "";
-    const QByteArray list = ProxyWriter::list(table, ProxyFilter::everyRow().rows(table), "\n", scheme);
-    if (const QString failure = writeToStandardOutput(list); !failure.isEmpty()) {
-        printError(QStringLiteral("cannot write the list: %1").arg(failure));
-        return 1;
+    // Written a block of rows at a time: a list of millions is never held twice.
+    constexpr int Block = 1 << 16;
+    std::vector<int> rows;
+    for (int first = 0; first < table.count(); first += Block) {
+        rows.resize(size_t(std::min(Block, table.count() - first)));
+        std::iota(rows.begin(), rows.end(), first);
+        if (const QString failure = writeToStandardOutput(ProxyWriter::list(table, rows, "\n", scheme));
+            !failure.isEmpty()) {
+            printError(QStringLiteral("cannot write the list: %1").arg(failure));
+            return 1;
+        }
     }
     return 0;
 }

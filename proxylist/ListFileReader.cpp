@@ -2,14 +2,14 @@
 
 #include "proxylist/NativeName.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
-constexpr qint64 Chunk = qint64(1) << 20;
+constexpr size_t Piece = size_t(4) << 20;
 
 class Descriptor
 {
@@ -28,7 +28,7 @@ private:
 };
 } // namespace
 
-Result<QByteArray> ListFileReader::read(const QString &name, Sources sources)
+Result<> ListFileReader::read(const QString &name, Sources sources, const Consumer &consume)
 {
     const QByteArray path = NativeName::encode(name);
     struct stat info = {};
@@ -43,32 +43,32 @@ Result<QByteArray> ListFileReader::read(const QString &name, Sources sources)
     const Descriptor file(::open(path.constData(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0)
         return failure(errno);
-    return readAll(file.get(), S_ISREG(info.st_mode) ? qint64(info.st_size) : 0);
+    return readAll(file.get(), S_ISREG(info.st_mode) ? qint64(info.st_size) : -1, consume);
 }
 
-Result<QByteArray> ListFileReader::readStandardInput()
+Result<> ListFileReader::readStandardInput(const Consumer &consume)
 {
-    return readAll(STDIN_FILENO, 0);
+    return readAll(STDIN_FILENO, -1, consume);
 }
 
-Result<QByteArray> ListFileReader::readAll(int fd, qint64 expectedSize)
+Result<> ListFileReader::readAll(int fd, qint64 expectedSize, const Consumer &consume)
 {
-    // One byte past the limit tells a list that is too long; a file that grows while it is read is read on.
-    QByteArray data;
-    data.reserve(qsizetype(std::min(expectedSize + 1, MaxSize + 1)));
+    // Pieces of a fixed size: a list is never held whole here, whatever its size.
+    std::vector<char> piece(Piece);
+    qint64 total = 0;
     for (;;) {
-        const qsizetype before = data.size();
-        data.resize(before + qsizetype(std::max(Chunk, qint64(data.capacity()) - before)));
-        const ssize_t got = ::read(fd, data.data() + before, size_t(data.size() - before));
-        data.resize(before + std::max<qsizetype>(got, 0));
+        const ssize_t got = ::read(fd, piece.data(), piece.size());
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             return failure(errno);
         if (got == 0)
-            return data;
-        if (data.size() > MaxSize)
+            return {};
+        // One byte past the limit tells a list that is too long; a file that grows while it is read is read on.
+        total += got;
+        if (total > MaxSize)
             return Failure{tr("It is larger than %1 MB.").arg(MaxSize >> 20)};
+        consume(QByteArrayView(piece.data(), got), expectedSize);
     }
 }
 

@@ -5,98 +5,272 @@
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/TextFunctions.h"
 
-#include <QSet>
-#include <QStringList>
-
 #include <algorithm>
-#include <type_traits>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <sys/mman.h>
 #include <vector>
 
 namespace {
-// Gathers the lines to add, dropping every text already in the table or already gathered, and marks the table's
-// own later copies of a text for removal. The first copy in table order survives, rows already in the table
-// come before new lines: the same rows as appending everything and then comparing each row with all later ones.
-class UniqueLines
+quint64 hashOf(QByteArrayView text)
+{
+    // Eight bytes at a time, each word mixed in with a multiplication, then a finaliser that spreads the bits over
+    // the whole word.
+    constexpr quint64 Multiplier = 0x9e3779b97f4a7c15ull;
+    quint64 hash = quint64(text.size()) * Multiplier;
+    qsizetype i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        quint64 word = 0;
+        std::memcpy(&word, text.data() + i, 8);
+        hash = (hash ^ word) * Multiplier;
+        hash ^= hash >> 29;
+    }
+    if (i < text.size()) {
+        quint64 word = 0;
+        std::memcpy(&word, text.data() + i, size_t(text.size() - i));
+        hash = (hash ^ word) * Multiplier;
+    }
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdull;
+    return hash ^ (hash >> 33);
+}
+
+// The slots of a set, zeroed. A set of millions of slots is touched at random: in pages of 2 MB, where the system
+// gives them, its addresses are looked up far less often than in pages of 4 KB.
+class Slots
 {
 public:
-    UniqueLines(const ProxyTableModel &table, qsizetype newLines) : m_keep(size_t(table.count()), true)
+    Slots() = default;
+    explicit Slots(size_t count) : m_count(count)
     {
-        m_seen.reserve(table.count() + newLines);
-        m_lines.reserve(newLines);
-        for (int r = 0; r < table.count(); ++r) {
-            if (!insert(table.text(r))) {
+        const size_t bytes = std::max<size_t>(count * sizeof(quint64), HugePage);
+        m_slots = static_cast<quint64 *>(std::aligned_alloc(HugePage, (bytes + HugePage - 1) / HugePage * HugePage));
+        if (!m_slots)
+            throw std::bad_alloc();
+        ::madvise(m_slots, bytes, MADV_HUGEPAGE);
+        std::memset(m_slots, 0, count * sizeof(quint64));
+    }
+    ~Slots() { std::free(m_slots); }
+    Slots(const Slots &) = delete;
+    Slots &operator=(const Slots &) = delete;
+    void swap(Slots &other)
+    {
+        std::swap(m_slots, other.m_slots);
+        std::swap(m_count, other.m_count);
+    }
+    size_t size() const { return m_count; }
+    quint64 &operator[](size_t i) { return m_slots[i]; }
+    const quint64 *begin() const { return m_slots; }
+    const quint64 *end() const { return m_slots + m_count; }
+
+private:
+    static constexpr size_t HugePage = size_t(2) << 20;
+    quint64 *m_slots = nullptr;
+    size_t m_count = 0;
+};
+
+// The lines a load adds: each accepted line that is neither in the table nor among the lines gathered so far. In
+// a merge the table's own later copies of a text are marked for removal, so the first copy in table order
+// survives and rows already in the table come before new lines: the same rows as appending everything, then
+// comparing each row with all later ones.
+class NewLines
+{
+public:
+    NewLines(const ProxyTableModel &table, bool merge) : m_table(table), m_tableRows(merge ? table.count() : 0)
+    {
+        m_keep.assign(size_t(m_tableRows), true);
+        grow(std::max<qsizetype>(1024, 2 * qsizetype(m_tableRows)));
+        for (int r = 0; r < m_tableRows; ++r) {
+            if (!insert(textOf(r), hashOf(textOf(r)), r)) {
                 m_keep[size_t(r)] = false;
                 m_dropsRows = true;
             }
         }
     }
 
-    // A line already seen costs no allocation: most lines of a merge are usually in the table already.
-    void offer(QStringView line)
+    // Room for a list of this many bytes, when its size is known: lines of a usual list are some 20 bytes long.
+    void expect(qint64 bytes)
     {
-        if (m_seen.contains(line))
-            return;
-        m_lines.append(line.toString());
-        insert(m_lines.constLast());
+        m_lines.reserve(int(bytes / 24), qsizetype(bytes));
+        const qsizetype lines = m_used + bytes / 20;
+        if (lines + lines / 2 > qsizetype(m_slots.size()))
+            grow(lines + lines / 2);
     }
 
-    void commit(ProxyTableModel &table)
+    // A line whose bytes stay where they are until flush(), unless it is passing: then it is taken at once.
+    void offer(QByteArrayView line, bool passing)
     {
-        // The set points into the table's texts and the gathered lines; it must go before they change.
-        m_seen = {};
+        // Where a line's slot lies is asked of the memory ahead of time: a set of millions of slots hardly ever
+        // has it at hand, and a batch of such waits overlap.
+        const quint64 hash = hashOf(line);
+        __builtin_prefetch(&m_slots[size_t(hash) & (m_slots.size() - 1)]);
+        m_waiting[m_waitingCount++] = {line, hash};
+        if (passing || m_waitingCount == m_waiting.size())
+            flush();
+    }
+
+    void flush()
+    {
+        // Where a line's slot holds a row whose hash looks the same, the line is most likely that row's copy: its
+        // text is asked for ahead of the comparison too.
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = 0; i < m_waitingCount; ++i) {
+            const quint64 slot = m_slots[size_t(m_waiting[i].hash) & mask];
+            if (slot != 0 && (slot ^ m_waiting[i].hash) >> 32 == 0)
+                __builtin_prefetch(textOf(int(slot & 0xffffffff) - 1).data());
+        }
+        for (size_t i = 0; i < m_waitingCount; ++i) {
+            if (insert(m_waiting[i].line, m_waiting[i].hash, m_tableRows + m_lines.count()))
+                m_lines.append(m_waiting[i].line);
+        }
+        m_waitingCount = 0;
+    }
+
+    void commit(ProxyTableModel &table, bool merge)
+    {
+        if (!merge) {
+            table.replaceRows(std::move(m_lines));
+            return;
+        }
         if (m_dropsRows)
             table.keepRows(m_keep);
-        table.addRows(std::move(m_lines));
+        table.appendRows(std::move(m_lines));
     }
 
 private:
-    bool insert(QStringView text)
+    QByteArrayView textOf(int index) const
     {
-        const qsizetype before = m_seen.size();
-        m_seen.insert(text);
-        return m_seen.size() != before;
+        const QLatin1StringView text = index < m_tableRows ? m_table.text(index) : m_lines.text(index - m_tableRows);
+        return QByteArrayView(text.data(), text.size());
     }
 
-    QSet<QStringView> m_seen;
-    QStringList m_lines;
+    // An open-addressing set of row numbers, each slot holding the top half of its text's hash and the number plus
+    // one, so that most slots are told apart without touching the text. Kept at most three quarters full. False
+    // when the text is there already.
+    bool insert(QByteArrayView text, quint64 hash, int index)
+    {
+        if (4 * (m_used + 1) > 3 * qsizetype(m_slots.size()))
+            grow(2 * qsizetype(m_slots.size()));
+        const quint64 tag = hash & 0xffffffff00000000ull;
+        const size_t mask = m_slots.size() - 1;
+        for (size_t at = size_t(hash) & mask;; at = (at + 1) & mask) {
+            const quint64 slot = m_slots[at];
+            if (slot == 0) {
+                m_slots[at] = tag | quint64(index + 1);
+                ++m_used;
+                return true;
+            }
+            if ((slot & 0xffffffff00000000ull) == tag && textOf(int(slot & 0xffffffff) - 1) == text)
+                return false;
+        }
+    }
+
+    void grow(qsizetype slots)
+    {
+        size_t size = 1;
+        while (size < size_t(slots))
+            size <<= 1;
+        Slots old(size);
+        old.swap(m_slots);
+        const size_t mask = m_slots.size() - 1;
+        for (const quint64 slot : old) {
+            if (slot == 0)
+                continue;
+            size_t at = size_t(hashOf(textOf(int(slot & 0xffffffff) - 1))) & mask;
+            while (m_slots[at] != 0)
+                at = (at + 1) & mask;
+            m_slots[at] = slot;
+        }
+    }
+
+    const ProxyTableModel &m_table;
+    const int m_tableRows;
+    ProxyRows m_lines;
+    struct Waiting
+    {
+        QByteArrayView line;
+        quint64 hash;
+    };
+    std::array<Waiting, 32> m_waiting;
+    size_t m_waitingCount = 0;
+    Slots m_slots;
+    qsizetype m_used = 0;
     std::vector<bool> m_keep;
     bool m_dropsRows = false;
 };
 
-struct ByteRange
+// Cuts a list, handed over in pieces, into lines: a line ends at CR LF, at a lone CR or at a lone LF, the
+// terminator not included; after the last terminator the rest is a line unless it is empty. A line that runs over
+// the end of a piece is gathered, and handed on as passing; the others are handed on where they lie in the piece.
+template <typename F> class LineCutter
 {
-    qsizetype begin;
-    qsizetype size;
-};
+public:
+    explicit LineCutter(F line) : m_line(std::move(line)) {}
 
-// Calls f(begin, size) for each line of a file's bytes or of clipboard text: a line ends at CR LF, at a lone CR
-// or at a lone LF, the terminator not included; after the last terminator the rest is a line unless it is empty.
-// Each break character is found by the library's fast search and looked for again only once the scan passes it.
-template <typename Text, typename F> void forEachLine(Text text, F f)
-{
-    using Char = std::remove_cvref_t<decltype(text[0])>;
-    const Char cr(u'\r');
-    const Char lf(u'\n');
-    const qsizetype size = text.size();
-    const auto next = [&](Char c, qsizetype from) {
-        const qsizetype at = text.indexOf(c, from);
-        return at < 0 ? size : at;
-    };
-    qsizetype nextCr = -1;
-    qsizetype nextLf = -1;
-    qsizetype begin = 0;
-    while (begin < size) {
-        if (nextCr < begin)
-            nextCr = next(cr, begin);
-        if (nextLf < begin)
-            nextLf = next(lf, begin);
-        const qsizetype end = std::min(nextCr, nextLf);
-        f(begin, end - begin);
-        begin = end + 1;
-        if (end == nextCr && begin < size && text[begin] == lf)
-            ++begin;
+    void feed(QByteArrayView piece)
+    {
+        qsizetype begin = 0;
+        // An LF right after a CR that ended the last piece belongs to it.
+        if (m_afterCr && !piece.isEmpty() && piece[0] == '\n')
+            begin = 1;
+        m_afterCr = false;
+        const char *data = piece.data();
+        const qsizetype size = piece.size();
+        // Each break character is looked for again only once the cut has passed the last one found: a piece
+        // without a CR is then searched for one once, not once per line.
+        const auto next = [&](char c, qsizetype from) {
+            const void *found = std::memchr(data + from, c, size_t(size - from));
+            return found ? static_cast<const char *>(found) - data : size;
+        };
+        qsizetype nextCr = -1;
+        qsizetype nextLf = -1;
+        while (begin < size) {
+            if (nextCr < begin)
+                nextCr = next('\r', begin);
+            if (nextLf < begin)
+                nextLf = next('\n', begin);
+            const char *end = std::min(nextCr, nextLf) < size ? data + std::min(nextCr, nextLf) : nullptr;
+            if (!end) {
+                m_partial.append(data + begin, size - begin);
+                break;
+            }
+            emit(QByteArrayView(data + begin, end - data - begin));
+            begin = end - data + 1;
+            if (*end == '\r') {
+                if (begin == size)
+                    m_afterCr = true;
+                else if (data[begin] == '\n')
+                    ++begin;
+            }
+        }
     }
-}
+
+    void finish()
+    {
+        if (!m_partial.isEmpty())
+            m_line(QByteArrayView(m_partial), true);
+        m_partial.clear();
+    }
+
+private:
+    // passing: the line's bytes are the cutter's own, and go once this returns.
+    void emit(QByteArrayView tail)
+    {
+        if (m_partial.isEmpty()) {
+            m_line(tail, false);
+            return;
+        }
+        m_partial.append(tail);
+        m_line(QByteArrayView(m_partial), true);
+        m_partial.clear();
+    }
+
+    F m_line;
+    QByteArray m_partial;
+    bool m_afterCr = false;
+};
 
 // A list file holds one byte per character: a row with a character beyond U+00FF could not be saved as it is.
 bool fitsListFile(QStringView line)
@@ -105,54 +279,64 @@ bool fitsListFile(QStringView line)
 }
 } // namespace
 
+Result<> ProxyLoader::load(const Reader &read, bool merge)
+{
+    NewLines lines(m_table, merge);
+    LineCutter cutter([&](QByteArrayView line, bool passing) {
+        if (m_validator.isValidProxy(QLatin1StringView(line.data(), line.size())))
+            lines.offer(line, passing);
+    });
+    bool sized = false;
+    const Result<> done = read([&](QByteArrayView piece, qint64 size) {
+        if (!std::exchange(sized, true) && size > 0)
+            lines.expect(size);
+        cutter.feed(piece);
+        // The piece goes once this returns.
+        lines.flush();
+    });
+    if (!done)
+        return done;
+    cutter.finish();
+    lines.commit(m_table, merge);
+    return {};
+}
+
 Result<> ProxyLoader::loadFromFile(const QString &path, bool merge)
 {
-    const Result<QByteArray> data = ListFileReader::read(path);
-    if (!data)
-        return Failure{data.error()};
-    loadFromBytes(*data, merge);
-    return {};
+    return load(
+        [&](const ListFileReader::Consumer &consume) {
+            return ListFileReader::read(path, ListFileReader::OrdinaryFiles, consume);
+        },
+        merge);
 }
 
 void ProxyLoader::loadFromBytes(QByteArrayView data, bool merge)
 {
-    if (!merge)
-        m_table.clear();
-
-    // Lines are tested on the bytes in place; only accepted ones become text.
-    std::vector<ByteRange> accepted;
-    forEachLine(data, [&](qsizetype begin, qsizetype size) {
-        if (m_validator.isValidProxy(QLatin1StringView(data.data() + begin, size)))
-            accepted.push_back({begin, size});
-    });
-
-    UniqueLines lines(m_table, qsizetype(accepted.size()));
-    QString line; // reused: one byte per character, widened in place
-    for (const ByteRange &range : accepted) {
-        line.resize(range.size);
-        const char *bytes = data.data() + range.begin;
-        std::transform(bytes, bytes + range.size, line.data(), [](char c) { return char16_t(uchar(c)); });
-        lines.offer(line);
-    }
-    lines.commit(m_table);
+    load(
+        [data](const ListFileReader::Consumer &consume) {
+            consume(data, data.size());
+            return Result<>();
+        },
+        merge);
 }
 
 void ProxyLoader::loadFromClipboard(QStringView text, bool merge)
 {
-    if (!merge)
-        m_table.clear();
-
-    std::vector<QStringView> accepted;
-    forEachLine(text, [&](qsizetype begin, qsizetype size) {
-        const QStringView piece = text.sliced(begin, size);
-        if (!trimBlanks(piece).isEmpty() && fitsListFile(piece) && m_validator.isValidProxy(piece))
-            accepted.push_back(piece);
-    });
-
-    UniqueLines lines(m_table, qsizetype(accepted.size()));
-    for (QStringView piece : accepted)
-        lines.offer(piece);
-    lines.commit(m_table);
+    // The lines a list file can hold, in its bytes; the others leave an empty line, which no test accepts.
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype begin = 0; begin <= text.size();) {
+        qsizetype end = begin;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        const QStringView line = text.sliced(begin, end - begin);
+        if (!trimBlanks(line).isEmpty() && fitsListFile(line))
+            bytes += line.toLatin1();
+        if (end < text.size())
+            bytes += char(text[end].unicode());
+        begin = end + 1;
+    }
+    loadFromBytes(bytes, merge);
 }
 
 QStringList ProxyLoader::mergeLists(const QStringList &names, ListFileReader::Sources sources)
@@ -160,17 +344,15 @@ QStringList ProxyLoader::mergeLists(const QStringList &names, ListFileReader::So
     QStringList failures;
     for (const QString &name : names) {
         const bool standardInput = sources == ListFileReader::PipesAndDevicesToo && name == QLatin1String("-");
-        const Result<QByteArray> data =
-            standardInput ? ListFileReader::readStandardInput() : ListFileReader::read(name, sources);
-        if (data)
-            loadFromBytes(*data, true);
-        else
-            failures.append((standardInput ? tr("standard input") : NativeName::readable(name)) + u": " + data.error());
+        const Result<> loaded = load(
+            [&](const ListFileReader::Consumer &consume) {
+                return standardInput ? ListFileReader::readStandardInput(consume)
+                                     : ListFileReader::read(name, sources, consume);
+            },
+            true);
+        if (!loaded)
+            failures.append((standardInput ? tr("standard input") : NativeName::readable(name)) + u": " +
+                            loaded.error());
     }
     return failures;
-}
-
-void ProxyLoader::removeDuplicates(ProxyTableModel &table)
-{
-    UniqueLines(table, 0).commit(table);
 }

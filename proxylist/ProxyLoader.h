@@ -8,12 +8,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class ProxyTableModel;
 class ProxyValidator;
 
 // Fills the table from list files or the clipboard text, replacing its rows or adding to them. Lines that fail
 // the validator are dropped without notice; of rows with equal text only the first, in table order, stays, so in
-// a merge an old row keeps its results.
+// a merge an old row keeps its results. A list is read, tested and sorted out in one pass, piece by piece, and
+// only the lines that stay are kept.
 class ProxyLoader
 {
     Q_DECLARE_TR_FUNCTIONS(ProxyLoader)
@@ -34,10 +37,12 @@ public:
     // input. Returns "name: reason" for each list that could not be read.
     QStringList mergeLists(const QStringList &names, ListFileReader::Sources sources);
 
-    // Removes every row whose text equals that of an earlier row, in one pass.
-    static void removeDuplicates(ProxyTableModel &table);
-
 private:
+    // Runs a read, handing it where to put each piece.
+    using Reader = std::function<Result<>(const ListFileReader::Consumer &)>;
+    // Loads what the read hands over; when it fails, the table stays as it was.
+    Result<> load(const Reader &read, bool merge);
+
     ProxyTableModel &m_table;
     const ProxyValidator &m_validator;
 };

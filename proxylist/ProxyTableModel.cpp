@@ -66,37 +66,35 @@ QString ProxyTableModel::speedText(const ProxyResult &result)
     return result.isVerdict() ? QStringLiteral("-") : QString();
 }
 
-QString ProxyTableModel::cellText(const StoredRow &row, int column) const
+QString ProxyTableModel::cellText(int row, int column) const
 {
+    const ProxyResult result = m_rows.result(row);
     switch (column) {
     case AnonymityColumn:
-        return anonymityText(row.result);
+        return anonymityText(result);
     case SpeedColumn:
-        return speedText(row.result);
+        return speedText(result);
     case StatusColumn:
-        return statusText(row.result);
+        return statusText(result);
     default:
-        return row.text;
+        return m_rows.text(row);
     }
 }
 
 // A cell's text as the view shows it. Laying out a line of many megabytes takes the view seconds per repaint,
 // and no window is that wide: past MaxShownLength characters the rest is left off and marked.
-QString ProxyTableModel::shownText(const QString &text)
+QString ProxyTableModel::shownText(QLatin1StringView text)
 {
     if (text.size() <= MaxShownLength)
         return text;
-    qsizetype length = MaxShownLength;
-    if (text[length - 1].isHighSurrogate() && text[length].isLowSurrogate())
-        --length; // never half a character
-    return QStringView(text).first(length) % QChar(0x2026);
+    return text.first(MaxShownLength) % QChar(0x2026);
 }
 
-QVariant ProxyTableModel::rowColor(const StoredRow &row)
+QVariant ProxyTableModel::rowColor(int row) const
 {
-    if (!row.touched)
+    if (!m_rows.touched(row))
         return {};
-    switch (row.result.status) {
+    switch (m_rows.result(row).status) {
     case ProxyStatus::Working:
         return Green;
     case ProxyStatus::InvalidResponse:
@@ -122,13 +120,13 @@ QVariant ProxyTableModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const StoredRow &row = m_rows[size_t(index.row())];
+    const int row = index.row();
     switch (role) {
     case Qt::DisplayRole:
-        return shownText(cellText(row, index.column()));
+        return index.column() == ProxyColumn ? shownText(m_rows.text(row)) : cellText(row, index.column());
     case SortRole:
         if (index.column() == SpeedColumn)
-            return row.result.ms ? QVariant(*row.result.ms) : QVariant();
+            return m_rows.result(row).ms ? QVariant(*m_rows.result(row).ms) : QVariant();
         return cellText(row, index.column());
     case RowColorRole:
         return rowColor(row);
@@ -172,29 +170,47 @@ void ProxyTableModel::sort(int column, Qt::SortOrder order)
         return;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
-    // Sort a permutation rather than the rows themselves: moving 4-byte numbers is far cheaper than rows.
-    std::vector<int> byKey(m_rows.size());
-    std::iota(byKey.begin(), byKey.end(), 0);
-    const auto sortBy = [&](auto less) {
-        if (order == Qt::AscendingOrder)
-            std::stable_sort(byKey.begin(), byKey.end(), less);
-        else
-            std::stable_sort(byKey.begin(), byKey.end(), [&](int a, int b) { return less(b, a); });
+    // Sort keys rather than the rows themselves: a number per row, compared first, and the row it stands for.
+    struct Key
+    {
+        quint64 value;
+        int row;
     };
+    std::vector<Key> keys(static_cast<size_t>(count()));
+    const auto sortBy = [&keys, order](auto less) {
+        if (order == Qt::AscendingOrder)
+            std::stable_sort(keys.begin(), keys.end(), less);
+        else
+            std::stable_sort(keys.begin(), keys.end(), [&less](const Key &a, const Key &b) { return less(b, a); });
+    };
+    const auto byValue = [](const Key &a, const Key &b) { return a.value < b.value; };
     if (column == ProxyColumn) {
-        sortBy([this](int a, int b) { return m_rows[size_t(a)].text < m_rows[size_t(b)].text; });
+        // The first eight bytes of the text as one big-endian number tell most rows apart; the rest when not.
+        for (int r = 0; r < count(); ++r) {
+            const QLatin1StringView text = m_rows.text(r);
+            quint64 prefix = 0;
+            for (qsizetype i = 0; i < 8; ++i)
+                prefix = (prefix << 8) | (i < text.size() ? uchar(text.data()[i]) : 0);
+            keys[size_t(r)] = {prefix, r};
+        }
+        sortBy([this](const Key &a, const Key &b) {
+            return a.value != b.value ? a.value < b.value : m_rows.textLess(a.row, b.row);
+        });
     } else if (column == SpeedColumn) {
         // By the time, as a number; rows without one come after every timed row, and before them downwards.
-        const auto key = [this](int r) { return m_rows[size_t(r)].result.ms.value_or(INT_MAX); };
-        sortBy([&](int a, int b) { return key(a) < key(b); });
+        for (int r = 0; r < count(); ++r)
+            keys[size_t(r)] = {quint64(m_rows.result(r).ms.value_or(INT_MAX)), r};
+        sortBy(byValue);
     } else {
         // A result column shows one of a few texts: each result's place among them, found once, is its key, and
         // results that read the same share a place.
         std::array<int, ResultKinds> byText{};
         std::iota(byText.begin(), byText.end(), 0);
         std::array<QString, ResultKinds> texts;
-        for (int kind = 0; kind < ResultKinds; ++kind)
-            texts[size_t(kind)] = cellText(StoredRow{{}, resultOfKind(kind), true}, column);
+        for (int kind = 0; kind < ResultKinds; ++kind) {
+            const ProxyResult result = resultOfKind(kind);
+            texts[size_t(kind)] = column == StatusColumn ? statusText(result) : anonymityText(result);
+        }
         std::sort(byText.begin(), byText.end(), [&](int a, int b) { return texts[size_t(a)] < texts[size_t(b)]; });
         std::array<int, ResultKinds> rank{};
         for (size_t place = 0, shared = 0; place < byText.size(); ++place) {
@@ -202,48 +218,62 @@ void ProxyTableModel::sort(int column, Qt::SortOrder order)
                 shared = place;
             rank[size_t(byText[place])] = int(shared);
         }
-        const auto key = [&](int r) { return rank[size_t(kindOf(m_rows[size_t(r)].result))]; };
-        sortBy([&](int a, int b) { return key(a) < key(b); });
+        for (int r = 0; r < count(); ++r)
+            keys[size_t(r)] = {quint64(rank[size_t(kindOf(m_rows.result(r)))]), r};
+        sortBy(byValue);
     }
 
-    std::vector<StoredRow> sorted;
-    sorted.reserve(m_rows.size());
-    std::vector<int> newPosition(m_rows.size());
-    for (size_t i = 0; i < byKey.size(); ++i) {
-        sorted.push_back(std::move(m_rows[size_t(byKey[i])]));
-        newPosition[size_t(byKey[i])] = int(i);
+    std::vector<int> byKey(keys.size());
+    std::vector<int> newPosition(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        byKey[i] = keys[i].row;
+        newPosition[size_t(keys[i].row)] = int(i);
     }
-    m_rows = std::move(sorted);
+    keys = {};
+    m_rows.reorder(byKey);
     movePersistentIndexes(newPosition);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void ProxyTableModel::addRows(QStringList texts)
+void ProxyTableModel::addRows(const QStringList &texts)
 {
-    if (texts.isEmpty())
+    ProxyRows rows;
+    for (const QString &text : texts)
+        rows.append(text.toLatin1());
+    appendRows(std::move(rows));
+}
+
+void ProxyTableModel::appendRows(ProxyRows &&rows)
+{
+    if (rows.count() == 0)
         return;
     const int first = count();
-    beginInsertRows({}, first, first + int(texts.size()) - 1);
-    m_rows.reserve(m_rows.size() + size_t(texts.size()));
-    for (QString &text : texts)
-        m_rows.push_back(StoredRow{std::move(text), {}, false});
+    beginInsertRows({}, first, first + rows.count() - 1);
+    m_rows.take(std::move(rows));
     endInsertRows();
+}
+
+void ProxyTableModel::replaceRows(ProxyRows &&rows)
+{
+    beginResetModel();
+    m_rows.clear();
+    m_rows.take(std::move(rows));
+    endResetModel();
 }
 
 void ProxyTableModel::clear()
 {
-    if (m_rows.empty())
+    if (count() == 0)
         return;
     beginResetModel();
     m_rows.clear();
-    m_rows.shrink_to_fit();
     endResetModel();
 }
 
 void ProxyTableModel::keepRows(const std::vector<bool> &keep)
 {
-    Q_ASSERT(keep.size() == m_rows.size());
-    if (keep.size() != m_rows.size() || std::all_of(keep.begin(), keep.end(), [](bool k) { return k; }))
+    Q_ASSERT(keep.size() == size_t(count()));
+    if (keep.size() != size_t(count()) || std::all_of(keep.begin(), keep.end(), [](bool k) { return k; }))
         return;
     // The selection travels as one flag per row: left in the selection model through a layout change, it would
     // become one persistent index per selected cell. Cleared first, so the model has nothing of it to save.
@@ -251,20 +281,12 @@ void ProxyTableModel::keepRows(const std::vector<bool> &keep)
 
     // One layout change rather than one notification per removed row: removal row by row is quadratic.
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::NoLayoutChangeHint);
-    std::vector<int> newPosition(m_rows.size(), -1);
-    std::vector<bool> keptSelected;
-    keptSelected.reserve(m_rows.size());
-    size_t kept = 0;
-    for (size_t i = 0; i < m_rows.size(); ++i) {
-        if (!keep[i])
-            continue;
-        if (kept != i)
-            m_rows[kept] = std::move(m_rows[i]);
-        newPosition[i] = int(kept);
-        keptSelected.push_back(selected[i]);
-        ++kept;
+    const std::vector<int> newPosition = m_rows.keep(keep);
+    std::vector<bool> keptSelected(static_cast<size_t>(count()));
+    for (size_t i = 0; i < newPosition.size(); ++i) {
+        if (newPosition[i] >= 0)
+            keptSelected[size_t(newPosition[i])] = selected[i];
     }
-    m_rows.resize(kept);
     movePersistentIndexes(newPosition);
     Q_EMIT layoutChanged({}, QAbstractItemModel::NoLayoutChangeHint);
 
@@ -306,22 +328,19 @@ void ProxyTableModel::setResult(int row, const ProxyResult &result)
 {
     if (!isValidRow(row))
         return;
-    StoredRow &stored = m_rows[size_t(row)];
-    stored.result = result;
-    stored.touched = true;
+    m_rows.setResult(row, result);
     emitRowChanged(row, row);
 }
 
 void ProxyTableModel::resetResults(const std::vector<bool> &reset)
 {
-    Q_ASSERT(reset.size() == m_rows.size());
+    Q_ASSERT(reset.size() == size_t(count()));
     int first = -1;
     int last = -1;
-    for (size_t i = 0; i < m_rows.size() && i < reset.size(); ++i) {
+    for (size_t i = 0; i < size_t(count()) && i < reset.size(); ++i) {
         if (!reset[i])
             continue;
-        m_rows[i].result = {};
-        m_rows[i].touched = true;
+        m_rows.reset(int(i));
         if (first < 0)
             first = int(i);
         last = int(i);
@@ -338,7 +357,7 @@ bool ProxyTableModel::isSelected(int row) const
 
 std::vector<bool> ProxyTableModel::selectedRows() const
 {
-    std::vector<bool> selected(m_rows.size(), false);
+    std::vector<bool> selected(size_t(count()), false);
     markRows(m_selection->selection(), selected);
     return selected;
 }
@@ -355,7 +374,7 @@ void ProxyTableModel::markRows(const QItemSelection &selection, std::vector<bool
 // clearing announces, which holds the whole former selection: a large selection is then gathered once, not twice.
 std::vector<bool> ProxyTableModel::takeSelection()
 {
-    std::vector<bool> selected(m_rows.size(), false);
+    std::vector<bool> selected(size_t(count()), false);
     const QMetaObject::Connection reader = connect(
         m_selection, &QItemSelectionModel::selectionChanged, this,
         [&selected](const QItemSelection &, const QItemSelection &deselected) { markRows(deselected, selected); });

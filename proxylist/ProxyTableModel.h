@@ -1,6 +1,7 @@
 #pragma once
 
 #include "proxylist/ProxyResult.h"
+#include "proxylist/ProxyRows.h"
 
 #include <QAbstractTableModel>
 #include <QItemSelectionModel>
@@ -42,14 +43,19 @@ public:
     static QString anonymityText(const ProxyResult &result);
     static QString speedText(const ProxyResult &result);
 
-    int count() const { return int(m_rows.size()); }
+    int count() const { return m_rows.count(); }
     bool isValidRow(int row) const { return row >= 0 && row < count(); }
-    // The line exactly as it was loaded.
-    const QString &text(int row) const { return m_rows[size_t(row)].text; }
-    const ProxyResult &result(int row) const { return m_rows[size_t(row)].result; }
+    // The line exactly as it was loaded, one byte per character.
+    QLatin1StringView text(int row) const { return m_rows.text(row); }
+    ProxyResult result(int row) const { return m_rows.result(row); }
 
-    // Appends rows, untested, at the end of the table in one insert notification.
-    void addRows(QStringList texts);
+    // Appends rows, untested, at the end of the table in one insert notification. A character beyond U+00FF,
+    // which no list file holds, is kept as "?".
+    void addRows(const QStringList &texts);
+    // The same for rows made elsewhere, which are taken whole.
+    void appendRows(ProxyRows &&rows);
+    // These rows instead of the table's, in one reset.
+    void replaceRows(ProxyRows &&rows);
     void clear();
     // Keeps row r exactly when keep[r] is set, in one pass and one layout change; keep must have count() entries.
     // The selection, the current index and every persistent index of the rows that stay follow them.
@@ -66,23 +72,15 @@ public:
     std::vector<bool> selectedRows() const;
 
 private:
-    struct StoredRow
-    {
-        QString text;
-        ProxyResult result;
-        // A check has reset the row: it shows black, or its verdict's colour, rather than the view's own colour.
-        bool touched = false;
-    };
-
-    QString cellText(const StoredRow &row, int column) const;
-    static QString shownText(const QString &text);
-    static QVariant rowColor(const StoredRow &row);
+    QString cellText(int row, int column) const;
+    static QString shownText(QLatin1StringView text);
+    QVariant rowColor(int row) const;
     void emitRowChanged(int first, int last);
     void movePersistentIndexes(const std::vector<int> &newPosition);
     void selectRowRuns(const std::vector<bool> &rows);
     static void markRows(const QItemSelection &selection, std::vector<bool> &rows);
     std::vector<bool> takeSelection();
 
-    std::vector<StoredRow> m_rows;
+    ProxyRows m_rows;
     QItemSelectionModel *m_selection;
 };

@@ -268,9 +268,33 @@ inline char16_t lowerAscii(char16_t c)
     return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
 }
 
+// Nearly every line of a real list is plain digits, dots and a colon: such a line, when the plain rules accept
+// it, is accepted without the scanner. Whatever this does not accept goes to the full test, which accepts it or
+// not as it always did.
+template <typename View> bool acceptsPlainDigits(View line)
+{
+    qsizetype i = 0;
+    const auto digits = [&](int most, int &value) {
+        const qsizetype first = i;
+        value = 0;
+        while (i < line.size() && i - first < most && isDigit(unitAt(line, i)))
+            value = value * 10 + (unitAt(line, i++) - u'0');
+        return i > first && (i == line.size() || !isDigit(unitAt(line, i)));
+    };
+    int value = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (!digits(3, value) || value > 255 || i == line.size() || unitAt(line, i++) != (part < 3 ? u'.' : u':'))
+            return false;
+    }
+    return digits(9, value) && (i == line.size() || unitAt(line, i) == u':');
+}
+
 // The length of the scheme at the start of the line, "://" included, 0 when it has none; *protocol tells which.
 template <typename View> qsizetype schemeLength(View line, ProxyAddress::Protocol *protocol = nullptr)
 {
+    // Every scheme starts with h or s.
+    if (line.isEmpty() || (lowerAscii(unitAt(line, 0)) != u'h' && lowerAscii(unitAt(line, 0)) != u's'))
+        return 0;
     for (const auto known : {ProxyAddress::Protocol::Http, ProxyAddress::Protocol::Https,
                              ProxyAddress::Protocol::Socks4, ProxyAddress::Protocol::Socks5}) {
         const QLatin1StringView scheme = ProxyAddress::scheme(known);
@@ -305,7 +329,8 @@ template <typename View> std::optional<qsizetype> hostStart(View line, const Pro
 {
     const qsizetype scheme = schemeLength(line);
     if (scheme == 0)
-        return acceptsHostPort(line, symbols) ? std::make_optional<qsizetype>(0) : std::nullopt;
+        return acceptsPlainDigits(line) || acceptsHostPort(line, symbols) ? std::make_optional<qsizetype>(0)
+                                                                          : std::nullopt;
     const View rest = line.sliced(scheme);
     if (const qsizetype credentials = credentialsLength(rest);
         credentials > 0 && acceptsHostPort(rest.sliced(credentials), symbols))
@@ -374,19 +399,21 @@ std::optional<quint16> ProxyValidator::portNumber(QStringView port) const
     return quint16(*value);
 }
 
-bool ProxyValidator::hasScheme(QStringView row)
+bool ProxyValidator::hasScheme(QLatin1StringView row)
 {
     return schemeLength(row) > 0;
 }
 
-ProxyAddress::Protocol ProxyValidator::protocolOf(QStringView row, ProxyAddress::Protocol bareProtocol)
+ProxyAddress::Protocol ProxyValidator::protocolOf(QLatin1StringView row, ProxyAddress::Protocol bareProtocol)
 {
     schemeLength(row, &bareProtocol);
     return bareProtocol;
 }
 
-std::optional<ProxyAddress> ProxyValidator::address(QStringView row, ProxyAddress::Protocol bareProtocol) const
+std::optional<ProxyAddress> ProxyValidator::address(QLatin1StringView line, ProxyAddress::Protocol bareProtocol) const
 {
+    const QString text = line;
+    const QStringView row = text;
     ProxyAddress proxy;
     proxy.protocol = bareProtocol;
     const qsizetype scheme = schemeLength(row, &proxy.protocol);

@@ -37,12 +37,12 @@ public:
     // where it points; nothing for a row the line test rejects, or whose address or port is unusable (a row may
     // read 10.0.0.1:-1, which passes the test). Host and port are read trimmed of blanks, and the port ends at a
     // second colon.
-    std::optional<ProxyAddress> address(QStringView row,
+    std::optional<ProxyAddress> address(QLatin1StringView row,
                                         ProxyAddress::Protocol bareProtocol = ProxyAddress::Protocol::Http) const;
     // Whether the row begins with a scheme.
-    static bool hasScheme(QStringView row);
+    static bool hasScheme(QLatin1StringView row);
     // The protocol the row's scheme names, or bareProtocol when it has none.
-    static ProxyAddress::Protocol protocolOf(QStringView row, ProxyAddress::Protocol bareProtocol);
+    static ProxyAddress::Protocol protocolOf(QLatin1StringView row, ProxyAddress::Protocol bareProtocol);
 
     // The locale's number symbols, read once: a load asks for them millions of times.
     struct Symbols

@@ -46,8 +46,8 @@ QByteArray ProxyWriter::list(const ProxyTableModel &table, const std::vector<int
     for (const int r : rows) {
         const QByteArrayView prefix = scheme(r);
         out = std::copy(prefix.begin(), prefix.end(), out);
-        for (const QChar c : table.text(r))
-            *out++ = c.unicode() < 0x100 ? char(c.unicode()) : '?';
+        const QLatin1StringView text = table.text(r);
+        out = std::copy(text.begin(), text.end(), out);
         out = std::copy(lineEnd.begin(), lineEnd.end(), out);
     }
     return bytes;

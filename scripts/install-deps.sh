@@ -4,12 +4,13 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config git
-    clang-format                   # the layout check of test.sh
+    clang-format clang-tidy        # the layout and code checks of test.sh
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     fonts-dejavu-core
     fonts-liberation               # the face the window's captions are measured for
     tinyproxy                      # the real HTTP proxy server of the end-to-end tests
     microsocks dante-server        # the real SOCKS 5 and SOCKS 4/5 proxy servers of the end-to-end tests
+    parallel                       # korvane-cli split over several runs, in the tests
     help2man                       # the manual pages
     lintian desktop-file-utils     # the checks of the Debian packages in test.sh
     clang libclang-rt-14-dev       # libFuzzer targets

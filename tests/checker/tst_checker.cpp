@@ -216,6 +216,50 @@ private Q_SLOTS:
         QCOMPARE(h.statuses(), QStringList(rows, Timeout));
     }
 
+    // The pool, on a clock four times faster than real time, with a timeout of 1,000 ms on it and two places: two
+    // silent proxies around one that answers after 400 ms, then two that answer at once. end: what happens 500 ms
+    // into the run, when the second silent one has taken the answered one's place.
+    void pool_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QStringList>("statuses");
+        QTest::newRow("to the last row") << "" << QStringList{Timeout, "Working", Timeout, "Working", "Working"};
+        QTest::newRow("aborted") << "abort" << QStringList{Timeout, "Working", Timeout, "", ""};
+        QTest::newRow("stopped") << "stop" << QStringList{"Checking...", "Working", "Checking...", "", ""};
+    }
+
+    void pool()
+    {
+        QFETCH(QString, end);
+        QFETCH(QStringList, statuses);
+        Harness h(4);
+        const FakeProxy silent(FakeProxy::Silent), echo(FakeProxy::EchoOwnAddress),
+            late(FakeProxy::EchoOwnAddress, QHostAddress::LocalHost, 100);
+        h.table.addRows({silent.row() + ":1", late.row(), silent.row() + ":2", echo.row() + ":1", echo.row() + ":2"});
+        // When each row was handed out and judged, on the run's clock; the most probes ever open at once.
+        QList<qint64> handedOut(5, -1), judged(5, -1);
+        int mostOpen = 0;
+        connect(&h.table, &ProxyTableModel::dataChanged, this, [&](const QModelIndex &from) {
+            (h.table.result(from.row()).status == ProxyStatus::Checking ? handedOut : judged)[from.row()] = h.nowMs();
+            // A row's notice comes just before its probe joins the open ones, or just after it has left them.
+            mostOpen = std::max(mostOpen, h.run.probes().openCount() + 1);
+        });
+        QTimer::singleShot(125, this, [&] { end == "abort" ? h.run.abort() : end == "stop" ? h.run.stop() : void(); });
+        h.run.setPool(true);
+        h.run.setSettings({2, 1});
+        h.run.run(CheckRows::Mode::All);
+        QCOMPARE(h.statuses(), statuses);
+        QCOMPARE(h.calls, end == "stop" ? "started " : "started finished ");
+        QCOMPARE(mostOpen, 2);
+        // Each verdict is written once; the second silent proxy takes the answered one's place at once, and each
+        // silent one times out a timeout after its own start.
+        QCOMPARE(h.judged, statuses.count("Working") + statuses.count(Timeout));
+        QVERIFY(handedOut[2] >= 400 && handedOut[2] < 700);
+        if (end.isEmpty())
+            QVERIFY(judged[0] >= 1000 && judged[0] < handedOut[3] + 200 && judged[2] >= handedOut[2] + 1000);
+        QCOMPARE(h.run.probes().openCount(), 0);
+    }
+
     // Rows with a scheme speak their proxy's protocol. echo: the echo host; request: the first thing the proxy got.
     // A name that is not found asks SOCKS 4a of the proxy: a label longer than 63 bytes fails inside the resolver,
     // which sends no query anywhere; localhost is found in /etc/hosts.

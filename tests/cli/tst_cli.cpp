@@ -106,6 +106,24 @@ class TestCli : public QObject
         return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? file.fileName() : QString();
     }
 
+    // A shell running the command in the test's folder, with $CLI and $WINDOW and the variables given.
+    std::unique_ptr<QProcess> shell(const QString &command, const QList<std::pair<QString, QString>> &variables,
+                                    const std::function<void()> &childSetup = {})
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("CLI", KORVANE_CLI);
+        environment.insert("WINDOW", KORVANE_WINDOW);
+        for (const auto &[name, value] : variables)
+            environment.insert(name, value);
+        auto process = std::make_unique<QProcess>();
+        process->setWorkingDirectory(m_folder.path());
+        process->setProcessEnvironment(environment);
+        if (childSetup)
+            process->setChildProcessModifier(childSetup);
+        process->start("sh", {"-c", command});
+        return process;
+    }
+
 private Q_SLOTS:
     void cleanMergesListsInOrder()
     {
@@ -182,21 +200,13 @@ private Q_SLOTS:
         QFETCH(QByteArray, err);
         QFETCH(int, probes);
         const qsizetype before = m_silent.requests().size();
-        QProcess shell;
-        shell.setWorkingDirectory(m_folder.path());
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("CLI", KORVANE_CLI);
-        environment.insert("WINDOW", KORVANE_WINDOW);
-        environment.insert("SILENT", writeList("silent.txt", m_silent.row().toLatin1() + '\n'));
         QByteArray big;
         for (int port = 1; port <= 300; ++port)
             big += "127.0.0.1:" + QByteArray::number(port) + '\n';
-        environment.insert("BIG", writeList("big.txt", big));
-        shell.setProcessEnvironment(environment);
-        if (noSockets)
-            shell.setChildProcessModifier(withoutSockets);
-        shell.start("sh", {"-c", command});
-        const Outcome outcome = finish(shell);
+        const Outcome outcome = finish(*shell(
+            command,
+            {{"SILENT", writeList("silent.txt", m_silent.row().toLatin1() + '\n')}, {"BIG", writeList("big.txt", big)}},
+            noSockets ? withoutSockets : std::function<void()>()));
         QVERIFY2(outcome.err.contains(err), outcome.err);
         QCOMPARE(outcome.out, out);
         QCOMPARE(outcome.code, code);
@@ -261,9 +271,8 @@ private Q_SLOTS:
         QVERIFY(expectedFast.count('\n') == expectedWorking.count('\n') - 1);
         QCOMPARE(withoutTimes(finish(*tabs).out), expectedTabs);
         const QByteArray progress = readTerminal(terminal);
-        const QByteArray last = "batch 3 of 3, " + QByteArray::number(table.count()) + " of " +
-                                QByteArray::number(table.count()) + " tested, " +
-                                QByteArray::number(expectedWorking.count('\n')) + " working";
+        const QByteArray last = QByteArray::number(table.count()) + " of " + QByteArray::number(table.count()) +
+                                " tested, " + QByteArray::number(expectedWorking.count('\n')) + " working, 0 under way";
         QVERIFY2(progress.contains(last), progress);
         for (const int form : {0, 1}) {
             QJsonArray printed = QJsonDocument::fromJson(finish(*only[form]).out).array();
@@ -281,26 +290,32 @@ private Q_SLOTS:
 
     // The first Ctrl+C ends the run after its batch, a second one, SIGTERM or SIGHUP at once; either way the rows
     // that have a verdict are printed, whole, and the progress line on the terminal is cleared.
+    // A pool of one proxy at a time, or batches of two, both with the silent proxy under way at the first signal.
     void signalled_data()
     {
         QTest::addColumn<QList<int>>("signals");
         QTest::addColumn<int>("code");
-        QTest::newRow("Ctrl+C") << QList<int>{SIGINT} << 130;
-        QTest::newRow("Ctrl+C twice") << QList<int>{SIGINT, SIGINT} << 130;
-        QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << 143;
-        QTest::newRow("SIGHUP") << QList<int>{SIGHUP} << 129;
+        QTest::addColumn<QStringList>("schedule");
+        const QStringList pool{"-n", "1"}, batches{"--batches", "-n", "2"};
+        QTest::newRow("Ctrl+C") << QList<int>{SIGINT} << 130 << pool;
+        QTest::newRow("Ctrl+C, batches") << QList<int>{SIGINT} << 130 << batches;
+        QTest::newRow("Ctrl+C twice") << QList<int>{SIGINT, SIGINT} << 130 << pool;
+        QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << 143 << pool;
+        QTest::newRow("SIGHUP, batches") << QList<int>{SIGHUP} << 129 << batches;
     }
 
     void signalled()
     {
         QFETCH(QList<int>, signals);
         QFETCH(int, code);
+        QFETCH(QStringList, schedule);
         FakeProxy working(FakeProxy::EchoOwnAddress), silent(FakeProxy::Silent), next(FakeProxy::EchoOwnAddress);
         const QString list =
             writeList("three.txt", (QStringList{working.row(), silent.row(), next.row()}.join('\n')).toLatin1());
         int terminal = -1, progressSide = -1;
         QVERIFY(::openpty(&terminal, &progressSide, nullptr, nullptr, nullptr) == 0);
-        auto process = start({"check", "-n", "2", "-t", "3", list}, {}, [progressSide] { ::dup2(progressSide, 2); });
+        auto process =
+            start(QStringList{"check", "-t", "3", list} + schedule, {}, [progressSide] { ::dup2(progressSide, 2); });
         ::close(progressSide);
         QTRY_VERIFY_WITH_TIMEOUT(!working.requests().isEmpty() && !silent.requests().isEmpty(), 10000);
         // Two signals sent at once would arrive as one; a signal is sent only to the child while it runs.
@@ -319,6 +334,34 @@ private Q_SLOTS:
         QVERIFY(next.requests().isEmpty());
         QCOMPARE(progress.contains("Ctrl+C again stops now\r\n"), signals.first() == SIGINT);
         QVERIFY2(progress.endsWith("\r\033[K"), progress);
+    }
+
+    // A list split over several runs by GNU parallel, as over several machines, gets the rows and verdicts of one
+    // run, in another order.
+    void splitByParallel()
+    {
+        if (QStandardPaths::findExecutable("parallel").isEmpty())
+            QSKIP("GNU parallel is not installed (scripts/install-deps.sh installs it)");
+        const FakeProxy working(FakeProxy::EchoOwnAddress), refused(FakeProxy::Refused);
+        QByteArray list;
+        for (int i = 0; i < 2500; ++i)
+            list += ((i % 10 == 0 ? m_silent
+                      : i % 2     ? working
+                                  : refused)
+                         .row() +
+                     ':' + QString::number(i) + '\n')
+                        .toLatin1();
+        const QList<std::pair<QString, QString>> variables{
+            {"LIST", writeList("split.txt", list)}, {"CHECK", "\"$CLI\" check -q -n 300 -t 1 --echo-host 127.0.0.1:9"}};
+        auto split = shell("parallel --will-cite --pipe -N 1000 \"$CHECK\" <\"$LIST\"", variables);
+        QByteArray parts = finish(*split).out;
+        QByteArray whole = finish(*shell("eval \"$CHECK\" \"$LIST\"", variables)).out;
+        QList<QByteArray> partLines = withoutTimes(parts).split('\n'), wholeLines = withoutTimes(whole).split('\n');
+        std::sort(partLines.begin(), partLines.end());
+        std::sort(wholeLines.begin(), wholeLines.end());
+        QCOMPARE(partLines.size(), 2501);
+        QCOMPARE(partLines, wholeLines);
+        QVERIFY(whole.count("\tWorking\t") == 1250 && whole.count("\tTimeout\t") == 250);
     }
 
     // Bare rows of SOCKS 5 proxies with --protocol socks5, beside rows whose scheme says HTTP.

@@ -356,15 +356,15 @@ private Q_SLOTS:
         QCOMPARE(columnTexts(m_table, 2), (QStringList{u"95 ms"_s, u"245 ms"_s, u"1200 ms"_s, u"-"_s, {}}));
         m_table.sort(ProxyTableModel::SpeedColumn, Qt::DescendingOrder);
         QCOMPARE(columnTexts(m_table), (QStringList{r1, r10, r3, r9, r2}));
-        // The view gets at most the first 1,000 characters of a cell, never half a surrogate pair.
+        // The view gets at most the first 1,000 characters of a cell; the row keeps them all.
         m_table.clear();
-        const QString x998(998, u'x'), face = u"\U0001F600"_s;
-        m_table.addRows({x998 + "yz", x998 + "yz!", x998 + "y" + face, x998 + face + "z"});
-        QCOMPARE(m_table.text(3), x998 + face + "z");
+        const QString x998(998, u'x');
+        m_table.addRows({x998 + "yz", x998 + u"yz!\u00ff"_s});
+        QCOMPARE(m_table.text(1), x998 + u"yz!\u00ff"_s);
         QStringList shown;
         for (int r = 0; r < m_table.count(); ++r)
             shown.append(m_table.data(m_table.index(r, 0)).toString());
-        QCOMPARE(shown, (QStringList{x998 + "yz", x998 + "yz\u2026", x998 + "y\u2026", x998 + face + "\u2026"}));
+        QCOMPARE(shown, (QStringList{x998 + "yz", x998 + "yz\u2026"}));
     }
 
     void firstValue()

@@ -1,0 +1,111 @@
+#include "proxylist/ProxyRows.h"
+
+#include <algorithm>
+#include <cstring>
+
+ProxyResult ProxyRows::result(int row) const
+{
+    const quint32 packed = m_rows[size_t(row)].packed;
+    ProxyResult result{ProxyStatus(packed & StatusMask), Anonymity((packed >> AnonymityShift) & 0x3), {}};
+    if (const quint32 time = (packed >> TimeShift) & TimeMask)
+        result.ms = int(time - 1);
+    return result;
+}
+
+void ProxyRows::setResult(int row, const ProxyResult &result)
+{
+    quint32 &packed = m_rows[size_t(row)].packed;
+    const quint32 time = result.ms ? quint32(std::clamp(*result.ms, 0, int(TimeMask) - 1)) + 1 : 0;
+    packed = (packed & (0xffu << OffsetShift)) | quint32(result.status) |
+             (quint32(result.anonymity) << AnonymityShift) | TouchedBit | (time << TimeShift);
+}
+
+void ProxyRows::append(QByteArrayView text)
+{
+    const auto at = qint64(m_bytes.size());
+    m_bytes.insert(m_bytes.end(), text.begin(), text.end());
+    m_rows.push_back({quint32(at), quint32(text.size()), quint32((at >> 32) & 0xff) << OffsetShift});
+}
+
+void ProxyRows::take(ProxyRows &&other)
+{
+    if (m_rows.empty()) {
+        *this = std::move(other);
+        other.clear();
+        return;
+    }
+    const auto shift = qint64(m_bytes.size());
+    m_bytes.insert(m_bytes.end(), other.m_bytes.begin(), other.m_bytes.end());
+    m_rows.reserve(m_rows.size() + other.m_rows.size());
+    for (Row row : other.m_rows) {
+        const qint64 at = offset(row) + shift;
+        row.offsetLow = quint32(at);
+        row.packed = (row.packed & ~(0xffu << OffsetShift)) | (quint32((at >> 32) & 0xff) << OffsetShift);
+        m_rows.push_back(row);
+    }
+    other.clear();
+}
+
+void ProxyRows::clear()
+{
+    m_bytes = {};
+    m_rows = {};
+}
+
+void ProxyRows::reserve(int rows, qsizetype bytes)
+{
+    m_rows.reserve(size_t(rows));
+    m_bytes.reserve(size_t(bytes));
+}
+
+std::vector<int> ProxyRows::keep(const std::vector<bool> &keep)
+{
+    std::vector<int> newPosition(m_rows.size(), -1);
+    size_t kept = 0;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (!keep[i])
+            continue;
+        m_rows[kept] = m_rows[i];
+        newPosition[i] = int(kept++);
+    }
+    m_rows.resize(kept);
+    compact();
+    return newPosition;
+}
+
+void ProxyRows::reorder(const std::vector<int> &order)
+{
+    std::vector<Row> reordered;
+    reordered.reserve(m_rows.size());
+    for (const int row : order)
+        reordered.push_back(m_rows[size_t(row)]);
+    m_rows = std::move(reordered);
+}
+
+bool ProxyRows::textLess(int a, int b) const
+{
+    const Row &first = m_rows[size_t(a)];
+    const Row &second = m_rows[size_t(b)];
+    const int order = std::memcmp(m_bytes.data() + offset(first), m_bytes.data() + offset(second),
+                                  std::min(first.length, second.length));
+    return order < 0 || (order == 0 && first.length < second.length);
+}
+
+void ProxyRows::compact()
+{
+    qint64 live = 0;
+    for (const Row &row : m_rows)
+        live += row.length;
+    if (live >= qint64(m_bytes.size()) - live)
+        return;
+    std::vector<char> bytes;
+    bytes.reserve(size_t(live));
+    for (Row &row : m_rows) {
+        const qint64 from = offset(row);
+        const auto at = qint64(bytes.size());
+        bytes.insert(bytes.end(), m_bytes.begin() + from, m_bytes.begin() + from + row.length);
+        row.offsetLow = quint32(at);
+        row.packed = (row.packed & ~(0xffu << OffsetShift)) | (quint32((at >> 32) & 0xff) << OffsetShift);
+    }
+    m_bytes = std::move(bytes);
+}
