@@ -63,6 +63,8 @@ public:
                     peak - m_start, residentMB());
         std::fflush(stdout);
     }
+    // Wall time since the step started, for a figure that is held against a target.
+    double elapsedMs() const { return double(m_timer.nsecsElapsed()) / 1e6; }
     Step(const Step &) = delete;
     Step &operator=(const Step &) = delete;
 

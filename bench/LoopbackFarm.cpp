@@ -33,7 +33,10 @@ bool wouldBlock()
 }
 } // namespace
 
-LoopbackFarm::LoopbackFarm() : m_epoll(::epoll_create1(EPOLL_CLOEXEC)) {}
+LoopbackFarm::LoopbackFarm() : m_epoll(::epoll_create1(EPOLL_CLOEXEC))
+{
+    m_clock.start();
+}
 
 LoopbackFarm::~LoopbackFarm()
 {
@@ -89,7 +92,10 @@ void LoopbackFarm::serve(qint64 limitMs, const volatile std::sig_atomic_t &stop)
     clock.start();
     std::array<epoll_event, 256> events{};
     while (!stop && clock.elapsed() < limitMs) {
-        const int count = ::epoll_wait(m_epoll, events.data(), int(events.size()), 500);
+        // Woken at least twice a second to look at stop, and in time for the next late answer.
+        const int nextAnswer = answerDue();
+        const int waitMs = nextAnswer < 0 ? 500 : std::min(nextAnswer, 500);
+        const int count = ::epoll_wait(m_epoll, events.data(), int(events.size()), waitMs);
         for (int i = 0; i < count; ++i) {
             const int fd = events[size_t(i)].data.fd;
             if (m_listeners.count(fd) != 0)
@@ -114,7 +120,7 @@ void LoopbackFarm::acceptAll(int listener)
             ::close(fd);
             continue;
         }
-        m_peers.insert_or_assign(fd, Peer{proxy.behaviour, proxy.address, {}});
+        m_peers.insert_or_assign(fd, Peer{proxy.behaviour, proxy.address, {}, false, ++m_serials});
     }
 }
 
@@ -163,6 +169,9 @@ bool LoopbackFarm::answer(int fd, const Peer &peer)
     case EchoOtherAddress:
         finish(fd, echoPage(OtherAddress), false);
         return true;
+    case EchoAfter500ms:
+        m_lateAnswers.push_back({m_clock.elapsed() + LateAnswerMs, fd, peer.serial});
+        return true;
     case NoMarker:
         finish(fd, "HTTP/1.0 403 Forbidden\r\n\r\n<html><body>Access denied</body></html>", false);
         return true;
@@ -201,6 +210,22 @@ bool LoopbackFarm::stream(int fd)
         return false;
     }
     return true;
+}
+
+int LoopbackFarm::answerDue()
+{
+    while (!m_lateAnswers.empty()) {
+        const LateAnswer &next = m_lateAnswers.front();
+        const qint64 now = m_clock.elapsed();
+        if (next.dueMs > now)
+            return int(next.dueMs - now);
+        // A client that gave up meanwhile is not answered; its descriptor may belong to another connection now.
+        const auto found = m_peers.find(next.fd);
+        if (found != m_peers.end() && found->second.serial == next.serial)
+            finish(next.fd, echoPage(found->second.address), false);
+        m_lateAnswers.pop_front();
+    }
+    return -1;
 }
 
 // The page and the end of the stream, at once. Corked, the close rides in the page's own segment. The descriptor

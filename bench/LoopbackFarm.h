@@ -1,15 +1,19 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QtGlobal>
 
 #include <csignal>
+#include <deque>
 #include <unordered_map>
 #include <vector>
 
 // Fake proxies for the checker benchmark: listening sockets on 127.0.0.0/8 addresses, each treating every
 // connection one way, served by one epoll loop in a process of their own so that none of their work is counted
 // as the checker's. Like a real proxy they answer only once the whole request has come in; they forward nothing.
+// A late answer is kept in a queue and written by the same loop when its time comes: no connection has a thread
+// or a sleep of its own.
 class LoopbackFarm
 {
 public:
@@ -23,8 +27,10 @@ public:
         CloseAtOnce,       // the echo page, the close right behind it
         CloseInOneSegment, // the echo page and the close in one segment
         Refused,           // a bound port with no listener: connecting is refused
+        EchoAfter500ms,    // the echo page 500 ms after the whole request has come in, then an orderly close
     };
     static constexpr quint32 OtherAddress = 0x7f00002c; // 127.0.0.44
+    static constexpr qint64 LateAnswerMs = 500;
 
     LoopbackFarm();
     ~LoopbackFarm();
@@ -48,6 +54,15 @@ private:
         quint32 address;
         QByteArray request;
         bool answered = false;
+        // Tells this connection from a later one that gets the same descriptor once this one is closed.
+        quint64 serial = 0;
+    };
+    // An answer to write later, to the connection with that descriptor and serial if it is still there.
+    struct LateAnswer
+    {
+        qint64 dueMs;
+        int fd;
+        quint64 serial;
     };
 
     void acceptAll(int listener);
@@ -56,11 +71,17 @@ private:
     bool receive(int fd, Peer &peer);
     bool answer(int fd, const Peer &peer);
     bool stream(int fd);
+    // Writes the late answers whose time has come; returns how long until the next one is due, or -1 for none.
+    int answerDue();
     void finish(int fd, const QByteArray &page, bool oneSegment);
     void drop(int fd);
 
     int m_epoll;
     qint64 m_bytesSent = 0;
+    quint64 m_serials = 0;
+    QElapsedTimer m_clock;
+    // Every late answer waits as long, so the queue is in the order they fall due.
+    std::deque<LateAnswer> m_lateAnswers;
     std::unordered_map<int, Peer> m_listeners; // the proxies, by listening descriptor
     std::unordered_map<int, Peer> m_peers;     // the accepted connections
     std::vector<int> m_reserved;               // the refused ports, held so that nothing else gets them

@@ -8,11 +8,15 @@
 //           every row "Timeout".
 //   close   10,000 rows, 1,000 at once, 1 s batches, each proxy writing the echo page and closing at once, every
 //           other one with the close in the page's own segment. Target: every row "Working" with "Y".
+//   late    10,000 rows, 1,000 at once, 1 s batches: nine rows in ten on a port that refuses the connection, every
+//           tenth (rows 10, 20, ...) on a proxy that writes the echo page 500 ms after the request is in. Target:
+//           those rows "Working" with "Y", the others "Error". korvane-cli's benchmark (bench/run-cli.sh) serves
+//           this farm to its check.
 //
 // Each reports the wall time, every batch's length, CPU time, resident memory (idle, peak, after) and descriptors
 // (before, at the peak, after: none may be left behind), and exits with 1 when a target is missed.
 //
-//   bench_checker [mix|stream|close] [ROWS [SLOTS [SECONDS]]]
+//   bench_checker [mix|stream|close|late] [ROWS [SLOTS [SECONDS]]]
 //   bench_checker --serve SCENARIO ROWS        the child: the fake proxies, one host:port per line on stdout
 #include "bench/BatchWatch.h"
 #include "bench/LoopbackFarm.h"
@@ -37,7 +41,7 @@
 namespace {
 struct Scenario
 {
-    enum Kind { Mix, Stream, Close } kind;
+    enum Kind { Mix, Stream, Close, Late } kind;
     QString name;
     int rows;
     int slots;
@@ -45,7 +49,8 @@ struct Scenario
 };
 const Scenario Scenarios[] = {{Scenario::Mix, QStringLiteral("mix"), 1000, 200, 1},
                               {Scenario::Stream, QStringLiteral("stream"), 400, 200, 5},
-                              {Scenario::Close, QStringLiteral("close"), 10000, 1000, 1}};
+                              {Scenario::Close, QStringLiteral("close"), 10000, 1000, 1},
+                              {Scenario::Late, QStringLiteral("late"), 10000, 1000, 1}};
 
 constexpr int Addresses = 10;
 // The fake proxies outlive no benchmark: they end with it, and after this long in any case.
@@ -89,9 +94,13 @@ std::vector<Proxy> layout(Scenario::Kind scenario, int rows)
         return proxies;
     }
     for (int i = 0; i < rows; ++i) {
-        const auto behaviour = scenario == Scenario::Stream ? LoopbackFarm::Stream
-                               : i % 2                      ? LoopbackFarm::CloseInOneSegment
-                                                            : LoopbackFarm::CloseAtOnce;
+        LoopbackFarm::Behaviour behaviour = LoopbackFarm::CloseAtOnce;
+        if (scenario == Scenario::Stream)
+            behaviour = LoopbackFarm::Stream;
+        else if (scenario == Scenario::Late)
+            behaviour = i % 10 == 9 ? LoopbackFarm::EchoAfter500ms : LoopbackFarm::Refused;
+        else if (i % 2)
+            behaviour = LoopbackFarm::CloseInOneSegment;
         proxies.push_back({loopback(1 + i % Addresses), behaviour});
     }
     return proxies;
@@ -112,6 +121,7 @@ ProxyResult expectedResult(LoopbackFarm::Behaviour behaviour)
     case LoopbackFarm::EchoOwnAddress:
     case LoopbackFarm::CloseAtOnce:
     case LoopbackFarm::CloseInOneSegment:
+    case LoopbackFarm::EchoAfter500ms:
         return ProxyResult::working(true);
     case LoopbackFarm::EchoOtherAddress:
         return ProxyResult::working(false);
@@ -377,7 +387,7 @@ int main(int argc, char *argv[])
     if (!args.isEmpty() && !args.front().front().isDigit()) {
         const Scenario *found = scenarioNamed(args.front());
         if (!found) {
-            std::fprintf(stderr, "usage: bench_checker [mix|stream|close] [ROWS [SLOTS [SECONDS]]]\n");
+            std::fprintf(stderr, "usage: bench_checker [mix|stream|close|late] [ROWS [SLOTS [SECONDS]]]\n");
             return 2;
         }
         scenario = *found;

@@ -1,5 +1,10 @@
 // Table benchmark: one million rows added, counted and sorted by every column; then "Keep working proxies" on a
-// million rows, half of them working, with three kinds of selection that the filter must keep.
+// million rows, half of them working, with three kinds of selection that the filter must keep; then "Keep selected
+// proxies" with the same three selections. Targets, for a million rows: the sort by Proxy (as the first click on its
+// header sorts, descending) within 500 ms, "Keep selected proxies" with a block of half the rows selected within
+// 300 ms and keeping exactly the selected rows. Exits with 1 when one is missed.
+//
+//   bench_table [ROWS]
 #include "bench/BenchStep.h"
 #include "bench/SelectionCases.h"
 #include "proxylist/ProxyFilter.h"
@@ -11,6 +16,9 @@
 #include <malloc.h>
 
 namespace {
+constexpr double SortTargetMs = 500;
+constexpr double KeepSelectedTargetMs = 300;
+
 size_t heapInUse()
 {
     const struct mallinfo2 info = mallinfo2();
@@ -25,9 +33,18 @@ size_t textBytes(const QString &text)
     return block ? malloc_usable_size(block) : 0;
 }
 
-void report(const char *what, const QElapsedTimer &timer)
+double report(const char *what, const QElapsedTimer &timer)
 {
-    std::printf("%-34s %8.1f ms\n", what, double(timer.nsecsElapsed()) / 1e6);
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    std::printf("%-34s %8.1f ms\n", what, ms);
+    return ms;
+}
+
+bool judge(const char *what, double ms, double targetMs, bool right = true)
+{
+    const bool met = right && ms <= targetMs;
+    std::printf("  target: %s within %.0f ms: %s\n", what, targetMs, met ? "met" : "MISSED");
+    return met;
 }
 
 void filterWithSelection(int rows)
@@ -51,6 +68,35 @@ void filterWithSelection(int rows)
                     table.count(), selectedBefore, SelectionCases::selectedCount(table),
                     now.isValid() && table.text(now.row()) == current ? "kept" : "LOST", selectMs);
     }
+}
+
+// "Keep selected proxies" as the window's command does it, on the model alone. Every selected row stays, and stays
+// selected; the rest go.
+bool keepSelected(int rows)
+{
+    bool met = true;
+    for (int which = 0; which < SelectionCases::CaseCount; ++which) {
+        ProxyTableModel table;
+        SelectionCases::fill(table, rows);
+        SelectionCases::select(table, SelectionCases::Case(which));
+        const int selectedBefore = SelectionCases::selectedCount(table);
+        double ms = 0;
+        {
+            const QByteArray name = QByteArray("keep selected, selected ") + SelectionCases::names[which];
+            BenchStep::Step step(name.constData());
+            ProxyFilter::selected().apply(table);
+            ms = step.elapsedMs();
+        }
+        const bool right = table.count() == selectedBefore && SelectionCases::selectedCount(table) == selectedBefore;
+        std::printf("  rows %d -> %d, selected %d -> %d%s\n", rows, table.count(), selectedBefore,
+                    SelectionCases::selectedCount(table),
+                    right ? "" : "  WRONG: the selected rows should stay, still selected");
+        if (which == SelectionCases::Block)
+            met = judge("keep selected, half the rows selected", ms, KeepSelectedTargetMs, right) && met;
+        else
+            met = right && met;
+    }
+    return met;
 }
 } // namespace
 
@@ -95,16 +141,22 @@ int main(int argc, char *argv[])
     const qsizetype anonymous = ProxyFilter::anonymous().count(table);
     report("updateCounters", timer);
 
+    bool met = true;
     const char *columns[] = {"sort by Proxy", "sort by Anonymity", "sort by Speed", "sort by Status"};
     for (int column = 0; column < ProxyTableModel::ColumnCount; ++column) {
         timer.restart();
         table.sort(column, Qt::DescendingOrder);
-        report(columns[column], timer);
+        const double ms = report(columns[column], timer);
+        if (column == ProxyTableModel::ProxyColumn)
+            met = judge("sort by Proxy", ms, SortTargetMs);
     }
 
     std::printf("rows %d, working %lld, anonymous %lld\n", table.count(), qint64(working), qint64(anonymous));
     std::printf("text of a row: %.1f bytes; table memory beyond the text: %.1f bytes per row\n", double(ownText) / rows,
                 double(heapAfter - heapBefore - ownText) / double(rows));
     filterWithSelection(rows);
-    return 0;
+    met = keepSelected(rows) && met;
+    std::printf("targets %s (sort by Proxy within %.0f ms; keep selected, half the rows, within %.0f ms)\n",
+                met ? "met" : "MISSED", SortTargetMs, KeepSelectedTargetMs);
+    return met ? 0 : 1;
 }

@@ -1,19 +1,32 @@
-// The table in a real view on the offscreen platform, set up as the window sets it up.
+// The table in a real view on the offscreen platform, set up as the window sets it up, and the window itself.
 //
 //   bench_view filter [ROWS]    "Keep working proxies" on a shown view of a million rows (default), half of them
 //                               working, with three kinds of selection; a repaint before, the filter with the
-//                               events it posts, a repaint after
+//                               events it posts, a repaint after. Then "Keep selected proxies" with a block of
+//                               half the rows selected, the view attached (target: within 300 ms)
 //   bench_view longrow [MB]     repaints of a view whose first row is a proxy followed by MB million characters
 //                               (200 by default); for comparison, the same view showing a 4 MB row whole
+//   bench_view load FILE        the whole window, shown: "Load and replace current list" of FILE, the open-file
+//                               dialog answering with it, until the view has laid out and painted the rows.
+//                               Targets: at most 0.5 s of CPU time (every thread of the process), at most 100 MB
+//                               resident once the rows are in (everything the process holds)
+//
+// Each exits with 1 when a target is missed.
+#include "app/MainWindow.h"
+#include "bench/BenchDesktop.h"
 #include "bench/BenchStep.h"
+#include "bench/ProcessFigures.h"
 #include "bench/SelectionCases.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyTableModel.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include <algorithm>
@@ -22,6 +35,15 @@
 #include <vector>
 
 namespace {
+constexpr double KeepSelectedTargetMs = 300;
+constexpr double LoadCpuTargetSeconds = 0.5;
+constexpr qint64 LoadResidentTargetBytes = 100'000'000;
+
+double megabytes(qint64 kib)
+{
+    return double(kib) * 1024 / 1e6;
+}
+
 // Shows every cell whole: the view as it was before long cells were cut, to compare against.
 class WholeText : public QIdentityProxyModel
 {
@@ -101,7 +123,97 @@ int filter(int rows)
                     selectedBefore, SelectionCases::selectedCount(table),
                     table.selectionModel()->currentIndex().row() + 1, view->indexAt(QPoint(1, 1)).row() + 1);
     }
-    return 0;
+
+    ProxyTableModel table;
+    SelectionCases::fill(table, rows);
+    const std::unique_ptr<QTreeView> view = makeView(&table, table.selectionModel());
+    SelectionCases::select(table, SelectionCases::Block);
+    view->scrollTo(table.selectionModel()->currentIndex(), QAbstractItemView::PositionAtTop);
+    QApplication::processEvents();
+    const int selectedBefore = SelectionCases::selectedCount(table);
+    std::printf("%s\n", SelectionCases::names[SelectionCases::Block]);
+    double ms = 0;
+    {
+        BenchStep::Step step("  keep selected (view attached)");
+        ProxyFilter::selected().apply(table);
+        QApplication::processEvents();
+        ms = step.elapsedMs();
+    }
+    const bool right = table.count() == selectedBefore && SelectionCases::selectedCount(table) == selectedBefore;
+    std::printf("  rows %d -> %d, selected %d -> %d%s\n", rows, table.count(), selectedBefore,
+                SelectionCases::selectedCount(table), right ? "" : "  WRONG: the selected rows should stay, selected");
+    const bool met = right && ms <= KeepSelectedTargetMs;
+    std::printf("target %s (keep selected, half the rows selected, within %.0f ms)\n", met ? "met" : "MISSED",
+                KeepSelectedTargetMs);
+    return met ? 0 : 1;
+}
+
+// Runs what the event loop has waiting, a few rounds, since handling one event can post the next: the window
+// exposed, the view's delayed layout, the paint it asks for.
+void settle()
+{
+    for (int round = 0; round < 3; ++round) {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents();
+    }
+}
+
+// The menu item of a control array: the elements share an object name and carry their index in a property.
+QAction *menuItem(const QWidget &window, const char *name, int index)
+{
+    for (QAction *action : window.findChildren<QAction *>(QLatin1String(name))) {
+        if (action->property("index").toInt() == index)
+            return action;
+    }
+    return nullptr;
+}
+
+int load(const QString &path)
+{
+    if (!QFileInfo(path).isFile()) {
+        std::fprintf(stderr, "bench_view load: no file %s\n", qPrintable(path));
+        return 2;
+    }
+    BenchDesktop desktop(path);
+    MainWindow window(desktop);
+    window.show();
+    settle();
+    QAction *loadAndReplace = menuItem(window, "mProxyLoad", 0);
+    if (!loadAndReplace) {
+        std::fprintf(stderr, "bench_view load: the window has no \"Load and replace\" item\n");
+        return 2;
+    }
+    std::printf("file %s, %.1f MB\n", qPrintable(path), double(QFileInfo(path).size()) / 1e6);
+    const qint64 idleKb = ProcessFigures::residentKb();
+
+    const double cpuBefore = ProcessFigures::cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    loadAndReplace->trigger();
+    settle();
+    window.repaint();
+    const double cpuSeconds = ProcessFigures::cpuSeconds() - cpuBefore;
+    const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
+    const qint64 afterKb = ProcessFigures::residentKb();
+    const qint64 peakKb = ProcessFigures::peakResidentKb();
+    const int rows = window.table().count();
+    // Once the view has laid the rows out, its scroll bar reaches all but the rows on screen.
+    const QTreeView *view = window.findChild<QTreeView *>();
+    const int scrollEnd = view ? view->verticalScrollBar()->maximum() : -1;
+
+    std::printf("rows loaded    %d (the view's scroll bar ends at %d)\n", rows, scrollEnd);
+    std::printf("load           %.3f s CPU, %.3f s wall (the item triggered until the view has painted)\n", cpuSeconds,
+                wallSeconds);
+    std::printf("memory         window shown and empty %.1f MB, after the load %.1f MB (+%.1f MB), peak of the "
+                "process %.1f MB\n",
+                megabytes(idleKb), megabytes(afterKb), megabytes(afterKb - idleKb), megabytes(peakKb));
+    const bool cpuMet = cpuSeconds <= LoadCpuTargetSeconds;
+    const bool memoryMet = afterKb * 1024 <= LoadResidentTargetBytes;
+    std::printf("target CPU     %s (at most %.1f s)\n", cpuMet ? "met" : "MISSED", LoadCpuTargetSeconds);
+    std::printf("target memory  %s (at most %.0f MB resident after the load)\n", memoryMet ? "met" : "MISSED",
+                double(LoadResidentTargetBytes) / 1e6);
+    std::fflush(stdout);
+    return rows > 0 && cpuMet && memoryMet ? 0 : 1;
 }
 
 int longRow(int megabytes)
@@ -138,6 +250,8 @@ int main(int argc, char *argv[])
         return filter(args.size() > 1 ? args[1].toInt() : 1000000);
     if (args.value(0) == QLatin1String("longrow"))
         return longRow(args.size() > 1 ? args[1].toInt() : 200);
-    std::fprintf(stderr, "usage: bench_view filter [ROWS] | longrow [MB]\n");
+    if (args.value(0) == QLatin1String("load") && args.size() > 1)
+        return load(args[1]);
+    std::fprintf(stderr, "usage: bench_view filter [ROWS] | longrow [MB] | load FILE\n");
     return 2;
 }

@@ -193,7 +193,7 @@ private:
         QByteArrayView line;
         quint64 hash;
     };
-    std::array<Waiting, 32> m_waiting;
+    std::array<Waiting, 64> m_waiting;
     size_t m_waitingCount = 0;
     Slots m_slots;
     qsizetype m_used = 0;

@@ -1,13 +1,9 @@
 #include "tests/common/ServerProcess.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 
 #include <csignal>
-#include <poll.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 ServerProcess::ServerProcess(const QHostAddress &listen) : m_host(listen)
@@ -34,47 +30,19 @@ QString ServerProcess::writeConfig(const QString &folder, const QString &name, c
 void ServerProcess::start(const QString &program, const QStringList &arguments, const QByteArray &readyText)
 {
     m_readyText = readyText;
+    m_process.setChildProcessModifier([] { ::setpgid(0, 0); });
     m_process.start(program, arguments);
-}
-
-// The processes pid forked that are still its children, each as a pidfd, which no later process can take over.
-// Through syscall(): glibc 2.36 declares pidfd_open() and pidfd_send_signal() for C only.
-static QList<int> childrenOf(qint64 pid)
-{
-    QList<int> children;
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!entry.front().isDigit() || !stat.open(QIODevice::ReadOnly))
-            continue;
-        // pid (name) state ppid ...: the name may hold spaces and brackets, but not after its last ')'.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        const int fd =
-            fields.size() > 1 && fields[1].toLongLong() == pid ? int(::syscall(SYS_pidfd_open, entry.toInt(), 0)) : -1;
-        if (fd >= 0)
-            children.append(fd);
-    }
-    return children;
 }
 
 ServerProcess::~ServerProcess()
 {
-    if (m_process.state() == QProcess::NotRunning)
+    const auto pid = pid_t(m_process.processId());
+    if (m_process.state() == QProcess::NotRunning || pid <= 0)
         return;
-    const QList<int> children = childrenOf(m_process.processId());
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    // Its children end on their own once it has gone; those that take longer than that are killed.
-    const QDeadlineTimer deadline(3000);
-    for (const int fd : children) {
-        pollfd gone = {fd, POLLIN, 0};
-        if (::poll(&gone, 1, int(deadline.remainingTime())) == 0) {
-            ::syscall(SYS_pidfd_send_signal, fd, SIGKILL, nullptr, 0);
-            ::poll(&gone, 1, 1000);
-        }
-        ::close(fd);
-    }
+    // The server leads a process group of its own (see start()): the children it forked go with it.
+    ::kill(-pid, SIGTERM);
+    if (!m_process.waitForFinished(5000))
+        ::kill(-pid, SIGKILL);
+    m_process.waitForFinished(5000);
+    ::kill(-pid, SIGKILL);
 }

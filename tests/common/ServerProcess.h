@@ -4,7 +4,8 @@
 #include <QProcess>
 
 // A real server program of the test's own, in the foreground on a free port of a loopback address, its output
-// gathered in log(). When this goes, it is stopped by its PID, and so is every process it forked, by theirs.
+// gathered in log(). It leads a process group of its own, named by its PID: when this goes, the group is stopped,
+// the processes the server forked with it.
 class ServerProcess
 {
 public:

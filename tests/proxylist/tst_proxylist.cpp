@@ -125,6 +125,9 @@ private Q_SLOTS:
         add("lone LF", "1.2.3.4:80\n5.6.7.8:81\n", {A, B});
         add("LF CR, no last break", "1.2.3.4:80\n\r5.6.7.8:81", {A, B});
         add("empty lines", "\r\n\n\r1.2.3.4:80\r\r\n\n\r\n  ", {A});
+        // A file is read in pieces of 4 MiB: a line may run over several.
+        const QByteArray longRow = "1.2.3.4:80:" + QByteArray(qsizetype(9) << 20, 'x');
+        add("a row over pieces", longRow + "\n5.6.7.8:81\r\n" + longRow, {QString::fromLatin1(longRow), B});
         add("first copy kept", "1.2.3.4:80\n5.6.7.8:81\r1.2.3.4:80\r\n1.2.3.4:80 \n5.6.7.8:81", {A, B, A + ' '});
         // A scheme in any letter case, then credentials: a user of 1 to 255 bytes without ":" or "@", a password of
         // up to 255 without "@". Each protocol's row is a row of its own.

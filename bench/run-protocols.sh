@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# korvane-cli's check through real proxy servers on loopback: 1,000 rows through one microsocks (SOCKS 5) and
+# 1,000 through one tinyproxy (HTTP), 200 at once, 1 s batches, all asking a threaded IP-echo server on 127.0.0.1.
+# Prints for each list: wall seconds, user + system CPU seconds, peak KB, the rows of each status, and the median
+# and 90th percentile (nearest rank) of the milliseconds of the working rows.
+# Usage: bench/run-protocols.sh [build folder]   (default: build)
+set -euo pipefail
+exec 2>&1
+cd "$(dirname "$0")/.."
+build=${1:-build}
+cli=$build/cli/korvane-cli
+[[ -x $cli ]] || { echo "build $cli first" >&2; exit 1; }
+for program in microsocks tinyproxy python3; do
+    command -v "$program" >/dev/null || { echo "install $program first" >&2; exit 1; }
+done
+
+folder=$(mktemp -d)
+pids=()
+check=
+cleanup() {
+    for pid in $check "${pids[@]}"; do kill "$pid" 2>/dev/null && { wait "$pid" 2>/dev/null || true; }; done
+    rm -rf "$folder"
+}
+trap cleanup EXIT
+
+free_port() {
+    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+wait_port() { # at most 10 s
+    for _ in $(seq 100); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
+        sleep 0.1
+    done
+    echo "nothing listens on 127.0.0.1:$1" >&2
+    exit 1
+}
+
+# Every request gets the page with the client's address, then the connection closes. A batch opens 200 connections
+# at once: with the default backlog of 5 the kernel drops most of them and retries a second later, as timeouts.
+echo_port=$(free_port)
+python3 -c '
+import http.server, sys
+class Echo(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        self.wfile.write(b"HTTP/1.0 200 OK\r\n\r\n<html><head><title>Current IP Check</title></head><body>"
+                         b"Current IP Address: " + self.client_address[0].encode() + b"</body></html>\r\n")
+    def log_message(self, *args):
+        pass
+class Server(http.server.ThreadingHTTPServer):
+    request_queue_size = 1024
+Server(("127.0.0.1", int(sys.argv[1])), Echo).serve_forever()
+' "$echo_port" &
+pids+=($!)
+
+socks_port=$(free_port)
+microsocks -i 127.0.0.1 -p "$socks_port" >"$folder/microsocks.log" 2>&1 &
+pids+=($!)
+
+# MaxClients above the 200 clients of a batch. As root tinyproxy drops to nobody, who must still be able to read
+# its configuration.
+http_port=$(free_port)
+chmod 755 "$folder"
+cat >"$folder/tinyproxy.conf" <<EOF
+Port $http_port
+Listen 127.0.0.1
+MaxClients 300
+Timeout 30
+DisableViaHeader Yes
+LogLevel Error
+EOF
+((EUID == 0)) && printf 'User nobody\nGroup nogroup\n' >>"$folder/tinyproxy.conf"
+tinyproxy -d -c "$folder/tinyproxy.conf" >"$folder/tinyproxy.log" 2>&1 &
+pids+=($!)
+
+for port in "$echo_port" "$socks_port" "$http_port"; do wait_port "$port"; done
+
+# korvane-cli keeps one row of each text; what follows a second colon tells the rows apart.
+seq 1000 | sed "s|^|socks5://127.0.0.1:$socks_port:|" >"$folder/microsocks.txt"
+seq 1000 | sed "s|^|127.0.0.1:$http_port:|" >"$folder/tinyproxy.txt"
+
+for server in microsocks tinyproxy; do
+    echo "== $server: 1,000 rows, -n 200 -t 1"
+    # Five batches of 1 s. Past 2 minutes timeout's SIGINT ends the check after its batch, with its results
+    # (time ignores SIGINT); timeout hands the SIGTERM of cleanup to time and the check alike.
+    timeout -s INT 120 /usr/bin/time -o "$folder/time.txt" -f '%e %U %S %M' \
+        "$cli" check -q -n 200 -t 1 --echo-host "127.0.0.1:$echo_port" "$folder/$server.txt" >"$folder/$server.tsv" &
+    check=$!
+    status=0
+    wait "$check" || status=$?
+    check=
+    read -r wall user system peak < <(tail -n 1 "$folder/time.txt")
+    echo "exit $status, wall $wall s, CPU $(awk "BEGIN { print $user + $system }") s, peak $peak KB"
+    for kind in Working 'Invalid Response' Error Timeout; do
+        echo "  $kind: $(awk -F'\t' -v kind="$kind" '$2 == kind' "$folder/$server.tsv" | wc -l)"
+    done
+    awk -F'\t' '$2 == "Working" { print $4 }' "$folder/$server.tsv" | sort -n | awk '{ ms[NR] = $1 } END {
+        if (NR) print "  Working ms: median " ms[int((NR + 1) / 2)] ", 90th percentile " ms[int((NR * 9 + 9) / 10)] }'
+done
