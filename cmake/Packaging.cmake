@@ -58,13 +58,15 @@ set(CPACK_KORVANE_CHANGELOG ${PROJECT_SOURCE_DIR}/packaging/changelog)
 set(CPACK_KORVANE_OBJCOPY ${CMAKE_OBJCOPY})
 
 set(CPACK_DEBIAN_KORVANE_PACKAGE_NAME "korvane")
-set(CPACK_DEBIAN_KORVANE_DESCRIPTION "desktop proxy-list manager: load, test, filter and save HTTP proxies
-Korvane keeps a table of HTTP proxies, one host:port row each, in one window.
-It loads lists from text files or the clipboard, dropping every line that is
-not an address and port and keeping repeated rows once; tests every proxy, or
-the untested or selected ones, through an IP-echo web page and tells which
-work and which are anonymous; filters the table down to the working, the
-anonymous or the selected proxies; and saves rows to the clipboard or a file.
+set(CPACK_DEBIAN_KORVANE_DESCRIPTION "desktop proxy-list manager: load, test, filter and save proxy lists
+Korvane keeps a table of proxies (HTTP, HTTPS tunnels, SOCKS 4 and 5, with
+credentials), one host:port row each, in one window. It loads lists from
+text files or the clipboard, dropping every line that is not an address and
+port and keeping repeated rows once; tests every proxy, or the untested or
+selected ones, through an IP-echo web page and tells which work, which are
+anonymous and how fast each answered; filters the table down to the working,
+the anonymous, the selected or the fast proxies; and saves rows to the
+clipboard or a file.
 
 The same list rules and checker, without a window, are in korvane-cli.")
 # The window's captions are laid out for this face.
@@ -74,11 +76,12 @@ set(CPACK_DEBIAN_KORVANE_PACKAGE_RECOMMENDS "xdg-utils")
 
 set(CPACK_DEBIAN_KORVANE-CLI_PACKAGE_NAME "korvane-cli")
 set(CPACK_DEBIAN_KORVANE-CLI_DESCRIPTION "command-line proxy-list cleaner and checker
-korvane-cli cleans lists of HTTP proxies, keeping each valid host:port line
-once and in order, and checks every proxy through an IP-echo web page,
-printing its status and whether it is anonymous as tab-separated text or
-JSON. It reads files or standard input and needs no display, so it suits
-scripts and servers.
+korvane-cli cleans lists of proxies (HTTP, HTTPS tunnels, SOCKS 4 and 5),
+keeping each valid line once and in order, and checks every proxy through an
+IP-echo web page, many at a time, printing its status, whether it is
+anonymous and how fast it answered, as tab-separated text or JSON. It reads
+files or standard input and needs no display, so it suits scripts and
+servers.
 
 It shares its list rules and checker with the korvane window, packaged apart.")
 
