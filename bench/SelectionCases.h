@@ -18,7 +18,7 @@ inline void fill(ProxyTableModel &table, int rows)
     texts.reserve(rows);
     for (int i = 0; i < rows; ++i)
         texts.append(QStringLiteral("10.%1.%2.%3:%4").arg(i >> 16).arg((i >> 8) & 255).arg(i & 255).arg(80 + i % 7));
-    table.addRows(std::move(texts));
+    table.addRows(texts);
     for (int row = 0; row < rows; ++row) {
         if (row % 4 < 2)
             table.setResult(row, ProxyResult::working(true));

@@ -114,7 +114,7 @@ int run(const QString &path)
     // Every other row also appears in the file, so the merge drops real duplicates against the table.
     for (quint64 i = 0; i < DefaultLines; ++i)
         existing.append(QString::fromLatin1(proxyLine(i % 2 ? i : i + (quint64(1) << 40))));
-    table.addRows(std::move(existing));
+    table.addRows(existing);
     ProxyLoader(table, validator).loadFromBytes({}, true);
     std::printf("table of %d rows, %.1f MB resident\n", table.count(), double(statusKiB("VmRSS:")) / 1024.0);
     {

@@ -191,7 +191,7 @@ private:
     struct Waiting
     {
         QByteArrayView line;
-        quint64 hash;
+        quint64 hash = 0;
     };
     std::array<Waiting, 64> m_waiting;
     size_t m_waitingCount = 0;
@@ -287,7 +287,7 @@ Result<> ProxyLoader::load(const Reader &read, bool merge)
             lines.offer(line, passing);
     });
     bool sized = false;
-    const Result<> done = read([&](QByteArrayView piece, qint64 size) {
+    Result<> done = read([&](QByteArrayView piece, qint64 size) {
         if (!std::exchange(sized, true) && size > 0)
             lines.expect(size);
         cutter.feed(piece);

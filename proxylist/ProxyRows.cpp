@@ -30,7 +30,8 @@ void ProxyRows::append(QByteArrayView text)
 void ProxyRows::take(ProxyRows &&other)
 {
     if (m_rows.empty()) {
-        *this = std::move(other);
+        std::swap(m_bytes, other.m_bytes);
+        std::swap(m_rows, other.m_rows);
         other.clear();
         return;
     }
