@@ -1,21 +1,31 @@
 #pragma once
 
-#include <QStringList>
+#include "checker/EchoPage.h"
+
 #include <QTcpServer>
+#include <QTcpSocket>
 
 // The IP-echo page on loopback, for real proxies to fetch: it shows the address each request came from.
 class EchoServer : public QTcpServer
 {
 public:
-    EchoServer();
+    EchoServer()
+    {
+        listen(QHostAddress::LocalHost, 0);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *peer = nextPendingConnection();
+            connect(peer, &QTcpSocket::disconnected, peer, &QObject::deleteLater);
+            connect(peer, &QTcpSocket::readyRead, peer, [peer] {
+                // A proxy may write the request in pieces: wait for its end, which may span reads.
+                if (!peer->peek(peer->bytesAvailable()).contains("\r\n\r\n") || peer->property("answered").toBool())
+                    return;
+                peer->setProperty("answered", true);
+                peer->write(EchoPage::page(peer->peerAddress().toString().toLatin1()));
+                peer->disconnectFromHost();
+            });
+        });
+    }
 
     // What to give the checker as its echo host.
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(serverPort()); }
-    // The address of each request answered, in order.
-    const QStringList &seen() const { return m_seen; }
-
-private:
-    void answer();
-
-    QStringList m_seen;
 };

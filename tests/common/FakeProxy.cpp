@@ -134,34 +134,33 @@ void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
 
 FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address, int delayMs) : m_address(address)
 {
+    // Bound and never listening, the port refuses connections, and no server of another test takes it meanwhile.
+    if (behaviour == Refused) {
+        m_bound.bind(address, 0, QAbstractSocket::DontShareAddress);
+        m_port = m_bound.localPort();
+        return;
+    }
     // Room for a whole batch of connections arriving at once.
     m_server.setListenBacklogSize(1024);
     m_server.listen(address, 0);
     m_port = m_server.serverPort();
-    if (behaviour == Refused)
-        m_server.close();
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this, behaviour, delayMs] {
         while (QTcpSocket *peer = m_server.nextPendingConnection()) {
-            if (behaviour == ReadsOneRequest) {
+            if (behaviour == ReadsOneRequest)
                 readOneRequest(peer);
-                continue;
-            }
-            if (behaviour == AnswersUnread) {
+            else if (behaviour == AnswersUnread)
                 answer(peer, EchoOwnAddress);
-                continue;
-            }
-            if (behaviour >= Socks4Echo) {
+            else if (behaviour >= Socks4Echo)
                 tunnel(peer, behaviour, m_requests);
-                continue;
-            }
-            QObject::connect(peer, &QTcpSocket::readyRead, peer, [=, this, received = QByteArray()]() mutable {
-                received += peer->readAll();
-                if (!received.contains("\r\n\r\n"))
-                    return;
-                m_requests.append(std::exchange(received, {}));
-                // Never early: a coarse timer may fire a little before its time.
-                QTimer::singleShot(delayMs, Qt::PreciseTimer, peer, [peer, behaviour] { answer(peer, behaviour); });
-            });
+            else
+                QObject::connect(peer, &QTcpSocket::readyRead, peer, [=, this, received = QByteArray()]() mutable {
+                    received += peer->readAll();
+                    if (!received.contains("\r\n\r\n"))
+                        return;
+                    m_requests.append(std::exchange(received, {}));
+                    // Never early: a coarse timer may fire a little before its time.
+                    QTimer::singleShot(delayMs, Qt::PreciseTimer, peer, [peer, behaviour] { answer(peer, behaviour); });
+                });
         }
     });
 }

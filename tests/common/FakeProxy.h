@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTcpServer>
+#include <QTcpSocket>
 
 // A proxy on a loopback address that answers every connection one way, with the echo page written by itself.
 class FakeProxy
@@ -39,6 +40,7 @@ public:
 private:
     QHostAddress m_address;
     QTcpServer m_server;
+    QTcpSocket m_bound; // Refused's port
     quint16 m_port = 0;
     QList<QByteArray> m_requests;
 };

@@ -1,7 +1,14 @@
 #pragma once
 
+#include <QFile>
 #include <QHostAddress>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <csignal>
+#include <memory>
+#include <unistd.h>
 
 // A real server program of the test's own, in the foreground on a free port of a loopback address, its output
 // gathered in log(). It leads a process group of its own, named by its PID: when this goes, the group is stopped,
@@ -9,29 +16,112 @@
 class ServerProcess
 {
 public:
+    explicit ServerProcess(const QHostAddress &listen) : m_host(listen)
+    {
+        QTcpServer free;
+        free.listen(listen, 0);
+        m_port = free.serverPort();
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(&m_process, &QProcess::readyRead, &m_process, [this] { m_log += m_process.readAll(); });
+        QObject::connect(&m_process, &QProcess::errorOccurred, &m_process,
+                         [this] { m_log += m_process.errorString().toLocal8Bit() + '\n'; });
+    }
     ServerProcess(const ServerProcess &) = delete;
     ServerProcess &operator=(const ServerProcess &) = delete;
-    virtual ~ServerProcess();
+    ~ServerProcess()
+    {
+        const auto pid = pid_t(m_process.processId());
+        if (m_process.state() == QProcess::NotRunning || pid <= 0)
+            return;
+        ::kill(-pid, SIGTERM);
+        if (!m_process.waitForFinished(5000))
+            ::kill(-pid, SIGKILL);
+        m_process.waitForFinished(5000);
+        ::kill(-pid, SIGKILL);
+    }
 
-    // Whether it serves; while false, log() tells what it said, or why it did not start.
-    virtual bool ready() const { return !m_readyText.isEmpty() && m_log.contains(m_readyText); }
+    // Writes config into folder, readable by the user a server drops to, then starts the program with its path
+    // in place of "%c".
+    void start(const QString &program, QStringList arguments, const QString &folder = {}, const QByteArray &config = {})
+    {
+        if (!folder.isEmpty()) {
+            QFile::setPermissions(folder, QFile::permissions(folder) | QFile::ReadOther | QFile::ExeOther);
+            QFile file(QStringLiteral("%1/%2-%3.conf").arg(folder, program).arg(m_port));
+            if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size() || !file.flush()) {
+                m_log += "could not write " + file.fileName().toLocal8Bit() + '\n';
+                return;
+            }
+            arguments.replaceInStrings(QStringLiteral("%c"), file.fileName());
+        }
+        m_process.setChildProcessModifier([] { ::setpgid(0, 0); });
+        m_process.start(program, arguments);
+    }
+    // Whether it serves: its port takes a connection. While false, log() tells what it said, or why it did not start.
+    bool ready() const
+    {
+        QTcpSocket probe;
+        probe.connectToHost(m_host, m_port);
+        return probe.waitForConnected(100);
+    }
     const QByteArray &log() const { return m_log; }
-    const QHostAddress &host() const { return m_host; }
     quint16 port() const { return m_port; }
     // host:port, as a row or after a scheme.
     QString hostPort() const { return m_host.toString() + u':' + QString::number(m_port); }
-
-protected:
-    explicit ServerProcess(const QHostAddress &listen);
-    // Writes text into folder as name, readable by the user a server drops to; its path, or empty when it failed.
-    QString writeConfig(const QString &folder, const QString &name, const QByteArray &text);
-    // readyText: what the program writes once it serves.
-    void start(const QString &program, const QStringList &arguments, const QByteArray &readyText = {});
 
 private:
     QProcess m_process;
     QHostAddress m_host;
     quint16 m_port = 0;
-    QByteArray m_readyText;
     QByteArray m_log;
 };
+
+// tinyproxy. With user, it asks for these credentials (407 without any, 401 for wrong ones); with connectPorts, it
+// tunnels only to these ports (403 for others), else to any. As root, it drops to nobody once it listens.
+inline std::unique_ptr<ServerProcess> tinyproxy(const QString &folder, const QHostAddress &listen,
+                                                const QByteArray &user = {}, const QByteArray &password = {},
+                                                const QList<quint16> &connectPorts = {})
+{
+    auto server = std::make_unique<ServerProcess>(listen);
+    QByteArray config = "Port " + QByteArray::number(server->port()) + "\nListen " + listen.toString().toLatin1() +
+                        "\nTimeout 30\nMaxClients 20\nDisableViaHeader Yes\nLogLevel Info\n" +
+                        (::geteuid() == 0 ? "User nobody\nGroup nogroup\n" : "");
+    if (!user.isEmpty())
+        config += "BasicAuth " + user + ' ' + password + '\n';
+    for (const quint16 allowed : connectPorts)
+        config += "ConnectPort " + QByteArray::number(allowed) + '\n';
+    server->start(QStringLiteral("tinyproxy"), {QStringLiteral("-d"), QStringLiteral("-c"), QStringLiteral("%c")},
+                  folder, config);
+    return server;
+}
+
+// microsocks: SOCKS 5 only; with user, it takes only these credentials.
+inline std::unique_ptr<ServerProcess> microsocks(const QHostAddress &listen, const QString &user = {},
+                                                 const QString &password = {})
+{
+    auto server = std::make_unique<ServerProcess>(listen);
+    QStringList arguments = {QStringLiteral("-i"), listen.toString(), QStringLiteral("-p"),
+                             QString::number(server->port())};
+    if (!user.isEmpty())
+        arguments << QStringLiteral("-u") << user << QStringLiteral("-P") << password;
+    server->start(QStringLiteral("microsocks"), arguments);
+    return server;
+}
+
+// dante-server (danted): SOCKS 4 and 5 without authentication, to loopback only, connecting out from external. Its
+// user lines must come before its rules; the failures of each connection are logged. As root, it drops to nobody.
+inline std::unique_ptr<ServerProcess> dante(const QString &folder, const QHostAddress &listen,
+                                            const QByteArray &external)
+{
+    auto server = std::make_unique<ServerProcess>(listen);
+    const QByteArray config = "logoutput: stderr\ninternal: " + listen.toString().toLatin1() +
+                              " port = " + QByteArray::number(server->port()) + "\nexternal: " + external + '\n' +
+                              (::geteuid() == 0 ? "user.unprivileged: nobody\n" : "") +
+                              "clientmethod: none\nsocksmethod: none\n"
+                              "client pass { from: 127.0.0.0/8 to: 127.0.0.0/8 }\n"
+                              "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 log: error }\n";
+    server->start(QStringLiteral("danted"),
+                  {QStringLiteral("-f"), QStringLiteral("%c"), QStringLiteral("-p"),
+                   QStringLiteral("%1/danted-%2.pid").arg(folder).arg(server->port())},
+                  folder, config);
+    return server;
+}

@@ -1,32 +1,21 @@
-// Loading and saving lists, the table with its counters and filters, and the text helpers.
+// Loading and saving lists, the table with its counters, sorting and filters.
 #include "proxylist/ListFileWriter.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ProxyWriter.h"
-#include "proxylist/TextFunctions.h"
 #include "tests/common/TableText.h"
+#include "tests/common/TestFiles.h"
 
-#include <QAbstractItemModelTester>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QScopeGuard>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <csignal>
 #include <grp.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <pwd.h>
 #include <sys/mount.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -34,33 +23,21 @@ namespace {
 enum Fault { NoFault, SizeLimit, FullDisk, SyncFails, AsNobody };
 const QByteArray Former = QByteArray("1.1.1.1:1\r\n").repeated(10); // longer than 3 rows: in place, its end must go
 const QByteArray Row = "10.0.0.1:8080\r\n";
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
+// Shell commands for a folder holding the former list as "former", the fault, the rows saved, the errno (0: saved,
+// -1: refused).
+using Save = std::tuple<QString, Fault, int, int>;
+// A filter; which rows are selected, the current row and which rows it keeps.
+using Filtering = std::tuple<ProxyFilter, QString, int, QString>;
+using Loading = std::tuple<bool, QByteArray, QStringList>;
 
 // Runs in a saving child before it saves. fsync() fails as when the disk reports an error after taking the data.
 void setUpChild(Fault fault, const passwd *user)
 {
-    sock_filter code[] = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-                          BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 0, 1),
-                          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
-                          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
-    const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
     const rlimit limit{8, 8}; // less than a row: every save breaks off part-way
     if (fault == SizeLimit && ::setrlimit(RLIMIT_FSIZE, &limit) == 0)
         std::signal(SIGXFSZ, SIG_IGN);
-    if (fault == SyncFails &&
-        (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0))
-        ::_exit(126);
+    if (fault == SyncFails)
+        failSystemCall(__NR_fsync, EIO);
     if (user && (::setgroups(0, nullptr) != 0 || ::setgid(user->pw_gid) != 0 || ::setuid(user->pw_uid) != 0))
         ::_exit(127);
 }
@@ -77,16 +54,15 @@ class TestProxyList : public QObject
     QTemporaryDir m_dir;
     const QString m_list = m_dir.filePath(u"list.txt"_s);
 
-    QString writeList(const QByteArray &bytes) const { return writeBytes(m_list, bytes) ? m_list : QString(); }
+    QString writeList(const QByteArray &bytes) const { return writeFile(m_list, bytes); }
 
     // Whole rows, as the user selects them: flags holds '1' for each selected row, top to bottom.
     void selectRows(QStringView flags, int current = -1)
     {
-        for (int r = 0; r < flags.size(); ++r) {
+        for (int r = 0; r < flags.size(); ++r)
             if (flags[r] == u'1')
                 m_table.selectionModel()->select(m_table.index(r, 0),
                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
         m_table.selectionModel()->setCurrentIndex(m_table.index(current, 1), QItemSelectionModel::NoUpdate);
     }
 
@@ -96,11 +72,9 @@ private Q_SLOTS:
     // A port is numeric text of any value, up to a second colon; the locale decides the separators.
     void load_data()
     {
-        QTest::addColumn<bool>("german");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<Loading>("loading");
         const auto add = [](const char *name, const QByteArray &bytes, const QStringList &rows, bool german = false) {
-            QTest::newRow(name) << german << bytes << rows;
+            QTest::newRow(name) << Loading{german, bytes, rows};
         };
         const auto accept = [&](const char *name, const QByteArray &b) { add(name, b, {QString::fromLatin1(b)}); };
         QByteArray everyByte;
@@ -129,6 +103,10 @@ private Q_SLOTS:
         const QByteArray longRow = "1.2.3.4:80:" + QByteArray(qsizetype(9) << 20, 'x');
         add("a row over pieces", longRow + "\n5.6.7.8:81\r\n" + longRow, {QString::fromLatin1(longRow), B});
         add("first copy kept", "1.2.3.4:80\n5.6.7.8:81\r1.2.3.4:80\r\n1.2.3.4:80 \n5.6.7.8:81", {A, B, A + ' '});
+        QByteArray many; // more rows than the set of texts first has room for
+        for (int port = 1; port <= 2000; ++port)
+            many += "1.2.3.4:" + QByteArray::number(port) + '\n';
+        add("a copy after the set grew", many + "1.2.3.4:1", QString::fromLatin1(many).split('\n', Qt::SkipEmptyParts));
         // A scheme in any letter case, then credentials: a user of 1 to 255 bytes without ":" or "@", a password of
         // up to 255 without "@". Each protocol's row is a row of its own.
         const QByteArray user(255, 'u'), password(255, 'p');
@@ -149,9 +127,8 @@ private Q_SLOTS:
     // Both routes give the rows, and a save gives back each row's bytes as they were read.
     void load()
     {
-        QFETCH(bool, german);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, rows);
+        QFETCH(Loading, loading);
+        const auto &[german, bytes, rows] = loading;
         const ProxyValidator validator =
             german ? ProxyValidator(QLocale(QLocale::German, QLocale::Germany)) : m_validator;
         for (const bool file : {true, false}) {
@@ -164,7 +141,7 @@ private Q_SLOTS:
             QCOMPARE(columnTexts(m_table), rows);
         }
         QVERIFY(ListFileWriter(m_list).write(ProxyWriter::list(m_table, ProxyFilter::everyRow().rows(m_table))));
-        QCOMPARE(contents(m_list), rows.isEmpty() ? QByteArray() : (rows.join(u"\r\n"_s) + u"\r\n"_s).toLatin1());
+        QCOMPARE(readFile(m_list), rows.isEmpty() ? QByteArray() : (rows.join(u"\r\n"_s) + u"\r\n"_s).toLatin1());
     }
 
     // A merge reduces the rows already there too: the first copy keeps its results, the selection and the current
@@ -195,53 +172,63 @@ private Q_SLOTS:
         QCOMPARE(ProxyWriter::list(m_table, ProxyFilter::selected().rows(m_table), "\n"), "5.6.7.8:81:\xff\n");
     }
 
-    // layout: shell commands for a folder holding the former list as "former"; error: errno, 0: saved, -1: refused.
+    // The forms korvane-cli prints: a row's backslash, tab, CR and LF escaped in the tab-separated one, its quote,
+    // backslash and control characters in JSON; the time, else "-" or null.
+    void printedForms()
+    {
+        m_table.addRows({u"a\t\\\"\r\n\u00e9"_s, B});
+        m_table.setResult(0, ProxyResult::working(true, 95));
+        m_table.setResult(1, ProxyResult::failed(ProxyStatus::Timeout));
+        QCOMPARE(ProxyWriter::tabSeparated(m_table, {0, 1}),
+                 "a\\t\\\\\"\\r\\n\xe9\tWorking\tY\t95\n5.6.7.8:81\tTimeout\t-\t-\n");
+        QCOMPARE(
+            ProxyWriter::json(m_table, {0, 1}),
+            "[\n{\"proxy\": \"a\\u0009\\\\\\\"\\u000d\\u000a\xc3\xa9\", \"status\": \"Working\", \"anonymity\": \"Y\", "
+            "\"ms\": 95},\n{\"proxy\": \"5.6.7.8:81\", \"status\": \"Timeout\", \"anonymity\": \"-\", \"ms\": "
+            "null}\n]\n");
+    }
+
     void save_data()
     {
-        QTest::addColumn<QString>("layout");
-        QTest::addColumn<Fault>("fault");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("error");
+        QTest::addColumn<Save>("save");
         const char *plain = "mv former list.txt", *hardLink = "mv former list.txt && ln list.txt other";
         // Below and above 16 KiB; a file with a second name is written in place, any other replaced by a copy.
         for (const int rows : {900, 5000}) {
             for (const bool inPlace : {false, true}) {
                 const char *way = inPlace ? "in place" : "new copy";
                 const char *layout = inPlace ? hardLink : plain;
-                QTest::addRow("size limit, %s, %d rows", way, rows) << layout << SizeLimit << rows << EFBIG;
-                QTest::addRow("full disk, %s, %d rows", way, rows) << layout << FullDisk << rows << ENOSPC;
+                QTest::addRow("size limit, %s, %d rows", way, rows) << Save{layout, SizeLimit, rows, EFBIG};
+                QTest::addRow("full disk, %s, %d rows", way, rows) << Save{layout, FullDisk, rows, ENOSPC};
             }
         }
-        QTest::newRow("sync fails, new copy") << plain << SyncFails << 3 << EIO;
-        QTest::newRow("sync fails, in place") << hardLink << SyncFails << 3 << EIO;
-        QTest::newRow("plain") << plain << NoFault << 3 << 0;
-        QTest::newRow("hard link") << hardLink << NoFault << 3 << 0;
-        QTest::newRow("symbolic link chain") << "mv former s && ln -s s c && ln -s c list.txt" << NoFault << 3 << 0;
-        QTest::newRow("dangling link") << "rm former && ln -s new list.txt" << NoFault << 3 << 0;
+        QTest::newRow("sync fails, new copy") << Save{plain, SyncFails, 3, EIO};
+        QTest::newRow("sync fails, in place") << Save{hardLink, SyncFails, 3, EIO};
+        QTest::newRow("plain") << Save{plain, NoFault, 3, 0};
+        QTest::newRow("hard link") << Save{hardLink, NoFault, 3, 0};
+        QTest::newRow("symbolic link chain") << Save{"mv former s && ln -s s c && ln -s c list.txt", NoFault, 3, 0};
+        QTest::newRow("dangling link") << Save{"rm former && ln -s new list.txt", NoFault, 3, 0};
         QTest::newRow("read-only folder")
-            << "mv former list.txt && chmod 755 .. . && chmod 555 ." << AsNobody << 3 << 0;
-        QTest::newRow("target is a folder") << "rm former && mkdir list.txt" << NoFault << 3 << -1;
-        QTest::newRow("target is a pipe") << "rm former && mkfifo list.txt" << NoFault << 3 << -1;
+            << Save{"mv former list.txt && chmod 755 .. . && chmod 555 .", AsNobody, 3, 0};
+        QTest::newRow("target is a folder") << Save{"rm former && mkdir list.txt", NoFault, 3, -1};
+        QTest::newRow("target is a pipe") << Save{"rm former && mkfifo list.txt", NoFault, 3, -1};
     }
 
     // Every file of the folder, under each of its names, holds the new text after a save and the former one after a
     // failure; links stay links, and no temporary file is left behind.
     void save()
     {
-        QFETCH(QString, layout);
-        QFETCH(Fault, fault);
-        QFETCH(int, rows);
-        QFETCH(int, error);
+        QFETCH(Save, save);
+        const auto &[layout, fault, rows, error] = save;
         const QString folder = m_dir.filePath(QLatin1StringView(QTest::currentDataTag())), path = folder + "/list.txt";
         const QByteArray name = QFile::encodeName(folder);
         QVERIFY(QDir().mkpath(folder));
         if (fault == FullDisk && ::mount("tmpfs", name.constData(), "tmpfs", MS_NOSUID, "size=64k") != 0)
             QSKIP("Cannot mount a small filesystem here: that takes root.");
         const auto cleanUp = qScopeGuard([&name] { ::chmod(name, 0755), ::umount2(name, MNT_DETACH); });
-        QVERIFY(writeBytes(folder + "/former", Former));
+        QVERIFY(!writeFile(folder + "/former", Former).isEmpty());
         QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, "cd \"$0\" && " + layout, folder}), 0);
         if (fault == FullDisk)
-            writeBytes(folder + "/.filler", QByteArray(qsizetype(128) << 10, 'x')); // more than fits
+            writeFile(folder + "/.filler", QByteArray(qsizetype(128) << 10, 'x')); // more than fits
         // Root may write anywhere: as root, the save runs as nobody.
         const passwd *nobody = fault == AsNobody && ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
         QVERIFY(nobody ? ::chown(QFile::encodeName(path), nobody->pw_uid, nobody->pw_gid) == 0
@@ -250,30 +237,22 @@ private Q_SLOTS:
         const qsizetype entries = QDir(folder).entryList(all).size();
         const QString link = QFileInfo(path).symLinkTarget();
 
-        // The save runs in a child process of its own, under the fault; it tells its reason through a pipe.
-        int channel[2] = {-1, -1};
-        QVERIFY(::pipe(channel) == 0);
+        // The save runs in a child process, under the fault; a failed repair of an in-place save is a second line.
         const pid_t child = ::fork();
         if (child == 0) {
             setUpChild(fault, nobody);
-            const QByteArray reason = ListFileWriter(path).write(Row.repeated(rows)).error().toLocal8Bit();
-            ::_exit(::write(channel[1], reason.constData(), size_t(reason.size())) == reason.size() && reason.isEmpty()
-                        ? 0
-                        : 1);
+            const QString reason = ListFileWriter(path).write(Row.repeated(rows)).error();
+            const bool expected =
+                error <= 0 ? reason.isEmpty() == (error == 0) : reason.section(u'\n', 0, 0) == qt_error_string(error);
+            if (!expected)
+                std::fprintf(stderr, "%s\n", qPrintable(reason));
+            ::_exit(expected ? 0 : 1);
         }
-        ::close(channel[1]);
-        QByteArray told(4096, 0);
-        told.resize(std::max<ssize_t>(0, ::read(channel[0], told.data(), size_t(told.size()))));
-        ::close(channel[0]);
         int status = -1;
         QCOMPARE(::waitpid(child, &status, 0), child);
-        const QString reason = QString::fromLocal8Bit(told);
-        QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == int(error != 0), qPrintable(reason));
-        QCOMPARE(reason.isEmpty(), error == 0);
-        if (error > 0) // an in-place save whose repair failed as well says so on a second line
-            QCOMPARE(reason.section(u'\n', 0, 0), qt_error_string(error));
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         for (const QString &file : QDir(folder).entryList(QDir::Files))
-            QCOMPARE(contents(folder + '/' + file), error == 0 ? Row.repeated(rows) : Former);
+            QCOMPARE(readFile(folder + '/' + file), error == 0 ? Row.repeated(rows) : Former);
         QCOMPARE(QFileInfo(path).symLinkTarget(), link);
         QCOMPARE(QDir(folder).entryList(all).size(), entries + int(layout.contains(u"new")));
     }
@@ -282,24 +261,18 @@ private Q_SLOTS:
     // selected, current and kept describe them in that order.
     void filterKeepsSelection_data()
     {
-        QTest::addColumn<ProxyFilter>("filter");
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<int>("current");
-        QTest::addColumn<QString>("kept");
-        QTest::newRow("working") << ProxyFilter::working() << "01011" << 4 << "10101";
-        QTest::newRow("anonymous") << ProxyFilter::anonymous() << "11011" << 1 << "10001";
-        QTest::newRow("selected") << ProxyFilter::selected() << "01101" << 2 << "01101";
-        QTest::newRow("every row") << ProxyFilter::everyRow() << "10101" << 3 << "11111";
+        QTest::addColumn<Filtering>("filtering");
+        QTest::newRow("working") << Filtering{ProxyFilter::working(), "01011", 4, "10101"};
+        QTest::newRow("anonymous") << Filtering{ProxyFilter::anonymous(), "11011", 1, "10001"};
+        QTest::newRow("selected") << Filtering{ProxyFilter::selected(), "01101", 2, "01101"};
+        QTest::newRow("every row") << Filtering{ProxyFilter::everyRow(), "10101", 3, "11111"};
     }
 
-    // The rows that stay keep their selection, the current row and their persistent indexes; the colours follow
-    // the results.
+    // Kept rows keep their selection, the current row and their persistent indexes; colours follow the results.
     void filterKeepsSelection()
     {
-        QFETCH(ProxyFilter, filter);
-        QFETCH(QString, selected);
-        QFETCH(int, current);
-        QFETCH(QString, kept);
+        QFETCH(Filtering, filtering);
+        const auto &[filter, selected, current, kept] = filtering;
         const ProxyResult results[] = {ProxyResult::working(true),
                                        {},
                                        ProxyResult::working(false),
@@ -333,8 +306,7 @@ private Q_SLOTS:
         QCOMPARE(m_table.selectionModel()->currentIndex(), kept[current] == u'1' ? currentNow : QModelIndex());
     }
 
-    // Sorting compares text, not numbers; equal texts keep their order both ways; results and selection go with their
-    // rows.
+    // Sorting compares text, not numbers; equal texts keep their order; results and selection go with their rows.
     void sortingAndLongCells()
     {
         const QString r9 = u"9.0.0.1:80"_s, r10 = u"10.0.0.1:80"_s, r1 = u"1.0.0.1:80"_s, r2 = u"2.0.0.1:80"_s,
@@ -368,19 +340,6 @@ private Q_SLOTS:
         for (int r = 0; r < m_table.count(); ++r)
             shown.append(m_table.data(m_table.index(r, 0)).toString());
         QCOMPARE(shown, (QStringList{x998 + "yz", x998 + "yz\u2026"}));
-    }
-
-    void firstValue()
-    {
-        const QString end = u"</body></html>"_s;
-        const QString cases[][3] = {{u"  10.0.0.1  :80:1"_s, u":"_s, u"10.0.0.1"_s},
-                                    {u"\t10.0.0.1\r\n</body></html>"_s, end, u"\t10.0.0.1\r\n"_s},
-                                    {u" 10.0.0.1 "_s, u":"_s, u" 10.0.0.1 "_s},
-                                    {u":80 "_s, u":"_s, u":80 "_s},
-                                    {u"1.2.3.4</BODY></HTML>x</body></html>"_s, end, u"1.2.3.4</BODY></HTML>x"_s},
-                                    {u" :80"_s, u":"_s, QString()}};
-        for (const auto &[text, separator, value] : cases)
-            QCOMPARE(::firstValue(text, separator), value);
     }
 };
 
