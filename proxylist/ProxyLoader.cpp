@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <sys/mman.h>
@@ -43,20 +42,27 @@ class Slots
 {
 public:
     Slots() = default;
-    explicit Slots(size_t count) : m_count(count)
+    // Fresh pages from the system, which come zeroed: nothing to clear by hand.
+    explicit Slots(size_t count) : m_count(count), m_length(count * sizeof(quint64) + HugePage)
     {
-        const size_t bytes = std::max<size_t>(count * sizeof(quint64), HugePage);
-        m_slots = static_cast<quint64 *>(std::aligned_alloc(HugePage, (bytes + HugePage - 1) / HugePage * HugePage));
-        if (!m_slots)
+        m_mapping = ::mmap(nullptr, m_length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (m_mapping == MAP_FAILED)
             throw std::bad_alloc();
-        ::madvise(m_slots, bytes, MADV_HUGEPAGE);
-        std::memset(m_slots, 0, count * sizeof(quint64));
+        const auto aligned = (quintptr(m_mapping) + HugePage - 1) & ~(HugePage - 1);
+        m_slots = reinterpret_cast<quint64 *>(aligned);
+        ::madvise(m_slots, count * sizeof(quint64), MADV_HUGEPAGE);
     }
-    ~Slots() { std::free(m_slots); }
+    ~Slots()
+    {
+        if (m_mapping)
+            ::munmap(m_mapping, m_length);
+    }
     Slots(const Slots &) = delete;
     Slots &operator=(const Slots &) = delete;
     void swap(Slots &other)
     {
+        std::swap(m_mapping, other.m_mapping);
+        std::swap(m_length, other.m_length);
         std::swap(m_slots, other.m_slots);
         std::swap(m_count, other.m_count);
     }
@@ -67,8 +73,10 @@ public:
 
 private:
     static constexpr size_t HugePage = size_t(2) << 20;
-    quint64 *m_slots = nullptr;
     size_t m_count = 0;
+    size_t m_length = 0;
+    void *m_mapping = nullptr;
+    quint64 *m_slots = nullptr;
 };
 
 // The lines a load adds: each accepted line that is neither in the table nor among the lines gathered so far. In
