@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <sys/mman.h>
 #include <vector>
@@ -48,8 +49,9 @@ public:
         m_mapping = ::mmap(nullptr, m_length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (m_mapping == MAP_FAILED)
             throw std::bad_alloc();
-        const auto aligned = (quintptr(m_mapping) + HugePage - 1) & ~(HugePage - 1);
-        m_slots = reinterpret_cast<quint64 *>(aligned);
+        void *aligned = m_mapping;
+        size_t space = m_length;
+        m_slots = static_cast<quint64 *>(std::align(HugePage, count * sizeof(quint64), aligned, space));
         ::madvise(m_slots, count * sizeof(quint64), MADV_HUGEPAGE);
     }
     ~Slots()
