@@ -15,7 +15,7 @@ class MainWindow;
 }
 
 // The one window of the program. Its controls keep fixed positions and sizes, given in pixels at 96 dpi in
-// MainWindow.ui, and the object names of the original design: cmdProxy, Sliders, lblSliders and the menu items
+// MainWindow.ui, and the object names they have always had: cmdProxy, Sliders, lblSliders and the menu items
 // mProxyLoad, mProxyTest, mProxyFilter and mProxySave are arrays whose elements share a name and carry an
 // "index" property. Each control reaches the code through a slot of its own.
 class MainWindow : public QWidget

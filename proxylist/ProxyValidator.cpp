@@ -250,7 +250,7 @@ template <typename View> bool acceptsAddress(View text, const ProxyValidator::Sy
     return true;
 }
 
-// The design's line test on the host:port text.
+// The line test of a list on the host:port text.
 template <typename View> bool acceptsHostPort(View line, const ProxyValidator::Symbols &symbols)
 {
     const qsizetype colon = indexOf(line, u':', 0);
