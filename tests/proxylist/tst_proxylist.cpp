@@ -1,4 +1,5 @@
 // Loading and saving lists, the table with its counters, sorting and filters.
+#include "proxylist/ListFileReader.h"
 #include "proxylist/ListFileWriter.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
@@ -153,12 +154,15 @@ private Q_SLOTS:
         m_table.setResult(0, ProxyResult::working(true));
         selectRows(u"0011", 3);
         QVERIFY(loader.loadFromFile(writeList("1.1.1.1:1\n5.6.7.8:81\r1.1.1.1:1"), true));
+        // A list one byte too long for the reader, without a byte on the disk.
+        QFile huge(m_dir.filePath(u"huge"_s));
         QVERIFY(QDir().mkpath(m_dir.filePath(u"folder"_s)) &&
-                ::mkfifo(QFile::encodeName(m_dir.filePath(u"pipe"_s)), 0600) == 0);
+                ::mkfifo(QFile::encodeName(m_dir.filePath(u"pipe"_s)), 0600) == 0 && huge.open(QIODevice::WriteOnly) &&
+                huge.resize(ListFileReader::MaxSize + 1));
         const std::pair<QString, QString> unreadables[] = {{u"missing"_s, u"The file does not exist."_s},
                                                            {u"folder"_s, u"It is a folder, not a file."_s},
                                                            {u"pipe"_s, u"It is not an ordinary file."_s},
-                                                           {QString(), u"It is a folder, not a file."_s}};
+                                                           {u"huge"_s, u"It is larger than 1024 MB."_s}};
         for (const auto &[unreadable, why] : unreadables) {
             QCOMPARE(columnTexts(m_table), (QStringList{A, B, C, u"1.1.1.1:1"_s}));
             QCOMPARE(columnTexts(m_table, ProxyTableModel::StatusColumn), (QStringList{u"Working"_s, {}, {}, {}}));
