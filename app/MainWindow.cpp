@@ -76,7 +76,7 @@ void MainWindow::setUpTable()
     for (int column = 0; column < ProxyTableModel::ColumnCount; ++column)
         header->resizeSection(column, widths[column]);
     // The indicator stays hidden until the first accepted click; it always shows the last accepted sort.
-    header->setSortIndicator(m_sortKey, sortOrder());
+    header->setSortIndicator(m_sortKey, m_sortOrder);
 }
 
 void MainWindow::connectControls()
@@ -261,20 +261,15 @@ void MainWindow::sortByColumn(int section)
     QHeaderView *header = m_ui->ListProxies->header();
     if (m_checkRun->isRunning()) {
         // The header flips its arrow before it reports the click; the rows stay, so the arrow goes back too.
-        header->setSortIndicator(m_sortKey, sortOrder());
+        header->setSortIndicator(m_sortKey, m_sortOrder);
         m_desktop.warning(tr("Can't sort list"), tr("You can not sort list while testing proxies."));
         return;
     }
     m_sortKey = section;
-    m_sortOrder = m_sortOrder != 0 ? 0 : 1;
+    m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     header->setSortIndicatorShown(true);
-    header->setSortIndicator(m_sortKey, sortOrder());
-    m_table->sort(m_sortKey, sortOrder());
-}
-
-Qt::SortOrder MainWindow::sortOrder() const
-{
-    return m_sortOrder == 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
+    header->setSortIndicator(m_sortKey, m_sortOrder);
+    m_table->sort(m_sortKey, m_sortOrder);
 }
 
 void MainWindow::lockCommands()

@@ -73,7 +73,6 @@ private:
     void setCommandsLocked(bool locked);
     void showTotal();
     void refreshCounters();
-    Qt::SortOrder sortOrder() const;
 
     Desktop &m_desktop;
     QUrl m_aboutPage;
@@ -83,8 +82,8 @@ private:
     std::unique_ptr<CheckRun> m_checkRun;
     std::unique_ptr<Ui::MainWindow> m_ui;
 
-    // Sorting of the table by header clicks: 0 ascending, 1 descending. Rows move only at a click; rows added
+    // Sorting of the table by header clicks: the column and the order. Rows move only at a click; rows added
     // later go to the end.
     int m_sortKey = 0;
-    int m_sortOrder = 0;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

@@ -26,6 +26,11 @@ public:
 private:
     int m_fd;
 };
+
+Failure tooLarge()
+{
+    return Failure{ListFileReader::tr("It is larger than %1 MB.").arg(ListFileReader::MaxSize >> 20)};
+}
 } // namespace
 
 Result<> ListFileReader::read(const QString &name, Sources sources, const Consumer &consume)
@@ -33,16 +38,16 @@ Result<> ListFileReader::read(const QString &name, Sources sources, const Consum
     const QByteArray path = NativeName::encode(name);
     struct stat info = {};
     if (::stat(path.constData(), &info) != 0)
-        return errno == ENOENT ? Failure{tr("The file does not exist.")} : failure(errno);
+        return errno == ENOENT ? Failure{tr("The file does not exist.")} : systemFailure(errno);
     if (S_ISDIR(info.st_mode))
         return Failure{tr("It is a folder, not a file.")};
     if (sources == OrdinaryFiles && !S_ISREG(info.st_mode))
         return Failure{tr("It is not an ordinary file.")};
     if (S_ISREG(info.st_mode) && info.st_size > MaxSize)
-        return Failure{tr("It is larger than %1 MB.").arg(MaxSize >> 20)};
+        return tooLarge();
     const Descriptor file(::open(path.constData(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0)
-        return failure(errno);
+        return systemFailure(errno);
     return readAll(file.get(), S_ISREG(info.st_mode) ? qint64(info.st_size) : -1, consume);
 }
 
@@ -61,18 +66,13 @@ Result<> ListFileReader::readAll(int fd, qint64 expectedSize, const Consumer &co
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return failure(errno);
+            return systemFailure(errno);
         if (got == 0)
             return {};
         // One byte past the limit tells a list that is too long; a file that grows while it is read is read on.
         total += got;
         if (total > MaxSize)
-            return Failure{tr("It is larger than %1 MB.").arg(MaxSize >> 20)};
+            return tooLarge();
         consume(QByteArrayView(piece.data(), got), expectedSize);
     }
-}
-
-Failure ListFileReader::failure(int error)
-{
-    return Failure{qt_error_string(error)};
 }

@@ -30,5 +30,4 @@ public:
 
 private:
     static Result<> readAll(int fd, qint64 expectedSize, const Consumer &consume);
-    static Failure failure(int error);
 };

@@ -108,11 +108,11 @@ Result<> ListFileWriter::write(QByteArrayView bytes) const
 {
     QByteArray target = NativeName::encode(m_path);
     if (!resolveLinks(target))
-        return failure(errno);
+        return systemFailure(errno);
     struct stat former = {};
     const bool exists = ::stat(target.constData(), &former) == 0;
     if (!exists && errno != ENOENT)
-        return failure(errno);
+        return systemFailure(errno);
     if (exists) {
         if (S_ISDIR(former.st_mode))
             return Failure{tr("It is a folder, not a file.")};
@@ -120,7 +120,7 @@ Result<> ListFileWriter::write(QByteArrayView bytes) const
             return Failure{tr("It is not an ordinary file.")};
         // A file the user may not write stays refused, even where the folder would allow a rename over it.
         if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
-            return failure(errno);
+            return systemFailure(errno);
     }
     // A rename would leave the other names of a hard link with the old text, and make the user the owner.
     if (!exists || (former.st_nlink == 1 && former.st_uid == ::geteuid())) {
@@ -140,7 +140,7 @@ std::optional<Result<>> ListFileWriter::replace(const QByteArray &target, const 
         // A folder that takes no new file still lets its writable files be overwritten.
         if (former && (errno == EACCES || errno == EPERM || errno == EROFS))
             return std::nullopt;
-        return failure(errno);
+        return systemFailure(errno);
     }
     if (former && !takeOverAttributes(fd, *former)) {
         ::close(fd);
@@ -159,19 +159,19 @@ std::optional<Result<>> ListFileWriter::replace(const QByteArray &target, const 
     if (error == 0)
         error = errno;
     ::unlink(temporary.constData());
-    return failure(error);
+    return systemFailure(error);
 }
 
 Result<> ListFileWriter::writeInPlace(const QByteArray &target, QByteArrayView bytes) const
 {
     int fd = ::open(target.constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
-        return failure(errno);
+        return systemFailure(errno);
     QByteArray former;
     if (!readAll(fd, former)) {
         const int error = errno;
         ::close(fd);
-        return failure(error);
+        return systemFailure(error);
     }
     // How much of the former contents may have been overwritten or cut off so far.
     qsizetype touched = 0;
@@ -194,12 +194,7 @@ Result<> ListFileWriter::writeInPlace(const QByteArray &target, QByteArrayView b
     if (fd >= 0)
         ::close(fd);
     if (restored)
-        return failure(error);
+        return systemFailure(error);
     return Failure{tr("%1\nPutting the former contents back failed as well (%2); the file may be damaged.")
                        .arg(qt_error_string(error), qt_error_string(restoreError))};
-}
-
-Failure ListFileWriter::failure(int error)
-{
-    return Failure{qt_error_string(error)};
 }

@@ -30,7 +30,6 @@ private:
     // No value when the file must be written in place instead.
     std::optional<Result<>> replace(const QByteArray &target, const struct stat *former, QByteArrayView bytes) const;
     Result<> writeInPlace(const QByteArray &target, QByteArrayView bytes) const;
-    static Failure failure(int error);
 
     QString m_path;
 };

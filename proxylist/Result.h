@@ -11,6 +11,12 @@ struct Failure
     QString reason;
 };
 
+// A failed system call's error number, in the system's words.
+inline Failure systemFailure(int error)
+{
+    return Failure{qt_error_string(error)};
+}
+
 // What reading, writing or parsing gives back: the value, or the Failure that stopped it.
 template <typename T = std::monostate> class Result
 {
