@@ -14,7 +14,6 @@
 #include <sys/socket.h>
 
 const QString Timeout = "Timeout";
-using Batching = std::tuple<int, int, QList<int>>;
 using Judging = std::tuple<QString, QString, QString>;
 // A row's scheme, its proxy's behaviour, the echo host, the verdict and the first thing the proxy got.
 using Tunnel = std::tuple<QString, FakeProxy::Behaviour, QString, QString, QByteArray>;
@@ -64,10 +63,9 @@ public:
     // Each row's Anonymity and Status as shown: "Y Working".
     QStringList verdicts() const
     {
-        QStringList shown = columnTexts(table, ProxyTableModel::AnonymityColumn);
-        const QStringList status = statuses();
-        for (qsizetype r = 0; r < shown.size(); ++r)
-            shown[r] += ' ' + status[r];
+        QStringList shown = statuses();
+        for (int r = 0; r < shown.size(); ++r)
+            shown[r].prepend(table.index(r, ProxyTableModel::AnonymityColumn).data().toString() + ' ');
         return shown;
     }
 
@@ -140,8 +138,7 @@ private Q_SLOTS:
         // The first row has a second colon: its port ends there.
         for (F::Behaviour behaviour : behaviours)
             h.table.addRows({proxies.emplace_back(behaviour).row() + (behaviour == behaviours.first() ? ":8:x" : "")});
-        // A page then a reset, however it comes: the kernel's reset of a request not read to its end, or a proxy
-        // that answers before the request is in.
+        // A page then a reset: of a request not read to its end, or of an answer before the request is in.
         const FakeProxy closing(F::EchoOwnAddress), oneRequest(F::ReadsOneRequest), unread(F::AnswersUnread);
         h.table.addRows(QStringList(Closing, closing.row()) + QStringList(50, oneRequest.row()) +
                         QStringList(50, unread.row()));
@@ -173,31 +170,8 @@ private Q_SLOTS:
         QVERIFY(bounded);
     }
 
-    void batching_data()
-    {
-        QTest::addColumn<Batching>("batching");
-        QTest::newRow("fewer rows than slots") << Batching{3, 20, QList<int>{0, 0, 0}};
-        QTest::newRow("exactly one batch") << Batching{20, 20, QList<int>(20, 0)};
-        QTest::newRow("one row over") << Batching{21, 20, QList<int>(20, 0) + QList<int>{1}};
-        QTest::newRow("one slot") << Batching{3, 1, QList<int>{0, 1, 2}};
-    }
-
-    void batching()
-    {
-        QFETCH(Batching, batching);
-        const auto &[rows, slots, batches] = batching;
-        Harness h;
-        h.start(rows, slots);
-        QCOMPARE(h.batches, batches);
-        // No empty batch after a full one, and each waited for its deadline before "Timeout".
-        QCOMPARE(h.waits, batches.last() + 1);
-        QVERIFY(h.nowMs() >= qint64(h.waits) * 1000);
-        QCOMPARE(h.statuses(), QStringList(rows, Timeout));
-    }
-
-    // The pool, on a clock four times faster than real time, with a timeout of 1,000 ms on it and two places: two
-    // silent proxies around one that answers after 400 ms, then two that answer at once. end: what happens 500 ms
-    // into the run, when the second silent one has taken the answered one's place.
+    // The pool on a clock four times faster, with two places and a timeout of 1,000 ms: silent, answers after 400 ms,
+    // silent, then two that answer at once. end: what happens at 500 ms, after the second silent one has started.
     void pool_data()
     {
         QTest::addColumn<QString>("end");
@@ -230,8 +204,7 @@ private Q_SLOTS:
         QCOMPARE(h.statuses(), statuses);
         QCOMPARE(h.calls, end == "stop" ? "started " : "started finished ");
         QCOMPARE(mostOpen, 2);
-        // Each verdict is written once; the second silent proxy takes the answered one's place at once, and each
-        // silent one times out a timeout after its own start.
+        // One verdict each; a place is refilled at once, and a silent proxy times out a timeout after its own start.
         QCOMPARE(h.judged, statuses.count("Working") + statuses.count(Timeout));
         QVERIFY(handedOut[2] >= 400 && handedOut[2] < 700);
         if (end.isEmpty())
@@ -239,8 +212,7 @@ private Q_SLOTS:
         QCOMPARE(h.run.probes().openCount(), 0);
     }
 
-    // Rows with a scheme speak their proxy's protocol. A name that is not found asks SOCKS 4a of the proxy: a label
-    // longer than 63 bytes fails inside the resolver, which sends no query anywhere; localhost is found in /etc/hosts.
+    // Schemes speak their protocols; a name not found (a label over 63 bytes: no query leaves) asks for SOCKS 4a.
     void tunnels_data()
     {
         QTest::addColumn<Tunnel>("tunnel");
@@ -278,9 +250,7 @@ private Q_SLOTS:
             QCOMPARE(proxy.requests(), QList<QByteArray>{request});
     }
 
-    // Every protocol through real servers, in one batch: tinyproxy asking for credentials and tunnelling only to the
-    // echo host's port, or to another; microsocks with and without credentials; dante-server connecting out from
-    // 127.0.0.3. Refused credentials, tunnels and the wrong protocol for a server get their verdicts too.
+    // Every protocol through real servers, refused credentials and tunnels, the wrong protocol for a server too.
     void realServers()
     {
         for (const char *program : {"tinyproxy", "microsocks", "danted"})
@@ -323,8 +293,7 @@ private Q_SLOTS:
         QCOMPARE(h.verdicts(), expected);
     }
 
-    // Each working row's time is its own probe's, from its connection attempt to its answer: four proxies answer
-    // after 50 ms and one after 400 ms, in batches of three, and none is charged another's wait or an earlier batch.
+    // A row's time is its own probe's: 50 ms and 400 ms proxies in batches of three, none charged another's wait.
     void speedIsEachProbesOwn()
     {
         Harness h(1);
@@ -360,8 +329,7 @@ private Q_SLOTS:
         QCOMPARE(h.statuses(), QStringList({"Error", "Error", "", "", "", ""}));
     }
 
-    // Abort ends a run after its batch, "Test untested" tests the rest, every run starts at the top, and "Test
-    // selected" reads the selection of each row when it gets there.
+    // Abort ends after the batch, "Test untested" goes on, "Test selected" reads each row's selection as it comes.
     void modes()
     {
         Harness h;
@@ -376,6 +344,7 @@ private Q_SLOTS:
         QTimer::singleShot(0, &h.table, [&] { selection.select(rows2and3, QItemSelectionModel::Toggle); });
         h.start(5, 1, CheckRows::Mode::Selected);
         QCOMPARE(h.batches, QList<int>({0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 6, 7}));
+        QVERIFY(h.nowMs() >= qint64(h.waits) * 1000); // each batch waited for its deadline
         QCOMPARE(h.statuses(), QStringList({Timeout, "", Timeout, Timeout, Timeout}));
     }
 };

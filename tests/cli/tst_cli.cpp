@@ -19,8 +19,7 @@ struct Outcome
     QByteArray out, err;
 };
 
-// A command line; its exit status, standard output and part of standard error; the probes the silent proxy gets;
-// whether socket() fails in it.
+// A command line; its exit status, output and part of its errors; the silent proxy's probes; whether socket() fails.
 using CommandLine = std::tuple<QString, int, QByteArray, QByteArray, int, bool>;
 using Signalling = std::tuple<QList<int>, int, QString>;
 
@@ -33,8 +32,7 @@ Outcome finish(QProcess &process)
             process.readAllStandardError()};
 }
 
-// The lines of results, each measured time written N, in the tab-separated form or in JSON: times differ from run
-// to run.
+// The result lines with each time written N, in either form: times differ from run to run.
 QByteArrayList withoutTimes(const QByteArray &results)
 {
     static const QRegularExpression time("(\t|\"ms\": )[0-9]+(\n|})");
@@ -84,8 +82,7 @@ class TestCli : public QObject
     }
 
 private Q_SLOTS:
-    // The test runs in its folder, which holds the lists a.txt and b.txt, silent.txt of the silent proxy, socks4.txt
-    // of a SOCKS 4 proxy and big.txt of 300 proxies; $CLI is korvane-cli, $WINDOW korvane.
+    // In the test's folder: a.txt, b.txt, silent.txt, socks4.txt, big.txt (300 rows); $CLI, $WINDOW: the programs.
     void initTestCase()
     {
         QVERIFY(QDir::setCurrent(m_folder.path()));
@@ -101,8 +98,7 @@ private Q_SLOTS:
                 !writeFile("b.txt", "127.0.0.3:8080\n127.0.0.2:80\n").isEmpty());
     }
 
-    // Command lines as a shell runs them. out is all of standard output, err a part of standard error, probes the
-    // requests the silent proxy got.
+    // As a shell runs them: out is all of standard output, err a part of standard error.
     void commandLines_data()
     {
         QTest::addColumn<CommandLine>("line");
@@ -136,14 +132,12 @@ private Q_SLOTS:
         add("results to a full disk", "\"$CLI\" check -t 1 silent.txt >/dev/full", 1, {},
             "cannot write the results: No space left on device", 1);
         add("list to a full disk", "\"$CLI\" clean silent.txt >/dev/full", 1, {}, "No space left on device");
-        add("list from a pipe", "mkfifo pipe; cat silent.txt >pipe & \"$CLI\" clean pipe; s=$?; rm pipe; exit $s", 0,
-            silent, {});
+        add("list from a pipe", "mkfifo pipe; cat silent.txt >pipe & \"$CLI\" clean pipe", 0, silent, {});
         add("clean with a protocol", "printf 'http://127.0.0.1:2\\n' | \"$CLI\" clean --protocol SOCKS5 silent.txt -",
             0, "socks5://" + silent + "http://127.0.0.1:2\n", {});
         // The SOCKS 4 proxy never answers an HTTP request: it works only when the protocol reaches the probes.
         add("check with a protocol",
-            "\"$CLI\" check -q -t 1 --echo-host 127.0.0.1:9 --protocol socks4 socks4.txt | cut -f2", 0, "Working\n",
-            {});
+            "\"$CLI\" check -t 1 --echo-host 127.0.0.1:9 --protocol socks4 socks4.txt | cut -f2", 0, "Working\n", {});
         add("unknown protocol", "\"$CLI\" check --protocol ftp silent.txt", 2, {}, usage);
         add("input closed", "\"$CLI\" clean <&-", 1, {}, "standard input is closed");
         add("input closed, not read", "\"$CLI\" clean silent.txt <&-", 0, silent, {});
@@ -169,8 +163,7 @@ private Q_SLOTS:
         QCOMPARE(m_silent.requests().size() - before, probes);
     }
 
-    // Every fake behaviour gets the window engine's verdict in every output form, whatever a row's tab, backslash or
-    // quote. --only fast:300 tells the proxy that waits 600 ms from the others.
+    // The window engine's verdicts in every output form, a row's tab, backslash and quote too; fast:300 drops 600 ms.
     void sameVerdictsAsTheWindow()
     {
         std::deque<FakeProxy> proxies;
@@ -204,19 +197,16 @@ private Q_SLOTS:
             printed.push_back(shell("\"$CLI\" check -q " + common + form.first));
         QCOMPARE(withoutTimes(finish(*tabs).out),
                  withoutTimes(ProxyWriter::tabSeparated(table, rowsOf(ProxyFilter::everyRow()))));
-        const QByteArray progress = readTerminal(terminal);
-        QVERIFY2(progress.contains(QString("%1 of %1 tested, %2 working, 0 under way")
-                                       .arg(table.count())
-                                       .arg(ProxyFilter::working().count(table))
-                                       .toLatin1()),
-                 progress);
+        const QByteArray progress = readTerminal(terminal), total = QByteArray::number(table.count()),
+                         working = QByteArray::number(ProxyFilter::working().count(table));
+        QVERIFY2(
+            progress.contains(QByteArray(total + " of " + total + " tested, " + working + " working, 0 under way")),
+            progress);
         for (size_t f = 0; f < std::size(forms); ++f)
             QCOMPARE(withoutTimes(finish(*printed[f]).out), withoutTimes(forms[f].second));
     }
 
-    // The first Ctrl+C ends the run after its batch, a second one, SIGTERM or SIGHUP at once; either way the rows
-    // with a verdict are printed, whole, and the progress line is cleared. A pool of one proxy, or batches of two,
-    // both with the silent proxy under way at the first signal.
+    // Ctrl+C ends after the probes under way; another, SIGTERM or SIGHUP at once; rows whole, progress cleared.
     void signalled_data()
     {
         QTest::addColumn<Signalling>("signalling");

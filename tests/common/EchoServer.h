@@ -26,6 +26,5 @@ public:
         });
     }
 
-    // What to give the checker as its echo host.
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(serverPort()); }
 };

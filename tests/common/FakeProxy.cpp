@@ -13,8 +13,7 @@
 #include <unistd.h>
 
 namespace {
-// A proxy that reads exactly one request, as a byte-by-byte reader does: the request's third CR LF stays unread,
-// so the kernel turns the close into a reset. The connection is taken from Qt, which would read it all.
+// Reads one request byte by byte, not through Qt, which would read it all: the third CR LF left, the close resets.
 void readOneRequest(QTcpSocket *peer)
 {
     const int fd = ::dup(int(peer->socketDescriptor()));

@@ -10,9 +10,7 @@
 #include <memory>
 #include <unistd.h>
 
-// A real server program of the test's own, in the foreground on a free port of a loopback address, its output
-// gathered in log(). It leads a process group of its own, named by its PID: when this goes, the group is stopped,
-// the processes the server forked with it.
+// A real server on a free loopback port, its output in log(), leading a process group stopped by its PID with it.
 class ServerProcess
 {
 public:
@@ -34,24 +32,22 @@ public:
         if (m_process.state() == QProcess::NotRunning || pid <= 0)
             return;
         ::kill(-pid, SIGTERM);
-        if (!m_process.waitForFinished(5000))
-            ::kill(-pid, SIGKILL);
         m_process.waitForFinished(5000);
-        ::kill(-pid, SIGKILL);
+        ::kill(-pid, SIGKILL); // the server, if it would not go, and whatever it forked
+        m_process.waitForFinished(5000);
     }
 
-    // Writes config into folder, readable by the user a server drops to, then starts the program with its path
-    // in place of "%c".
+    // Writes config into folder, readable by the user a server drops to; its path goes in place of "%c".
     void start(const QString &program, QStringList arguments, const QString &folder = {}, const QByteArray &config = {})
     {
         if (!folder.isEmpty()) {
             QFile::setPermissions(folder, QFile::permissions(folder) | QFile::ReadOther | QFile::ExeOther);
-            QFile file(QStringLiteral("%1/%2-%3.conf").arg(folder, program).arg(m_port));
+            QFile file(QString("%1/%2-%3.conf").arg(folder, program).arg(m_port));
             if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size() || !file.flush()) {
                 m_log += "could not write " + file.fileName().toLocal8Bit() + '\n';
                 return;
             }
-            arguments.replaceInStrings(QStringLiteral("%c"), file.fileName());
+            arguments.replaceInStrings("%c", file.fileName());
         }
         m_process.setChildProcessModifier([] { ::setpgid(0, 0); });
         m_process.start(program, arguments);
@@ -65,7 +61,6 @@ public:
     }
     const QByteArray &log() const { return m_log; }
     quint16 port() const { return m_port; }
-    // host:port, as a row or after a scheme.
     QString hostPort() const { return m_host.toString() + u':' + QString::number(m_port); }
 
 private:
@@ -89,8 +84,7 @@ inline std::unique_ptr<ServerProcess> tinyproxy(const QString &folder, const QHo
         config += "BasicAuth " + user + ' ' + password + '\n';
     for (const quint16 allowed : connectPorts)
         config += "ConnectPort " + QByteArray::number(allowed) + '\n';
-    server->start(QStringLiteral("tinyproxy"), {QStringLiteral("-d"), QStringLiteral("-c"), QStringLiteral("%c")},
-                  folder, config);
+    server->start("tinyproxy", {"-d", "-c", "%c"}, folder, config);
     return server;
 }
 
@@ -99,11 +93,10 @@ inline std::unique_ptr<ServerProcess> microsocks(const QHostAddress &listen, con
                                                  const QString &password = {})
 {
     auto server = std::make_unique<ServerProcess>(listen);
-    QStringList arguments = {QStringLiteral("-i"), listen.toString(), QStringLiteral("-p"),
-                             QString::number(server->port())};
+    QStringList arguments = {"-i", listen.toString(), "-p", QString::number(server->port())};
     if (!user.isEmpty())
-        arguments << QStringLiteral("-u") << user << QStringLiteral("-P") << password;
-    server->start(QStringLiteral("microsocks"), arguments);
+        arguments << "-u" << user << "-P" << password;
+    server->start("microsocks", arguments);
     return server;
 }
 
@@ -119,9 +112,7 @@ inline std::unique_ptr<ServerProcess> dante(const QString &folder, const QHostAd
                               "clientmethod: none\nsocksmethod: none\n"
                               "client pass { from: 127.0.0.0/8 to: 127.0.0.0/8 }\n"
                               "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 log: error }\n";
-    server->start(QStringLiteral("danted"),
-                  {QStringLiteral("-f"), QStringLiteral("%c"), QStringLiteral("-p"),
-                   QStringLiteral("%1/danted-%2.pid").arg(folder).arg(server->port())},
-                  folder, config);
+    server->start("danted", {"-f", "%c", "-p", QString("%1/danted-%2.pid").arg(folder).arg(server->port())}, folder,
+                  config);
     return server;
 }

@@ -4,8 +4,7 @@
 
 #include <QStringList>
 
-// A desktop that never blocks: boxes are kept as "title: text", with "warning " before a warning's and "ask "
-// before an input box's, which also tells what it offered.
+// A desktop that never blocks: boxes are kept as "title: text", marked "warning " or "ask " (with what it offered).
 class FakeDesktop final : public Desktop
 {
 public:

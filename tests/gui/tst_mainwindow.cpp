@@ -47,20 +47,14 @@ class TestMainWindow : public QObject
     {
         return QString("127.0.0.%1:%2").arg(letter.unicode() - 'a' + 1).arg(m_refused.port());
     }
-    // Each row as its letter, the first letters of its Status and Anonymity as shown ('_' for none) and '*' when it
-    // is selected; then the three counters.
+    // Each row: its letter, the first letters of Status and Anonymity ('_': none), '*' if selected; the counters.
     QString shown()
     {
-        const QTreeView *view = m_window->findChild<QTreeView *>();
         QStringList rows;
-        for (int r = 0; r < view->model()->rowCount(); ++r) {
-            const auto cell = [&](int column) {
-                const QString text = view->model()->index(r, column).data().toString();
-                return text.isEmpty() ? QChar('_') : text[0];
-            };
-            const QString text = view->model()->index(r, 0).data().toString();
-            rows << QChar('a' + text.section('.', 3).section(':', 0, 0).toInt() - 1) + cell(3) + cell(1) +
-                        (view->selectionModel()->isRowSelected(r) ? "*" : "");
+        for (int r = 0; r < table().count(); ++r) {
+            const auto first = [&](int column) { return QString(table().index(r, column).data().toString() + '_')[0]; };
+            rows << QChar('a' + QString(table().text(r)).section('.', 3).section(':', 0, 0).toInt() - 1) + first(3) +
+                        first(1) + (table().isSelected(r) ? "*" : "");
         }
         for (const char *panel : {"totalproxies", "workingproxies", "anonymousproxies"})
             rows << m_window->findChild<QLabel *>(panel)->text();
@@ -87,10 +81,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
 
-    // Every menu item, triggered through its action, on the rows a (working, anonymous, 120 ms), b (error), c
-    // (untested) and d (working, not anonymous, 300 ms), a and c selected; the clipboard holds e and b, the list file
-    // f and b, and the input box is answered with answer (-1: cancelled). saved: the rows written to the clipboard
-    // or the file, which are otherwise left alone.
+    // Every menu item on rows a (working, anonymous, 120 ms), b (error), c (untested), d (working, 300 ms), a and c
+    // selected; the clipboard holds e and b, the list file f and b; answer: the input box's (-1: cancelled).
     void commands_data()
     {
         QTest::addColumn<Command>("command");
@@ -168,8 +160,7 @@ private Q_SLOTS:
                      m_window->mapToGlobal(element("cmdProxy", 3)->geometry().bottomLeft() + QPoint(0, 1)));
     }
 
-    // Slider 0 is the number of proxies each batch probes, slider 1 the seconds it waits; each label shows its value.
-    // A run locks the window's commands and refuses sorting.
+    // The sliders set a batch's size and wait, their labels show them; a run locks the commands and refuses sorting.
     void runLocksTheWindowAndRefusesSorting()
     {
         table().addRows({m_silent.row(), "127.0.0.10:1", "127.0.0.9:1"}); // the silent proxy holds the run
@@ -220,11 +211,11 @@ private Q_SLOTS:
     void aboutPageShipsWithTheProgram()
     {
         const QDir root(m_folder.path());
+        const auto page = [&root] { return AboutPage::url(root.filePath("bin")).toLocalFile(); };
         QVERIFY(root.mkpath("bin") && root.mkpath("share/korvane"));
-        QCOMPARE(AboutPage::url(root.filePath("bin")),
-                 QUrl::fromLocalFile(root.filePath("share/korvane/korvane.html")));
+        QCOMPARE(page(), root.filePath("share/korvane/korvane.html"));
         QVERIFY(QFile(root.filePath("bin/korvane.html")).open(QIODevice::WriteOnly));
-        QCOMPARE(AboutPage::url(root.filePath("bin")), QUrl::fromLocalFile(root.filePath("bin/korvane.html")));
+        QCOMPARE(page(), root.filePath("bin/korvane.html"));
     }
 
     void removalsKeepWhatTheUserSees_data()
@@ -234,8 +225,7 @@ private Q_SLOTS:
             QTest::addRow("%d", rule) << rule;
     }
 
-    // Row 48 on top: odd rows work, every other one anonymously; for the merge, every fourth row repeats the one
-    // before. The rows that stay keep their selection, and the first one on screen goes to the top.
+    // Row 48 on top; odd rows work, every other one anonymously, every fourth repeats the one before for the merge.
     void removalsKeepWhatTheUserSees()
     {
         QFETCH(int, rule);
@@ -277,8 +267,7 @@ private Q_SLOTS:
         QCOMPARE(shown() + ' ' + m_desktop.boxes.join(""),
                  "a__ bWY  1 1 warning Can't save proxies: The proxies could not be saved to \"" + m_folder.path() +
                      "\".\n\nIt is a folder, not a file.");
-        // korvane FILE...: each list merged in order, an unreadable one named, the counters refreshed; none given,
-        // they stay as they are. A name need not be UTF-8.
+        // korvane FILE...: merged in order, an unreadable one named, a name need not be UTF-8; none, no recount.
         const QByteArray name = QFile::encodeName(m_folder.path()) + "/lat\xe9.txt";
         const int list = ::open(name, O_WRONLY | O_CREAT, 0600);
         QVERIFY(::write(list, "127.0.0.3:3\n127.0.0.2:2\n", 24) == 24 && ::close(list) == 0);
