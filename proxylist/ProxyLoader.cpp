@@ -101,9 +101,11 @@ public:
     }
 
     // Room for a list of this many bytes, when its size is known: lines of a usual list are some 20 bytes long.
+    // The rows of later lists grow as vectors grow.
     void expect(qint64 bytes)
     {
-        m_lines.reserve(int(bytes / 24), qsizetype(bytes));
+        if (m_lines.count() == 0)
+            m_lines.reserve(int(bytes / 24), qsizetype(bytes));
         const qsizetype lines = m_used + bytes / 20;
         if (lines + lines / 2 > qsizetype(m_slots.size()))
             grow(lines + lines / 2);
@@ -136,6 +138,23 @@ public:
                 m_lines.append(m_waiting[i].line);
         }
         m_waitingCount = 0;
+    }
+
+    // The lines gathered so far: what the lines of a list that cannot be read to its end are taken back to.
+    int mark() const { return m_lines.count(); }
+    void rollBack(int mark)
+    {
+        if (mark == m_lines.count())
+            return;
+        m_lines.truncate(mark);
+        // Entries cannot leave the middle of an open-addressing set's chains: it is filled again with what stays.
+        Slots fresh(m_slots.size());
+        fresh.swap(m_slots);
+        m_used = 0;
+        for (int index = 0; index < m_tableRows + m_lines.count(); ++index) {
+            if (index >= m_tableRows || m_keep[size_t(index)])
+                insert(textOf(index), hashOf(textOf(index)), index);
+        }
     }
 
     void commit(ProxyTableModel &table, bool merge)
@@ -287,13 +306,12 @@ bool fitsListFile(QStringView line)
 {
     return std::all_of(line.begin(), line.end(), [](QChar c) { return c.unicode() <= 0xff; });
 }
-} // namespace
 
-Result<> ProxyLoader::load(const Reader &read, bool merge)
+// Offers the valid lines of what the read hands over; when it fails, some of the list's lines may have been offered.
+template <typename Read> Result<> gather(NewLines &lines, const ProxyValidator &validator, const Read &read)
 {
-    NewLines lines(m_table, merge);
     LineCutter cutter([&](QByteArrayView line, bool passing) {
-        if (m_validator.isValidProxy(QLatin1StringView(line.data(), line.size())))
+        if (validator.isValidProxy(QLatin1StringView(line.data(), line.size())))
             lines.offer(line, passing);
     });
     bool sized = false;
@@ -304,11 +322,19 @@ Result<> ProxyLoader::load(const Reader &read, bool merge)
         // The piece goes once this returns.
         lines.flush();
     });
-    if (!done)
-        return done;
-    cutter.finish();
-    lines.commit(m_table, merge);
-    return {};
+    if (done)
+        cutter.finish();
+    return done;
+}
+} // namespace
+
+Result<> ProxyLoader::load(const Reader &read, bool merge)
+{
+    NewLines lines(m_table, merge);
+    Result<> done = gather(lines, m_validator, read);
+    if (done)
+        lines.commit(m_table, merge);
+    return done;
 }
 
 Result<> ProxyLoader::loadFromFile(const QString &path, bool merge)
@@ -351,18 +377,27 @@ void ProxyLoader::loadFromClipboard(QStringView text, bool merge)
 
 QStringList ProxyLoader::mergeLists(const QStringList &names, ListFileReader::Sources sources)
 {
+    // One set for all the lists: each list's lines are told from the table's and the earlier lists' without these
+    // being gathered again, which would make many lists cost their number times the rows.
+    NewLines lines(m_table, true);
     QStringList failures;
+    bool merged = false;
     for (const QString &name : names) {
         const bool standardInput = sources == ListFileReader::PipesAndDevicesToo && name == QLatin1String("-");
-        const Result<> loaded = load(
-            [&](const ListFileReader::Consumer &consume) {
-                return standardInput ? ListFileReader::readStandardInput(consume)
-                                     : ListFileReader::read(name, sources, consume);
-            },
-            true);
-        if (!loaded)
-            failures.append((standardInput ? tr("standard input") : NativeName::readable(name)) + u": " +
-                            loaded.error());
+        const int mark = lines.mark();
+        const Result<> loaded = gather(lines, m_validator, [&](const ListFileReader::Consumer &consume) {
+            return standardInput ? ListFileReader::readStandardInput(consume)
+                                 : ListFileReader::read(name, sources, consume);
+        });
+        if (loaded) {
+            merged = true;
+            continue;
+        }
+        lines.rollBack(mark);
+        failures.append((standardInput ? tr("standard input") : NativeName::readable(name)) + u": " + loaded.error());
     }
+    // As each list's own merge would have it: when none could be read, the table stays as it was.
+    if (merged)
+        lines.commit(m_table, true);
     return failures;
 }

@@ -53,6 +53,14 @@ void ProxyRows::clear()
     m_rows = {};
 }
 
+void ProxyRows::truncate(int rows)
+{
+    if (size_t(rows) >= m_rows.size())
+        return;
+    m_bytes.resize(size_t(offset(m_rows[size_t(rows)])));
+    m_rows.resize(size_t(rows));
+}
+
 void ProxyRows::reserve(int rows, qsizetype bytes)
 {
     m_rows.reserve(size_t(rows));

@@ -32,6 +32,8 @@ public:
     void take(ProxyRows &&other);
     void clear();
     void reserve(int rows, qsizetype bytes);
+    // Keeps the first rows only; the rows after them must have been appended after them.
+    void truncate(int rows);
     // Keeps row r exactly when keep[r]; returns each row's new place, -1 for those gone.
     std::vector<int> keep(const std::vector<bool> &keep);
     // Puts the rows in the order given: order[i] is the row that comes i-th.
