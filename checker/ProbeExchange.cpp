@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <utility>
 
 namespace {
 using Protocol = ProxyAddress::Protocol;
@@ -17,6 +18,7 @@ const ProxyResult Refused = ProxyResult::failed(ProxyStatus::InvalidResponse);
 constexpr char Socks5 = 5;
 constexpr char NoAuthentication = 0;
 constexpr char UserPassword = 2;
+constexpr char LoginVersion = 1;
 constexpr char Succeeded = 0;
 constexpr char IPv4 = 1;
 constexpr char DomainName = 3;
@@ -41,11 +43,14 @@ QByteArray bigEndian32(quint32 value)
     return bigEndian16(quint16(value >> 16)) + bigEndian16(quint16(value & 0xffff));
 }
 
-// An HTTP status line asking for other credentials: 401, or 407 as RFC 7235 has a proxy say it.
+// The bytes of an answer that tell a status line asking for credentials.
+constexpr qsizetype StatusLineHead = 16;
+
+// An HTTP status line asking for credentials: 401, or 407 as RFC 7235 has a proxy say it.
 bool refusesCredentials(const QByteArray &answer)
 {
     static const QRegularExpression refused(QStringLiteral("^HTTP/1\\.[01] 40[17][ \\r]"));
-    return refused.match(QString::fromLatin1(answer.first(std::min<qsizetype>(answer.size(), 16)))).hasMatch();
+    return refused.match(QString::fromLatin1(answer.first(std::min(answer.size(), StatusLineHead)))).hasMatch();
 }
 
 // A length byte and the bytes: the credentials of RFC 1929 and a SOCKS 5 domain name are at most 255 bytes.
@@ -88,10 +93,7 @@ std::optional<ProxyResult> ProbeExchange::onData(ProbeSocket &socket)
     std::optional<ProxyResult> result;
     switch (m_stage) {
     case Stage::Answering:
-        // Credentials refused are told by the status line: the close behind it may come as a reset.
-        return m_proxy.protocol == Protocol::Http && m_proxy.hasCredentials && refusesCredentials(socket.answer())
-                   ? std::optional(Refused)
-                   : std::nullopt;
+        break;
     case Stage::Choosing:
         result = onSocks5Choice(socket);
         break;
@@ -102,11 +104,30 @@ std::optional<ProxyResult> ProbeExchange::onData(ProbeSocket &socket)
         result = onOpened(socket);
         break;
     }
+    // The echo host's answer, in its own stage or right behind the reply that opened a tunnel.
+    if (!result && m_stage == Stage::Answering)
+        return answered(socket.answer());
     // A handshake is a few bytes, a CONNECT answer's headers at most an answer's keep: one that goes on is not a
     // proxy of the row's protocol.
-    if (!result && m_stage != Stage::Answering && socket.answer().size() >= ProbeSocket::MaxAnswerBytes)
+    if (!result && socket.answer().size() >= ProbeSocket::MaxAnswerBytes)
         return Refused;
     return result;
+}
+
+std::optional<ProxyResult> ProbeExchange::answered(const QByteArray &answer)
+{
+    const qsizetype looked = std::exchange(m_looked, answer.size());
+    // Credentials asked for are told by the status line: the proxy may keep the connection, or reset it.
+    if (looked < StatusLineHead && refusesCredentials(answer))
+        return Refused;
+    const QLatin1StringView start = EchoPage::StartMarker, end = EchoPage::EndMarker;
+    if (m_pageStart < 0)
+        m_pageStart = answer.indexOf(start, std::max<qsizetype>(0, looked - start.size() + 1));
+    if (m_pageStart < 0)
+        return std::nullopt;
+    // The end marker after the start marker, where it can only have come now.
+    const qsizetype from = std::max(m_pageStart + start.size(), looked - end.size() + 1);
+    return answer.indexOf(end, from) < 0 ? std::nullopt : std::optional(judge(answer, m_proxy.hostPort));
 }
 
 std::optional<ProxyResult> ProbeExchange::onSocks5Choice(ProbeSocket &socket)
@@ -121,7 +142,7 @@ std::optional<ProxyResult> ProbeExchange::onSocks5Choice(ProbeSocket &socket)
     if (!login)
         return send(socket, socks5Request(), Stage::Opening);
     // RFC 1929: version 1, then the user and the password.
-    return send(socket, char(1) + counted(m_proxy.user.toLatin1()) + counted(m_proxy.password.toLatin1()),
+    return send(socket, LoginVersion + counted(m_proxy.user.toLatin1()) + counted(m_proxy.password.toLatin1()),
                 Stage::Authenticating);
 }
 
@@ -130,7 +151,8 @@ std::optional<ProxyResult> ProbeExchange::onSocks5Login(ProbeSocket &socket)
     const QByteArray &reply = socket.answer();
     if (reply.size() < 2)
         return std::nullopt;
-    if (reply[1] != Succeeded)
+    // RFC 1929: version 1, then 0 for success.
+    if (reply[0] != LoginVersion || reply[1] != Succeeded)
         return Refused;
     socket.consume(2);
     return send(socket, socks5Request(), Stage::Opening);

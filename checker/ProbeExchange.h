@@ -21,7 +21,8 @@ public:
 
     // Connected: the request, or the tunnel's first step, goes out.
     std::optional<ProxyResult> onConnected(ProbeSocket &socket);
-    // More of the answer came in: the tunnel's next step may go out, or a tunnel refused end the exchange.
+    // More of the answer came in: the tunnel's next step may go out, or a tunnel refused end the exchange; the echo
+    // host's answer is a verdict as soon as it holds the whole page or asks for credentials.
     std::optional<ProxyResult> onData(ProbeSocket &socket);
     // Closed by the proxy: the verdict on what came through the open tunnel, if one was opened.
     ProxyResult onClosed(const ProbeSocket &socket) const;
@@ -45,6 +46,9 @@ private:
     // The tunnel is open: what came of its reply goes, the echo host is asked.
     std::optional<ProxyResult> ask(ProbeSocket &socket, qsizetype replyLength);
     std::optional<ProxyResult> send(ProbeSocket &socket, const QByteArray &bytes, Stage next);
+    // The answer so far: a verdict at once on a 401 or 407 status line or a whole page, whatever the connection
+    // does next; nothing while neither has come.
+    std::optional<ProxyResult> answered(const QByteArray &answer);
 
     QByteArray basicCredentials() const;
     QByteArray connectRequest() const;
@@ -54,4 +58,8 @@ private:
     ProxyAddress m_proxy;
     const EchoHost &m_echo;
     Stage m_stage = Stage::Answering;
+    // How much of the answer has been looked at, and where its start marker is (-1: not found yet), so that each
+    // look reads only what is new: a proxy may send a byte at a time.
+    qsizetype m_looked = 0;
+    qsizetype m_pageStart = -1;
 };

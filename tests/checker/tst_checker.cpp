@@ -45,10 +45,10 @@ public:
     }
 
     // A run, the table filled up with silent proxies: it starts, ends, tells each verdict once, keeps no connection.
-    void start(int rows, int slots, CheckRows::Mode mode = CheckRows::Mode::All)
+    void start(int rows, int slots, CheckRows::Mode mode = CheckRows::Mode::All, int timeout = 1)
     {
         table.addRows(QStringList(rows - table.count(), m_silent.row()));
-        run.setSettings({slots, 1});
+        run.setSettings({slots, timeout});
         calls.clear();
         judged = 0;
         run.run(mode);
@@ -124,9 +124,9 @@ private Q_SLOTS:
     {
         using F = FakeProxy;
         // The last one's request write fails.
-        const QList<F::Behaviour> behaviours{F::EchoOwnAddress, F::EchoOtherAddress, F::EchoSplit, F::OversizedPage,
-                                             F::NoMarker,       F::LateMarker,       F::Refused,   F::Reset,
-                                             F::ResetAfterPage, F::ResetMidPage,     F::Silent,    F::EndlessStream,
+        const QList<F::Behaviour> behaviours{F::EchoOwnAddress,  F::EchoOtherAddress, F::EchoSplit, F::OversizedPage,
+                                             F::AsksCredentials, F::LateMarker,       F::Refused,   F::Reset,
+                                             F::ResetAfterPage,  F::ResetMidPage,     F::Silent,    F::EndlessStream,
                                              F::Silent};
         const QStringList verdicts{"Y Working",          "N Working", "Y Working", "Y Working", "- Invalid Response",
                                    "- Invalid Response", "- Error",   "- Error",   "Y Working", "- Error",
@@ -144,7 +144,8 @@ private Q_SLOTS:
                         QStringList(50, unread.row()));
         const auto socketOfRow = [&h](int row) {
             const std::vector<ProbeSocket *> &open = h.run.probes().open();
-            return *std::find_if(open.begin(), open.end(), [row](ProbeSocket *s) { return s->row() == row; });
+            const auto found = std::ranges::find(open, row, &ProbeSocket::row);
+            return found == open.end() ? nullptr : *found;
         };
         connect(&h.table, &ProxyTableModel::dataChanged, this, [&](const QModelIndex &from) {
             // Handed out right after the last case's probe has started: its sending side is shut under it.
@@ -156,9 +157,9 @@ private Q_SLOTS:
         });
         // Late in the batch, the endless stream has gone far past what an answer keeps, and its buffer has not.
         bool bounded = false;
-        QTimer::singleShot(800, this, [&] {
+        QTimer::singleShot(800, &h.table, [&] {
             const ProbeSocket *endless = socketOfRow(int(behaviours.indexOf(F::EndlessStream)));
-            bounded = endless->received() > 4 * ProbeSocket::MaxAnswerBytes &&
+            bounded = endless && endless->received() > 4 * ProbeSocket::MaxAnswerBytes &&
                       endless->answer().capacity() <= ProbeSocket::MaxAnswerBytes;
         });
         h.start(n + Closing + 100, n + Closing + 100);
@@ -197,7 +198,7 @@ private Q_SLOTS:
             // A row's notice comes just before its probe joins the open ones, or just after it has left them.
             mostOpen = std::max(mostOpen, h.run.probes().openCount() + 1);
         });
-        QTimer::singleShot(125, this, [&] { end == "abort" ? h.run.abort() : end == "stop" ? h.run.stop() : void(); });
+        QTimer::singleShot(125, &h.run, [&] { end == "stop" ? h.run.stop() : end.isEmpty() ? void() : h.run.abort(); });
         h.run.setPool(true);
         h.run.setSettings({2, 1});
         h.run.run(CheckRows::Mode::All);
@@ -230,6 +231,7 @@ private Q_SLOTS:
             socks4 + QByteArray("\x7f\0\0\x01\0", 5));
         add("socks4a, a name not found", "socks4://", FakeProxy::Socks4Echo, unknown + ":9", "Y Working",
             socks4 + QByteArray("\0\0\0\x01\0", 5) + unknown.toLatin1() + '\0');
+        add("socks5 login, 05 00", "socks5://u:p@", FakeProxy::Socks5LoginReply5, "127.0.0.1:9", "- Invalid Response");
         add("socks5 reply cut short", "socks5://", FakeProxy::Socks5CutShort, "127.0.0.1:9", "- Invalid Response");
         add("socks5 reply never ends", "socks5://", FakeProxy::Socks5EndlessReply, "127.0.0.1:9", "- Timeout");
         add("CONNECT, endless headers", "https://", FakeProxy::ConnectEndlessHeaders, "127.0.0.1:9",
@@ -246,8 +248,7 @@ private Q_SLOTS:
         h.run.setProbeHost(echo);
         h.start(1, 1);
         QCOMPARE(h.verdicts(), QStringList(verdict));
-        if (!request.isEmpty())
-            QCOMPARE(proxy.requests(), QList<QByteArray>{request});
+        QCOMPARE(proxy.requests().join(), request);
     }
 
     // Every protocol through real servers, refused credentials and tunnels, the wrong protocol for a server too.
@@ -261,7 +262,7 @@ private Q_SLOTS:
         const QHostAddress first("127.0.0.1"), second("127.0.0.2");
         const auto http = tinyproxy(folder.path(), first, "u", "p", {echo.serverPort()});
         const auto closed = tinyproxy(folder.path(), second, {}, {}, {1});
-        const auto open = microsocks(first), guarded = microsocks(second, "u", "p");
+        const auto open = microsocks(first), guarded = microsocks(second, "u", "p:q");
         const auto danted = dante(folder.path(), second, "127.0.0.3");
         QTRY_VERIFY2_WITH_TIMEOUT(http->ready() && closed->ready() && open->ready() && guarded->ready() &&
                                       danted->ready(),
@@ -269,12 +270,12 @@ private Q_SLOTS:
         const std::pair<QString, QString> cases[] = {
             {"http://u:p@" + http->hostPort(), "Y Working"},
             {"HTTPS://u:p@" + http->hostPort(), "Y Working"},
-            {"socks5://" + open->hostPort(), "Y Working"},
-            {"socks5://u:p@" + guarded->hostPort(), "N Working"},
+            {"socks5://u:p@" + open->hostPort(), "Y Working"},
+            {"socks5://u:p:q@" + guarded->hostPort(), "N Working"},
             {"socks4://" + danted->hostPort(), "N Working"},
             {"socks5://" + danted->hostPort(), "N Working"},
             {"http://u:wrong@" + http->hostPort(), "- Invalid Response"},
-            {http->hostPort(), "- Error"}, // 407, then a reset: the request's last CR LF was left unread
+            {http->hostPort(), "- Invalid Response"}, // 407, then a reset
             {"https://" + closed->hostPort(), "- Invalid Response"},
             {"socks5://u:wrong@" + guarded->hostPort(), "- Invalid Response"},
             {"socks5://" + guarded->hostPort(), "- Invalid Response"},
@@ -293,18 +294,18 @@ private Q_SLOTS:
         QCOMPARE(h.verdicts(), expected);
     }
 
-    // A row's time is its own probe's: 50 ms and 400 ms proxies in batches of three, none charged another's wait.
+    // A row's time runs from its own connection attempt: 50 and 400 ms proxies in batches of three, one slow to accept.
     void speedIsEachProbesOwn()
     {
         Harness h(1);
         const FakeProxy fast(FakeProxy::EchoOwnAddress, QHostAddress::LocalHost, 50),
-            slow(FakeProxy::EchoOwnAddress, QHostAddress::LocalHost, 400);
-        h.table.addRows(QStringList(2, fast.row()) + QStringList{slow.row()} + QStringList(2, fast.row()));
-        h.start(5, 3);
-        for (int r = 0; r < 5; ++r) {
-            const qint64 delay = r == 2 ? 400 : 50;
+            slow(FakeProxy::EchoOwnAddress, QHostAddress::LocalHost, 400), slowAccept(FakeProxy::SlowAccept);
+        h.table.addRows(QStringList{slowAccept.row(), fast.row(), slow.row()} + QStringList(3, fast.row()));
+        h.start(6, 3, CheckRows::Mode::All, 2);
+        const qint64 delays[] = {950, 50, 400, 50, 50, 50};
+        for (int r = 0; r < 6; ++r) {
             const std::optional<int> ms = h.table.result(r).ms;
-            QVERIFY2(ms && *ms >= delay && *ms < delay + 250, qPrintable(QString::number(ms.value_or(-1))));
+            QVERIFY2(ms && *ms >= delays[r] && *ms < delays[r] + 250, qPrintable(QString::number(ms.value_or(-1))));
             QCOMPARE(h.table.index(r, ProxyTableModel::SpeedColumn).data().toString(), QString("%1 ms").arg(*ms));
         }
     }

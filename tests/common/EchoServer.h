@@ -15,9 +15,13 @@ public:
         connect(this, &QTcpServer::newConnection, this, [this] {
             QTcpSocket *peer = nextPendingConnection();
             connect(peer, &QTcpSocket::disconnected, peer, &QObject::deleteLater);
-            connect(peer, &QTcpSocket::readyRead, peer, [peer] {
-                // A proxy may write the request in pieces: wait for its end, which may span reads.
-                if (!peer->peek(peer->bytesAvailable()).contains("\r\n\r\n") || peer->property("answered").toBool())
+            connect(peer, &QTcpSocket::readyRead, peer, [this, peer] {
+                // A proxy may write the request in pieces: wait for its end, which may span reads. As a server of
+                // many names would, it answers only a request whose Host header names it.
+                const QByteArray request = peer->peek(peer->bytesAvailable());
+                if (!request.contains("\r\n\r\n") ||
+                    !request.contains(QByteArray("\r\nHost: " + host().toLatin1() + "\r\n")) ||
+                    peer->property("answered").toBool())
                     return;
                 peer->setProperty("answered", true);
                 peer->write(EchoPage::page(peer->peerAddress().toString().toLatin1()));

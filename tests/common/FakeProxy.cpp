@@ -55,6 +55,9 @@ void tunnel(QTcpSocket *peer, FakeProxy::Behaviour behaviour, QList<QByteArray> 
             peer->write("\x05");
             peer->disconnectFromHost();
             return;
+        case FakeProxy::Socks5LoginReply5: // from the third step on, nothing
+            peer->write(QByteArray("\x05\x02\x05\x00", 4).mid(2 * qsizetype(step++), 2));
+            return;
         case FakeProxy::Socks5EndlessReply:
             // The reply names a 255-byte address and sends ten bytes of it.
             peer->write(step++ == 0 ? QByteArray("\x05\x00", 2)
@@ -83,15 +86,14 @@ void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
         peer->write(EchoPage::page("127.0.0.44"));
         break;
     case FakeProxy::EchoSplit: {
-        const qsizetype cut = page.indexOf("IP Add");
-        peer->write(page.first(cut));
-        QTimer::singleShot(50, peer, [peer, rest = page.sliced(cut)] {
-            peer->write(rest);
-            peer->disconnectFromHost();
-        });
+        const qsizetype start = page.indexOf("IP Add"), end = page.indexOf("body></html>");
+        peer->write(page.first(start));
+        QTimer::singleShot(50, peer, [peer, middle = page.sliced(start, end - start)] { peer->write(middle); });
+        QTimer::singleShot(100, peer, [peer, rest = page.sliced(end)] { peer->write(rest); });
         return;
     }
-    case FakeProxy::EchoOwnAddress: {
+    case FakeProxy::EchoOwnAddress:
+    case FakeProxy::SlowAccept: {
         // Held back until the shutdown, which then goes out as the FIN of the page's last segment.
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
@@ -100,9 +102,9 @@ void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
         ::shutdown(fd, SHUT_WR);
         break;
     }
-    case FakeProxy::NoMarker:
-        peer->write("HTTP/1.0 403 Forbidden\r\n\r\n<html><body>Access denied</body></html>\r\n");
-        break;
+    case FakeProxy::AsksCredentials:
+        peer->write("HTTP/1.0 407 Proxy Authentication Required\r\n\r\n<html><body>Log in</body></html>\r\n");
+        return;
     case FakeProxy::ResetMidPage:
     case FakeProxy::ResetAfterPage:
         peer->write(behaviour == FakeProxy::ResetAfterPage ? page : page.first(page.indexOf("</body>") - 3));
@@ -139,10 +141,16 @@ FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address, int delay
         m_port = m_bound.localPort();
         return;
     }
-    // Room for a whole batch of connections arriving at once.
-    m_server.setListenBacklogSize(1024);
+    // Room for a whole batch of connections at once; SlowAccept's one place is held 300 ms by a connection of its own.
+    m_server.setListenBacklogSize(behaviour == SlowAccept ? 0 : 1024);
     m_server.listen(address, 0);
     m_port = m_server.serverPort();
+    if (behaviour == SlowAccept) {
+        m_server.pauseAccepting();
+        m_bound.connectToHost(address, m_port);
+        m_bound.waitForConnected(1000);
+        QTimer::singleShot(300, &m_server, &QTcpServer::resumeAccepting);
+    }
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this, behaviour, delayMs] {
         while (QTcpSocket *peer = m_server.nextPendingConnection()) {
             if (behaviour == ReadsOneRequest)

@@ -10,8 +10,8 @@ public:
     enum Behaviour {
         EchoOwnAddress,   // the echo page showing the address the client connected to, with the close at once
         EchoOtherAddress, // the echo page, showing another loopback address
-        EchoSplit,        // the echo page in two writes 50 ms apart, cut inside the start marker
-        NoMarker,         // a page without the start marker
+        EchoSplit,        // the echo page in three writes 50 ms apart, cut inside each marker, kept open
+        AsksCredentials,  // a 407 status line and a page without the start marker, kept open
         Silent,           // keeps the connection open and says nothing
         Refused,          // nothing listens on its port
         Reset,            // resets the connection without sending a byte
@@ -22,9 +22,11 @@ public:
         EndlessStream,    // sends until the client goes away
         OversizedPage,    // an echo page whose address ends exactly where an answer's keep ends, then far more
         LateMarker,       // a page whose start marker ends one byte past an answer's keep
+        SlowAccept,       // as EchoOwnAddress, its listen queue full for 300 ms: a SYN then is resent a second later
         // Tunnels: each answers the client's first bytes, whatever they are.
         Socks4Echo,            // grants a SOCKS 4 or 4a request, then serves the echo page through the tunnel
         Socks5CutShort,        // one byte of a SOCKS 5 reply, then the close
+        Socks5LoginReply5,     // asks for a login and answers it with SOCKS 5's version byte, then says no more
         Socks5EndlessReply,    // grants SOCKS 5, then a reply to the CONNECT that names an address it never sends
         ConnectEndlessHeaders, // a 200 status line, then header lines far past what an answer keeps
     };
@@ -40,7 +42,7 @@ public:
 private:
     QHostAddress m_address;
     QTcpServer m_server;
-    QTcpSocket m_bound; // Refused's port
+    QTcpSocket m_bound; // Refused's port, SlowAccept's connection that fills its queue
     quint16 m_port = 0;
     QList<QByteArray> m_requests;
 };
