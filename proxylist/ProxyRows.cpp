@@ -3,28 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-ProxyResult ProxyRows::result(int row) const
-{
-    const quint32 packed = m_rows[size_t(row)].packed;
-    ProxyResult result{ProxyStatus(packed & StatusMask), Anonymity((packed >> AnonymityShift) & 0x3), {}};
-    if (const quint32 time = (packed >> TimeShift) & TimeMask)
-        result.ms = int(time - 1);
-    return result;
-}
-
-void ProxyRows::setResult(int row, const ProxyResult &result)
-{
-    quint32 &packed = m_rows[size_t(row)].packed;
-    const quint32 time = result.ms ? quint32(std::clamp(*result.ms, 0, int(TimeMask) - 1)) + 1 : 0;
-    packed = (packed & (0xffu << OffsetShift)) | quint32(result.status) |
-             (quint32(result.anonymity) << AnonymityShift) | TouchedBit | (time << TimeShift);
-}
-
 void ProxyRows::append(QByteArrayView text)
 {
     const auto at = qint64(m_bytes.size());
     m_bytes.insert(m_bytes.end(), text.begin(), text.end());
-    m_rows.push_back({quint32(at), quint32(text.size()), quint32((at >> 32) & 0xff) << OffsetShift});
+    m_rows.emplace_back(at, text.size());
 }
 
 void ProxyRows::take(ProxyRows &&other)
@@ -38,10 +21,8 @@ void ProxyRows::take(ProxyRows &&other)
     const auto shift = qint64(m_bytes.size());
     m_bytes.insert(m_bytes.end(), other.m_bytes.begin(), other.m_bytes.end());
     m_rows.reserve(m_rows.size() + other.m_rows.size());
-    for (Row row : other.m_rows) {
-        const qint64 at = offset(row) + shift;
-        row.offsetLow = quint32(at);
-        row.packed = (row.packed & ~(0xffu << OffsetShift)) | (quint32((at >> 32) & 0xff) << OffsetShift);
+    for (PackedRow row : other.m_rows) {
+        row.setOffset(row.offset() + shift);
         m_rows.push_back(row);
     }
     other.clear();
@@ -57,7 +38,7 @@ void ProxyRows::truncate(int rows)
 {
     if (size_t(rows) >= m_rows.size())
         return;
-    m_bytes.resize(size_t(offset(m_rows[size_t(rows)])));
+    m_bytes.resize(size_t(m_rows[size_t(rows)].offset()));
     m_rows.resize(size_t(rows));
 }
 
@@ -84,7 +65,7 @@ std::vector<int> ProxyRows::keep(const std::vector<bool> &keep)
 
 void ProxyRows::reorder(const std::vector<int> &order)
 {
-    std::vector<Row> reordered;
+    std::vector<PackedRow> reordered;
     reordered.reserve(m_rows.size());
     for (const int row : order)
         reordered.push_back(m_rows[size_t(row)]);
@@ -93,28 +74,27 @@ void ProxyRows::reorder(const std::vector<int> &order)
 
 bool ProxyRows::textLess(int a, int b) const
 {
-    const Row &first = m_rows[size_t(a)];
-    const Row &second = m_rows[size_t(b)];
-    const int order = std::memcmp(m_bytes.data() + offset(first), m_bytes.data() + offset(second),
-                                  std::min(first.length, second.length));
-    return order < 0 || (order == 0 && first.length < second.length);
+    const PackedRow &first = m_rows[size_t(a)];
+    const PackedRow &second = m_rows[size_t(b)];
+    const int order = std::memcmp(m_bytes.data() + first.offset(), m_bytes.data() + second.offset(),
+                                  size_t(std::min(first.length(), second.length())));
+    return order < 0 || (order == 0 && first.length() < second.length());
 }
 
 void ProxyRows::compact()
 {
     qint64 live = 0;
-    for (const Row &row : m_rows)
-        live += row.length;
+    for (const PackedRow &row : m_rows)
+        live += row.length();
     if (live >= qint64(m_bytes.size()) - live)
         return;
     std::vector<char> bytes;
     bytes.reserve(size_t(live));
-    for (Row &row : m_rows) {
-        const qint64 from = offset(row);
+    for (PackedRow &row : m_rows) {
+        const qint64 from = row.offset();
         const auto at = qint64(bytes.size());
-        bytes.insert(bytes.end(), m_bytes.begin() + from, m_bytes.begin() + from + row.length);
-        row.offsetLow = quint32(at);
-        row.packed = (row.packed & ~(0xffu << OffsetShift)) | (quint32((at >> 32) & 0xff) << OffsetShift);
+        bytes.insert(bytes.end(), m_bytes.begin() + from, m_bytes.begin() + from + row.length());
+        row.setOffset(at);
     }
     m_bytes = std::move(bytes);
 }

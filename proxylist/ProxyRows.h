@@ -1,5 +1,6 @@
 #pragma once
 
+#include "proxylist/PackedRow.h"
 #include "proxylist/ProxyResult.h"
 
 #include <QByteArrayView>
@@ -7,24 +8,23 @@
 
 #include <vector>
 
-// The rows of a proxy list, stored compactly: every row's line in one block of bytes, one byte per character as a
-// list file holds it, and beside it 12 bytes: where the line lies and the row's result, packed. Rows are numbered
-// from 0.
+// The rows of a proxy list, stored compactly: every row's line in one block of bytes, as a list file holds it, and
+// beside it 12 bytes (a PackedRow): where the line lies and the row's result. Rows are numbered from 0.
 class ProxyRows
 {
 public:
     int count() const { return int(m_rows.size()); }
     QLatin1StringView text(int row) const
     {
-        const Row &stored = m_rows[size_t(row)];
-        return QLatin1StringView(m_bytes.data() + offset(stored), qsizetype(stored.length));
+        const PackedRow &stored = m_rows[size_t(row)];
+        return QLatin1StringView(m_bytes.data() + stored.offset(), stored.length());
     }
-    ProxyResult result(int row) const;
-    void setResult(int row, const ProxyResult &result);
+    ProxyResult result(int row) const { return m_rows[size_t(row)].result(); }
+    void setResult(int row, const ProxyResult &result) { m_rows[size_t(row)].setResult(result); }
     // A check has reset the row: it shows black or its verdict's colour rather than the view's own colour.
-    bool touched(int row) const { return m_rows[size_t(row)].packed & TouchedBit; }
+    bool touched(int row) const { return m_rows[size_t(row)].touched(); }
     // Untested and touched.
-    void reset(int row) { m_rows[size_t(row)].packed = TouchedBit; }
+    void reset(int row) { m_rows[size_t(row)].reset(); }
 
     // A new untested row.
     void append(QByteArrayView text);
@@ -42,29 +42,9 @@ public:
     bool textLess(int a, int b) const;
 
 private:
-    // The line's place: a 40-bit offset, its low 32 bits here and its high 8 in packed; then its length.
-    // packed: status (3 bits), anonymity (2), touched (1), the offset's high byte (8), then the time in
-    // milliseconds plus one (18 bits; 0 when there is none, and a time past 262,142 ms is kept as that).
-    struct Row
-    {
-        quint32 offsetLow = 0;
-        quint32 length = 0;
-        quint32 packed = 0;
-    };
-    static constexpr quint32 StatusMask = 0x7;
-    static constexpr int AnonymityShift = 3;
-    static constexpr quint32 TouchedBit = 1u << 5;
-    static constexpr int OffsetShift = 6;
-    static constexpr int TimeShift = 14;
-    static constexpr quint32 TimeMask = (1u << 18) - 1;
-
-    static qint64 offset(const Row &row)
-    {
-        return qint64(row.offsetLow) | (qint64((row.packed >> OffsetShift) & 0xff) << 32);
-    }
     // Writes out only the bytes of the rows that are left, when the lines of rows gone hold more than those do.
     void compact();
 
     std::vector<char> m_bytes;
-    std::vector<Row> m_rows;
+    std::vector<PackedRow> m_rows;
 };
