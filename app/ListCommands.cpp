@@ -8,6 +8,7 @@
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ProxyWriter.h"
+#include "proxylist/RowText.h"
 
 #include <QDir>
 
@@ -47,7 +48,8 @@ QByteArray ListCommands::listOf(Rows rows) const
 
 void ListCommands::saveToClipboard(Rows rows)
 {
-    m_desktop.setClipboardText(QString::fromLatin1(listOf(rows)));
+    // Text, not bytes: a UTF-8 row reads as written.
+    m_desktop.setClipboardText(RowText::decode(listOf(rows)));
 }
 
 void ListCommands::saveToFile(Rows rows)
@@ -66,7 +68,7 @@ void ListCommands::saveToFile(Rows rows)
                               u"\n\n" + saved.error());
 }
 
-int ListCommands::medianTime() const
+std::optional<int> ListCommands::medianTime() const
 {
     std::vector<int> times;
     for (int r = 0; r < m_table.count(); ++r) {
@@ -74,7 +76,7 @@ int ListCommands::medianTime() const
             times.push_back(*ms);
     }
     if (times.empty())
-        return 1000;
+        return std::nullopt;
     const auto middle = times.begin() + qsizetype(times.size() - 1) / 2;
     std::nth_element(times.begin(), middle, times.end());
     return *middle;
@@ -82,10 +84,15 @@ int ListCommands::medianTime() const
 
 bool ListCommands::keepBySpeed()
 {
+    // Without a time to offer, any answer would only empty the table.
+    const std::optional<int> median = medianTime();
+    if (!median) {
+        m_desktop.information(tr("Keep proxies by speed"), tr("No proxy has a time yet."));
+        return false;
+    }
     // A whole minute: no probe waits longer.
-    const std::optional<int> slowest =
-        m_desktop.askInteger(tr("Keep proxies by speed"), tr("Keep the proxies that answered within (milliseconds):"),
-                             medianTime(), 1, 60000);
+    const std::optional<int> slowest = m_desktop.askInteger(
+        tr("Keep proxies by speed"), tr("Keep the proxies that answered within (milliseconds):"), *median, 1, 60000);
     if (!slowest)
         return false;
     filter(ProxyFilter::within(*slowest));

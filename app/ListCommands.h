@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class Desktop;
 class ProxyFilter;
 class ProxyTableModel;
@@ -29,13 +31,13 @@ public:
     void saveToFile(Rows rows);
     void filter(const ProxyFilter &filter);
     // Asks for the slowest time to keep, then keeps the working proxies that answered within it. False when the
-    // user cancelled: nothing changed.
+    // user cancelled or no proxy has a time (then nothing is asked): nothing changed.
     bool keepBySpeed();
 
 private:
     QByteArray listOf(Rows rows) const;
-    // The median time of the working rows, or a second when none has a time.
-    int medianTime() const;
+    // The median time of the working rows; nothing when none has a time.
+    std::optional<int> medianTime() const;
 
     Desktop &m_desktop;
     ProxyTableModel &m_table;

@@ -279,10 +279,21 @@ void MainWindow::lockCommands()
 
 void MainWindow::setCommandsLocked(bool locked)
 {
+    // A disabled button hands the focus on to the next enabled one, which would be Exit: the focus goes to Abort
+    // before the commands are locked, and back to the Test button before Abort is disabled, so that no key press
+    // during or after a run can quit.
+    QPushButton *abort = m_ui->cmdProxy_4;
+    if (locked) {
+        abort->setEnabled(true);
+        abort->setFocus(Qt::OtherFocusReason);
+    }
     for (QWidget *control : std::initializer_list<QWidget *>{m_ui->cmdProxy_0, m_ui->cmdProxy_1, m_ui->cmdProxy_2,
                                                              m_ui->cmdProxy_3, m_ui->Sliders_0, m_ui->Sliders_1})
         control->setEnabled(!locked);
-    m_ui->cmdProxy_4->setEnabled(locked);
+    if (!locked) {
+        m_ui->cmdProxy_1->setFocus(Qt::OtherFocusReason);
+        abort->setEnabled(false);
+    }
 }
 
 void MainWindow::finishCheck(const QString &shortage)

@@ -14,6 +14,7 @@
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ProxyWriter.h"
+#include "proxylist/RowText.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -126,7 +127,7 @@ int run(const QString &path)
 
     {
         Step step("export text of all rows (clipboard)");
-        const QString text = QString::fromLatin1(ProxyWriter::list(table, ProxyFilter::everyRow().rows(table)));
+        const QString text = RowText::decode(ProxyWriter::list(table, ProxyFilter::everyRow().rows(table)));
         if (text.isEmpty())
             return 1;
     }

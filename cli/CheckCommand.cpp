@@ -44,16 +44,24 @@ QString CheckCommand::reserveDescriptors() const
         ::getrlimit(RLIMIT_NOFILE, &limit);
     }
     const int atOnce = std::min(m_options.threads, m_table.count());
+    if (atOnce == 0)
+        return {};
     const rlim_t held = openDescriptors() + SpareDescriptors;
     const rlim_t needed = held + rlim_t(atOnce);
     if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
         return {};
+    // Only a number of threads that would run is offered; below one, the limit itself has to be raised.
+    if (limit.rlim_cur <= held)
+        return tr("a check needs at least %1 open files, and this process may open only %2: raise that limit (see "
+                  "ulimit -n)")
+            .arg(qulonglong(held + 1))
+            .arg(qulonglong(limit.rlim_cur));
     return tr("testing %1 proxies at once needs %2 open files, and this process may open only %3 (see ulimit -n); "
               "use at most --threads %4")
         .arg(atOnce)
         .arg(qulonglong(needed))
         .arg(qulonglong(limit.rlim_cur))
-        .arg(qulonglong(limit.rlim_cur > held ? limit.rlim_cur - held : 0));
+        .arg(qulonglong(limit.rlim_cur - held));
 }
 
 int CheckCommand::run()
@@ -94,7 +102,7 @@ int CheckCommand::run()
     checkRun.run(CheckRows::Mode::All);
     progress.reset();
 
-    if (const QString failure = writeToStandardOutput(checkReport(m_table, m_options)); !failure.isEmpty()) {
+    if (const QString failure = printCheckReport(m_table, m_options); !failure.isEmpty()) {
         printError(tr("cannot write the results: %1").arg(failure));
         return 1;
     }

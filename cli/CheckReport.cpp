@@ -1,9 +1,10 @@
 #include "cli/CheckReport.h"
 
+#include "cli/StandardStreams.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyWriter.h"
 
-QByteArray checkReport(const ProxyTableModel &table, const CliOptions &options)
+QString printCheckReport(const ProxyTableModel &table, const CliOptions &options)
 {
     std::vector<int> rows;
     for (int r = 0; r < table.count(); ++r) {
@@ -11,9 +12,16 @@ QByteArray checkReport(const ProxyTableModel &table, const CliOptions &options)
         if (result.isVerdict() && (!options.only || options.only->matches(result, false)))
             rows.push_back(r);
     }
+    QString failure;
+    const ProxyWriter::Sink print = [&failure](QByteArrayView block) {
+        failure = writeToStandardOutput(block);
+        return failure.isEmpty();
+    };
     if (options.json)
-        return ProxyWriter::json(table, rows);
-    if (options.only)
-        return ProxyWriter::list(table, rows, "\n");
-    return ProxyWriter::tabSeparated(table, rows);
+        ProxyWriter::writeJson(table, rows, print);
+    else if (options.only)
+        ProxyWriter::writeList(table, rows, "\n", print);
+    else
+        ProxyWriter::writeTabSeparated(table, rows, print);
+    return failure;
 }

@@ -2,10 +2,11 @@
 
 #include "cli/CliOptions.h"
 
-#include <QByteArray>
+#include <QString>
 
 class ProxyTableModel;
 
-// The results of a check as korvane-cli prints them: the rows that got a verdict and pass --only, top to bottom,
-// as text, status and anonymity, tab-separated; or as JSON; or, with --only and no --json, their texts alone.
-QByteArray checkReport(const ProxyTableModel &table, const CliOptions &options);
+// Prints the results of a check as korvane-cli gives them: the rows that got a verdict and pass --only, top to
+// bottom, as text, status and anonymity, tab-separated; or as JSON; or, with --only and no --json, their texts
+// alone. Written to standard output a block at a time; on failure returns the reason.
+QString printCheckReport(const ProxyTableModel &table, const CliOptions &options);

@@ -63,6 +63,9 @@ struct Parser
                            "clean  prints the valid lines of the lists once each, in order.\n\n"
                            "check  tests every proxy and prints its text, status, anonymity and time in "
                            "milliseconds (\"-\" when it does not work), tab-separated, one line per proxy. "
+                           "The text is the proxy's line byte for byte, with a backslash, tab, CR or LF in it "
+                           "written \\\\, \\t, \\r or \\n; with --json, \"proxy\" is the line as text: its UTF-8 as "
+                           "the characters, any other byte as the character of its value. "
                            "Up to N proxies are tested at once, and each has S seconds from its own start. "
                            "The first Ctrl+C starts no more and waits for those under way (with --batches: ends the "
                            "batch under way), a second one (or SIGTERM, SIGHUP) ends the check at once; either way "
@@ -181,7 +184,8 @@ std::variant<CliOptions, CliExit> parseCliArguments(const QStringList &arguments
     Parser p;
     if (!p.parser.parse(arguments))
         return p.usageError(p.parser.errorText());
-    if (p.parser.isSet(QStringLiteral("help")))
+    // Help, in any of its spellings, never goes on to run a command.
+    if (p.parser.isSet(QStringLiteral("help")) || p.parser.isSet(QStringLiteral("help-all")))
         return CliExit{0, p.helpText()};
     if (p.parser.isSet(QStringLiteral("version")))
         return CliExit{0, QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n'};

@@ -2,8 +2,14 @@
 
 #include "proxylist/NativeName.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -27,13 +33,77 @@ private:
     int m_fd;
 };
 
-Failure tooLarge()
+Failure tooLarge(qint64 cap)
 {
-    return Failure{ListFileReader::tr("It is larger than %1 MB.").arg(ListFileReader::MaxSize >> 20)};
+    return Failure{ListFileReader::tr("It is larger than %1 MB.").arg(cap >> 20)};
 }
+
+// Hands a list on without its byte-order mark, and a UTF-16 list as the UTF-8 of its text. The mark is looked for
+// in the list's first three bytes, however the reads cut them; the decoder keeps a character cut between pieces.
+class MarkReader
+{
+public:
+    MarkReader(const ListFileReader::Consumer &consume, qint64 expectedSize)
+        : m_consume(consume), m_expectedSize(expectedSize)
+    {}
+
+    void feed(QByteArrayView piece)
+    {
+        if (m_decided)
+            return pass(piece);
+        const qsizetype carried = m_start.size();
+        m_start += piece.first(std::min<qsizetype>(piece.size(), 3 - carried));
+        const bool mayBeMark = std::any_of(Marks.begin(), Marks.end(), [this](QByteArrayView mark) {
+            return mark.size() > m_start.size() && mark.startsWith(m_start);
+        });
+        if (!mayBeMark || m_start.size() == 3)
+            decide(piece, carried);
+    }
+
+    // A list too short to tell is handed on as it is.
+    void finish()
+    {
+        if (!m_decided)
+            decide({}, m_start.size());
+    }
+
+private:
+    static constexpr std::array<QByteArrayView, 3> Marks = {"\xef\xbb\xbf", "\xff\xfe", "\xfe\xff"};
+
+    // What was carried over from earlier pieces lies in m_start; the piece follows it.
+    void decide(QByteArrayView piece, qsizetype carried)
+    {
+        m_decided = true;
+        const QByteArrayView start(m_start);
+        if (start.startsWith(Marks[1]) || start.startsWith(Marks[2])) {
+            // It reads the byte order from the mark, and drops it.
+            m_decoder.emplace(QStringConverter::Utf16);
+            m_expectedSize = m_expectedSize > 0 ? m_expectedSize / 2 : m_expectedSize;
+        }
+        const qsizetype mark = start.startsWith(Marks[0]) ? 3 : 0;
+        if (mark < carried)
+            pass(start.first(carried).sliced(mark));
+        pass(piece.sliced(std::max<qsizetype>(0, mark - carried)));
+    }
+
+    void pass(QByteArrayView piece)
+    {
+        if (!m_decoder)
+            return m_consume(piece, m_expectedSize);
+        const QString text = (*m_decoder)(piece);
+        m_consume(QByteArray(m_encoder(text)), m_expectedSize);
+    }
+
+    const ListFileReader::Consumer &m_consume;
+    qint64 m_expectedSize;
+    QByteArray m_start;
+    bool m_decided = false;
+    std::optional<QStringDecoder> m_decoder;
+    QStringEncoder m_encoder{QStringConverter::Utf8};
+};
 } // namespace
 
-Result<> ListFileReader::read(const QString &name, Sources sources, const Consumer &consume)
+Result<> ListFileReader::read(const QString &name, Sources sources, qint64 cap, const Consumer &consume)
 {
     const QByteArray path = NativeName::encode(name);
     struct stat info = {};
@@ -43,23 +113,24 @@ Result<> ListFileReader::read(const QString &name, Sources sources, const Consum
         return Failure{tr("It is a folder, not a file.")};
     if (sources == OrdinaryFiles && !S_ISREG(info.st_mode))
         return Failure{tr("It is not an ordinary file.")};
-    if (S_ISREG(info.st_mode) && info.st_size > MaxSize)
-        return tooLarge();
+    if (S_ISREG(info.st_mode) && info.st_size > cap)
+        return tooLarge(cap);
     const Descriptor file(::open(path.constData(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0)
         return systemFailure(errno);
-    return readAll(file.get(), S_ISREG(info.st_mode) ? qint64(info.st_size) : -1, consume);
+    return readAll(file.get(), S_ISREG(info.st_mode) ? qint64(info.st_size) : -1, cap, consume);
 }
 
-Result<> ListFileReader::readStandardInput(const Consumer &consume)
+Result<> ListFileReader::readStandardInput(qint64 cap, const Consumer &consume)
 {
-    return readAll(STDIN_FILENO, -1, consume);
+    return readAll(STDIN_FILENO, -1, cap, consume);
 }
 
-Result<> ListFileReader::readAll(int fd, qint64 expectedSize, const Consumer &consume)
+Result<> ListFileReader::readAll(int fd, qint64 expectedSize, qint64 cap, const Consumer &consume)
 {
     // Pieces of a fixed size: a list is never held whole here, whatever its size.
     std::vector<char> piece(Piece);
+    MarkReader text(consume, expectedSize);
     qint64 total = 0;
     for (;;) {
         const ssize_t got = ::read(fd, piece.data(), piece.size());
@@ -67,12 +138,15 @@ Result<> ListFileReader::readAll(int fd, qint64 expectedSize, const Consumer &co
             continue;
         if (got < 0)
             return systemFailure(errno);
-        if (got == 0)
+        if (got == 0) {
+            text.finish();
             return {};
-        // One byte past the limit tells a list that is too long; a file that grows while it is read is read on.
-        total += got;
-        if (total > MaxSize)
-            return tooLarge();
-        consume(QByteArrayView(piece.data(), got), expectedSize);
+        }
+        // One byte past the cap tells a list that is too long; a file that grows while it is read is read on.
+        const qint64 within = std::min<qint64>(got, cap - total);
+        total += within;
+        text.feed(QByteArrayView(piece.data(), within));
+        if (within < got)
+            return tooLarge(cap);
     }
 }

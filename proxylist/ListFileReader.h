@@ -6,28 +6,36 @@
 #include <QCoreApplication>
 
 #include <functional>
+#include <limits>
 
-// Reads a list piece by piece, checking every step and refusing more than MaxSize bytes. Names are native names
-// (see NativeName), so that a file whose name is not UTF-8 opens too.
+// Reads a list piece by piece, checking every step and refusing more bytes than a cap. Names are native names
+// (see NativeName), so that a file whose name is not UTF-8 opens too. A list is handed on as its bytes, without a
+// UTF-8 byte-order mark; one that starts with a UTF-16 mark (either byte order) is handed on as the UTF-8 of its
+// text.
 class ListFileReader
 {
     Q_DECLARE_TR_FUNCTIONS(ListFileReader)
 
 public:
-    // Past this size a list would only exhaust the memory.
-    static constexpr qint64 MaxSize = qint64(1) << 30;
+    // The window's cap: it holds a list's rows in memory beside all it shows.
+    static constexpr qint64 WindowCap = qint64(1) << 30;
+    static constexpr qint64 NoCap = std::numeric_limits<qint64>::max();
 
     enum Sources {
-        OrdinaryFiles,      // a pipe would wait for a writer and a device may never end: both refused unopened
-        PipesAndDevicesToo, // read to their end, as a Unix tool reads them
+        OrdinaryFiles,      // the window's: a pipe would wait for a writer and a device may never end, both refused
+        PipesAndDevicesToo, // korvane-cli's: read to their end, as a Unix tool reads them
     };
+    // The window's cap for its ordinary files; none for the command line, which holds only the rows it keeps.
+    static qint64 capOf(Sources sources) { return sources == OrdinaryFiles ? WindowCap : NoCap; }
+
     // Takes each piece in turn, with the size the whole list will have when it is known (an ordinary file), -1
     // when it is not.
     using Consumer = std::function<void(QByteArrayView piece, qint64 expectedSize)>;
 
-    static Result<> read(const QString &name, Sources sources, const Consumer &consume);
-    static Result<> readStandardInput(const Consumer &consume);
+    // A list longer than cap bytes fails once its first cap bytes have been handed on.
+    static Result<> read(const QString &name, Sources sources, qint64 cap, const Consumer &consume);
+    static Result<> readStandardInput(qint64 cap, const Consumer &consume);
 
 private:
-    static Result<> readAll(int fd, qint64 expectedSize, const Consumer &consume);
+    static Result<> readAll(int fd, qint64 expectedSize, qint64 cap, const Consumer &consume);
 };

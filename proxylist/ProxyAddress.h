@@ -17,7 +17,7 @@ struct ProxyAddress
     bool hasCredentials = false;
     QString user;
     QString password;
-    // The row from the host on: the host, ":", the port and whatever follows a second colon.
+    // The row from the host to the end of the port: the host, ":" and the port, not what follows a second colon.
     QString hostPort;
     // Read from hostPort with the line test's number rules: an IPv4 address in host order, and a port.
     quint32 address = 0;

@@ -3,7 +3,6 @@
 #include "proxylist/NativeName.h"
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
-#include "proxylist/TextFunctions.h"
 
 #include <algorithm>
 #include <array>
@@ -101,9 +100,11 @@ public:
     }
 
     // Room for a list of this many bytes, when its size is known: lines of a usual list are some 20 bytes long.
-    // The rows of later lists grow as vectors grow.
+    // The rows of later lists grow as vectors grow, and so do those of a list past the window's cap, which the
+    // command line reads whatever its size: most of a list that large is seldom rows.
     void expect(qint64 bytes)
     {
+        bytes = std::min(bytes, ListFileReader::WindowCap);
         if (m_lines.count() == 0)
             m_lines.reserve(int(bytes / 24), qsizetype(bytes));
         const qsizetype lines = m_used + bytes / 20;
@@ -233,10 +234,12 @@ private:
 // Cuts a list, handed over in pieces, into lines: a line ends at CR LF, at a lone CR or at a lone LF, the
 // terminator not included; after the last terminator the rest is a line unless it is empty. A line that runs over
 // the end of a piece is gathered, and handed on as passing; the others are handed on where they lie in the piece.
+// A gathered line is kept only while the line test may still pass it: one that cannot is skipped to its end, so
+// a list of one endless bad line takes no memory.
 template <typename F> class LineCutter
 {
 public:
-    explicit LineCutter(F line) : m_line(std::move(line)) {}
+    LineCutter(F line, const ProxyValidator &validator) : m_line(std::move(line)), m_validator(validator) {}
 
     void feed(QByteArrayView piece)
     {
@@ -262,7 +265,7 @@ public:
                 nextLf = next('\n', begin);
             const char *end = std::min(nextCr, nextLf) < size ? data + std::min(nextCr, nextLf) : nullptr;
             if (!end) {
-                m_partial.append(data + begin, size - begin);
+                gather(QByteArrayView(data + begin, size - begin));
                 break;
             }
             emit(QByteArrayView(data + begin, end - data - begin));
@@ -280,40 +283,68 @@ public:
     {
         if (!m_partial.isEmpty())
             m_line(QByteArrayView(m_partial), true);
-        m_partial.clear();
+        endLine();
     }
 
 private:
     // passing: the line's bytes are the cutter's own, and go once this returns.
     void emit(QByteArrayView tail)
     {
-        if (m_partial.isEmpty()) {
-            m_line(tail, false);
+        if (m_skipping || m_partial.isEmpty()) {
+            if (!m_skipping)
+                m_line(tail, false);
+            endLine();
             return;
         }
         m_partial.append(tail);
         m_line(QByteArrayView(m_partial), true);
+        endLine();
+    }
+
+    // The line is judged again each time it has doubled, not on every piece: judging a long start that may still
+    // pass reads all of it, and a line of a gigabyte is hundreds of pieces.
+    void gather(QByteArrayView tail)
+    {
+        if (m_skipping)
+            return;
+        m_partial.append(tail);
+        if (m_settled || m_partial.size() < 2 * m_judged)
+            return;
+        m_judged = m_partial.size();
+        const ProxyValidator::Outlook outlook =
+            m_validator.outlook(QLatin1StringView(m_partial.constData(), m_partial.size()));
+        m_settled = outlook == ProxyValidator::Outlook::Passes;
+        if (outlook == ProxyValidator::Outlook::Fails) {
+            m_partial.clear();
+            m_skipping = true;
+        }
+    }
+
+    void endLine()
+    {
         m_partial.clear();
+        m_skipping = m_settled = false;
+        m_judged = 0;
     }
 
     F m_line;
+    const ProxyValidator &m_validator;
     QByteArray m_partial;
+    qsizetype m_judged = 0; // the size of the line when it was last judged
+    bool m_settled = false; // the line passes, whatever follows
+    bool m_skipping = false;
     bool m_afterCr = false;
 };
-
-// A list file holds one byte per character: a row with a character beyond U+00FF could not be saved as it is.
-bool fitsListFile(QStringView line)
-{
-    return std::all_of(line.begin(), line.end(), [](QChar c) { return c.unicode() <= 0xff; });
-}
 
 // Offers the valid lines of what the read hands over; when it fails, some of the list's lines may have been offered.
 template <typename Read> Result<> gather(NewLines &lines, const ProxyValidator &validator, const Read &read)
 {
-    LineCutter cutter([&](QByteArrayView line, bool passing) {
-        if (validator.isValidProxy(QLatin1StringView(line.data(), line.size())))
-            lines.offer(line, passing);
-    });
+    LineCutter cutter(
+        [&](QByteArrayView line, bool passing) {
+            if (validator.isValidProxy(QLatin1StringView(line.data(), line.size())))
+                lines.offer(line, passing);
+        },
+        validator);
     bool sized = false;
     Result<> done = read([&](QByteArrayView piece, qint64 size) {
         if (!std::exchange(sized, true) && size > 0)
@@ -341,7 +372,7 @@ Result<> ProxyLoader::loadFromFile(const QString &path, bool merge)
 {
     return load(
         [&](const ListFileReader::Consumer &consume) {
-            return ListFileReader::read(path, ListFileReader::OrdinaryFiles, consume);
+            return ListFileReader::read(path, ListFileReader::OrdinaryFiles, ListFileReader::WindowCap, consume);
         },
         merge);
 }
@@ -358,25 +389,17 @@ void ProxyLoader::loadFromBytes(QByteArrayView data, bool merge)
 
 void ProxyLoader::loadFromClipboard(QStringView text, bool merge)
 {
-    // The lines a list file can hold, in its bytes; the others leave an empty line, which no test accepts.
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype begin = 0; begin <= text.size();) {
-        qsizetype end = begin;
-        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
-            ++end;
-        const QStringView line = text.sliced(begin, end - begin);
-        if (!trimBlanks(line).isEmpty() && fitsListFile(line))
-            bytes += line.toLatin1();
-        if (end < text.size())
-            bytes += char(text[end].unicode());
-        begin = end + 1;
-    }
-    loadFromBytes(bytes, merge);
+    // A byte-order mark that some programs put before copied text is no part of the first line.
+    if (text.startsWith(QChar(0xfeff)))
+        text = text.sliced(1);
+    // Its UTF-8 bytes, line breaks and blank lines included: the line test drops a line of blanks.
+    loadFromBytes(text.toUtf8(), merge);
 }
 
-QStringList ProxyLoader::mergeLists(const QStringList &names, ListFileReader::Sources sources)
+QStringList ProxyLoader::mergeLists(const QStringList &names, ListFileReader::Sources sources,
+                                    std::optional<qint64> cap)
 {
+    const qint64 limit = cap.value_or(ListFileReader::capOf(sources));
     // One set for all the lists: each list's lines are told from the table's and the earlier lists' without these
     // being gathered again, which would make many lists cost their number times the rows.
     NewLines lines(m_table, true);
@@ -386,8 +409,8 @@ QStringList ProxyLoader::mergeLists(const QStringList &names, ListFileReader::So
         const bool standardInput = sources == ListFileReader::PipesAndDevicesToo && name == QLatin1String("-");
         const int mark = lines.mark();
         const Result<> loaded = gather(lines, m_validator, [&](const ListFileReader::Consumer &consume) {
-            return standardInput ? ListFileReader::readStandardInput(consume)
-                                 : ListFileReader::read(name, sources, consume);
+            return standardInput ? ListFileReader::readStandardInput(limit, consume)
+                                 : ListFileReader::read(name, sources, limit, consume);
         });
         if (loaded) {
             merged = true;

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class ProxyTableModel;
 class ProxyValidator;
@@ -24,18 +25,21 @@ class ProxyLoader
 public:
     ProxyLoader(ProxyTableModel &table, const ProxyValidator &validator) : m_table(table), m_validator(validator) {}
 
-    // A file is one byte per character. In files and clipboard text alike a line ends at CR LF, a lone CR or a
-    // lone LF; lines are not trimmed. path is a native name (see NativeName).
-    // A file that cannot be read leaves the table as it was, even in replace mode.
+    // A file is one byte per character (a UTF-16 one the UTF-8 of its text; see ListFileReader). In files and
+    // clipboard text alike a line ends at CR LF, a lone CR or a lone LF; lines are not trimmed. path is a native
+    // name (see NativeName). A file that cannot be read, or is larger than the window's cap, leaves the table as it
+    // was, even in replace mode.
     Result<> loadFromFile(const QString &path, bool merge);
     // The contents of a list once read.
     void loadFromBytes(QByteArrayView data, bool merge);
-    // A clipboard line that is empty once blanks are trimmed is skipped, and so is one that a list file cannot
-    // hold (a character beyond U+00FF).
+    // Clipboard text is taken as its UTF-8 bytes, any character included; a byte-order mark (U+FEFF) at its start
+    // is dropped. A line that is empty once blanks are trimmed is skipped.
     void loadFromClipboard(QStringView text, bool merge);
     // Each list merged in order, as "Load and merge" loads it; with sources that take streams, "-" is standard
-    // input. Returns "name: reason" for each list that could not be read.
-    QStringList mergeLists(const QStringList &names, ListFileReader::Sources sources);
+    // input. Each is read up to the cap of its sources, unless one is given. Returns "name: reason" for each list
+    // that could not be read: the rows it gave before it failed are taken out again.
+    QStringList mergeLists(const QStringList &names, ListFileReader::Sources sources,
+                           std::optional<qint64> cap = std::nullopt);
 
 private:
     // Runs a read, handing it where to put each piece.

@@ -1,5 +1,7 @@
 #include "proxylist/ProxyTableModel.h"
 
+#include "proxylist/RowText.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -25,6 +27,11 @@ ProxyResult resultOfKind(int kind)
 constexpr quint32 Black = 0x000000;
 constexpr quint32 Green = 0x00ff00;
 constexpr quint32 Red = 0xff0000;
+
+QByteArrayView bytesOf(QLatin1StringView text)
+{
+    return {text.data(), text.size()};
+}
 } // namespace
 
 ProxyTableModel::ProxyTableModel(QObject *parent)
@@ -77,17 +84,18 @@ QString ProxyTableModel::cellText(int row, int column) const
     case StatusColumn:
         return statusText(result);
     default:
-        return m_rows.text(row);
+        return RowText::decode(bytesOf(m_rows.text(row)));
     }
 }
 
 // A cell's text as the view shows it. Laying out a line of many megabytes takes the view seconds per repaint,
-// and no window is that wide: past MaxShownLength characters the rest is left off and marked.
+// and no window is that wide: past MaxShownLength characters the rest is left off and marked. Only what is shown
+// is decoded.
 QString ProxyTableModel::shownText(QLatin1StringView text)
 {
-    if (text.size() <= MaxShownLength)
-        return text;
-    return text.first(MaxShownLength) % QChar(0x2026);
+    qsizetype used = 0;
+    const QString shown = RowText::decode(bytesOf(text), MaxShownLength, &used);
+    return used == text.size() ? shown : shown % QChar(0x2026);
 }
 
 QVariant ProxyTableModel::rowColor(int row) const

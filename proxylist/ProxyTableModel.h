@@ -13,9 +13,10 @@
 // screen. The selection lives in selectionModel(), which the view shares, so the logic reads the user's selection
 // without a widget.
 //
-// data() is where results become what the user sees: the words of each cell (DisplayRole), what a column sorts by
-// (SortRole: the text, or the time in milliseconds for Speed) and the row's text colour (RowColorRole, an RGB value;
-// the view paints it, so that the table needs no GUI library and korvane-cli runs where none is installed).
+// data() is where rows and results become what the user sees: the words of each cell (DisplayRole; a row's bytes
+// as RowText reads them), what a column sorts by (SortRole: the text, or the time in milliseconds for Speed) and the
+// row's text colour (RowColorRole, an RGB value; the view paints it, so that the table needs no GUI library and
+// korvane-cli runs where none is installed).
 class ProxyTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -24,7 +25,8 @@ public:
     enum Column { ProxyColumn, AnonymityColumn, SpeedColumn, StatusColumn, ColumnCount };
     enum Role { SortRole = Qt::UserRole, RowColorRole };
 
-    // The view shows at most this many characters of a cell, then "…"; the stored text stays whole.
+    // The view shows at most this many characters (UTF-16 units, never half a character) of a cell, then "…"; the
+    // stored text stays whole.
     static constexpr qsizetype MaxShownLength = 1000;
 
     explicit ProxyTableModel(QObject *parent = nullptr);
@@ -49,8 +51,8 @@ public:
     QLatin1StringView text(int row) const { return m_rows.text(row); }
     ProxyResult result(int row) const { return m_rows.result(row); }
 
-    // Appends rows, untested, at the end of the table in one insert notification. A character beyond U+00FF,
-    // which no list file holds, is kept as "?".
+    // Appends rows, untested, at the end of the table in one insert notification. Each character is the byte of
+    // its value, as text(); one beyond U+00FF is kept as "?".
     void addRows(const QStringList &texts);
     // The same for rows made elsewhere, which are taken whole.
     void appendRows(ProxyRows &&rows);

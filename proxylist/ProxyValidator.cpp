@@ -5,6 +5,7 @@
 
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -52,7 +53,10 @@ inline int hexDigitValue(char16_t c)
 template <typename View> class NumberScanner
 {
 public:
-    NumberScanner(View text, const ProxyValidator::Symbols &symbols) : m_text(text), m_symbols(symbols) {}
+    // An open text is the start of one that goes on: where the scan looks past its end, what follows could decide.
+    NumberScanner(View text, const ProxyValidator::Symbols &symbols, bool open = false)
+        : m_text(text), m_symbols(symbols), m_open(open)
+    {}
 
     std::optional<double> scan()
     {
@@ -70,23 +74,27 @@ public:
         return (m_negative || m_openParenthesis) ? -*value : *value;
     }
 
+    // Whether the scan of an open text looked past its end: until then each step was decided by the text alone.
+    bool ranOut() const { return m_ranOut; }
+
 private:
-    char16_t peek(qsizetype ahead = 0) const
+    char16_t peek(qsizetype ahead = 0)
     {
         const qsizetype at = m_pos + ahead;
-        return at < m_text.size() ? unitAt(m_text, at) : char16_t(0xffff);
+        if (at < m_text.size())
+            return unitAt(m_text, at);
+        m_ranOut = m_open;
+        return char16_t(0xffff);
     }
 
     // Whether the symbol stands at the current position plus ahead.
-    bool matches(const QString &symbol, qsizetype ahead = 0) const
+    bool matches(const QString &symbol, qsizetype ahead = 0)
     {
-        if (symbol.isEmpty() || m_pos + ahead + symbol.size() > m_text.size())
-            return false;
         for (qsizetype i = 0; i < symbol.size(); ++i) {
-            if (unitAt(m_text, m_pos + ahead + i) != symbol[i].unicode())
+            if (peek(ahead + i) != symbol[i].unicode())
                 return false;
         }
-        return true;
+        return !symbol.isEmpty();
     }
 
     bool accept(const QString &symbol)
@@ -99,7 +107,7 @@ private:
 
     void skipSpace()
     {
-        while (m_pos < m_text.size() && QChar::isSpace(char32_t(peek())))
+        while (QChar::isSpace(char32_t(peek())))
             ++m_pos;
     }
 
@@ -208,6 +216,8 @@ private:
 
     View m_text;
     const ProxyValidator::Symbols &m_symbols;
+    const bool m_open;
+    bool m_ranOut = false;
     qsizetype m_pos = 0;
     bool m_signed = false;
     bool m_negative = false;
@@ -230,11 +240,24 @@ template <typename View> std::optional<double> numericValueOf(View text, const P
     return NumberScanner<View>(text, symbols).scan();
 }
 
-template <typename View> bool acceptsAddress(View text, const ProxyValidator::Symbols &symbols)
+// Whether the text may become numeric text, were it to go on: the scan of it as the start of a longer text did not
+// fail before it reached the end. Only the value is not judged.
+template <typename View> bool mayBecomeNumeric(View text, const ProxyValidator::Symbols &symbols)
+{
+    NumberScanner<View> scanner(text, symbols, true);
+    scanner.scan();
+    return scanner.ranOut();
+}
+
+// Four parts, each numeric text from 0 to 255. When open, the text may go on: its last part need only be able to
+// become numeric text.
+template <typename View> bool acceptsAddress(View text, const ProxyValidator::Symbols &symbols, bool open = false)
 {
     qsizetype begin = 0;
     for (int part = 0; part < 4; ++part) {
         qsizetype end = indexOf(text, u'.', begin);
+        if (open && end < 0)
+            return mayBecomeNumeric(text.sliced(begin), symbols);
         if (part < 3 && end < 0)
             return false;
         if (part == 3) {
@@ -312,15 +335,42 @@ template <typename View> qsizetype schemeLength(View line, ProxyAddress::Protoco
     return 0;
 }
 
+// Whether the line is shorter than a scheme and begins it.
+template <typename View> bool beginsScheme(View line)
+{
+    for (const auto known : {ProxyAddress::Protocol::Http, ProxyAddress::Protocol::Https,
+                             ProxyAddress::Protocol::Socks4, ProxyAddress::Protocol::Socks5}) {
+        const QLatin1StringView scheme = ProxyAddress::scheme(known);
+        qsizetype i = 0;
+        while (i < line.size() && i < scheme.size() && lowerAscii(unitAt(line, i)) == char16_t(scheme[i].unicode()))
+            ++i;
+        if (i == line.size() && i < scheme.size())
+            return true;
+    }
+    return false;
+}
+
 // The length of "user:password@" at the start of the text, 0 when it does not start so: the user is 1 to 255
 // bytes without ":" or "@", the password up to 255 bytes without "@".
 template <typename View> qsizetype credentialsLength(View text)
 {
-    const qsizetype at = indexOf(text, u'@', 0);
-    const qsizetype colon = indexOf(text, u':', 0);
+    // An "@" further on cannot end them: a huge row is not searched to its end.
+    const View start = text.first(std::min<qsizetype>(text.size(), 512));
+    const qsizetype at = indexOf(start, u'@', 0);
+    const qsizetype colon = indexOf(start, u':', 0);
     if (at < 0 || colon < 1 || colon > at || colon > 255 || at - colon - 1 > 255)
         return 0;
     return at + 1;
+}
+
+// Whether the text may still start with credentials once it goes on: no "@" yet, and neither the user nor the
+// password is already too long.
+template <typename View> bool credentialsMayFollow(View text)
+{
+    if (text.size() > 511 || indexOf(text, u'@', 0) >= 0)
+        return false;
+    const qsizetype colon = indexOf(text, u':', 0);
+    return colon < 0 ? text.size() <= 255 : colon >= 1 && colon <= 255 && text.size() - colon - 1 <= 255;
 }
 
 // Where the host:port text of an accepted line starts: after its scheme and, where what follows them passes the
@@ -336,6 +386,38 @@ template <typename View> std::optional<qsizetype> hostStart(View line, const Pro
         credentials > 0 && acceptsHostPort(rest.sliced(credentials), symbols))
         return scheme + credentials;
     return acceptsHostPort(rest, symbols) ? std::make_optional(scheme) : std::nullopt;
+}
+
+using Outlook = ProxyValidator::Outlook;
+
+// The line test on host:port text that may go on. Once a second colon has come, what follows is not looked at.
+template <typename View> Outlook hostPortOutlook(View text, const ProxyValidator::Symbols &symbols)
+{
+    const qsizetype colon = indexOf(text, u':', 0);
+    if (colon < 0)
+        return acceptsAddress(text, symbols, true) ? Outlook::MayPass : Outlook::Fails;
+    if (!acceptsAddress(text.first(colon), symbols))
+        return Outlook::Fails;
+    const qsizetype portEnd = indexOf(text, u':', colon + 1);
+    if (portEnd < 0)
+        return mayBecomeNumeric(text.sliced(colon + 1), symbols) ? Outlook::MayPass : Outlook::Fails;
+    return numericValueOf(text.sliced(colon + 1, portEnd - colon - 1), symbols) ? Outlook::Passes : Outlook::Fails;
+}
+
+// hostStart() on a line that may go on: each way it can read the line, with a scheme and credentials or without.
+template <typename View> Outlook lineOutlook(View line, const ProxyValidator::Symbols &symbols)
+{
+    if (beginsScheme(line))
+        return Outlook::MayPass;
+    const qsizetype scheme = schemeLength(line);
+    const View rest = line.sliced(scheme);
+    const Outlook plain = hostPortOutlook(rest, symbols);
+    if (scheme == 0 || plain == Outlook::Passes)
+        return plain;
+    if (credentialsMayFollow(rest))
+        return Outlook::MayPass;
+    const qsizetype credentials = credentialsLength(rest);
+    return credentials > 0 ? std::max(plain, hostPortOutlook(rest.sliced(credentials), symbols)) : plain;
 }
 
 std::optional<int> wholeNumber(std::optional<double> value, int lowest, int highest)
@@ -360,6 +442,11 @@ bool ProxyValidator::isValidProxy(QStringView line) const
 bool ProxyValidator::isValidProxy(QLatin1StringView line) const
 {
     return hostStart(line, m_symbols).has_value();
+}
+
+ProxyValidator::Outlook ProxyValidator::outlook(QLatin1StringView start) const
+{
+    return lineOutlook(start, m_symbols);
 }
 
 bool ProxyValidator::isValidIp(QStringView text) const
@@ -412,29 +499,28 @@ ProxyAddress::Protocol ProxyValidator::protocolOf(QLatin1StringView row, ProxyAd
 
 std::optional<ProxyAddress> ProxyValidator::address(QLatin1StringView line, ProxyAddress::Protocol bareProtocol) const
 {
-    const QString text = line;
-    const QStringView row = text;
     ProxyAddress proxy;
     proxy.protocol = bareProtocol;
-    const qsizetype scheme = schemeLength(row, &proxy.protocol);
-    const std::optional<qsizetype> start = hostStart(row, m_symbols);
+    const qsizetype scheme = schemeLength(line, &proxy.protocol);
+    const std::optional<qsizetype> start = hostStart(line, m_symbols);
     if (!start)
         return std::nullopt;
     if (*start > scheme) {
-        const QStringView credentials = row.sliced(scheme, *start - scheme - 1);
+        const QString credentials = line.sliced(scheme, *start - scheme - 1);
         const qsizetype colon = credentials.indexOf(u':');
         proxy.hasCredentials = true;
-        proxy.user = credentials.first(colon).toString();
-        proxy.password = credentials.sliced(colon + 1).toString();
+        proxy.user = credentials.first(colon);
+        proxy.password = credentials.sliced(colon + 1);
     }
-    proxy.hostPort = row.sliced(*start).toString();
+    // Up to the end of the port: what follows a second colon may be a row's hundreds of megabytes.
+    const QLatin1StringView rest = line.sliced(*start);
+    const qsizetype colon = rest.indexOf(u':');
+    const qsizetype portEnd = rest.indexOf(u':', colon + 1);
+    proxy.hostPort = rest.first(portEnd < 0 ? rest.size() : portEnd);
 
-    const qsizetype colon = proxy.hostPort.indexOf(u':');
-    QStringView port = QStringView(proxy.hostPort).sliced(colon + 1);
-    if (const qsizetype second = port.indexOf(u':'); second >= 0)
-        port = port.first(second);
-    const std::optional<quint32> address = ipv4Address(trimBlanks(QStringView(proxy.hostPort).first(colon)));
-    const std::optional<quint16> number = portNumber(trimBlanks(port));
+    const QStringView hostPort(proxy.hostPort);
+    const std::optional<quint32> address = ipv4Address(trimBlanks(hostPort.first(colon)));
+    const std::optional<quint16> number = portNumber(trimBlanks(hostPort.sliced(colon + 1)));
     if (colon < 1 || !address || !number)
         return std::nullopt;
     proxy.address = *address;

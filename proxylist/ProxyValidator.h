@@ -23,6 +23,12 @@ public:
     bool isValidProxy(QLatin1StringView line) const;
     bool isValidIp(QStringView text) const;
 
+    // What the test makes of the lines that start with the given bytes, whatever follows them: Fails when none
+    // passes, Passes when every one does, else MayPass. Exact but for the value of numeric text still open at the
+    // end: a last octet of "-1" may pass, as far as this tells.
+    enum class Outlook { Fails, MayPass, Passes };
+    Outlook outlook(QLatin1StringView start) const;
+
     // The value of numeric text, or nothing when the text is not numeric.
     std::optional<double> numericValue(QStringView text) const;
 

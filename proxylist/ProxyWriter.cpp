@@ -2,49 +2,155 @@
 
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
+#include "proxylist/RowText.h"
 
 #include <algorithm>
 
 namespace {
-QString escaped(const QString &field)
+// Where a form is written: bytes gather in a block that goes to the sink when full, and a stretch of a block or
+// more goes to it straight from where it lies, uncopied.
+class BlockWriter
 {
-    // The backslash first, so that the others' backslashes stay single.
-    return QString(field)
-        .replace(u'\\', QLatin1String("\\\\"))
-        .replace(u'\t', QLatin1String("\\t"))
-        .replace(u'\r', QLatin1String("\\r"))
-        .replace(u'\n', QLatin1String("\\n"));
+public:
+    explicit BlockWriter(const ProxyWriter::Sink &sink) : m_sink(sink) { m_block.reserve(BlockSize); }
+    BlockWriter(const BlockWriter &) = delete;
+    BlockWriter &operator=(const BlockWriter &) = delete;
+
+    bool ok() const { return m_ok; }
+    void append(QByteArrayView bytes)
+    {
+        if (m_block.size() + bytes.size() > BlockSize) {
+            flush();
+            if (bytes.size() >= BlockSize) {
+                hand(bytes);
+                return;
+            }
+        }
+        m_block.append(bytes);
+    }
+    bool finish()
+    {
+        flush();
+        return m_ok;
+    }
+
+private:
+    static constexpr qsizetype BlockSize = qsizetype(64) << 10;
+
+    void flush()
+    {
+        if (!m_block.isEmpty())
+            hand(m_block);
+        m_block.resize(0); // keeps its room
+    }
+    void hand(QByteArrayView bytes)
+    {
+        if (m_ok)
+            m_ok = m_sink(bytes);
+    }
+
+    const ProxyWriter::Sink &m_sink;
+    QByteArray m_block;
+    bool m_ok = true;
+};
+
+QByteArrayView bytesOf(QLatin1StringView text)
+{
+    return {text.data(), text.size()};
 }
 
-QString jsonString(const QString &text)
+QByteArrayView schemeOf(const ProxyTableModel &table, int row, QByteArrayView bareScheme)
 {
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        if (c == u'"' || c == u'\\')
-            out += u'\\' + QString(c);
-        else if (c.unicode() < 0x20)
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
+    return bareScheme.isEmpty() || ProxyValidator::hasScheme(table.text(row)) ? QByteArrayView() : bareScheme;
+}
+
+const char *tabSeparatedEscape(char byte)
+{
+    switch (byte) {
+    case '\\':
+        return "\\\\";
+    case '\t':
+        return "\\t";
+    case '\r':
+        return "\\r";
+    case '\n':
+        return "\\n";
+    default:
+        return nullptr;
     }
-    return out + u'"';
+}
+
+void appendEscaped(BlockWriter &out, QByteArrayView text)
+{
+    qsizetype plain = 0; // where the bytes that need no escape begin
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (const char *escape = tabSeparatedEscape(text[i])) {
+            out.append(text.sliced(plain, i - plain));
+            out.append(escape);
+            plain = i + 1;
+        }
+    }
+    out.append(text.sliced(plain));
+}
+
+// A quote, a backslash or a control character escaped; or a byte that starts no sequence as its character's UTF-8.
+QByteArray jsonEscape(uchar byte)
+{
+    constexpr char Hex[] = "0123456789abcdef";
+    if (byte >= 0x80)
+        return QByteArray(1, char(0xc0 | (byte >> 6))) + char(0x80 | (byte & 0x3f));
+    if (byte < 0x20)
+        return QByteArray("\\u00") + Hex[byte >> 4] + Hex[byte & 0xf];
+    return QByteArray(1, '\\') + char(byte);
+}
+
+// The text of the bytes as a JSON string, in UTF-8: well-formed sequences stay as they are, any other byte becomes
+// the two bytes of its character; quotes, backslashes and control characters are escaped.
+void appendJsonString(BlockWriter &out, QByteArrayView text)
+{
+    const char *end = text.data() + text.size();
+    const char *plain = text.data();
+    out.append("\"");
+    for (const char *p = plain; p < end;) {
+        const uchar byte = uchar(*p);
+        if (byte >= 0x20 && byte < 0x80 && byte != '"' && byte != '\\') {
+            ++p;
+            continue;
+        }
+        if (const int length = byte < 0x80 ? 0 : RowText::sequenceLength(p, end)) {
+            p += length;
+            continue;
+        }
+        out.append(QByteArrayView(plain, p - plain));
+        out.append(jsonEscape(byte));
+        plain = ++p;
+    }
+    out.append(QByteArrayView(plain, end - plain));
+    out.append("\"");
+}
+
+QByteArray collected(const std::function<bool(const ProxyWriter::Sink &)> &write)
+{
+    QByteArray all;
+    write([&all](QByteArrayView block) {
+        all.append(block);
+        return true;
+    });
+    return all;
 }
 } // namespace
 
 QByteArray ProxyWriter::list(const ProxyTableModel &table, const std::vector<int> &rows, QByteArrayView lineEnd,
                              QByteArrayView bareScheme)
 {
-    const auto scheme = [&](int r) {
-        return bareScheme.isEmpty() || ProxyValidator::hasScheme(table.text(r)) ? QByteArrayView() : bareScheme;
-    };
     qsizetype size = 0;
     for (const int r : rows)
-        size += scheme(r).size() + table.text(r).size() + lineEnd.size();
+        size += schemeOf(table, r, bareScheme).size() + table.text(r).size() + lineEnd.size();
     // Written straight into its place: a copy of each row first would cost as much again.
     QByteArray bytes(size, Qt::Uninitialized);
     char *out = bytes.data();
     for (const int r : rows) {
-        const QByteArrayView prefix = scheme(r);
+        const QByteArrayView prefix = schemeOf(table, r, bareScheme);
         out = std::copy(prefix.begin(), prefix.end(), out);
         const QLatin1StringView text = table.text(r);
         out = std::copy(text.begin(), text.end(), out);
@@ -55,30 +161,59 @@ QByteArray ProxyWriter::list(const ProxyTableModel &table, const std::vector<int
 
 QByteArray ProxyWriter::tabSeparated(const ProxyTableModel &table, const std::vector<int> &rows)
 {
-    QString out;
-    for (const int r : rows) {
-        const ProxyResult &result = table.result(r);
-        out += escaped(table.text(r)) + u'\t' + ProxyTableModel::statusText(result) + u'\t' +
-               ProxyTableModel::anonymityText(result) + u'\t' +
-               (result.ms ? QString::number(*result.ms) : QStringLiteral("-")) + u'\n';
-    }
-    // A list file is one byte per character, and so is what is printed of it.
-    return out.toLatin1();
+    return collected([&](const Sink &sink) { return writeTabSeparated(table, rows, sink); });
 }
 
 QByteArray ProxyWriter::json(const ProxyTableModel &table, const std::vector<int> &rows)
 {
-    // Written by hand to keep the fields in the order of the other forms: proxy, status, anonymity, time.
-    QString out = QStringLiteral("[");
-    const char *separator = "\n";
-    for (const int r : rows) {
-        const ProxyResult &result = table.result(r);
-        out += QLatin1String(separator) + QStringLiteral("{\"proxy\": ") + jsonString(table.text(r)) +
-               QStringLiteral(", \"status\": ") + jsonString(ProxyTableModel::statusText(result)) +
-               QStringLiteral(", \"anonymity\": ") + jsonString(ProxyTableModel::anonymityText(result)) +
-               QStringLiteral(", \"ms\": ") + (result.ms ? QString::number(*result.ms) : QStringLiteral("null")) + u'}';
-        separator = ",\n";
+    return collected([&](const Sink &sink) { return writeJson(table, rows, sink); });
+}
+
+bool ProxyWriter::writeList(const ProxyTableModel &table, const std::vector<int> &rows, QByteArrayView lineEnd,
+                            const Sink &sink)
+{
+    BlockWriter out(sink);
+    for (auto r = rows.begin(); r != rows.end() && out.ok(); ++r) {
+        out.append(bytesOf(table.text(*r)));
+        out.append(lineEnd);
     }
-    out += QStringLiteral("\n]\n");
-    return out.toUtf8();
+    return out.finish();
+}
+
+bool ProxyWriter::writeTabSeparated(const ProxyTableModel &table, const std::vector<int> &rows, const Sink &sink)
+{
+    BlockWriter out(sink);
+    for (auto r = rows.begin(); r != rows.end() && out.ok(); ++r) {
+        const ProxyResult result = table.result(*r);
+        appendEscaped(out, bytesOf(table.text(*r)));
+        out.append("\t");
+        out.append(ProxyTableModel::statusText(result).toUtf8());
+        out.append("\t");
+        out.append(ProxyTableModel::anonymityText(result).toUtf8());
+        out.append("\t");
+        out.append(result.ms ? QByteArray::number(*result.ms) : QByteArray("-"));
+        out.append("\n");
+    }
+    return out.finish();
+}
+
+bool ProxyWriter::writeJson(const ProxyTableModel &table, const std::vector<int> &rows, const Sink &sink)
+{
+    // Written by hand to keep the fields in the order of the other forms: proxy, status, anonymity, time.
+    BlockWriter out(sink);
+    out.append("[");
+    for (auto r = rows.begin(); r != rows.end() && out.ok(); ++r) {
+        const ProxyResult result = table.result(*r);
+        out.append(r == rows.begin() ? "\n{\"proxy\": " : ",\n{\"proxy\": ");
+        appendJsonString(out, bytesOf(table.text(*r)));
+        out.append(", \"status\": ");
+        appendJsonString(out, ProxyTableModel::statusText(result).toUtf8());
+        out.append(", \"anonymity\": ");
+        appendJsonString(out, ProxyTableModel::anonymityText(result).toUtf8());
+        out.append(", \"ms\": ");
+        out.append(result.ms ? QByteArray::number(*result.ms) : QByteArray("null"));
+        out.append("}");
+    }
+    out.append("\n]\n");
+    return out.finish();
 }

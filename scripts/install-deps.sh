@@ -11,6 +11,7 @@ packages=(
     tinyproxy                      # the real HTTP proxy server of the end-to-end tests
     microsocks dante-server        # the real SOCKS 5 and SOCKS 4/5 proxy servers of the end-to-end tests
     parallel                       # korvane-cli split over several runs, in the tests
+    jq                             # the README's jq recipe reading check --json back, in the tests
     help2man                       # the manual pages
     lintian desktop-file-utils     # the checks of the Debian packages in test.sh
     clang libclang-rt-14-dev       # libFuzzer targets

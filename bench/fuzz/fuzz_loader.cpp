@@ -7,9 +7,11 @@
 #include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ProxyWriter.h"
+#include "proxylist/RowText.h"
 
 #include <QSet>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -75,12 +77,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         loader.loadFromClipboard(text, merge);
         checkTable(table, validator);
         const QStringList rows = texts(table);
-        loader.loadFromClipboard(QString::fromLatin1(savedList(table)), false);
+        loader.loadFromClipboard(RowText::decode(savedList(table)), false);
         require(texts(table) == rows);
     } else {
         // A file's line is the same characters, one byte each, whichever way it is tested.
         const QLatin1StringView latin1(bytes.data(), bytes.size());
         require(validator.isValidProxy(latin1) == validator.isValidProxy(QString(latin1)));
+        // No start of a line that passes is judged to fail, nor one of a line that fails judged to pass.
+        const auto never =
+            validator.isValidProxy(latin1) ? ProxyValidator::Outlook::Fails : ProxyValidator::Outlook::Passes;
+        for (qsizetype k = 0; k <= std::min<qsizetype>(latin1.size(), 600); ++k)
+            require(validator.outlook(latin1.first(k)) != never);
         loader.loadFromBytes(bytes, merge);
         checkTable(table, validator);
         const QStringList rows = texts(table);

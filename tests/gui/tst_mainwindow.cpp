@@ -60,13 +60,13 @@ class TestMainWindow : public QObject
             rows << m_window->findChild<QLabel *>(panel)->text();
         return rows.join(' ');
     }
-    // Enabled flags of the six buttons, then of the two sliders.
+    // Enabled flags of the six buttons, then of the two sliders; '@' and the index of the control with the focus.
     QString controls()
     {
         QString flags;
         for (int i = 0; i < 8; ++i)
             flags += element(i < 6 ? "cmdProxy" : "Sliders", i % 6)->isEnabled() ? '1' : '0';
-        return flags;
+        return flags + '@' + m_window->focusWidget()->property("index").toString();
     }
 
 private Q_SLOTS:
@@ -170,12 +170,18 @@ private Q_SLOTS:
         element<QSlider>("Sliders", 1)->setValue(1);
         QCOMPARE(element<QLabel>("lblSliders", 0)->text() + element<QLabel>("lblSliders", 1)->text(), "21");
         QString during;
-        QTimer::singleShot(500, m_window.get(), [&] { during = shown().left(12) + controls() + ' ' + sortByClick(); });
+        QTimer::singleShot(500, m_window.get(), [&] {
+            during = shown().left(12) + controls();
+            during += ' ' + sortByClick();
+        });
+        // Enter in the last batch presses Abort, which has no batch left to spare, and never Exit.
+        QTimer::singleShot(1500, m_window.get(), [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); });
         QElapsedTimer run;
         run.start();
+        element("cmdProxy", 1)->setFocus(); // as when Test was pressed to choose the run
         choose("mProxyTest", 0);
         QVERIFY(run.elapsed() >= 2000 && run.elapsed() < 4000); // two batches
-        QCOMPARE(during + ' ' + controls(), "jE- aC_ i__ 00001100 0 127.0.0.10:1 11110111");
+        QCOMPARE(during + ' ' + controls(), "jE- aC_ i__ 00001100@4 0 127.0.0.10:1 11110111@1");
         QCOMPARE(m_desktop.boxes, QStringList({"warning Can't sort list: You can not sort list while testing proxies.",
                                                "Proxy Checking Completed.: The proxies have been checked."}));
         QCOMPARE(sortByClick(), "1 127.0.0.9:1");
@@ -260,13 +266,16 @@ private Q_SLOTS:
         table().setResult(1, ProxyResult::working(false));
         choose("mProxyLoad", 0); // cancelled
         QCOMPARE(shown(), "a__ bWN  1 0");
+        m_desktop.integerAnswers = {1}; // never asked: no row has a time to keep by
+        choose("mProxyFilter", 3);
         table().setResult(1, ProxyResult::working(true));
         m_desktop.fileAnswers = {m_folder.path(), m_folder.path()};
         choose("mProxyLoad", 0);
         choose("mProxySave", 2);
         QCOMPARE(shown() + ' ' + m_desktop.boxes.join(""),
-                 "a__ bWY  1 1 warning Can't save proxies: The proxies could not be saved to \"" + m_folder.path() +
-                     "\".\n\nIt is a folder, not a file.");
+                 "a__ bWY  1 1 Keep proxies by speed: No proxy has a time yet.warning Can't save proxies: The proxies "
+                 "could not be saved to \"" +
+                     m_folder.path() + "\".\n\nIt is a folder, not a file.");
         // korvane FILE...: merged in order, an unreadable one named, a name need not be UTF-8; none, no recount.
         const QByteArray name = QFile::encodeName(m_folder.path()) + "/lat\xe9.txt";
         const int list = ::open(name, O_WRONLY | O_CREAT, 0600);
@@ -278,6 +287,21 @@ private Q_SLOTS:
                  QStringList(m_folder.path() + "/lat\\xE9.txt\\xFF: The file does not exist."));
         ::unlink(name.constData()); // a name QTemporaryDir could not remove
         QCOMPARE(shown(), "aWN bWY c__ 3 2 1");
+    }
+
+    // Rows go to the clipboard as text (UTF-8 as its characters, another byte as its own) and come back as UTF-8:
+    // the UTF-8 row is saved as it was read.
+    void clipboardHoldsText()
+    {
+        const QByteArray cafe = "socks5://caf\xc3\xa9:pw@127.0.0.1:1\r\n";
+        const QString saved = m_folder.filePath("text.txt");
+        table().addRows({QString::fromLatin1(cafe.chopped(2)), "127.0.0.2:2:\u00e9"}); // the byte 0xe9
+        choose("mProxySave", 0);
+        QCOMPARE(m_desktop.clipboard, "socks5://caf\u00e9:pw@127.0.0.1:1\r\n127.0.0.2:2:\u00e9\r\n");
+        choose("mProxyLoad", 2);
+        m_desktop.fileAnswers = {saved};
+        choose("mProxySave", 2);
+        QCOMPARE(readFile(saved), cafe + "127.0.0.2:2:\xc3\xa9\r\n");
     }
 
     void looksAsDesigned()

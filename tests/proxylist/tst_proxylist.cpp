@@ -1,6 +1,7 @@
 // Loading and saving lists, the table with its counters, sorting and filters.
 #include "proxylist/ListFileReader.h"
 #include "proxylist/ListFileWriter.h"
+#include "proxylist/PackedRow.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
 #include "proxylist/ProxyValidator.h"
@@ -11,6 +12,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/mount.h>
@@ -83,6 +85,7 @@ private Q_SLOTS:
         accept("white space kept", " 1 . 2.3.4 :\xa0 80\t");
         accept("port beyond TCP range, edge octets", "0.0.0.255:99999");
         accept("second colon, every byte after it", "1.2.3.4:80:" + everyByte);
+        accept("UTF-8 after it", "1.2.3.4:80:caf\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80");
         accept("notations", "010.&HFF.&O377.-0:($8e1)");
         accept("US separators", "1e-1.2,5.3.4:8,080.5");
         add("German separators", "1.2.3.4:1.234,5", {u"1.2.3.4:1.234,5"_s}, true);
@@ -97,6 +100,17 @@ private Q_SLOTS:
         // A file is read in pieces of 4 MiB: a line may run over several.
         const QByteArray longRow = "1.2.3.4:80:" + QByteArray(qsizetype(9) << 20, 'x');
         add("a row over pieces", longRow + "\n5.6.7.8:81\r\n" + longRow, {QString::fromLatin1(longRow), B});
+        // Only a mark at the start is dropped. A UTF-16 list is its text in UTF-8, a character cut between pieces too.
+        add("byte-order mark",
+            "\xef\xbb\xbf"
+            "1.2.3.4:80\n\xef\xbb\xbf"
+            "5.6.7.8:81",
+            {A});
+        const QString wide = "1.2.3.4:80:" + QString((qsizetype(2) << 20) - 13, u'x') + u"\U0001f600"_s;
+        for (const auto order : {QStringConverter::Utf16LE, QStringConverter::Utf16BE})
+            add(order == QStringConverter::Utf16LE ? "UTF-16 LE" : "UTF-16 BE",
+                QStringEncoder(order, QStringConverter::Flag::WriteBom)(wide + "\r\n5.6.7.8:81"),
+                {QString::fromLatin1(wide.toUtf8()), B});
         add("first copy kept", "1.2.3.4:80\n5.6.7.8:81\r1.2.3.4:80\r\n1.2.3.4:80 \n5.6.7.8:81", {A, B, A + ' '});
         QByteArray many; // more rows than the set of texts first has room for
         for (int port = 1; port <= 2000; ++port)
@@ -125,17 +139,55 @@ private Q_SLOTS:
         const auto &[german, bytes, rows] = loading;
         const ProxyValidator validator =
             german ? ProxyValidator(QLocale(QLocale::German, QLocale::Germany)) : m_validator;
+        // Clipboard text becomes its UTF-8 bytes: only UTF-8 reaches the table both ways.
         for (const bool file : {true, false}) {
+            if (!file && !QUtf8StringView(bytes).isValidUtf8())
+                break;
             m_table.addRows({C}); // to be replaced
             ProxyLoader loader(m_table, validator);
             if (file)
                 QVERIFY(loader.loadFromFile(writeList(bytes), false));
             else
-                loader.loadFromClipboard(QString::fromLatin1(bytes), false);
+                loader.loadFromClipboard(QString::fromUtf8(bytes), false);
             QCOMPARE(columnTexts(m_table), rows);
         }
         QVERIFY(ListFileWriter(m_list).write(ProxyWriter::list(m_table, ProxyFilter::everyRow().rows(m_table))));
         QCOMPARE(readFile(m_list), rows.isEmpty() ? QByteArray() : (rows.join(u"\r\n"_s) + u"\r\n"_s).toLatin1());
+    }
+
+    // What a line's start tells of the line: never "fails" for the start of a line that passes, nor "passes" for one
+    // that fails (random lines of likely parts, both locales); exact where the start alone decides.
+    void lineStarts()
+    {
+        const ProxyValidator german(QLocale(QLocale::German, QLocale::Germany));
+        const std::vector<std::vector<QByteArray>> parts = {
+            {"", "", "", "socks5://", "HTTPS://", "http:/"},
+            {"", "", "", "", "u:p@", "a:b:c@", ":p@"},
+            {"1", "1", "1", " 010 ", "&HFF", "-0", "1e2", "1,0", "(0)", "256"},
+            {".", ".", ".", ".", ".", ".", ".", "x"},
+            {":", ":", ":", ":", ":", "::"},
+            {"80", "80", "80", " 8,080.5 ", "$8e1", "1.234,5", "&O7", "-", "(1"},
+            {"", "", "", ":", ":@x", "\xa0", "x", QByteArray(1, 0)}};
+        QRandomGenerator random(1);
+        int passing = 0;
+        for (int i = 0; i < 20000; ++i) {
+            const ProxyValidator &validator = i % 2 ? german : m_validator;
+            QByteArray line;
+            for (const int part : {0, 1, 2, 3, 2, 3, 2, 3, 2, 4, 5, 6})
+                line += parts[size_t(part)][size_t(random.bounded(int(parts[size_t(part)].size())))];
+            const bool passes = validator.isValidProxy(QLatin1StringView(line));
+            passing += int(passes);
+            const auto never = passes ? ProxyValidator::Outlook::Fails : ProxyValidator::Outlook::Passes;
+            for (qsizetype k = 0; k <= line.size(); ++k)
+                QVERIFY(validator.outlook(QLatin1StringView(line.first(k))) != never);
+        }
+        QCOMPARE_GT(passing, 1000);
+        QString outlooks;
+        for (const QByteArray &start :
+             QByteArrayList{"", "SOCKS5:/", "1.2.3.4:80", "socks5://u:p", "1.2.3.4:80:", "socks5://1.2.3.4:1:", "x",
+                            "1.2.3.4.", "1.2.3.256:", "1.2.3.4:8x", "https://" + QByteArray(512, 'u')})
+            outlooks += u"FMP"_s[int(m_validator.outlook(QLatin1StringView(start)))];
+        QCOMPARE(outlooks, u"MMMMPPFFFFF"_s);
     }
 
     // A merge keeps first copies, their results, selection and current row; an unreadable file leaves it all as is.
@@ -150,7 +202,8 @@ private Q_SLOTS:
         QFile huge(m_dir.filePath(u"huge"_s));
         QVERIFY(QDir().mkpath(m_dir.filePath(u"folder"_s)) &&
                 ::mkfifo(QFile::encodeName(m_dir.filePath(u"pipe"_s)), 0600) == 0 && huge.open(QIODevice::WriteOnly) &&
-                huge.resize(ListFileReader::MaxSize + 1));
+                huge.resize(ListFileReader::WindowCap) && huge.seek(huge.size()) && huge.write("\n2.2.2.2:2") == 10 &&
+                huge.flush());
         const std::pair<QString, QString> unreadables[] = {{u"missing"_s, u"The file does not exist."_s},
                                                            {u"folder"_s, u"It is a folder, not a file."_s},
                                                            {u"pipe"_s, u"It is not an ordinary file."_s},
@@ -164,28 +217,54 @@ private Q_SLOTS:
             QVERIFY(!result);
             QCOMPARE(result.error(), why);
         }
-        // A clipboard line with a character a list file cannot hold is dropped; up to U+00FF, bytes are kept.
-        loader.loadFromClipboard(u" 1.2.3.4:80\r\n5.6.7.8:81:\u00e9\u20ac\r\n1.2.3.4:\u200380\r\n5.6.7.8:81:\u00ff"_s,
-                                 false);
+        // korvane-cli reads past the window's cap; a gigabyte of one bad line is skipped, not kept.
+        rusage before{}, after{};
+        ::getrusage(RUSAGE_SELF, &before);
+        QVERIFY(loader.mergeLists({huge.fileName()}, ListFileReader::PipesAndDevicesToo).isEmpty());
+        ::getrusage(RUSAGE_SELF, &after);
+        QCOMPARE_LT(after.ru_maxrss - before.ru_maxrss, 256 << 10);
+        // A list that fails once it gave rows (a pipe past a cap of 1 KiB) is taken out; the lists around it stay.
+        const int pipe = ::open(QFile::encodeName(m_dir.filePath(u"pipe"_s)), O_RDWR);
+        const QByteArray overCap = "8.8.8.8:8\n5.5.5.5:5\n" + QByteArray(1005, 'x');
+        QVERIFY(pipe >= 0 && ::write(pipe, overCap.constData(), 1025) == 1025);
+        const QStringList around = {writeFile(m_dir.filePath(u"before"_s), "7.7.7.7:7"), m_dir.filePath(u"pipe"_s),
+                                    writeList("8.8.8.8:8\n6.6.6.6:6")};
+        QCOMPARE(loader.mergeLists(around, ListFileReader::PipesAndDevicesToo, 1024).size(), 1);
+        ::close(pipe);
+        QCOMPARE(columnTexts(m_table).mid(3),
+                 (QStringList{u"1.1.1.1:1"_s, u"2.2.2.2:2"_s, u"7.7.7.7:7"_s, u"8.8.8.8:8"_s, u"6.6.6.6:6"_s}));
+        // Clipboard text is kept as UTF-8, any character; a byte-order mark before it is no part of the first line.
+        loader.loadFromClipboard(
+            u"\ufeff 1.2.3.4:80\r\n5.6.7.8:81:\u00e9\u20ac\r\n1.2.3.4:\u200380\r\n5.6.7.8:81:\u00ff"_s, false);
         selectRows(u"01");
         QCOMPARE(ProxyWriter::list(m_table, ProxyFilter::everyRow().rows(m_table)),
-                 " 1.2.3.4:80\r\n5.6.7.8:81:\xff\r\n");
-        QCOMPARE(ProxyWriter::list(m_table, ProxyFilter::selected().rows(m_table), "\n"), "5.6.7.8:81:\xff\n");
+                 " 1.2.3.4:80\r\n5.6.7.8:81:\xc3\xa9\xe2\x82\xac\r\n5.6.7.8:81:\xc3\xbf\r\n");
+        QCOMPARE(ProxyWriter::list(m_table, ProxyFilter::selected().rows(m_table), "\n"),
+                 "5.6.7.8:81:\xc3\xa9\xe2\x82\xac\n");
     }
 
-    // What korvane-cli prints: escapes in TSV and JSON; the time, else "-" or null.
+    // What korvane-cli prints: escapes in TSV and JSON; the time, else "-" or null. TSV keeps the bytes; JSON has
+    // UTF-8 as it is and each other byte (lone, of a cut, surrogate, overlong or too high sequence) as its character.
     void printedForms()
     {
-        m_table.addRows({u"a\t\\\"\r\n\u00e9"_s, B});
+        const QByteArray odd = "\xe9"
+                               "caf\xc3\xa9\xe2\x82!\xed\xa0\x80\xe0\x80\xaf\xf4\x90\x80\x80\xf0\x9f\x98\x80";
+        m_table.addRows({u"a\t\\\"\r\n"_s + QString::fromLatin1(odd), B});
         m_table.setResult(0, ProxyResult::working(true, 95));
         m_table.setResult(1, ProxyResult::failed(ProxyStatus::Timeout));
         QCOMPARE(ProxyWriter::tabSeparated(m_table, {0, 1}),
-                 "a\\t\\\\\"\\r\\n\xe9\tWorking\tY\t95\n5.6.7.8:81\tTimeout\t-\t-\n");
-        QCOMPARE(
-            ProxyWriter::json(m_table, {0, 1}),
-            "[\n{\"proxy\": \"a\\u0009\\\\\\\"\\u000d\\u000a\xc3\xa9\", \"status\": \"Working\", \"anonymity\": \"Y\", "
-            "\"ms\": 95},\n{\"proxy\": \"5.6.7.8:81\", \"status\": \"Timeout\", \"anonymity\": \"-\", \"ms\": "
-            "null}\n]\n");
+                 "a\\t\\\\\"\\r\\n" + odd + "\tWorking\tY\t95\n5.6.7.8:81\tTimeout\t-\t-\n");
+        QCOMPARE(ProxyWriter::json(m_table, {0, 1}),
+                 "[\n{\"proxy\": \"a\\u0009\\\\\\\"\\u000d\\u000a\xc3\xa9"
+                 "caf\xc3\xa9\xc3\xa2\xc2\x82!"
+                 "\xc3\xad\xc2\xa0\xc2\x80\xc3\xa0\xc2\x80\xc2\xaf\xc3\xb4\xc2\x90\xc2\x80\xc2\x80"
+                 "\xf0\x9f\x98\x80\", \"status\": \"Working\", "
+                 "\"anonymity\": \"Y\", \"ms\": 95},\n{\"proxy\": \"5.6.7.8:81\", \"status\": \"Timeout\", "
+                 "\"anonymity\": \"-\", \"ms\": null}\n]\n");
+        // A row longer than a block of output goes out straight from the table, in its place.
+        const QByteArray longRow = "1.2.3.4:80:" + QByteArray(70 << 10, 'x');
+        m_table.addRows({QString::fromLatin1(longRow)});
+        QCOMPARE(ProxyWriter::tabSeparated(m_table, {1, 2}), "5.6.7.8:81\tTimeout\t-\t-\n" + longRow + "\t\t\t-\n");
     }
 
     void save_data()
@@ -326,13 +405,23 @@ private Q_SLOTS:
         QCOMPARE(columnTexts(m_table, 2), (QStringList{u"95 ms"_s, u"245 ms"_s, u"1200 ms"_s, u"-"_s, {}}));
         m_table.sort(ProxyTableModel::SpeedColumn, Qt::DescendingOrder);
         QCOMPARE(columnTexts(m_table), (QStringList{r1, r10, r3, r9, r2}));
-        // The view gets at most the first 1,000 characters of a cell; the row keeps them all.
+        // The view gets at most the first 1,000 characters of a cell, never half of one; the row keeps them all.
+        // UTF-8 shows as its characters, another byte as the character of its value.
         m_table.clear();
-        const QString x998(998, u'x');
-        m_table.addRows({x998 + "yz", x998 + u"yz!\u00ff"_s});
+        const QString x998(998, u'x'), emoji = u"\u00f0\u009f\u0098\u0080"_s;
+        m_table.addRows(
+            {x998 + u"y\u00c3\u00a9"_s, x998 + u"yz!\u00ff"_s, x998 + 'y' + emoji, u"\u00e9caf\u00c3\u00a9"_s + emoji});
         QCOMPARE(m_table.text(1), x998 + u"yz!\u00ff"_s);
-        QCOMPARE(m_table.index(0, 0).data().toString() + m_table.index(1, 0).data().toString(),
-                 x998 + "yz" + x998 + "yz\u2026");
+        QString shown;
+        for (int r = 0; r < m_table.count(); ++r)
+            shown += m_table.index(r, 0).data().toString() + '|';
+        QCOMPARE(shown, x998 + u"y\u00e9|"_s + x998 + u"yz\u2026|"_s + x998 + u"y\u2026|\u00e9caf\u00e9\U0001f600|"_s);
+        // A line past 4 GiB of the store keeps its place through a verdict and a reset for the next run.
+        PackedRow far(qint64(5) << 32 | 7, 3);
+        far.setResult(ProxyResult::working(true, 300000));
+        QCOMPARE(far.result(), ProxyResult::working(true, 262142));
+        far.reset();
+        QVERIFY(far.touched() && far.result() == ProxyResult() && far.offset() == (qint64(5) << 32 | 7));
     }
 };
 
