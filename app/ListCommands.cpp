@@ -4,10 +4,11 @@
 #include "app/Desktop.h"
 #include "proxylist/ListFileWriter.h"
 #include "proxylist/ProxyFilter.h"
+#include "proxylist/ProxyList.h"
 #include "proxylist/ProxyLoader.h"
-#include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ProxyWriter.h"
+#include "proxylist/RowSelection.h"
 #include "proxylist/RowText.h"
 
 #include <QDir>
@@ -42,8 +43,8 @@ QStringList ListCommands::mergeFiles(const QStringList &paths)
 
 QByteArray ListCommands::listOf(Rows rows) const
 {
-    return ProxyWriter::list(m_table,
-                             (rows == Rows::All ? ProxyFilter::everyRow() : ProxyFilter::selected()).rows(m_table));
+    return ProxyWriter::list(m_table, rows == Rows::All ? ProxyFilter::everyRow().rows(m_table)
+                                                        : ProxyFilter::rowsOf(m_selection.selectedRows()));
 }
 
 void ListCommands::saveToClipboard(Rows rows)
@@ -101,9 +102,19 @@ bool ListCommands::keepBySpeed()
 
 void ListCommands::filter(const ProxyFilter &filter)
 {
+    keep(filter.matching(m_table));
+}
+
+void ListCommands::keepSelected()
+{
+    keep(m_selection.selectedRows());
+}
+
+void ListCommands::keep(const std::vector<bool> &rows)
+{
     {
         const BusyCursor busy;
-        filter.apply(m_table);
+        m_table.keepRows(rows);
     }
     m_desktop.information(tr("Proxy filter complete"), tr("Proxies filtered successfully."));
 }

@@ -5,10 +5,12 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 class Desktop;
 class ProxyFilter;
-class ProxyTableModel;
+class ProxyList;
+class RowSelection;
 
 // The load, save and filter commands: they ask the desktop for a file or the clipboard, run the list routine and
 // tell the user when a list could not be written. The window refreshes its counters after them.
@@ -19,7 +21,9 @@ class ListCommands
 public:
     enum class Rows { All, Selected };
 
-    ListCommands(Desktop &desktop, ProxyTableModel &table) : m_desktop(desktop), m_table(table) {}
+    ListCommands(Desktop &desktop, ProxyList &list, const RowSelection &selection)
+        : m_desktop(desktop), m_table(list), m_selection(selection)
+    {}
 
     // True when a file was read: a cancelled or failed load ends silently and changes nothing.
     bool loadFromFile(bool merge);
@@ -30,15 +34,19 @@ public:
     void saveToClipboard(Rows rows);
     void saveToFile(Rows rows);
     void filter(const ProxyFilter &filter);
+    void keepSelected();
     // Asks for the slowest time to keep, then keeps the working proxies that answered within it. False when the
     // user cancelled or no proxy has a time (then nothing is asked): nothing changed.
     bool keepBySpeed();
 
 private:
     QByteArray listOf(Rows rows) const;
+    // Keeps the rows flagged, then says the filter is done.
+    void keep(const std::vector<bool> &rows);
     // The median time of the working rows; nothing when none has a time.
     std::optional<int> medianTime() const;
 
     Desktop &m_desktop;
-    ProxyTableModel &m_table;
+    ProxyList &m_table;
+    const RowSelection &m_selection;
 };

@@ -6,6 +6,7 @@
 #include "app/ProxyView.h"
 #include "checker/CheckRun.h"
 #include "proxylist/ProxyFilter.h"
+#include "proxylist/ProxyList.h"
 #include "proxylist/ProxyTableModel.h"
 
 #include "ui_MainWindow.h"
@@ -13,10 +14,9 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 
-namespace {
-// Elements of a control array share one name and carry their index in this property.
-const char IndexProperty[] = "index";
+#include <chrono>
 
+namespace {
 // Every caption of the controls is set in one face and size. The fixed boxes were measured for it: each caption
 // fits inside its box, which a wider face such as DejaVu Sans would overrun. The form cannot hold the size: it
 // keeps whole points only.
@@ -31,29 +31,38 @@ QFont captionFont(qreal pointSize)
 
 MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     : QWidget(parent), m_desktop(desktop), m_aboutPage(AboutPage::url(QCoreApplication::applicationDirPath())),
-      m_table(new ProxyTableModel(this)), m_checkRun(std::make_unique<CheckRun>(*m_table)),
-      m_ui(std::make_unique<Ui::MainWindow>())
+      m_list(new ProxyList(this)), m_model(new ProxyTableModel(*m_list, this)),
+      m_checkRun(std::make_unique<CheckRun>(*m_list)), m_ui(std::make_unique<Ui::MainWindow>())
 {
     m_ui->setupUi(this);
+    m_controls = bindControls();
     setFont(captionFont(8.25)); // the table has a larger size of its own
-    nameArrayElements();
     setUpTable();
     connectControls();
+    m_checkRun->setSelection(m_model);
     // Start-up reads the sliders; the labels keep the captions they were created with.
-    m_checkRun->setSettings({m_ui->Sliders_0->value(), m_ui->Sliders_1->value()});
+    m_checkRun->setSettings(
+        {m_controls.threadsSlider->value(), std::chrono::seconds(m_controls.timeoutSlider->value())});
     m_ui->ListProxies->setFocus(Qt::OtherFocusReason);
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::nameArrayElements()
+MainWindow::Controls MainWindow::bindControls() const
 {
-    // A form needs a name per object; an element of an array is named "array_index" there.
-    for (QObject *object : findChildren<QObject *>()) {
-        const QString name = object->objectName();
-        if (object->property(IndexProperty).isValid())
-            object->setObjectName(name.left(name.lastIndexOf(u'_')));
-    }
+    const Ui::MainWindow &ui = *m_ui;
+    return {ui.cmdProxy_0,     ui.cmdProxy_1,       ui.cmdProxy_2,     ui.cmdProxy_3,   ui.cmdProxy_4,
+            ui.cmdProxy_5,     ui.mProxies_0,       ui.mProxies_1,     ui.mProxies_2,   ui.mProxies_3,
+            ui.Sliders_0,      ui.Sliders_1,        ui.lblSliders_0,   ui.lblSliders_1, ui.totalproxies,
+            ui.workingproxies, ui.anonymousproxies, ui.mProxyLoad_0,   ui.mProxyLoad_1, ui.mProxyLoad_2,
+            ui.mProxyLoad_3,   ui.mProxyTest_0,     ui.mProxyTest_1,   ui.mProxyTest_2, ui.mProxyFilter_0,
+            ui.mProxyFilter_1, ui.mProxyFilter_2,   ui.mProxyFilter_3, ui.mProxySave_0, ui.mProxySave_2,
+            ui.mProxySave_3,   ui.mProxySave_5};
+}
+
+ListCommands MainWindow::commands()
+{
+    return ListCommands(m_desktop, *m_list, *m_model);
 }
 
 void MainWindow::setUpTable()
@@ -62,9 +71,9 @@ void MainWindow::setUpTable()
     view->setFont(captionFont(9.75));
 
     // The view makes a selection model of its own; the table's, which the commands read, replaces it.
-    view->setModel(m_table);
+    view->setModel(m_model);
     QItemSelectionModel *viewSelection = view->selectionModel();
-    view->setSelectionModel(m_table->selectionModel());
+    view->setSelectionModel(m_model->selectionModel());
     delete viewSelection;
 
     QHeaderView *header = view->header();
@@ -72,8 +81,8 @@ void MainWindow::setUpTable()
     header->setSectionsMovable(false);
     header->setSectionsClickable(true);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int widths[ProxyTableModel::ColumnCount] = {200, 96, 96, 96};
-    for (int column = 0; column < ProxyTableModel::ColumnCount; ++column)
+    const int widths[ProxyList::ColumnCount] = {200, 96, 96, 96};
+    for (int column = 0; column < ProxyList::ColumnCount; ++column)
         header->resizeSection(column, widths[column]);
     // The indicator stays hidden until the first accepted click; it always shows the last accepted sort.
     header->setSortIndicator(m_sortKey, m_sortOrder);
@@ -81,43 +90,41 @@ void MainWindow::setUpTable()
 
 void MainWindow::connectControls()
 {
+    const Controls &c = m_controls;
     const std::pair<QAction *, void (MainWindow::*)()> items[] = {
-        {m_ui->mProxyLoad_0, &MainWindow::loadFromFileReplace},
-        {m_ui->mProxyLoad_1, &MainWindow::loadFromFileMerge},
-        {m_ui->mProxyLoad_2, &MainWindow::loadFromClipboardReplace},
-        {m_ui->mProxyLoad_3, &MainWindow::loadFromClipboardMerge},
-        {m_ui->mProxyTest_0, &MainWindow::testAll},
-        {m_ui->mProxyTest_1, &MainWindow::testUntested},
-        {m_ui->mProxyTest_2, &MainWindow::testSelected},
-        {m_ui->mProxyFilter_0, &MainWindow::keepWorking},
-        {m_ui->mProxyFilter_1, &MainWindow::keepAnonymous},
-        {m_ui->mProxyFilter_2, &MainWindow::keepSelected},
-        {m_ui->mProxyFilter_3, &MainWindow::keepBySpeed},
-        {m_ui->mProxySave_0, &MainWindow::saveAllToClipboard},
-        {m_ui->mProxySave_2, &MainWindow::saveAllToFile},
-        {m_ui->mProxySave_3, &MainWindow::saveSelectedToClipboard},
-        {m_ui->mProxySave_5, &MainWindow::saveSelectedToFile},
+        {c.actionLoadFileReplace, &MainWindow::loadFromFileReplace},
+        {c.actionLoadFileMerge, &MainWindow::loadFromFileMerge},
+        {c.actionLoadClipboardReplace, &MainWindow::loadFromClipboardReplace},
+        {c.actionLoadClipboardMerge, &MainWindow::loadFromClipboardMerge},
+        {c.actionTestAll, &MainWindow::testAll},
+        {c.actionTestUntested, &MainWindow::testUntested},
+        {c.actionTestSelected, &MainWindow::testSelected},
+        {c.actionKeepWorking, &MainWindow::keepWorking},
+        {c.actionKeepAnonymous, &MainWindow::keepAnonymous},
+        {c.actionKeepSelected, &MainWindow::keepSelected},
+        {c.actionKeepBySpeed, &MainWindow::keepBySpeed},
+        {c.actionSaveAllToClipboard, &MainWindow::saveAllToClipboard},
+        {c.actionSaveAllToFile, &MainWindow::saveAllToFile},
+        {c.actionSaveSelectedToClipboard, &MainWindow::saveSelectedToClipboard},
+        {c.actionSaveSelectedToFile, &MainWindow::saveSelectedToFile},
     };
     for (const auto &[action, slot] : items)
         connect(action, &QAction::triggered, this, slot);
 
-    const std::pair<QPushButton *, QMenu *> menuButtons[] = {{m_ui->cmdProxy_0, m_ui->mProxies_0},
-                                                             {m_ui->cmdProxy_1, m_ui->mProxies_1},
-                                                             {m_ui->cmdProxy_2, m_ui->mProxies_2},
-                                                             {m_ui->cmdProxy_3, m_ui->mProxies_3}};
-    for (const auto &menuButton : menuButtons) {
-        QMenu *menu = menuButton.second;
-        connect(menuButton.first, &QPushButton::clicked, this,
-                [this, menu, button = menuButton.first] { popUpMenu(menu, button); });
-    }
-    connect(m_ui->cmdProxy_4, &QPushButton::clicked, this, &MainWindow::abortCheck);
-    connect(m_ui->cmdProxy_5, &QPushButton::clicked, this, &MainWindow::exitProgram);
+    const std::pair<QPushButton *, QMenu *> menuButtons[] = {{c.loadButton, c.loadMenu},
+                                                             {c.testButton, c.testMenu},
+                                                             {c.filterButton, c.filterMenu},
+                                                             {c.saveButton, c.saveMenu}};
+    for (const auto &[button, menu] : menuButtons)
+        connect(button, &QPushButton::clicked, this, [this, menu = menu, button = button] { popUpMenu(menu, button); });
+    connect(c.abortButton, &QPushButton::clicked, this, &MainWindow::abortCheck);
+    connect(c.exitButton, &QPushButton::clicked, this, &MainWindow::exitProgram);
 
     // A click on a slider counts as a move too.
-    connect(m_ui->Sliders_0, &QSlider::valueChanged, this, &MainWindow::setThreads);
-    connect(m_ui->Sliders_0, &QSlider::sliderPressed, this, [this] { setThreads(m_ui->Sliders_0->value()); });
-    connect(m_ui->Sliders_1, &QSlider::valueChanged, this, &MainWindow::setTimeout);
-    connect(m_ui->Sliders_1, &QSlider::sliderPressed, this, [this] { setTimeout(m_ui->Sliders_1->value()); });
+    connect(c.threadsSlider, &QSlider::valueChanged, this, &MainWindow::setThreads);
+    connect(c.threadsSlider, &QSlider::sliderPressed, this, [this] { setThreads(m_controls.threadsSlider->value()); });
+    connect(c.timeoutSlider, &QSlider::valueChanged, this, &MainWindow::setTimeout);
+    connect(c.timeoutSlider, &QSlider::sliderPressed, this, [this] { setTimeout(m_controls.timeoutSlider->value()); });
     connect(m_ui->ListProxies->header(), &QHeaderView::sectionClicked, this, &MainWindow::sortByColumn);
 
     connect(m_checkRun.get(), &CheckRun::started, this, &MainWindow::lockCommands);
@@ -133,7 +140,7 @@ void MainWindow::popUpMenu(QMenu *menu, const QWidget *button)
 
 void MainWindow::loadFromFileReplace()
 {
-    if (ListCommands(m_desktop, *m_table).loadFromFile(false))
+    if (commands().loadFromFile(false))
         showTotal();
     // However the load ended, read, cancelled or unreadable, the counters show the table as it now is.
     refreshCounters();
@@ -141,21 +148,21 @@ void MainWindow::loadFromFileReplace()
 
 void MainWindow::loadFromFileMerge()
 {
-    if (ListCommands(m_desktop, *m_table).loadFromFile(true))
+    if (commands().loadFromFile(true))
         showTotal();
     refreshCounters();
 }
 
 void MainWindow::loadFromClipboardReplace()
 {
-    ListCommands(m_desktop, *m_table).loadFromClipboard(false);
+    commands().loadFromClipboard(false);
     showTotal();
     refreshCounters();
 }
 
 void MainWindow::loadFromClipboardMerge()
 {
-    ListCommands(m_desktop, *m_table).loadFromClipboard(true);
+    commands().loadFromClipboard(true);
     showTotal();
     refreshCounters();
 }
@@ -165,7 +172,7 @@ QStringList MainWindow::mergeFiles(const QStringList &paths)
     // The counters stay blank until the first load: no list, no load.
     if (paths.isEmpty())
         return {};
-    QStringList failures = ListCommands(m_desktop, *m_table).mergeFiles(paths);
+    QStringList failures = commands().mergeFiles(paths);
     if (failures.size() < paths.size())
         showTotal();
     refreshCounters();
@@ -174,61 +181,61 @@ QStringList MainWindow::mergeFiles(const QStringList &paths)
 
 void MainWindow::testAll()
 {
-    m_checkRun->run(CheckRows::Mode::All);
+    m_checkRun->start(CheckRows::Mode::All);
 }
 
 void MainWindow::testUntested()
 {
-    m_checkRun->run(CheckRows::Mode::Untested);
+    m_checkRun->start(CheckRows::Mode::Untested);
 }
 
 void MainWindow::testSelected()
 {
-    m_checkRun->run(CheckRows::Mode::Selected);
+    m_checkRun->start(CheckRows::Mode::Selected);
 }
 
 void MainWindow::keepWorking()
 {
-    ListCommands(m_desktop, *m_table).filter(ProxyFilter::working());
+    commands().filter(ProxyFilter::working());
     refreshCounters();
 }
 
 void MainWindow::keepAnonymous()
 {
-    ListCommands(m_desktop, *m_table).filter(ProxyFilter::anonymous());
+    commands().filter(ProxyFilter::anonymous());
     refreshCounters();
 }
 
 void MainWindow::keepSelected()
 {
-    ListCommands(m_desktop, *m_table).filter(ProxyFilter::selected());
+    commands().keepSelected();
     refreshCounters();
 }
 
 void MainWindow::keepBySpeed()
 {
-    if (ListCommands(m_desktop, *m_table).keepBySpeed())
+    if (commands().keepBySpeed())
         refreshCounters();
 }
 
 void MainWindow::saveAllToClipboard()
 {
-    ListCommands(m_desktop, *m_table).saveToClipboard(ListCommands::Rows::All);
+    commands().saveToClipboard(ListCommands::Rows::All);
 }
 
 void MainWindow::saveAllToFile()
 {
-    ListCommands(m_desktop, *m_table).saveToFile(ListCommands::Rows::All);
+    commands().saveToFile(ListCommands::Rows::All);
 }
 
 void MainWindow::saveSelectedToClipboard()
 {
-    ListCommands(m_desktop, *m_table).saveToClipboard(ListCommands::Rows::Selected);
+    commands().saveToClipboard(ListCommands::Rows::Selected);
 }
 
 void MainWindow::saveSelectedToFile()
 {
-    ListCommands(m_desktop, *m_table).saveToFile(ListCommands::Rows::Selected);
+    commands().saveToFile(ListCommands::Rows::Selected);
 }
 
 void MainWindow::abortCheck()
@@ -246,14 +253,14 @@ void MainWindow::exitProgram()
 
 void MainWindow::setThreads(int threads)
 {
-    m_checkRun->setSettings({threads, m_checkRun->settings().timeoutSeconds});
-    m_ui->lblSliders_0->setText(QString::number(threads));
+    m_checkRun->setSettings({threads, m_checkRun->settings().timeout});
+    m_controls.threadsLabel->setText(QString::number(threads));
 }
 
 void MainWindow::setTimeout(int seconds)
 {
-    m_checkRun->setSettings({m_checkRun->settings().slotsPerBatch, seconds});
-    m_ui->lblSliders_1->setText(QString::number(seconds));
+    m_checkRun->setSettings({m_checkRun->settings().probesAtOnce, std::chrono::seconds(seconds)});
+    m_controls.timeoutLabel->setText(QString::number(seconds));
 }
 
 void MainWindow::sortByColumn(int section)
@@ -269,7 +276,7 @@ void MainWindow::sortByColumn(int section)
     m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     header->setSortIndicatorShown(true);
     header->setSortIndicator(m_sortKey, m_sortOrder);
-    m_table->sort(m_sortKey, m_sortOrder);
+    m_list->sort(ProxyList::Column(m_sortKey), m_sortOrder);
 }
 
 void MainWindow::lockCommands()
@@ -279,20 +286,20 @@ void MainWindow::lockCommands()
 
 void MainWindow::setCommandsLocked(bool locked)
 {
+    const Controls &c = m_controls;
     // A disabled button hands the focus on to the next enabled one, which would be Exit: the focus goes to Abort
     // before the commands are locked, and back to the Test button before Abort is disabled, so that no key press
     // during or after a run can quit.
-    QPushButton *abort = m_ui->cmdProxy_4;
     if (locked) {
-        abort->setEnabled(true);
-        abort->setFocus(Qt::OtherFocusReason);
+        c.abortButton->setEnabled(true);
+        c.abortButton->setFocus(Qt::OtherFocusReason);
     }
-    for (QWidget *control : std::initializer_list<QWidget *>{m_ui->cmdProxy_0, m_ui->cmdProxy_1, m_ui->cmdProxy_2,
-                                                             m_ui->cmdProxy_3, m_ui->Sliders_0, m_ui->Sliders_1})
+    for (QWidget *control : std::initializer_list<QWidget *>{c.loadButton, c.testButton, c.filterButton, c.saveButton,
+                                                             c.threadsSlider, c.timeoutSlider})
         control->setEnabled(!locked);
     if (!locked) {
-        m_ui->cmdProxy_1->setFocus(Qt::OtherFocusReason);
-        abort->setEnabled(false);
+        c.testButton->setFocus(Qt::OtherFocusReason);
+        c.abortButton->setEnabled(false);
     }
 }
 
@@ -313,18 +320,18 @@ void MainWindow::finishCheck(const QString &shortage)
 
 void MainWindow::showTotal()
 {
-    m_ui->totalproxies->setText(QString::number(m_table->count()));
+    m_controls.totalPanel->setText(QString::number(m_list->count()));
 }
 
 void MainWindow::refreshCounters()
 {
-    m_ui->workingproxies->setText(QString::number(ProxyFilter::working().count(*m_table)));
-    m_ui->anonymousproxies->setText(QString::number(ProxyFilter::anonymous().count(*m_table)));
+    m_controls.workingPanel->setText(QString::number(ProxyFilter::working().count(*m_list)));
+    m_controls.anonymousPanel->setText(QString::number(ProxyFilter::anonymous().count(*m_list)));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // The run pumps events beneath this handler; left alone, it would go on probing for a window nobody sees.
+    // Left alone, the run would go on probing for a window nobody sees.
     if (m_checkRun->isRunning()) {
         m_checkRun->stop();
         Q_EMIT exitRequested();

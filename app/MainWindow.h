@@ -7,26 +7,48 @@
 
 class CheckRun;
 class Desktop;
+class ListCommands;
+class ProxyList;
 class ProxyTableModel;
+class QAction;
+class QLabel;
 class QMenu;
+class QPushButton;
+class QSlider;
 
 namespace Ui {
 class MainWindow;
 }
 
 // The one window of the program. Its controls keep fixed positions and sizes, given in pixels at 96 dpi in
-// MainWindow.ui, and the object names they have always had: cmdProxy, Sliders, lblSliders and the menu items
-// mProxyLoad, mProxyTest, mProxyFilter and mProxySave are arrays whose elements share a name and carry an
-// "index" property. Each control reaches the code through a slot of its own.
+// MainWindow.ui, where they keep the names they have always had (cmdProxy_0 to cmdProxy_5, Sliders_0, …); the
+// code reaches each through a member named by what it does. Each control reaches the code through a slot of its own.
 class MainWindow : public QWidget
 {
     Q_OBJECT
 
 public:
+    // The controls by what they do.
+    struct Controls
+    {
+        QPushButton *loadButton, *testButton, *filterButton, *saveButton, *abortButton, *exitButton;
+        QMenu *loadMenu, *testMenu, *filterMenu, *saveMenu;
+        QSlider *threadsSlider, *timeoutSlider;
+        QLabel *threadsLabel, *timeoutLabel;
+        QLabel *totalPanel, *workingPanel, *anonymousPanel;
+        QAction *actionLoadFileReplace, *actionLoadFileMerge, *actionLoadClipboardReplace, *actionLoadClipboardMerge;
+        QAction *actionTestAll, *actionTestUntested, *actionTestSelected;
+        QAction *actionKeepWorking, *actionKeepAnonymous, *actionKeepSelected, *actionKeepBySpeed;
+        QAction *actionSaveAllToClipboard, *actionSaveAllToFile, *actionSaveSelectedToClipboard,
+            *actionSaveSelectedToFile;
+    };
+
     explicit MainWindow(Desktop &desktop, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    ProxyTableModel &table() { return *m_table; }
+    const Controls &controls() const { return m_controls; }
+    ProxyList &list() { return *m_list; }
+    ProxyTableModel &model() { return *m_model; }
     CheckRun &checkRun() { return *m_checkRun; }
     // The lists named on the command line: "Load and merge" of each, in order. Returns "file: reason" for each
     // one that could not be read.
@@ -66,7 +88,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void nameArrayElements();
+    Controls bindControls() const;
+    ListCommands commands();
     void setUpTable();
     void connectControls();
     void popUpMenu(QMenu *menu, const QWidget *button);
@@ -76,11 +99,13 @@ private:
 
     Desktop &m_desktop;
     QUrl m_aboutPage;
-    ProxyTableModel *m_table;
-    // A member rather than a child: it goes before the table, so a run still under way stops while all it
-    // touches exists.
+    ProxyList *m_list;
+    ProxyTableModel *m_model;
+    // A member rather than a child: it goes before the list, so a run still under way stops while all it touches
+    // exists.
     std::unique_ptr<CheckRun> m_checkRun;
     std::unique_ptr<Ui::MainWindow> m_ui;
+    Controls m_controls;
 
     // Sorting of the table by header clicks: the column and the order. Rows move only at a click; rows added
     // later go to the end.

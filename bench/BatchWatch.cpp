@@ -1,16 +1,14 @@
 #include "bench/BatchWatch.h"
 
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
 
 #include <algorithm>
 
-BatchWatch::BatchWatch(const ProxyTableModel &table, int slots, std::function<void()> firstVerdict)
+BatchWatch::BatchWatch(const ProxyList &table, int slots, std::function<void()> firstVerdict)
     : m_table(table), m_slots(std::max(1, slots)), m_firstVerdict(std::move(firstVerdict))
 {
-    connect(&table, &ProxyTableModel::dataChanged, this, [this](const QModelIndex &from, const QModelIndex &to) {
-        if (from.column() > ProxyTableModel::StatusColumn || to.column() < ProxyTableModel::StatusColumn)
-            return;
-        for (int row = from.row(); row <= to.row(); ++row)
+    connect(&table, &ProxyList::resultsChanged, this, [this](int first, int last) {
+        for (int row = first; row <= last; ++row)
             rowChanged(row);
     });
 }

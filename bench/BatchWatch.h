@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-class ProxyTableModel;
+class ProxyList;
 
 // Times the batches of a test run over all rows from what the table shows: a batch starts when its first row
 // turns "Checking...", and its timeout pass when the first "Timeout" of the batch is written.
@@ -24,7 +24,7 @@ public:
 
     // firstVerdict: called once per batch, when its first row gets a verdict, that is once all its probes have
     // been started.
-    BatchWatch(const ProxyTableModel &table, int slots, std::function<void()> firstVerdict);
+    BatchWatch(const ProxyList &table, int slots, std::function<void()> firstVerdict);
 
     void start() { m_clock.start(); }
     qint64 elapsedNs() const { return m_clock.nsecsElapsed(); }
@@ -33,7 +33,7 @@ public:
 private:
     void rowChanged(int row);
 
-    const ProxyTableModel &m_table;
+    const ProxyList &m_table;
     int m_slots;
     std::function<void()> m_firstVerdict;
     QElapsedTimer m_clock;

@@ -9,10 +9,17 @@
 // working proxies" keeps half the rows, and of a selection of every other row it keeps alternate rows: the
 // most runs the kept selection can break into.
 namespace SelectionCases {
+// The list and the model the window shows it through.
+struct Shown
+{
+    ProxyList list;
+    ProxyTableModel model{list};
+};
+
 enum Case { Block, All, EveryOther, CaseCount };
 inline const char *const names[CaseCount] = {"a block of half the rows", "every row (Ctrl+A)", "every other row"};
 
-inline void fill(ProxyTableModel &table, int rows)
+inline void fill(ProxyList &table, int rows)
 {
     QStringList texts;
     texts.reserve(rows);
@@ -27,8 +34,8 @@ inline void fill(ProxyTableModel &table, int rows)
 
 inline void select(ProxyTableModel &table, Case which)
 {
-    const int rows = table.count();
-    const int last = ProxyTableModel::ColumnCount - 1;
+    const int rows = table.rowCount();
+    const int last = ProxyList::ColumnCount - 1;
     QItemSelection selection;
     switch (which) {
     case Block:

@@ -23,7 +23,8 @@
 #include "bench/ProcessFigures.h"
 #include "checker/CheckRun.h"
 #include "proxylist/ProxyFilter.h"
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
+#include "proxylist/ResultText.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -140,7 +141,7 @@ ProxyResult expectedResult(LoopbackFarm::Behaviour behaviour)
 // The Anonymity and Status cells of a result, as the table shows them.
 QString cells(const ProxyResult &result)
 {
-    return ProxyTableModel::anonymityText(result) + u' ' + ProxyTableModel::statusText(result);
+    return ResultText::anonymity(result) + u' ' + ResultText::status(result);
 }
 
 volatile std::sig_atomic_t stopServing = 0;
@@ -224,7 +225,7 @@ struct Figures
 };
 
 // One test run over all rows, with everything measured around it.
-Figures measureRun(CheckRun &checkRun, const ProxyTableModel &table, int slots)
+Figures measureRun(CheckRun &checkRun, const ProxyList &table, int slots)
 {
     Figures figures;
     BatchWatch watch(table, slots, [&] {
@@ -255,7 +256,11 @@ Figures measureRun(CheckRun &checkRun, const ProxyTableModel &table, int slots)
     sampler.start();
     const double cpuBefore = ProcessFigures::cpuSeconds();
     watch.start();
-    checkRun.run(CheckRows::Mode::All);
+    QEventLoop loop;
+    QObject::connect(&checkRun, &CheckRun::finished, &loop, &QEventLoop::quit);
+    checkRun.start(CheckRows::Mode::All);
+    if (checkRun.isRunning())
+        loop.exec();
     figures.endNs = watch.elapsedNs();
     QObject::disconnect(recount);
     figures.cpuSeconds = ProcessFigures::cpuSeconds() - cpuBefore;
@@ -272,7 +277,7 @@ Figures measureRun(CheckRun &checkRun, const ProxyTableModel &table, int slots)
 }
 
 // What the rows that missed their verdict got instead, and how many of them got it.
-std::map<QString, int> misjudgedRows(const ProxyTableModel &table, const Scenario &scenario,
+std::map<QString, int> misjudgedRows(const ProxyList &table, const Scenario &scenario,
                                      const std::vector<Proxy> &proxies)
 {
     std::map<QString, int> misjudged;
@@ -338,9 +343,9 @@ int bench(const Scenario &scenario)
         return 1;
     }
 
-    ProxyTableModel table;
+    ProxyList table;
     CheckRun checkRun(table);
-    checkRun.setSettings({scenario.slots, scenario.seconds});
+    checkRun.setSettings({scenario.slots, std::chrono::seconds(scenario.seconds)});
     checkRun.setProbeHost(QStringLiteral("127.0.0.1:9"));
     QStringList texts;
     for (int i = 0; i < scenario.rows; ++i) {

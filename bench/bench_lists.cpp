@@ -11,7 +11,7 @@
 #include "proxylist/ListFileWriter.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ProxyWriter.h"
 #include "proxylist/RowText.h"
@@ -83,7 +83,7 @@ int run(const QString &path)
                 double(statusKiB("VmRSS:")) / 1024.0);
 
     {
-        ProxyTableModel table;
+        ProxyList table;
         {
             Step step("load and replace (empty table)");
             if (!ProxyLoader(table, validator).loadFromFile(path, false))
@@ -100,7 +100,7 @@ int run(const QString &path)
         if (!source.open(QIODevice::ReadOnly) || !lf.open(QIODevice::WriteOnly) ||
             lf.write(source.readAll().replace("\r\n", "\n")) < 0 || !lf.flush())
             return 1;
-        ProxyTableModel table;
+        ProxyList table;
         {
             Step step("load and replace, LF line ends");
             if (!ProxyLoader(table, validator).loadFromFile(lfPath, false))
@@ -109,7 +109,7 @@ int run(const QString &path)
         std::printf("  rows kept: %d\n", table.count());
     }
 
-    ProxyTableModel table;
+    ProxyList table;
     QStringList existing;
     existing.reserve(DefaultLines);
     // Every other row also appears in the file, so the merge drops real duplicates against the table.
@@ -162,7 +162,7 @@ int longLine(int megabytes)
             for (int i = 0; i < megabytes; ++i)
                 file.write(filler);
         }
-        ProxyTableModel table;
+        ProxyList table;
         {
             Step step(start.startsWith('1') ? "one long line, accepted" : "one long line, rejected");
             if (!ProxyLoader(table, validator).loadFromFile(path, false))

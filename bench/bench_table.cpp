@@ -50,22 +50,23 @@ bool judge(const char *what, double ms, double targetMs, bool right = true)
 void filterWithSelection(int rows)
 {
     for (int which = 0; which < SelectionCases::CaseCount; ++which) {
-        ProxyTableModel table;
+        SelectionCases::Shown shown;
+        ProxyList &table = shown.list;
         SelectionCases::fill(table, rows);
         QElapsedTimer selecting;
         selecting.start();
-        SelectionCases::select(table, SelectionCases::Case(which));
+        SelectionCases::select(shown.model, SelectionCases::Case(which));
         const double selectMs = double(selecting.nsecsElapsed()) / 1e6;
-        const int selectedBefore = SelectionCases::selectedCount(table);
-        const QString current = table.text(table.selectionModel()->currentIndex().row());
+        const int selectedBefore = SelectionCases::selectedCount(shown.model);
+        const QString current = table.text(shown.model.selectionModel()->currentIndex().row());
         {
             const QByteArray name = QByteArray("keep working, selected ") + SelectionCases::names[which];
             BenchStep::Step step(name.constData());
             ProxyFilter::working().apply(table);
         }
-        const QModelIndex now = table.selectionModel()->currentIndex();
+        const QModelIndex now = shown.model.selectionModel()->currentIndex();
         std::printf("  rows %d -> %d, selected %d -> %d, current row %s; making the selection took %.1f ms\n", rows,
-                    table.count(), selectedBefore, SelectionCases::selectedCount(table),
+                    table.count(), selectedBefore, SelectionCases::selectedCount(shown.model),
                     now.isValid() && table.text(now.row()) == current ? "kept" : "LOST", selectMs);
     }
 }
@@ -76,20 +77,22 @@ bool keepSelected(int rows)
 {
     bool met = true;
     for (int which = 0; which < SelectionCases::CaseCount; ++which) {
-        ProxyTableModel table;
+        SelectionCases::Shown shown;
+        ProxyList &table = shown.list;
         SelectionCases::fill(table, rows);
-        SelectionCases::select(table, SelectionCases::Case(which));
-        const int selectedBefore = SelectionCases::selectedCount(table);
+        SelectionCases::select(shown.model, SelectionCases::Case(which));
+        const int selectedBefore = SelectionCases::selectedCount(shown.model);
         double ms = 0;
         {
             const QByteArray name = QByteArray("keep selected, selected ") + SelectionCases::names[which];
             BenchStep::Step step(name.constData());
-            ProxyFilter::selected().apply(table);
+            table.keepRows(shown.model.selectedRows());
             ms = step.elapsedMs();
         }
-        const bool right = table.count() == selectedBefore && SelectionCases::selectedCount(table) == selectedBefore;
+        const bool right =
+            table.count() == selectedBefore && SelectionCases::selectedCount(shown.model) == selectedBefore;
         std::printf("  rows %d -> %d, selected %d -> %d%s\n", rows, table.count(), selectedBefore,
-                    SelectionCases::selectedCount(table),
+                    SelectionCases::selectedCount(shown.model),
                     right ? "" : "  WRONG: the selected rows should stay, still selected");
         if (which == SelectionCases::Block)
             met = judge("keep selected, half the rows selected", ms, KeepSelectedTargetMs, right) && met;
@@ -120,7 +123,7 @@ int main(int argc, char *argv[])
     for (const QString &text : std::as_const(texts))
         ownText += textBytes(text);
 
-    ProxyTableModel table;
+    ProxyList table;
     QElapsedTimer timer;
     timer.start();
     table.addRows(texts);
@@ -143,11 +146,11 @@ int main(int argc, char *argv[])
 
     bool met = true;
     const char *columns[] = {"sort by Proxy", "sort by Anonymity", "sort by Speed", "sort by Status"};
-    for (int column = 0; column < ProxyTableModel::ColumnCount; ++column) {
+    for (int column = 0; column < ProxyList::ColumnCount; ++column) {
         timer.restart();
-        table.sort(column, Qt::DescendingOrder);
+        table.sort(ProxyList::Column(column), Qt::DescendingOrder);
         const double ms = report(columns[column], timer);
-        if (column == ProxyTableModel::ProxyColumn)
+        if (ProxyList::Column(column) == ProxyList::Column::Proxy)
             met = judge("sort by Proxy", ms, SortTargetMs);
     }
 

@@ -52,8 +52,8 @@ public:
     QVariant data(const QModelIndex &index, int role) const override
     {
         const auto *table = static_cast<const ProxyTableModel *>(sourceModel());
-        if (role == Qt::DisplayRole && index.column() == ProxyTableModel::ProxyColumn)
-            return table->text(index.row());
+        if (role == Qt::DisplayRole && ProxyList::Column(index.column()) == ProxyList::Column::Proxy)
+            return QString(table->list().text(index.row()));
         return QIdentityProxyModel::data(index, role);
     }
 };
@@ -74,8 +74,8 @@ std::unique_ptr<QTreeView> makeView(QAbstractItemModel *model, QItemSelectionMod
         view->setSelectionModel(selection);
         delete own;
     }
-    const int widths[ProxyTableModel::ColumnCount] = {200, 96, 96, 96};
-    for (int column = 0; column < ProxyTableModel::ColumnCount; ++column)
+    const int widths[ProxyList::ColumnCount] = {200, 96, 96, 96};
+    for (int column = 0; column < ProxyList::ColumnCount; ++column)
         view->header()->resizeSection(column, widths[column]);
     view->show();
     QApplication::processEvents();
@@ -104,13 +104,14 @@ void reportRepaints(const char *what, QTreeView &view)
 int filter(int rows)
 {
     for (int which = 0; which < SelectionCases::CaseCount; ++which) {
-        ProxyTableModel table;
+        SelectionCases::Shown shown;
+        ProxyList &table = shown.list;
         SelectionCases::fill(table, rows);
-        const std::unique_ptr<QTreeView> view = makeView(&table, table.selectionModel());
-        SelectionCases::select(table, SelectionCases::Case(which));
-        view->scrollTo(table.selectionModel()->currentIndex(), QAbstractItemView::PositionAtTop);
+        const std::unique_ptr<QTreeView> view = makeView(&shown.model, shown.model.selectionModel());
+        SelectionCases::select(shown.model, SelectionCases::Case(which));
+        view->scrollTo(shown.model.selectionModel()->currentIndex(), QAbstractItemView::PositionAtTop);
         QApplication::processEvents();
-        const int selectedBefore = SelectionCases::selectedCount(table);
+        const int selectedBefore = SelectionCases::selectedCount(shown.model);
         std::printf("%s\n  repaint before the filter %.1f ms\n", SelectionCases::names[which], repaintMs(*view));
         {
             BenchStep::Step step("  keep working (view attached)");
@@ -120,28 +121,30 @@ int filter(int rows)
         std::printf("  repaint after the filter %.1f ms\n", repaintMs(*view));
         // Row numbers as the user counts them, from 1.
         std::printf("  rows %d -> %d, selected %d -> %d, current row %d, top row %d\n", rows, table.count(),
-                    selectedBefore, SelectionCases::selectedCount(table),
-                    table.selectionModel()->currentIndex().row() + 1, view->indexAt(QPoint(1, 1)).row() + 1);
+                    selectedBefore, SelectionCases::selectedCount(shown.model),
+                    shown.model.selectionModel()->currentIndex().row() + 1, view->indexAt(QPoint(1, 1)).row() + 1);
     }
 
-    ProxyTableModel table;
+    SelectionCases::Shown shown;
+    ProxyList &table = shown.list;
     SelectionCases::fill(table, rows);
-    const std::unique_ptr<QTreeView> view = makeView(&table, table.selectionModel());
-    SelectionCases::select(table, SelectionCases::Block);
-    view->scrollTo(table.selectionModel()->currentIndex(), QAbstractItemView::PositionAtTop);
+    const std::unique_ptr<QTreeView> view = makeView(&shown.model, shown.model.selectionModel());
+    SelectionCases::select(shown.model, SelectionCases::Block);
+    view->scrollTo(shown.model.selectionModel()->currentIndex(), QAbstractItemView::PositionAtTop);
     QApplication::processEvents();
-    const int selectedBefore = SelectionCases::selectedCount(table);
+    const int selectedBefore = SelectionCases::selectedCount(shown.model);
     std::printf("%s\n", SelectionCases::names[SelectionCases::Block]);
     double ms = 0;
     {
         BenchStep::Step step("  keep selected (view attached)");
-        ProxyFilter::selected().apply(table);
+        table.keepRows(shown.model.selectedRows());
         QApplication::processEvents();
         ms = step.elapsedMs();
     }
-    const bool right = table.count() == selectedBefore && SelectionCases::selectedCount(table) == selectedBefore;
+    const bool right =
+        table.count() == selectedBefore && SelectionCases::selectedCount(shown.model) == selectedBefore;
     std::printf("  rows %d -> %d, selected %d -> %d%s\n", rows, table.count(), selectedBefore,
-                SelectionCases::selectedCount(table), right ? "" : "  WRONG: the selected rows should stay, selected");
+                SelectionCases::selectedCount(shown.model), right ? "" : "  WRONG: the selected rows should stay, selected");
     const bool met = right && ms <= KeepSelectedTargetMs;
     std::printf("target %s (keep selected, half the rows selected, within %.0f ms)\n", met ? "met" : "MISSED",
                 KeepSelectedTargetMs);
@@ -196,7 +199,7 @@ int load(const QString &path)
     const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
     const qint64 afterKb = ProcessFigures::residentKb();
     const qint64 peakKb = ProcessFigures::peakResidentKb();
-    const int rows = window.table().count();
+    const int rows = window.list().count();
     // Once the view has laid the rows out, its scroll bar reaches all but the rows on screen.
     const QTreeView *view = window.findChild<QTreeView *>();
     const int scrollEnd = view ? view->verticalScrollBar()->maximum() : -1;
@@ -218,22 +221,24 @@ int load(const QString &path)
 
 int longRow(int megabytes)
 {
-    ProxyTableModel table;
+    SelectionCases::Shown shown;
+    ProxyList &table = shown.list;
     table.addRows({QStringLiteral("1.2.3.4:80:") + QString(qsizetype(megabytes) << 20, u'x')});
     for (int i = 0; i < 100; ++i)
         table.addRows({QStringLiteral("10.0.0.%1:8080").arg(i)});
-    table.selectionModel()->select(table.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    shown.model.selectionModel()->select(shown.model.index(0, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     std::printf("first row: %lld characters\n", qint64(table.text(0).size()));
     {
-        const std::unique_ptr<QTreeView> view = makeView(&table, table.selectionModel());
+        const std::unique_ptr<QTreeView> view = makeView(&shown.model, shown.model.selectionModel());
         const QByteArray name = "repaint, " + QByteArray::number(megabytes) + " MB row, cut";
         reportRepaints(name.constData(), *view);
     }
 
-    ProxyTableModel small;
-    small.addRows({QStringLiteral("1.2.3.4:80:") + QString(4 << 20, u'x')});
+    SelectionCases::Shown small;
+    small.list.addRows({QStringLiteral("1.2.3.4:80:") + QString(4 << 20, u'x')});
     WholeText whole;
-    whole.setSourceModel(&small);
+    whole.setSourceModel(&small.model);
     const std::unique_ptr<QTreeView> view = makeView(&whole, nullptr);
     reportRepaints("repaint, 4 MB row shown whole (before)", *view);
     return 0;

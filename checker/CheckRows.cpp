@@ -1,6 +1,7 @@
 #include "checker/CheckRows.h"
 
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
+#include "proxylist/RowSelection.h"
 
 void CheckRows::start(Mode mode)
 {
@@ -12,9 +13,9 @@ std::vector<bool> CheckRows::rowsToReset() const
 {
     // The selection is read from its ranges in one pass rather than asked of each row.
     if (m_mode == Mode::Selected)
-        return m_table.selectedRows();
-    std::vector<bool> reset(size_t(m_table.count()), m_mode == Mode::All);
-    for (int r = 0; m_mode == Mode::Untested && r < m_table.count(); ++r)
+        return m_selection ? m_selection->selectedRows() : std::vector<bool>(size_t(m_list.count()));
+    std::vector<bool> reset(size_t(m_list.count()), m_mode == Mode::All);
+    for (int r = 0; m_mode == Mode::Untested && r < m_list.count(); ++r)
         reset[size_t(r)] = isCandidate(r);
     return reset;
 }
@@ -25,17 +26,17 @@ bool CheckRows::isCandidate(int row) const
     case Mode::All:
         return true;
     case Mode::Untested:
-        return m_table.result(row).status == ProxyStatus::Untested;
+        return m_list.result(row).status == ProxyStatus::Untested;
     case Mode::Selected:
         // Read when the cursor gets here: the user may change the selection while the run goes on.
-        return m_table.isSelected(row);
+        return m_selection && m_selection->isSelected(row);
     }
     return false;
 }
 
 std::optional<int> CheckRows::nextRow()
 {
-    while (m_cursor < m_table.count()) {
+    while (m_cursor < m_list.count()) {
         const int row = m_cursor++;
         if (isCandidate(row))
             return row;

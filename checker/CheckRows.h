@@ -3,7 +3,8 @@
 #include <optional>
 #include <vector>
 
-class ProxyTableModel;
+class ProxyList;
+class RowSelection;
 
 // Which rows a check run probes, and in which order: all, the untested or the selected, from the top down, each
 // at most once per run.
@@ -12,9 +13,11 @@ class CheckRows
 public:
     enum class Mode { All, Untested, Selected };
 
-    explicit CheckRows(const ProxyTableModel &table) : m_table(table) {}
+    explicit CheckRows(const ProxyList &list) : m_list(list) {}
 
-    // Starts a run from the top of the table.
+    // Where the selected rows are read; without one, no row is selected.
+    void setSelection(const RowSelection *selection) { m_selection = selection; }
+    // Starts a run from the top of the list.
     void start(Mode mode);
     // The rows nextRow() has looked at in this run; 0 at the start of a run.
     int examined() const { return m_cursor; }
@@ -27,7 +30,8 @@ public:
 private:
     bool isCandidate(int row) const;
 
-    const ProxyTableModel &m_table;
+    const ProxyList &m_list;
+    const RowSelection *m_selection = nullptr;
     Mode m_mode = Mode::All;
     int m_cursor = 0;
 };

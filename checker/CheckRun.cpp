@@ -1,37 +1,32 @@
 #include "checker/CheckRun.h"
 
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
 
-#include <QPointer>
-
-CheckRun::CheckRun(ProxyTableModel &table, const Clock *clock, QObject *parent)
-    : QObject(parent), m_table(table), m_rows(table), m_probes(table, clock ? *clock : m_steadyClock),
-      m_batches(m_probes, m_rows, m_settings, m_aborted, clock ? *clock : m_steadyClock),
-      m_pool(m_probes, m_rows, m_settings, m_aborted, clock ? *clock : m_steadyClock)
+CheckRun::CheckRun(ProxyList &list, const Clock *clock, QObject *parent)
+    : QObject(parent), m_list(list), m_rows(list), m_probes(list, clock ? *clock : m_steadyClock),
+      m_batches(m_probes, m_rows, clock ? *clock : m_steadyClock),
+      m_pool(m_probes, m_rows, clock ? *clock : m_steadyClock)
 {
     connect(&m_probes, &ProbeSet::judged, this, &CheckRun::judged);
+    for (Scheduler *scheduler : {static_cast<Scheduler *>(&m_batches), static_cast<Scheduler *>(&m_pool)})
+        connect(scheduler, &Scheduler::finished, this, &CheckRun::onSchedulerFinished);
 }
 
-void CheckRun::run(CheckRows::Mode mode)
+void CheckRun::start(CheckRows::Mode mode)
 {
-    if (m_table.count() < 1)
+    if (m_list.count() < 1 || m_running)
         return;
     m_rows.start(mode);
-    m_aborted = false;
-    Q_EMIT started();
-    m_table.resetResults(m_rows.rowsToReset());
     m_running = true;
+    Q_EMIT started();
+    m_list.resetResults(m_rows.rowsToReset());
+    m_scheduler->start(m_settings);
+}
 
-    // The scheduler and whoever handles finished() run the event loop: this object may be gone when they return.
-    const QPointer<CheckRun> alive(this);
-    m_scheduler->checkProxies();
-    if (!alive)
-        return;
-    m_aborted = false;
-    if (!m_scheduler->stopped())
-        Q_EMIT finished(m_probes.shortage());
-    if (alive)
-        m_running = false;
+void CheckRun::onSchedulerFinished()
+{
+    Q_EMIT finished(m_probes.shortage());
+    m_running = false;
 }
 
 void CheckRun::setProbeHost(const QString &host)
@@ -43,4 +38,5 @@ void CheckRun::setProbeHost(const QString &host)
 void CheckRun::stop()
 {
     m_scheduler->stop();
+    m_running = false;
 }

@@ -9,32 +9,34 @@
 
 #include <QObject>
 
-class ProxyTableModel;
+class ProxyList;
+class RowSelection;
 
 // A check run, as the three test commands start it: reset the rows of the run, probe them batch by batch (or as a
-// pool, see setPool()), and say when it is over. Whoever starts it locks and unlocks its own controls on started()
-// and finished().
+// pool, see setPool()), and say when it is over. start() returns at once; the event loop runs the probes. Whoever
+// starts it locks and unlocks its own controls on started() and finished().
 class CheckRun : public QObject
 {
     Q_OBJECT
 
 public:
     // clock: what batches are measured by; the system's monotonic clock when null.
-    explicit CheckRun(ProxyTableModel &table, const Clock *clock = nullptr, QObject *parent = nullptr);
+    explicit CheckRun(ProxyList &list, const Clock *clock = nullptr, QObject *parent = nullptr);
 
-    // Returns when the run is over, or at once on an empty table.
-    void run(CheckRows::Mode mode);
+    // Starts a run with the settings as they are now; nothing happens on an empty list or while a run goes on.
+    void start(CheckRows::Mode mode);
     // Ends a run in progress where it stands: no row is judged any more, every connection goes and finished() is
     // not emitted. For a program that is about to end.
     void stop();
-    // The user asked the run to end after the batch under way. Every run starts without it.
-    void abort() { m_aborted = true; }
+    // The user asked the run to end after the probes under way (the batch under way).
+    void abort() { m_scheduler->abort(); }
 
-    // Read when a batch starts; the window's sliders are locked during a run.
     void setSettings(const CheckSettings &settings) { m_settings = settings; }
     const CheckSettings &settings() const { return m_settings; }
-    // From just before the first batch until finished() has been handled.
+    // From started() until finished() has been handled, or stop().
     bool isRunning() const { return m_running; }
+    // Where "Test selected proxies" reads the selection, row by row as the run reaches it.
+    void setSelection(const RowSelection *selection) { m_rows.setSelection(selection); }
     // The IP-echo host every probe asks; the caller has checked it with EchoHost::parse().
     void setProbeHost(const QString &host);
     // The protocol of rows without a scheme: HTTP unless told otherwise.
@@ -54,9 +56,10 @@ Q_SIGNALS:
     void finished(const QString &shortage);
 
 private:
-    ProxyTableModel &m_table;
+    void onSchedulerFinished();
+
+    ProxyList &m_list;
     CheckSettings m_settings;
-    bool m_aborted = false;
     bool m_running = false;
     SteadyClock m_steadyClock;
     CheckRows m_rows;

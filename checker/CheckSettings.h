@@ -1,9 +1,11 @@
 #pragma once
 
-// What the window's two sliders tell a check run: how many proxies are probed at once ("No. of Threads:") and how
-// long each batch waits for answers, in whole seconds ("Timeout (sec)").
+#include <chrono>
+
+// How a check run works: how many proxies are probed at once (the window's "No. of Threads:", korvane-cli's -n)
+// and how long each has to answer (the window's "Timeout (sec)", korvane-cli's -t).
 struct CheckSettings
 {
-    int slotsPerBatch = 20;
-    int timeoutSeconds = 10;
+    int probesAtOnce = 20;
+    std::chrono::milliseconds timeout = std::chrono::seconds(10);
 };

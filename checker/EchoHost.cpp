@@ -29,12 +29,9 @@ std::optional<EchoHost> EchoHost::parse(const QString &text)
     return host;
 }
 
-QByteArray EchoHost::proxyRequest(const QByteArray &header) const
+QByteArray EchoHost::proxyRequest(const QByteArray &headerLines) const
 {
-    const QByteArray line = "GET http://" + m_text.toLatin1() + "/ HTTP/1.0\r\n";
-    if (header.isEmpty())
-        return line + "\r\n\r\n";
-    return line + header + "\r\n\r\n\r\n";
+    return "GET http://" + m_text.toLatin1() + "/ HTTP/1.0\r\n" + headerLines + "\r\n\r\n";
 }
 
 QByteArray EchoHost::directRequest() const

@@ -25,9 +25,9 @@ public:
     const std::optional<quint32> &address() const { return m_address; }
     void setAddress(quint32 address) { m_address = address; }
 
-    // Asked of an HTTP proxy: the request line in absolute form, then CR LF three times; the one header line, when
-    // given, goes between the request line and the CR LFs that end the request.
-    QByteArray proxyRequest(const QByteArray &header = {}) const;
+    // Asked of an HTTP proxy: the request line in absolute form, the header lines given (each ending in CR LF), then
+    // CR LF twice.
+    QByteArray proxyRequest(const QByteArray &headerLines = {}) const;
     // Asked through a tunnel, of the echo host itself.
     QByteArray directRequest() const;
 

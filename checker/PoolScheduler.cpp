@@ -5,36 +5,40 @@
 
 #include <algorithm>
 
-PoolScheduler::PoolScheduler(ProbeSet &probes, CheckRows &rows, const CheckSettings &settings, const bool &aborted,
-                             const Clock &clock)
-    : Scheduler(probes, rows, settings, aborted, clock)
+PoolScheduler::PoolScheduler(ProbeSet &probes, CheckRows &rows, const Clock &clock) : Scheduler(probes, rows, clock)
 {
     // Every verdict frees a place: it is filled at once, from inside the event that ended the probe.
     connect(&m_probes, &ProbeSet::judged, this, [this] {
-        if (!m_running)
+        if (!isRunning() || m_refilling)
             return;
         refill();
         if (m_probes.openCount() == 0)
-            wake();
+            end();
     });
 }
 
-void PoolScheduler::schedule()
+void PoolScheduler::begin()
 {
-    const qint64 timeoutMs = qint64(m_settings.timeoutSeconds) * 1000;
-    m_running = true;
     m_rowsLeft = true;
     refill();
-    // The oldest probe's deadline is the first: each wait runs to it, and every probe past its own goes.
-    while (m_probes.openCount() > 0) {
-        const qint64 deadline = m_probes.open().front()->startedMs() + timeoutMs;
-        if (!waitUntil(deadline, [this] { return m_probes.openCount() == 0; }))
-            break;
-        m_probes.timeOutStartedBefore(m_clock.nowMs() - timeoutMs);
-        m_probes.dropReleased();
-        refill();
-    }
-    m_running = false;
+    waitForOldest();
+}
+
+void PoolScheduler::deadlinePassed()
+{
+    // Each probe past its own deadline goes; the oldest left sets the next one.
+    m_refilling = true;
+    m_probes.timeOutStartedBefore(m_clock.nowMs() - m_settings.timeout.count());
+    m_refilling = false;
+    refill();
+    waitForOldest();
+}
+
+void PoolScheduler::waitForOldest()
+{
+    if (m_probes.openCount() == 0)
+        return end();
+    setDeadline(m_probes.open().front()->startedMs() + m_settings.timeout.count());
 }
 
 void PoolScheduler::refill()
@@ -43,7 +47,7 @@ void PoolScheduler::refill()
     if (m_refilling)
         return;
     m_refilling = true;
-    const int slots = std::max(1, m_settings.slotsPerBatch);
+    const int slots = std::max(1, m_settings.probesAtOnce);
     while (m_rowsLeft && mayStart() && m_probes.openCount() < slots) {
         const std::optional<int> next = m_rows.nextRow();
         if (!next)

@@ -2,25 +2,26 @@
 
 #include "checker/Scheduler.h"
 
-// The command line's schedule: at most slotsPerBatch probes are open at any time, and a new one starts as soon as
-// one ends, so that the run never waits on its slowest proxy. Each probe has timeoutSeconds from its own start.
+// The command line's schedule: at most probesAtOnce probes are open at any time, and a new one starts as soon as
+// one ends, so that the run never waits on its slowest proxy. Each probe has the timeout from its own start.
 // After Abort, or when this machine runs out of sockets, no probe starts and those under way finish.
 class PoolScheduler : public Scheduler
 {
     Q_OBJECT
 
 public:
-    PoolScheduler(ProbeSet &probes, CheckRows &rows, const CheckSettings &settings, const bool &aborted,
-                  const Clock &clock);
+    PoolScheduler(ProbeSet &probes, CheckRows &rows, const Clock &clock);
 
 protected:
-    void schedule() override;
+    void begin() override;
+    void deadlinePassed() override;
 
 private:
     // Starts probes until the pool is full or no row may start.
     void refill();
+    // Waits for the oldest probe's deadline; the run is over when none is open.
+    void waitForOldest();
 
-    bool m_running = false;
     bool m_refilling = false;
     bool m_rowsLeft = false;
 };

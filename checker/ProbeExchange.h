@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checker/EchoHost.h"
+#include "checker/Handshake.h"
 #include "checker/ProbeSocket.h"
 #include "proxylist/ProxyAddress.h"
 #include "proxylist/ProxyResult.h"
@@ -8,21 +9,23 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
-// The exchange of one probe with its proxy: through the proxy, ask the IP-echo host for its page "/", and turn the
-// answer that came before the proxy closed into the row's verdict. An HTTP proxy is asked at once; through any
-// other, a tunnel to the echo host is opened first (CONNECT, or the SOCKS 4 or 5 handshake) and the page asked
-// through it. Each handler says what an event of the probe's connection means: a verdict, or nothing yet.
+// The exchange of one probe with its proxy: the handshake of the proxy's protocol, then through the proxy the
+// IP-echo host's page "/", and the answer that came before the proxy closed turned into the row's verdict. Each
+// handler says what an event of the probe's connection means: a verdict, or nothing yet.
 class ProbeExchange
 {
 public:
-    ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo) : m_proxy(proxy), m_echo(echo) {}
+    ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo)
+        : m_hostPort(proxy.hostPort), m_echo(echo), m_handshake(Handshake::create(proxy, echo))
+    {}
 
-    // Connected: the request, or the tunnel's first step, goes out.
+    // Connected: the handshake's opening goes out.
     std::optional<ProxyResult> onConnected(ProbeSocket &socket);
-    // More of the answer came in: the tunnel's next step may go out, or a tunnel refused end the exchange; the echo
-    // host's answer is a verdict as soon as it holds the whole page or asks for credentials.
+    // More came in: the handshake's next step, which may refuse the proxy or open it to the echo host's request;
+    // the echo host's answer is a verdict as soon as it holds the whole page or asks for credentials.
     std::optional<ProxyResult> onData(ProbeSocket &socket);
     // Closed by the proxy: the verdict on what came through the open tunnel, if one was opened.
     ProxyResult onClosed(const ProbeSocket &socket) const;
@@ -37,27 +40,18 @@ public:
     static bool holdsCompletePage(const QByteArray &answer);
 
 private:
-    enum class Stage { Choosing, Authenticating, Opening, Answering };
-
-    // The tunnel's steps, each on the reply that has come in so far: nothing while it is incomplete.
-    std::optional<ProxyResult> onSocks5Choice(ProbeSocket &socket);
-    std::optional<ProxyResult> onSocks5Login(ProbeSocket &socket);
-    std::optional<ProxyResult> onOpened(ProbeSocket &socket);
-    // The tunnel is open: what came of its reply goes, the echo host is asked.
-    std::optional<ProxyResult> ask(ProbeSocket &socket, qsizetype replyLength);
-    std::optional<ProxyResult> send(ProbeSocket &socket, const QByteArray &bytes, Stage next);
+    // The handshake's step on the reply so far; the echo host is asked once the proxy is open.
+    std::optional<ProxyResult> shake(ProbeSocket &socket);
+    std::optional<ProxyResult> send(ProbeSocket &socket, const QByteArray &bytes);
     // The answer so far: a verdict at once on a 401 or 407 status line or a whole page, whatever the connection
     // does next; nothing while neither has come.
     std::optional<ProxyResult> answered(const QByteArray &answer);
 
-    QByteArray basicCredentials() const;
-    QByteArray connectRequest() const;
-    QByteArray socks4Request() const;
-    QByteArray socks5Request() const;
-
-    ProxyAddress m_proxy;
+    QString m_hostPort;
     const EchoHost &m_echo;
-    Stage m_stage = Stage::Answering;
+    std::unique_ptr<Handshake> m_handshake;
+    // Whether the proxy is open and what comes is the echo host's answer.
+    bool m_answering = false;
     // How much of the answer has been looked at, and where its start marker is (-1: not found yet), so that each
     // look reads only what is new: a proxy may send a byte at a time.
     qsizetype m_looked = 0;

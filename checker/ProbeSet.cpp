@@ -1,20 +1,17 @@
 #include "checker/ProbeSet.h"
 
 #include "checker/Clock.h"
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
 
 #include <algorithm>
 #include <climits>
 
-ProbeSet::ProbeSet(ProxyTableModel &table, const Clock &clock, QObject *parent)
+ProbeSet::ProbeSet(ProxyList &table, const Clock &clock, QObject *parent)
     : QObject(parent), m_table(table), m_clock(clock)
 {}
 
-ProbeSet::~ProbeSet()
-{
-    releaseAll();
-    dropReleased();
-}
+// The connections still open or let go and not yet deleted are children: they go with the set.
+ProbeSet::~ProbeSet() = default;
 
 bool ProbeSet::hasSocks4Rows() const
 {
@@ -39,7 +36,7 @@ bool ProbeSet::start(int row)
     socket->setRow(row);
     // Each probe's own start: the probes of a batch start together, and none is charged another's time.
     socket->setStartedMs(m_clock.nowMs());
-    if (const int shortage = socket->connectTo(proxy->address, proxy->port)) {
+    if (const int shortage = socket->connectTo(proxy->host, proxy->port)) {
         // Not the proxy's failure: the row stays untested, for "Test untested proxies" to pick up later.
         delete socket;
         m_table.setResult(row, ProxyResult());
@@ -85,10 +82,8 @@ void ProbeSet::release(ProbeSocket *socket)
     m_open.erase(std::find(m_open.begin(), m_open.end(), socket));
     m_exchanges.erase(socket);
     socket->release();
-    // The socket may be the sender of the event being handled. A nested event loop deletes it when the event is
-    // done; dropReleased() does, when the outer loop is out of reach until the run ends.
+    // The socket may be the sender of the event being handled.
     socket->deleteLater();
-    m_released.emplace_back(socket);
 }
 
 void ProbeSet::timeOutStartedBefore(qint64 ms)
@@ -109,11 +104,4 @@ void ProbeSet::releaseAll()
 {
     while (!m_open.empty())
         release(m_open.front());
-}
-
-void ProbeSet::dropReleased()
-{
-    for (const QPointer<ProbeSocket> &socket : m_released)
-        delete socket.data();
-    m_released.clear();
 }

@@ -5,14 +5,13 @@
 #include "proxylist/ProxyValidator.h"
 
 #include <QObject>
-#include <QPointer>
 
 #include <limits>
 #include <unordered_map>
 #include <vector>
 
 class Clock;
-class ProxyTableModel;
+class ProxyList;
 
 // The probes under way: one connection per row being checked, each taken through its exchange to its verdict,
 // which is written to the row; then the connection goes. A scheduler decides which rows start and when the probes
@@ -23,7 +22,7 @@ class ProbeSet : public QObject
 
 public:
     // clock: what each probe's time is measured by.
-    ProbeSet(ProxyTableModel &table, const Clock &clock, QObject *parent = nullptr);
+    ProbeSet(ProxyList &table, const Clock &clock, QObject *parent = nullptr);
     ~ProbeSet() override;
 
     // The host every probe asks for its page, and the protocol of rows without a scheme.
@@ -40,8 +39,6 @@ public:
     void timeOutAll() { timeOutStartedBefore(std::numeric_limits<qint64>::max()); }
     // Every probe goes, without a verdict.
     void releaseAll();
-    // Deletes the connections let go so far. Only where none of their events can be under way.
-    void dropReleased();
     int openCount() const { return int(m_open.size()); }
     // The probes under way, in the order they started.
     const std::vector<ProbeSocket *> &open() const { return m_open; }
@@ -60,7 +57,7 @@ private:
     void finishIf(ProbeSocket *socket, const std::optional<ProxyResult> &result);
     void release(ProbeSocket *socket);
 
-    ProxyTableModel &m_table;
+    ProxyList &m_table;
     const Clock &m_clock;
     ProxyValidator m_validator;
     EchoHost m_echo = *EchoHost::parse(EchoHost::Default);
@@ -68,7 +65,5 @@ private:
     // In the order they started.
     std::vector<ProbeSocket *> m_open;
     std::unordered_map<const ProbeSocket *, ProbeExchange> m_exchanges;
-    // Let go from inside their own events, so not deleted at once.
-    std::vector<QPointer<ProbeSocket>> m_released;
     QString m_shortage;
 };

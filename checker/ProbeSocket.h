@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 
+class QHostAddress;
 class QSocketNotifier;
 
 // The connection of one probe: a TCP client connection to one proxy, the table row that it probes and the answer
@@ -32,10 +33,10 @@ public:
     // -1 when there is no connection.
     int descriptor() const { return m_fd; }
 
-    // Starts connecting to the IPv4 address (host byte order) and port, and returns at once: 0, and the outcome
-    // follows as a signal. When this machine has no socket to give (no descriptor, no memory, no local port left)
-    // the proxy played no part: the error number is returned and no signal follows.
-    int connectTo(quint32 address, quint16 port);
+    // Starts connecting to the IPv4 or IPv6 address and port, and returns at once: 0, and the outcome follows as a
+    // signal. When this machine has no socket to give (no descriptor, no memory, no local port left) the proxy
+    // played no part: the error number is returned and no signal follows.
+    int connectTo(const QHostAddress &address, quint16 port);
     // Sends the bytes in one go and listens for the answer; false when they did not all go out, with whatever had
     // already come in kept in answer().
     bool send(const QByteArray &data);

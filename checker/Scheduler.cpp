@@ -3,104 +3,112 @@
 #include "checker/Clock.h"
 #include "checker/ProbeSet.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QHostInfo>
-#include <QPointer>
-#include <QTimer>
 
 #include <algorithm>
 #include <climits>
 
-Scheduler::Scheduler(ProbeSet &probes, CheckRows &rows, const CheckSettings &settings, const bool &aborted,
-                     const Clock &clock)
-    : m_probes(probes), m_rows(rows), m_settings(settings), m_clock(clock), m_aborted(aborted)
-{}
+Scheduler::Scheduler(ProbeSet &probes, CheckRows &rows, const Clock &clock)
+    : m_probes(probes), m_rows(rows), m_clock(clock)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &Scheduler::onTimer);
+}
 
 Scheduler::~Scheduler()
 {
     stop();
 }
 
-void Scheduler::checkProxies()
+void Scheduler::start(const CheckSettings &settings)
 {
-    m_stopped = false;
+    m_settings = settings;
+    m_aborted = false;
     m_probes.clearShortage();
-    if (lookUpEchoHost())
-        schedule();
+    EchoHost &echo = m_probes.echoHost();
+    if (echo.address() || !m_probes.hasSocks4Rows())
+        return run();
+    m_phase = Phase::LookingUp;
+    lookUpEchoHost();
+}
+
+void Scheduler::lookUpEchoHost()
+{
+    m_lookup = std::make_unique<QObject>();
+    QHostInfo::lookupHost(m_probes.echoHost().name(), m_lookup.get(), [this](const QHostInfo &info) {
+        // An answer that comes after the wait gave up, before its receiver is gone.
+        if (m_phase != Phase::LookingUp)
+            return;
+        for (const QHostAddress &found : info.addresses()) {
+            if (found.protocol() == QAbstractSocket::IPv4Protocol) {
+                m_probes.echoHost().setAddress(found.toIPv4Address());
+                break;
+            }
+        }
+        run();
+    });
+    setDeadline(m_clock.nowMs() + m_settings.timeout.count());
+}
+
+void Scheduler::run()
+{
+    // The receiver may be the sender of the answer being handled.
+    if (m_lookup)
+        m_lookup.release()->deleteLater();
+    m_timer.stop();
+    m_lastPass = false;
+    m_phase = Phase::Running;
+    begin();
+}
+
+void Scheduler::abort()
+{
+    m_aborted = true;
 }
 
 void Scheduler::stop()
 {
-    m_stopped = true;
+    if (m_phase == Phase::Idle)
+        return;
+    m_phase = Phase::Idle;
+    m_timer.stop();
+    m_lookup.reset();
     m_probes.releaseAll();
-    wake();
+}
+
+void Scheduler::end()
+{
+    if (m_phase == Phase::Idle)
+        return;
+    m_phase = Phase::Idle;
+    m_timer.stop();
+    Q_EMIT finished();
 }
 
 bool Scheduler::mayStart() const
 {
-    return !m_aborted && !m_stopped && m_probes.shortage().isEmpty();
+    return !m_aborted && m_phase == Phase::Running && m_probes.shortage().isEmpty();
 }
 
-void Scheduler::wake()
+void Scheduler::setDeadline(qint64 ms)
 {
-    m_woken = true;
-    if (m_waitLoop)
-        m_waitLoop->quit();
+    m_deadline = ms;
+    m_lastPass = false;
+    m_timer.start(int(std::clamp<qint64>(m_clock.msUntil(ms) + 1, 1, INT_MAX)));
 }
 
-bool Scheduler::lookUpEchoHost()
+void Scheduler::onTimer()
 {
-    EchoHost &echo = m_probes.echoHost();
-    if (echo.address() || !m_probes.hasSocks4Rows())
-        return true;
-    std::optional<quint32> address;
-    bool answered = false;
-    // The receiver goes with this call: an answer that comes later is dropped.
-    QObject receiver;
-    QHostInfo::lookupHost(echo.name(), &receiver, [&](const QHostInfo &info) {
-        answered = true;
-        for (const QHostAddress &found : info.addresses()) {
-            if (found.protocol() == QAbstractSocket::IPv4Protocol && !address)
-                address = found.toIPv4Address();
-        }
-        wake();
-    });
-    if (!waitUntil(m_clock.nowMs() + qint64(m_settings.timeoutSeconds) * 1000, [&answered] { return answered; }))
-        return false;
-    if (address)
-        echo.setAddress(*address);
-    return true;
-}
-
-bool Scheduler::waitUntil(qint64 deadline, const std::function<bool()> &done)
-{
-    const QPointer<Scheduler> alive(this);
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    m_waitLoop = &loop;
-    while (m_clock.nowMs() <= deadline && !(done && done())) {
-        timer.start(int(std::clamp<qint64>(m_clock.msUntil(deadline) + 1, 1, INT_MAX)));
-        m_woken = false;
-        loop.exec();
-        if (!alive)
-            return false;
-        if (m_stopped || (done && done()))
-            break;
-        // Neither the timer nor this scheduler ended the loop: the application is quitting.
-        if (timer.isActive() && !m_woken) {
-            stop();
-            break;
-        }
-    }
-    m_waitLoop = nullptr;
-    if (m_stopped)
-        return false;
-    // Whatever came in before the deadline is handled before the probes still open are judged: one pass, not
-    // until idle, since a proxy that never stops talking always has more.
-    QCoreApplication::processEvents();
-    return alive && !m_stopped;
+    // A timer may fire a little early, and a stand-in clock runs its own pace.
+    if (m_clock.nowMs() <= m_deadline)
+        return setDeadline(m_deadline);
+    // Answers that came in before the deadline are read in the event loop's next pass, before any probe is judged
+    // out of time: one pass, not until idle, since a proxy that never stops talking always has more.
+    if (!std::exchange(m_lastPass, true))
+        return m_timer.start(0);
+    m_lastPass = false;
+    if (m_phase == Phase::LookingUp)
+        return run();
+    deadlinePassed();
 }

@@ -4,55 +4,68 @@
 #include "checker/CheckSettings.h"
 
 #include <QObject>
+#include <QTimer>
 
-#include <functional>
+#include <memory>
 
 class Clock;
 class ProbeSet;
-class QEventLoop;
 
-// What hands the rows of a check run out to probes and decides when they are out of time. It runs the event loop
-// while the probes work, and returns when no row is left, when the user asked the run to end (aborted: after the
-// probes under way) or this machine ran out of sockets, or when stopped.
+// What hands the rows of a check run out to probes and decides when they are out of time. It is driven by the
+// event loop: start() returns at once, the probes' verdicts and a deadline timer move the run on, and finished()
+// says that it is over.
 class Scheduler : public QObject
 {
     Q_OBJECT
 
 public:
-    // settings and aborted belong to the run; they are read as the run goes.
-    Scheduler(ProbeSet &probes, CheckRows &rows, const CheckSettings &settings, const bool &aborted,
-              const Clock &clock);
+    Scheduler(ProbeSet &probes, CheckRows &rows, const Clock &clock);
     ~Scheduler() override;
 
-    void checkProxies();
-    // Ends the run at once, from inside its wait: every probe goes and no row is judged or handed out.
+    // Starts handing out the run's rows with these settings. finished() follows, unless stop() comes first.
+    void start(const CheckSettings &settings);
+    // No row is handed out any more; the probes under way end as the schedule has them end, then finished().
+    void abort();
+    // Ends the run where it stands: every probe goes, no row is judged any more and finished() does not follow.
     void stop();
-    bool stopped() const { return m_stopped; }
+    bool isRunning() const { return m_phase != Phase::Idle; }
+
+Q_SIGNALS:
+    // Every row of the run has a verdict, or it was aborted, or this machine ran out of sockets.
+    void finished();
 
 protected:
-    // The rows, handed out and judged; the probes are out of time at the scheduler's own moments.
-    virtual void schedule() = 0;
-    // Runs the event loop until the clock is past the deadline, or until done(); false when the run was stopped or
-    // this object destroyed meanwhile.
-    bool waitUntil(qint64 deadline, const std::function<bool()> &done = {});
+    // The first rows go out.
+    virtual void begin() = 0;
+    // The clock is past the deadline set last, and what came in before it has been handled.
+    virtual void deadlinePassed() = 0;
+    // Asks for one call of deadlinePassed() once the clock is past the reading, instead of any asked before.
+    void setDeadline(qint64 ms);
     // Whether rows may still be handed out: no Abort, no shortage.
     bool mayStart() const;
-    // Ends the wait under way, so that it looks at done() again.
-    void wake();
+    // The run is over: finished() goes out, once.
+    void end();
 
     ProbeSet &m_probes;
     CheckRows &m_rows;
-    const CheckSettings &m_settings;
     const Clock &m_clock;
+    CheckSettings m_settings;
 
 private:
-    // SOCKS 4 needs the echo host's address: unless its name is one, it is looked up once for the run, for at most
-    // the run's timeout. Without it, SOCKS 4 rows ask the proxy to look the name up (SOCKS 4a). False when the run
-    // was stopped meanwhile.
-    bool lookUpEchoHost();
+    enum class Phase { Idle, LookingUp, Running };
 
-    const bool &m_aborted;
-    QEventLoop *m_waitLoop = nullptr;
-    bool m_woken = false;
-    bool m_stopped = false;
+    // SOCKS 4 needs the echo host's address: unless its name is one, it is looked up once for the run, for at most
+    // the run's timeout. Without it, SOCKS 4 rows ask the proxy to look the name up (SOCKS 4a).
+    void lookUpEchoHost();
+    void run();
+    void onTimer();
+
+    QTimer m_timer;
+    // The receiver of the look-up's answer: gone with it, an answer that comes later is dropped.
+    std::unique_ptr<QObject> m_lookup;
+    qint64 m_deadline = 0;
+    // The deadline has passed and one more pass of the event loop is under way, for what came in before it.
+    bool m_lastPass = false;
+    bool m_aborted = false;
+    Phase m_phase = Phase::Idle;
 };

@@ -5,7 +5,9 @@
 #include "cli/ProgressLine.h"
 #include "cli/SignalWatch.h"
 #include "cli/StandardStreams.h"
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <cstdio>
@@ -43,7 +45,7 @@ QString CheckCommand::reserveDescriptors() const
         ::setrlimit(RLIMIT_NOFILE, &limit);
         ::getrlimit(RLIMIT_NOFILE, &limit);
     }
-    const int atOnce = std::min(m_options.threads, m_table.count());
+    const int atOnce = std::min(m_options.settings.probesAtOnce, m_table.count());
     if (atOnce == 0)
         return {};
     const rlim_t held = openDescriptors() + SpareDescriptors;
@@ -72,7 +74,7 @@ int CheckCommand::run()
         return 2;
     }
     CheckRun checkRun(m_table);
-    checkRun.setSettings({m_options.threads, m_options.timeoutSeconds});
+    checkRun.setSettings(m_options.settings);
     checkRun.setPool(!m_options.batches);
     if (!m_options.echoHost.isEmpty())
         checkRun.setProbeHost(m_options.echoHost);
@@ -95,11 +97,20 @@ int CheckCommand::run()
         else
             std::fprintf(stderr, "%s\n", qPrintable(note));
     });
-    QObject::connect(&signals, &SignalWatch::stopRequested, &checkRun, &CheckRun::stop);
+    QObject::connect(&signals, &SignalWatch::stopRequested, &checkRun, [&checkRun] {
+        checkRun.stop();
+        QCoreApplication::quit();
+    });
     // The results are printed once the run is over; it says whether it stopped for want of sockets.
     QString shortage;
-    QObject::connect(&checkRun, &CheckRun::finished, &checkRun, [&shortage](const QString &what) { shortage = what; });
-    checkRun.run(CheckRows::Mode::All);
+    QObject::connect(&checkRun, &CheckRun::finished, &checkRun, [&shortage](const QString &what) {
+        shortage = what;
+        QCoreApplication::quit();
+    });
+    checkRun.start(CheckRows::Mode::All);
+    // A run of rows that are all judged at once is over before the event loop would start.
+    if (checkRun.isRunning())
+        QCoreApplication::exec();
     progress.reset();
 
     if (const QString failure = printCheckReport(m_table, m_options); !failure.isEmpty()) {

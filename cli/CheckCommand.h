@@ -4,7 +4,7 @@
 
 #include <QCoreApplication>
 
-class ProxyTableModel;
+class ProxyList;
 
 // korvane-cli check: tests every row of the loaded lists with the window's engine and prints the results.
 class CheckCommand
@@ -12,7 +12,7 @@ class CheckCommand
     Q_DECLARE_TR_FUNCTIONS(CheckCommand)
 
 public:
-    CheckCommand(ProxyTableModel &table, const CliOptions &options) : m_table(table), m_options(options) {}
+    CheckCommand(ProxyList &table, const CliOptions &options) : m_table(table), m_options(options) {}
 
     // Returns the exit status: 0 after a complete run, 1 when the results could not be written or this machine
     // ran out of sockets, 2 when the open-file limit cannot hold the run, 128 + the signal after one.
@@ -22,6 +22,6 @@ private:
     // Room for the sockets the run holds at once, beside every descriptor already open; empty when there is enough.
     QString reserveDescriptors() const;
 
-    ProxyTableModel &m_table;
+    ProxyList &m_table;
     const CliOptions &m_options;
 };

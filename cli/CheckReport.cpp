@@ -1,15 +1,15 @@
 #include "cli/CheckReport.h"
 
 #include "cli/StandardStreams.h"
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
 #include "proxylist/ProxyWriter.h"
 
-QString printCheckReport(const ProxyTableModel &table, const CliOptions &options)
+QString printCheckReport(const ProxyList &table, const CliOptions &options)
 {
     std::vector<int> rows;
     for (int r = 0; r < table.count(); ++r) {
         const ProxyResult &result = table.result(r);
-        if (result.isVerdict() && (!options.only || options.only->matches(result, false)))
+        if (result.isVerdict() && (!options.only || options.only->matches(result)))
             rows.push_back(r);
     }
     QString failure;

@@ -152,8 +152,7 @@ std::variant<CliOptions, CliExit> Parser::options() const
     const std::optional<int> t = number(timeout, 1, MaxTimeoutSeconds);
     if (!t)
         return usageError(QStringLiteral("--timeout takes a whole number from 1 to %1").arg(MaxTimeoutSeconds));
-    options.threads = *n;
-    options.timeoutSeconds = *t;
+    options.settings = {*n, std::chrono::seconds(*t)};
 
     if (parser.isSet(only)) {
         const QString rows = parser.value(only);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checker/CheckSettings.h"
 #include "proxylist/ProxyAddress.h"
 #include "proxylist/ProxyFilter.h"
 
@@ -17,8 +18,8 @@ struct CliOptions
     Command command = Clean;
     // Read in this order; "-" is standard input, and no file at all means standard input alone.
     QStringList files;
-    int threads = 200;
-    int timeoutSeconds = 10;
+    // -n and -t.
+    CheckSettings settings{200, std::chrono::seconds(10)};
     // The rows a check prints, of those with a verdict: all, or those that "Keep working proxies" or "Keep
     // anonymous proxies" would keep.
     std::optional<ProxyFilter> only;

@@ -1,12 +1,12 @@
 #include "cli/ProgressLine.h"
 
 #include "checker/CheckRun.h"
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
 
 #include <algorithm>
 #include <cstdio>
 
-ProgressLine::ProgressLine(const ProxyTableModel &table, const CheckRun &run, QObject *parent)
+ProgressLine::ProgressLine(const ProxyList &table, const CheckRun &run, QObject *parent)
     : QObject(parent), m_table(table), m_run(run)
 {
     connect(&run, &CheckRun::judged, this, &ProgressLine::countVerdict);
@@ -60,11 +60,11 @@ QString ProgressLine::poolLine() const
 QString ProgressLine::batchLine() const
 {
     const CheckSettings &settings = m_run.settings();
-    const int perBatch = std::max(1, settings.slotsPerBatch);
+    const int perBatch = std::max(1, settings.probesAtOnce);
     const int batches = (m_table.count() + perBatch - 1) / perBatch;
     const int batch = std::clamp((m_run.rows().examined() + perBatch - 1) / perBatch, 1, std::max(1, batches));
     // Every batch waits its whole timeout.
-    const qint64 leftMs = std::max<qint64>(0, qint64(batches) * settings.timeoutSeconds * 1000 - m_elapsed.elapsed());
+    const qint64 leftMs = std::max<qint64>(0, qint64(batches) * settings.timeout.count() - m_elapsed.elapsed());
     return QStringLiteral("batch %1 of %2, %3 of %4 tested, %5 working, %6 s left")
         .arg(batch)
         .arg(batches)

@@ -5,7 +5,7 @@
 #include <QTimer>
 
 class CheckRun;
-class ProxyTableModel;
+class ProxyList;
 
 // A one-line progress display on a terminal: rows tested, working so far, and the probes under way or, in
 // batches, batch k of m and the time left.
@@ -15,7 +15,7 @@ class ProgressLine : public QObject
 
 public:
     // Draws to standard error, which the caller has found to be a terminal.
-    ProgressLine(const ProxyTableModel &table, const CheckRun &run, QObject *parent = nullptr);
+    ProgressLine(const ProxyList &table, const CheckRun &run, QObject *parent = nullptr);
     ~ProgressLine() override;
 
     void start();
@@ -29,7 +29,7 @@ private:
     QString poolLine() const;
     QString batchLine() const;
 
-    const ProxyTableModel &m_table;
+    const ProxyList &m_table;
     const CheckRun &m_run;
     QTimer m_timer;
     QElapsedTimer m_elapsed;

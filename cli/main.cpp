@@ -3,8 +3,8 @@
 #include "cli/CliOptions.h"
 #include "cli/StandardStreams.h"
 #include "proxylist/NativeName.h"
+#include "proxylist/ProxyList.h"
 #include "proxylist/ProxyLoader.h"
-#include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ProxyWriter.h"
 
@@ -16,7 +16,7 @@
 #include <numeric>
 
 namespace {
-int clean(const ProxyTableModel &table, const CliOptions &options)
+int clean(const ProxyList &table, const CliOptions &options)
 {
     const QByteArray scheme = options.protocol ? QByteArray(ProxyAddress::scheme(*options.protocol).latin1()) : "";
     // Written a block of rows at a time: a list of millions is never held twice.
@@ -66,7 +66,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    ProxyTableModel table;
+    ProxyList table;
     const ProxyValidator validator;
     const QStringList failures = ProxyLoader(table, validator).mergeLists(lists, ListFileReader::PipesAndDevicesToo);
     for (const QString &failure : failures)

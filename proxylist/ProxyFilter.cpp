@@ -1,18 +1,16 @@
 #include "proxylist/ProxyFilter.h"
 
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
 
 #include <algorithm>
 
-bool ProxyFilter::matches(const ProxyResult &result, bool selected) const
+bool ProxyFilter::matches(const ProxyResult &result) const
 {
     switch (m_rule) {
     case Rule::Working:
         return result.status == ProxyStatus::Working;
     case Rule::Anonymous:
         return result.anonymity == Anonymity::Anonymous;
-    case Rule::Selected:
-        return selected;
     case Rule::Within:
         return result.ms && *result.ms <= m_ms;
     case Rule::EveryRow:
@@ -21,37 +19,38 @@ bool ProxyFilter::matches(const ProxyResult &result, bool selected) const
     return true;
 }
 
-std::vector<bool> ProxyFilter::matching(const ProxyTableModel &table) const
+std::vector<bool> ProxyFilter::matching(const ProxyList &list) const
 {
-    const size_t rows = size_t(table.count());
-    // The selection is gathered once, from its ranges, rather than asked of each row.
-    const std::vector<bool> selected = m_rule == Rule::Selected ? table.selectedRows() : std::vector<bool>(rows);
-    std::vector<bool> match(rows);
-    for (size_t r = 0; r < rows; ++r)
-        match[r] = matches(table.result(int(r)), selected[r]);
+    std::vector<bool> match(size_t(list.count()));
+    for (size_t r = 0; r < match.size(); ++r)
+        match[r] = matches(list.result(int(r)));
     return match;
 }
 
-std::vector<int> ProxyFilter::rows(const ProxyTableModel &table) const
+std::vector<int> ProxyFilter::rowsOf(const std::vector<bool> &flags)
 {
-    const std::vector<bool> match = matching(table);
     std::vector<int> rows;
-    rows.reserve(size_t(std::count(match.begin(), match.end(), true)));
-    for (size_t r = 0; r < match.size(); ++r) {
-        if (match[r])
+    rows.reserve(size_t(std::count(flags.begin(), flags.end(), true)));
+    for (size_t r = 0; r < flags.size(); ++r) {
+        if (flags[r])
             rows.push_back(int(r));
     }
     return rows;
 }
 
-qsizetype ProxyFilter::count(const ProxyTableModel &table) const
+std::vector<int> ProxyFilter::rows(const ProxyList &list) const
 {
-    const std::vector<bool> match = matching(table);
+    return rowsOf(matching(list));
+}
+
+qsizetype ProxyFilter::count(const ProxyList &list) const
+{
+    const std::vector<bool> match = matching(list);
     return std::count(match.begin(), match.end(), true);
 }
 
-void ProxyFilter::apply(ProxyTableModel &table) const
+void ProxyFilter::apply(ProxyList &list) const
 {
     if (m_rule != Rule::EveryRow)
-        table.keepRows(matching(table));
+        list.keepRows(matching(list));
 }

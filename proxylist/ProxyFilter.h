@@ -6,7 +6,7 @@
 
 #include <vector>
 
-class ProxyTableModel;
+class ProxyList;
 
 // A rule about which rows to keep: the filter commands, the counters and the rows korvane-cli prints use it.
 class ProxyFilter
@@ -14,22 +14,25 @@ class ProxyFilter
 public:
     static ProxyFilter working() { return ProxyFilter(Rule::Working); }
     static ProxyFilter anonymous() { return ProxyFilter(Rule::Anonymous); }
-    static ProxyFilter selected() { return ProxyFilter(Rule::Selected); }
     // The working proxies that answered within that many milliseconds.
     static ProxyFilter within(int ms) { return ProxyFilter(Rule::Within, ms); }
     static ProxyFilter everyRow() { return ProxyFilter(Rule::EveryRow); }
 
-    bool matches(const ProxyResult &result, bool selected) const;
+    bool matches(const ProxyResult &result) const;
+    // One flag per row of the list: whether it matches.
+    std::vector<bool> matching(const ProxyList &list) const;
     // The rows that match, top to bottom.
-    std::vector<int> rows(const ProxyTableModel &table) const;
-    qsizetype count(const ProxyTableModel &table) const;
-    // Removes every row that does not match, in one pass; the rest keep their order and selection.
-    void apply(ProxyTableModel &table) const;
+    std::vector<int> rows(const ProxyList &list) const;
+    qsizetype count(const ProxyList &list) const;
+    // Removes every row that does not match, in one pass; the rest keep their order.
+    void apply(ProxyList &list) const;
+
+    // The rows flagged, top to bottom.
+    static std::vector<int> rowsOf(const std::vector<bool> &flags);
 
 private:
-    enum class Rule { Working, Anonymous, Selected, Within, EveryRow };
+    enum class Rule { Working, Anonymous, Within, EveryRow };
     explicit ProxyFilter(Rule rule, int ms = 0) : m_rule(rule), m_ms(ms) {}
-    std::vector<bool> matching(const ProxyTableModel &table) const;
 
     Rule m_rule;
     int m_ms;

@@ -1,7 +1,7 @@
 #include "proxylist/ProxyLoader.h"
 
 #include "proxylist/NativeName.h"
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
 #include "proxylist/ProxyValidator.h"
 
 #include <algorithm>
@@ -87,7 +87,7 @@ private:
 class NewLines
 {
 public:
-    NewLines(const ProxyTableModel &table, bool merge) : m_table(table), m_tableRows(merge ? table.count() : 0)
+    NewLines(const ProxyList &table, bool merge) : m_table(table), m_tableRows(merge ? table.count() : 0)
     {
         m_keep.assign(size_t(m_tableRows), true);
         grow(std::max<qsizetype>(1024, 2 * qsizetype(m_tableRows)));
@@ -158,7 +158,7 @@ public:
         }
     }
 
-    void commit(ProxyTableModel &table, bool merge)
+    void commit(ProxyList &table, bool merge)
     {
         if (!merge) {
             table.replaceRows(std::move(m_lines));
@@ -215,7 +215,7 @@ private:
         }
     }
 
-    const ProxyTableModel &m_table;
+    const ProxyList &m_table;
     const int m_tableRows;
     ProxyRows m_lines;
     struct Waiting

@@ -11,7 +11,7 @@
 #include <functional>
 #include <optional>
 
-class ProxyTableModel;
+class ProxyList;
 class ProxyValidator;
 
 // Fills the table from list files or the clipboard text, replacing its rows or adding to them. Lines that fail
@@ -23,7 +23,7 @@ class ProxyLoader
     Q_DECLARE_TR_FUNCTIONS(ProxyLoader)
 
 public:
-    ProxyLoader(ProxyTableModel &table, const ProxyValidator &validator) : m_table(table), m_validator(validator) {}
+    ProxyLoader(ProxyList &table, const ProxyValidator &validator) : m_table(table), m_validator(validator) {}
 
     // A file is one byte per character (a UTF-16 one the UTF-8 of its text; see ListFileReader). In files and
     // clipboard text alike a line ends at CR LF, a lone CR or a lone LF; lines are not trimmed. path is a native
@@ -47,6 +47,6 @@ private:
     // Loads what the read hands over; when it fails, the table stays as it was.
     Result<> load(const Reader &read, bool merge);
 
-    ProxyTableModel &m_table;
+    ProxyList &m_table;
     const ProxyValidator &m_validator;
 };

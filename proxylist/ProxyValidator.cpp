@@ -1,11 +1,11 @@
 #include "proxylist/ProxyValidator.h"
 
 #include "proxylist/ProxyAddress.h"
-#include "proxylist/TextFunctions.h"
 
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -249,9 +249,13 @@ template <typename View> bool mayBecomeNumeric(View text, const ProxyValidator::
     return scanner.ranOut();
 }
 
-// Four parts, each numeric text from 0 to 255. When open, the text may go on: its last part need only be able to
-// become numeric text.
-template <typename View> bool acceptsAddress(View text, const ProxyValidator::Symbols &symbols, bool open = false)
+// The values of a dotted address's four parts.
+using Parts = std::array<double, 4>;
+
+// The one reader of a row's address: four parts, each numeric text from 0 to 255, their values in *parts. When open,
+// the text may go on: its last part need only be able to become numeric text.
+template <typename View>
+bool acceptsAddress(View text, const ProxyValidator::Symbols &symbols, Parts *parts = nullptr, bool open = false)
 {
     qsizetype begin = 0;
     for (int part = 0; part < 4; ++part) {
@@ -268,22 +272,34 @@ template <typename View> bool acceptsAddress(View text, const ProxyValidator::Sy
         const std::optional<double> value = numericValueOf(text.sliced(begin, end - begin), symbols);
         if (!value || *value < 0 || *value > 255)
             return false;
+        if (parts)
+            (*parts)[size_t(part)] = *value;
         begin = end + 1;
     }
     return true;
 }
 
+// What the line test read of host:port text that it accepted.
+struct HostPort
+{
+    Parts parts{};
+    double port = 0;
+    // Where the port ends: at a second colon, or at the end of the text.
+    qsizetype portEnd = 0;
+};
+
 // The line test of a list on the host:port text.
-template <typename View> bool acceptsHostPort(View line, const ProxyValidator::Symbols &symbols)
+template <typename View> bool acceptsHostPort(View line, const ProxyValidator::Symbols &symbols, HostPort &read)
 {
     const qsizetype colon = indexOf(line, u':', 0);
-    if (colon < 0)
+    if (colon < 0 || !acceptsAddress(line.first(colon), symbols, &read.parts))
         return false;
-    qsizetype portEnd = indexOf(line, u':', colon + 1);
-    if (portEnd < 0)
-        portEnd = line.size();
-    return acceptsAddress(line.first(colon), symbols) &&
-           numericValueOf(line.sliced(colon + 1, portEnd - colon - 1), symbols).has_value();
+    read.portEnd = indexOf(line, u':', colon + 1);
+    if (read.portEnd < 0)
+        read.portEnd = line.size();
+    const std::optional<double> port = numericValueOf(line.sliced(colon + 1, read.portEnd - colon - 1), symbols);
+    read.port = port.value_or(0);
+    return port.has_value();
 }
 
 inline char16_t lowerAscii(char16_t c)
@@ -294,7 +310,7 @@ inline char16_t lowerAscii(char16_t c)
 // Nearly every line of a real list is plain digits, dots and a colon: such a line, when the plain rules accept
 // it, is accepted without the scanner. Whatever this does not accept goes to the full test, which accepts it or
 // not as it always did.
-template <typename View> bool acceptsPlainDigits(View line)
+template <typename View> bool acceptsPlainDigits(View line, HostPort &read)
 {
     qsizetype i = 0;
     const auto digits = [&](int most, int &value) {
@@ -308,8 +324,13 @@ template <typename View> bool acceptsPlainDigits(View line)
     for (int part = 0; part < 4; ++part) {
         if (!digits(3, value) || value > 255 || i == line.size() || unitAt(line, i++) != (part < 3 ? u'.' : u':'))
             return false;
+        read.parts[size_t(part)] = value;
     }
-    return digits(9, value) && (i == line.size() || unitAt(line, i) == u':');
+    if (!digits(9, value) || (i != line.size() && unitAt(line, i) != u':'))
+        return false;
+    read.port = value;
+    read.portEnd = i;
+    return true;
 }
 
 // The length of the scheme at the start of the line, "://" included, 0 when it has none; *protocol tells which.
@@ -318,8 +339,7 @@ template <typename View> qsizetype schemeLength(View line, ProxyAddress::Protoco
     // Every scheme starts with h or s.
     if (line.isEmpty() || (lowerAscii(unitAt(line, 0)) != u'h' && lowerAscii(unitAt(line, 0)) != u's'))
         return 0;
-    for (const auto known : {ProxyAddress::Protocol::Http, ProxyAddress::Protocol::Https,
-                             ProxyAddress::Protocol::Socks4, ProxyAddress::Protocol::Socks5}) {
+    for (const ProxyAddress::Protocol known : ProxyAddress::Protocols) {
         const QLatin1StringView scheme = ProxyAddress::scheme(known);
         if (line.size() < scheme.size())
             continue;
@@ -338,8 +358,7 @@ template <typename View> qsizetype schemeLength(View line, ProxyAddress::Protoco
 // Whether the line is shorter than a scheme and begins it.
 template <typename View> bool beginsScheme(View line)
 {
-    for (const auto known : {ProxyAddress::Protocol::Http, ProxyAddress::Protocol::Https,
-                             ProxyAddress::Protocol::Socks4, ProxyAddress::Protocol::Socks5}) {
+    for (const ProxyAddress::Protocol known : ProxyAddress::Protocols) {
         const QLatin1StringView scheme = ProxyAddress::scheme(known);
         qsizetype i = 0;
         while (i < line.size() && i < scheme.size() && lowerAscii(unitAt(line, i)) == char16_t(scheme[i].unicode()))
@@ -374,18 +393,19 @@ template <typename View> bool credentialsMayFollow(View text)
 }
 
 // Where the host:port text of an accepted line starts: after its scheme and, where what follows them passes the
-// line test, its credentials. Nothing when the line is not accepted.
-template <typename View> std::optional<qsizetype> hostStart(View line, const ProxyValidator::Symbols &symbols)
+// line test, its credentials; what the test read of that text in read. Nothing when the line is not accepted.
+template <typename View>
+std::optional<qsizetype> hostStart(View line, const ProxyValidator::Symbols &symbols, HostPort &read)
 {
     const qsizetype scheme = schemeLength(line);
     if (scheme == 0)
-        return acceptsPlainDigits(line) || acceptsHostPort(line, symbols) ? std::make_optional<qsizetype>(0)
-                                                                          : std::nullopt;
+        return acceptsPlainDigits(line, read) || acceptsHostPort(line, symbols, read) ? std::make_optional<qsizetype>(0)
+                                                                                      : std::nullopt;
     const View rest = line.sliced(scheme);
     if (const qsizetype credentials = credentialsLength(rest);
-        credentials > 0 && acceptsHostPort(rest.sliced(credentials), symbols))
+        credentials > 0 && acceptsHostPort(rest.sliced(credentials), symbols, read))
         return scheme + credentials;
-    return acceptsHostPort(rest, symbols) ? std::make_optional(scheme) : std::nullopt;
+    return acceptsHostPort(rest, symbols, read) ? std::make_optional(scheme) : std::nullopt;
 }
 
 using Outlook = ProxyValidator::Outlook;
@@ -395,7 +415,7 @@ template <typename View> Outlook hostPortOutlook(View text, const ProxyValidator
 {
     const qsizetype colon = indexOf(text, u':', 0);
     if (colon < 0)
-        return acceptsAddress(text, symbols, true) ? Outlook::MayPass : Outlook::Fails;
+        return acceptsAddress(text, symbols, nullptr, true) ? Outlook::MayPass : Outlook::Fails;
     if (!acceptsAddress(text.first(colon), symbols))
         return Outlook::Fails;
     const qsizetype portEnd = indexOf(text, u':', colon + 1);
@@ -426,6 +446,19 @@ std::optional<int> wholeNumber(std::optional<double> value, int lowest, int high
         return std::nullopt;
     return int(*value);
 }
+
+// The IPv4 address of four accepted parts, when each is a whole number.
+std::optional<quint32> wholeAddress(const Parts &parts)
+{
+    quint32 address = 0;
+    for (const double part : parts) {
+        const std::optional<int> value = wholeNumber(part, 0, 255);
+        if (!value)
+            return std::nullopt;
+        address = (address << 8) | quint32(*value);
+    }
+    return address;
+}
 } // namespace
 
 ProxyValidator::ProxyValidator(const QLocale &locale)
@@ -436,12 +469,14 @@ ProxyValidator::ProxyValidator(const QLocale &locale)
 
 bool ProxyValidator::isValidProxy(QStringView line) const
 {
-    return hostStart(line, m_symbols).has_value();
+    HostPort read;
+    return hostStart(line, m_symbols, read).has_value();
 }
 
 bool ProxyValidator::isValidProxy(QLatin1StringView line) const
 {
-    return hostStart(line, m_symbols).has_value();
+    HostPort read;
+    return hostStart(line, m_symbols, read).has_value();
 }
 
 ProxyValidator::Outlook ProxyValidator::outlook(QLatin1StringView start) const
@@ -461,21 +496,8 @@ std::optional<double> ProxyValidator::numericValue(QStringView text) const
 
 std::optional<quint32> ProxyValidator::ipv4Address(QStringView host) const
 {
-    quint32 address = 0;
-    qsizetype begin = 0;
-    for (int part = 0; part < 4; ++part) {
-        qsizetype end = host.indexOf(u'.', begin);
-        if ((part < 3) == (end < 0))
-            return std::nullopt;
-        if (end < 0)
-            end = host.size();
-        const std::optional<int> value = wholeNumber(numericValue(host.sliced(begin, end - begin)), 0, 255);
-        if (!value)
-            return std::nullopt;
-        address = (address << 8) | quint32(*value);
-        begin = end + 1;
-    }
-    return address;
+    Parts parts;
+    return acceptsAddress(host, m_symbols, &parts) ? wholeAddress(parts) : std::nullopt;
 }
 
 std::optional<quint16> ProxyValidator::portNumber(QStringView port) const
@@ -502,28 +524,22 @@ std::optional<ProxyAddress> ProxyValidator::address(QLatin1StringView line, Prox
     ProxyAddress proxy;
     proxy.protocol = bareProtocol;
     const qsizetype scheme = schemeLength(line, &proxy.protocol);
-    const std::optional<qsizetype> start = hostStart(line, m_symbols);
+    HostPort read;
+    const std::optional<qsizetype> start = hostStart(line, m_symbols, read);
     if (!start)
         return std::nullopt;
+    const std::optional<quint32> address = wholeAddress(read.parts);
+    const std::optional<int> port = wholeNumber(read.port, 1, 65535);
+    if (!address || !port)
+        return std::nullopt;
     if (*start > scheme) {
-        const QString credentials = line.sliced(scheme, *start - scheme - 1);
-        const qsizetype colon = credentials.indexOf(u':');
-        proxy.hasCredentials = true;
-        proxy.user = credentials.first(colon);
-        proxy.password = credentials.sliced(colon + 1);
+        const QByteArrayView credentials(line.data() + scheme, *start - scheme - 1);
+        const qsizetype colon = credentials.indexOf(':');
+        proxy.credentials = {credentials.first(colon).toByteArray(), credentials.sliced(colon + 1).toByteArray()};
     }
     // Up to the end of the port: what follows a second colon may be a row's hundreds of megabytes.
-    const QLatin1StringView rest = line.sliced(*start);
-    const qsizetype colon = rest.indexOf(u':');
-    const qsizetype portEnd = rest.indexOf(u':', colon + 1);
-    proxy.hostPort = rest.first(portEnd < 0 ? rest.size() : portEnd);
-
-    const QStringView hostPort(proxy.hostPort);
-    const std::optional<quint32> address = ipv4Address(trimBlanks(hostPort.first(colon)));
-    const std::optional<quint16> number = portNumber(trimBlanks(hostPort.sliced(colon + 1)));
-    if (colon < 1 || !address || !number)
-        return std::nullopt;
-    proxy.address = *address;
-    proxy.port = *number;
+    proxy.hostPort = line.sliced(*start, read.portEnd);
+    proxy.host = QHostAddress(*address);
+    proxy.port = quint16(*port);
     return proxy;
 }

@@ -40,9 +40,8 @@ public:
     std::optional<quint16> portNumber(QStringView port) const;
 
     // How an accepted row is spoken to: its protocol (bareProtocol when the row has no scheme), its credentials and
-    // where it points; nothing for a row the line test rejects, or whose address or port is unusable (a row may
-    // read 10.0.0.1:-1, which passes the test). Host and port are read trimmed of blanks, and the port ends at a
-    // second colon.
+    // where it points, from what the line test read; nothing for a row the line test rejects, or whose address or
+    // port is unusable (a row may read 10.0.0.1:-1, which passes the test). The port ends at a second colon.
     std::optional<ProxyAddress> address(QLatin1StringView row,
                                         ProxyAddress::Protocol bareProtocol = ProxyAddress::Protocol::Http) const;
     // Whether the row begins with a scheme.

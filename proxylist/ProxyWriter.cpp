@@ -1,6 +1,7 @@
 #include "proxylist/ProxyWriter.h"
 
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
+#include "proxylist/ResultText.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/RowText.h"
 
@@ -59,7 +60,7 @@ QByteArrayView bytesOf(QLatin1StringView text)
     return {text.data(), text.size()};
 }
 
-QByteArrayView schemeOf(const ProxyTableModel &table, int row, QByteArrayView bareScheme)
+QByteArrayView schemeOf(const ProxyList &table, int row, QByteArrayView bareScheme)
 {
     return bareScheme.isEmpty() || ProxyValidator::hasScheme(table.text(row)) ? QByteArrayView() : bareScheme;
 }
@@ -140,7 +141,7 @@ QByteArray collected(const std::function<bool(const ProxyWriter::Sink &)> &write
 }
 } // namespace
 
-QByteArray ProxyWriter::list(const ProxyTableModel &table, const std::vector<int> &rows, QByteArrayView lineEnd,
+QByteArray ProxyWriter::list(const ProxyList &table, const std::vector<int> &rows, QByteArrayView lineEnd,
                              QByteArrayView bareScheme)
 {
     qsizetype size = 0;
@@ -159,17 +160,17 @@ QByteArray ProxyWriter::list(const ProxyTableModel &table, const std::vector<int
     return bytes;
 }
 
-QByteArray ProxyWriter::tabSeparated(const ProxyTableModel &table, const std::vector<int> &rows)
+QByteArray ProxyWriter::tabSeparated(const ProxyList &table, const std::vector<int> &rows)
 {
     return collected([&](const Sink &sink) { return writeTabSeparated(table, rows, sink); });
 }
 
-QByteArray ProxyWriter::json(const ProxyTableModel &table, const std::vector<int> &rows)
+QByteArray ProxyWriter::json(const ProxyList &table, const std::vector<int> &rows)
 {
     return collected([&](const Sink &sink) { return writeJson(table, rows, sink); });
 }
 
-bool ProxyWriter::writeList(const ProxyTableModel &table, const std::vector<int> &rows, QByteArrayView lineEnd,
+bool ProxyWriter::writeList(const ProxyList &table, const std::vector<int> &rows, QByteArrayView lineEnd,
                             const Sink &sink)
 {
     BlockWriter out(sink);
@@ -180,16 +181,16 @@ bool ProxyWriter::writeList(const ProxyTableModel &table, const std::vector<int>
     return out.finish();
 }
 
-bool ProxyWriter::writeTabSeparated(const ProxyTableModel &table, const std::vector<int> &rows, const Sink &sink)
+bool ProxyWriter::writeTabSeparated(const ProxyList &table, const std::vector<int> &rows, const Sink &sink)
 {
     BlockWriter out(sink);
     for (auto r = rows.begin(); r != rows.end() && out.ok(); ++r) {
         const ProxyResult result = table.result(*r);
         appendEscaped(out, bytesOf(table.text(*r)));
         out.append("\t");
-        out.append(ProxyTableModel::statusText(result).toUtf8());
+        out.append(ResultText::statusToken(result));
         out.append("\t");
-        out.append(ProxyTableModel::anonymityText(result).toUtf8());
+        out.append(ResultText::anonymityToken(result));
         out.append("\t");
         out.append(result.ms ? QByteArray::number(*result.ms) : QByteArray("-"));
         out.append("\n");
@@ -197,7 +198,7 @@ bool ProxyWriter::writeTabSeparated(const ProxyTableModel &table, const std::vec
     return out.finish();
 }
 
-bool ProxyWriter::writeJson(const ProxyTableModel &table, const std::vector<int> &rows, const Sink &sink)
+bool ProxyWriter::writeJson(const ProxyList &table, const std::vector<int> &rows, const Sink &sink)
 {
     // Written by hand to keep the fields in the order of the other forms: proxy, status, anonymity, time.
     BlockWriter out(sink);
@@ -207,9 +208,9 @@ bool ProxyWriter::writeJson(const ProxyTableModel &table, const std::vector<int>
         out.append(r == rows.begin() ? "\n{\"proxy\": " : ",\n{\"proxy\": ");
         appendJsonString(out, bytesOf(table.text(*r)));
         out.append(", \"status\": ");
-        appendJsonString(out, ProxyTableModel::statusText(result).toUtf8());
+        appendJsonString(out, ResultText::statusToken(result));
         out.append(", \"anonymity\": ");
-        appendJsonString(out, ProxyTableModel::anonymityText(result).toUtf8());
+        appendJsonString(out, ResultText::anonymityToken(result));
         out.append(", \"ms\": ");
         out.append(result.ms ? QByteArray::number(*result.ms) : QByteArray("null"));
         out.append("}");

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-class ProxyTableModel;
+class ProxyList;
 
 // Rows of the table in each form they leave the program, top to bottom as given. The window's saves and clipboard
 // and korvane-cli all write through here.
@@ -16,18 +16,18 @@ using Sink = std::function<bool(QByteArrayView)>;
 
 // Each row's bytes exactly as loaded, as a list file holds them, followed by lineEnd: CR LF in the lists the
 // window writes, LF in korvane-cli's. A row without a scheme gets bareScheme before it.
-QByteArray list(const ProxyTableModel &table, const std::vector<int> &rows, QByteArrayView lineEnd = "\r\n",
+QByteArray list(const ProxyList &table, const std::vector<int> &rows, QByteArrayView lineEnd = "\r\n",
                 QByteArrayView bareScheme = {});
 // Text, status, anonymity and the time in milliseconds ("-" for none), tab-separated, one line per row. The text
 // is the row's bytes, but a tab, CR, LF or backslash would break the line apart: they are written \t, \r, \n, \\.
-QByteArray tabSeparated(const ProxyTableModel &table, const std::vector<int> &rows);
+QByteArray tabSeparated(const ProxyList &table, const std::vector<int> &rows);
 // One JSON array of {"proxy", "status", "anonymity", "ms"} objects, in UTF-8; "proxy" is the row as RowText reads
 // it, "ms" a number or null.
-QByteArray json(const ProxyTableModel &table, const std::vector<int> &rows);
+QByteArray json(const ProxyList &table, const std::vector<int> &rows);
 
 // The same forms handed to sink in blocks: a printed form is never held whole beside the table, and a long row's
 // bytes, where they need no escape, go to the sink straight from the table. Each returns false when sink did.
-bool writeList(const ProxyTableModel &table, const std::vector<int> &rows, QByteArrayView lineEnd, const Sink &sink);
-bool writeTabSeparated(const ProxyTableModel &table, const std::vector<int> &rows, const Sink &sink);
-bool writeJson(const ProxyTableModel &table, const std::vector<int> &rows, const Sink &sink);
+bool writeList(const ProxyList &table, const std::vector<int> &rows, QByteArrayView lineEnd, const Sink &sink);
+bool writeTabSeparated(const ProxyList &table, const std::vector<int> &rows, const Sink &sink);
+bool writeJson(const ProxyList &table, const std::vector<int> &rows, const Sink &sink);
 } // namespace ProxyWriter

@@ -4,7 +4,7 @@
 // gives the same rows.
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ProxyWriter.h"
 #include "proxylist/RowText.h"
@@ -21,7 +21,7 @@ void require(bool condition)
         std::abort();
 }
 
-QStringList texts(const ProxyTableModel &table)
+QStringList texts(const ProxyList &table)
 {
     QStringList texts;
     for (int r = 0; r < table.count(); ++r)
@@ -30,12 +30,12 @@ QStringList texts(const ProxyTableModel &table)
 }
 
 // The list a save writes of every row.
-QByteArray savedList(const ProxyTableModel &table)
+QByteArray savedList(const ProxyList &table)
 {
     return ProxyWriter::list(table, ProxyFilter::everyRow().rows(table));
 }
 
-void checkTable(const ProxyTableModel &table, const ProxyValidator &validator)
+void checkTable(const ProxyList &table, const ProxyValidator &validator)
 {
     QSet<QString> seen;
     for (const QString &text : texts(table)) {
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool merge = route & 2;
     const QByteArrayView bytes(reinterpret_cast<const char *>(data) + 1, qsizetype(size - 1));
 
-    ProxyTableModel table;
+    ProxyList table;
     ProxyLoader loader(table, validator);
     // A merge goes into a table that already holds rows, one of them twice.
     if (merge)

@@ -1,7 +1,9 @@
 // The checker against fake proxies on loopback: the verdicts, the batches, and which rows a run probes.
 #include "checker/CheckRun.h"
+#include "proxylist/ProxyTableModel.h"
 #include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
+#include "tests/common/RunToEnd.h"
 #include "tests/common/ServerProcess.h"
 #include "tests/common/TableText.h"
 
@@ -26,8 +28,9 @@ public:
     {
         m_origin.start();
         run.setProbeHost("127.0.0.1:9"); // never reached: the fake proxies answer by themselves
-        QObject::connect(&table, &ProxyTableModel::dataChanged, &table, [this](const QModelIndex &from) {
-            if (table.result(from.row()).status == ProxyStatus::Checking)
+        run.setSelection(&model);
+        QObject::connect(&table, &ProxyList::resultsChanged, &table, [this](int row) {
+            if (table.result(row).status == ProxyStatus::Checking)
                 batches.append(waits);
         });
         QObject::connect(&run, &CheckRun::started, &table, [this] { calls.append("started "); });
@@ -48,10 +51,10 @@ public:
     void start(int rows, int slots, CheckRows::Mode mode = CheckRows::Mode::All, int timeout = 1)
     {
         table.addRows(QStringList(rows - table.count(), m_silent.row()));
-        run.setSettings({slots, timeout});
+        run.setSettings({slots, std::chrono::seconds(timeout)});
         calls.clear();
         judged = 0;
-        run.run(mode);
+        QVERIFY(runToEnd(run, mode));
         QCOMPARE(calls, "started finished " + shortage);
         const QStringList shown = statuses();
         if (mode == CheckRows::Mode::All) // every row with a verdict got it in this run
@@ -59,17 +62,19 @@ public:
         QCOMPARE(run.probes().openCount(), 0);
         QVERIFY(run.probes().findChildren<ProbeSocket *>().isEmpty());
     }
-    QStringList statuses() const { return columnTexts(table, ProxyTableModel::StatusColumn); }
+    QStringList statuses() const { return columnTexts(table, 3); }
     // Each row's Anonymity and Status as shown: "Y Working".
     QStringList verdicts() const
     {
         QStringList shown = statuses();
+        const QStringList anonymity = columnTexts(table, 1);
         for (int r = 0; r < shown.size(); ++r)
-            shown[r].prepend(table.index(r, ProxyTableModel::AnonymityColumn).data().toString() + ' ');
+            shown[r].prepend(anonymity[r] + ' ');
         return shown;
     }
 
-    ProxyTableModel table;
+    ProxyList table;
+    ProxyTableModel model{table}; // where "Test selected" reads the selection
     CheckRun run;
     QString calls, shortage;
     qsizetype judged = 0;
@@ -116,7 +121,7 @@ private Q_SLOTS:
         QFETCH(Judging, judging);
         const auto &[answer, proxy, verdict] = judging;
         const ProxyResult judged = ProbeExchange::judge(answer.toLatin1(), proxy);
-        QCOMPARE(ProxyTableModel::anonymityText(judged) + ' ' + ProxyTableModel::statusText(judged), verdict);
+        QCOMPARE(ResultText::anonymity(judged) + ' ' + ResultText::status(judged), verdict);
     }
 
     // One run, one fake proxy for each way of answering, then many that answer and close at once.
@@ -147,9 +152,9 @@ private Q_SLOTS:
             const auto found = std::ranges::find(open, row, &ProbeSocket::row);
             return found == open.end() ? nullptr : *found;
         };
-        connect(&h.table, &ProxyTableModel::dataChanged, this, [&](const QModelIndex &from) {
+        connect(&h.table, &ProxyList::resultsChanged, this, [&](int row) {
             // Handed out right after the last case's probe has started: its sending side is shut under it.
-            if (from.row() == n && h.table.result(n).status == ProxyStatus::Checking) {
+            if (row == n && h.table.result(n).status == ProxyStatus::Checking) {
                 pollfd connecting{socketOfRow(n - 1)->descriptor(), POLLOUT, 0};
                 QCOMPARE(::poll(&connecting, 1, 5000), 1);
                 QCOMPARE(::shutdown(connecting.fd, SHUT_WR), 0);
@@ -193,15 +198,15 @@ private Q_SLOTS:
         // When each row was handed out and judged, on the run's clock; the most probes ever open at once.
         QList<qint64> handedOut(5, -1), judged(5, -1);
         int mostOpen = 0;
-        connect(&h.table, &ProxyTableModel::dataChanged, this, [&](const QModelIndex &from) {
-            (h.table.result(from.row()).status == ProxyStatus::Checking ? handedOut : judged)[from.row()] = h.nowMs();
+        connect(&h.table, &ProxyList::resultsChanged, this, [&](int row) {
+            (h.table.result(row).status == ProxyStatus::Checking ? handedOut : judged)[row] = h.nowMs();
             // A row's notice comes just before its probe joins the open ones, or just after it has left them.
             mostOpen = std::max(mostOpen, h.run.probes().openCount() + 1);
         });
         QTimer::singleShot(125, &h.run, [&] { end == "stop" ? h.run.stop() : end.isEmpty() ? void() : h.run.abort(); });
         h.run.setPool(true);
-        h.run.setSettings({2, 1});
-        h.run.run(CheckRows::Mode::All);
+        h.run.setSettings({2, std::chrono::seconds(1)});
+        QVERIFY(runToEnd(h.run));
         QCOMPARE(h.statuses(), statuses);
         QCOMPARE(h.calls, end == "stop" ? "started " : "started finished ");
         QCOMPARE(mostOpen, 2);
@@ -289,8 +294,8 @@ private Q_SLOTS:
             h.table.addRows({row});
             expected << verdict;
         }
-        h.run.setSettings({20, 3});
-        h.run.run(CheckRows::Mode::All);
+        h.run.setSettings({20, std::chrono::seconds(3)});
+        QVERIFY(runToEnd(h.run));
         QCOMPARE(h.verdicts(), expected);
     }
 
@@ -306,7 +311,7 @@ private Q_SLOTS:
         for (int r = 0; r < 6; ++r) {
             const std::optional<int> ms = h.table.result(r).ms;
             QVERIFY2(ms && *ms >= delays[r] && *ms < delays[r] + 250, qPrintable(QString::number(ms.value_or(-1))));
-            QCOMPARE(h.table.index(r, ProxyTableModel::SpeedColumn).data().toString(), QString("%1 ms").arg(*ms));
+            QCOMPARE(columnTexts(h.table, 2)[r], QString("%1 ms").arg(*ms));
         }
     }
 
@@ -338,10 +343,10 @@ private Q_SLOTS:
         h.start(5, 2);
         h.start(5, 2, CheckRows::Mode::Untested);
         h.start(5, 2);
-        QItemSelectionModel &selection = *h.table.selectionModel();
-        selection.select(QItemSelection(h.table.index(0, 0), h.table.index(1, 0)), QItemSelectionModel::Select);
+        QItemSelectionModel &selection = *h.model.selectionModel();
+        selection.select(QItemSelection(h.model.index(0, 0), h.model.index(1, 0)), QItemSelectionModel::Select);
         // Row 2 unselected and row 3 selected after the run has started.
-        const QItemSelection rows2and3(h.table.index(1, 0), h.table.index(2, 0));
+        const QItemSelection rows2and3(h.model.index(1, 0), h.model.index(2, 0));
         QTimer::singleShot(0, &h.table, [&] { selection.select(rows2and3, QItemSelectionModel::Toggle); });
         h.start(5, 1, CheckRows::Mode::Selected);
         QCOMPARE(h.batches, QList<int>({0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 6, 7}));

@@ -55,15 +55,6 @@ void tunnel(QTcpSocket *peer, FakeProxy::Behaviour behaviour, QList<QByteArray> 
             peer->write("\x05");
             peer->disconnectFromHost();
             return;
-        case FakeProxy::Socks5LoginReply5: // from the third step on, nothing
-            peer->write(QByteArray("\x05\x02\x05\x00", 4).mid(2 * qsizetype(step++), 2));
-            return;
-        case FakeProxy::Socks5EndlessReply:
-            // The reply names a 255-byte address and sends ten bytes of it.
-            peer->write(step++ == 0 ? QByteArray("\x05\x00", 2)
-                                    : QByteArray("\x05\x00\x00\x03\xff", 5) + QByteArray(10, 'a'));
-            received.clear();
-            return;
         default:
             peer->write("HTTP/1.1 200 Connection established\r\n" +
                         QByteArray("X-Pad: ").repeated(ProbeSocket::MaxAnswerBytes / 4));

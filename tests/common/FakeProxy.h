@@ -26,8 +26,6 @@ public:
         // Tunnels: each answers the client's first bytes, whatever they are.
         Socks4Echo,            // grants a SOCKS 4 or 4a request, then serves the echo page through the tunnel
         Socks5CutShort,        // one byte of a SOCKS 5 reply, then the close
-        Socks5LoginReply5,     // asks for a login and answers it with SOCKS 5's version byte, then says no more
-        Socks5EndlessReply,    // grants SOCKS 5, then a reply to the CONNECT that names an address it never sends
         ConnectEndlessHeaders, // a 200 status line, then header lines far past what an answer keeps
     };
 

@@ -1,13 +1,28 @@
 #pragma once
 
-#include "proxylist/ProxyTableModel.h"
+#include "proxylist/ProxyList.h"
+#include "proxylist/ResultText.h"
 
-// One column of the table, top to bottom: the rows' texts whole, or the result cells as the view shows them.
-inline QStringList columnTexts(const ProxyTableModel &table, int column = ProxyTableModel::ProxyColumn)
+// One column of the list, top to bottom: the rows' texts whole, or the result cells as the table shows them.
+inline QStringList columnTexts(const ProxyList &list, int column = 0)
 {
     QStringList texts;
-    for (int r = 0; r < table.count(); ++r)
-        texts.append(column == ProxyTableModel::ProxyColumn ? QString(table.text(r))
-                                                            : table.index(r, column).data().toString());
+    for (int r = 0; r < list.count(); ++r) {
+        const ProxyResult result = list.result(r);
+        switch (ProxyList::Column(column)) {
+        case ProxyList::Column::Proxy:
+            texts.append(QString(list.text(r)));
+            break;
+        case ProxyList::Column::Anonymity:
+            texts.append(ResultText::anonymity(result));
+            break;
+        case ProxyList::Column::Speed:
+            texts.append(ResultText::speed(result));
+            break;
+        case ProxyList::Column::Status:
+            texts.append(ResultText::status(result));
+            break;
+        }
+    }
     return texts;
 }

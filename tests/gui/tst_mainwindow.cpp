@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "checker/CheckRun.h"
 #include "proxylist/NativeName.h"
+#include "proxylist/ProxyTableModel.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/TableText.h"
 #include "tests/common/TestFiles.h"
@@ -14,8 +15,10 @@
 
 #include <fcntl.h>
 
-// A menu and its item; the rows, the boxes and what was saved after it, when the input box is answered so.
-using Command = std::tuple<QString, int, QString, QString, QString, int>;
+using C = MainWindow::Controls;
+using Action = QAction *C::*;
+// A menu item; the rows, the boxes and what was saved after it, when the input box is answered so.
+using Command = std::tuple<Action, QString, QString, QString, int>;
 
 class TestMainWindow : public QObject
 {
@@ -27,14 +30,14 @@ class TestMainWindow : public QObject
     FakeProxy m_refused{FakeProxy::Refused};
     QTemporaryDir m_folder;
 
-    ProxyTableModel &table() { return m_window->table(); }
-    // The elements of a control array share one name and carry their index.
-    template <typename T = QWidget> T *element(const char *name, int index)
+    ProxyList &table() { return m_window->list(); }
+    const C &controls() const { return m_window->controls(); }
+    // The menu item, and the run it may have started, to its end.
+    void choose(Action action)
     {
-        const QList<T *> all = m_window->findChildren<T *>(name);
-        return *std::find_if(all.begin(), all.end(), [index](T *e) { return e->property("index").toInt() == index; });
+        (controls().*action)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->checkRun().isRunning(), 20000);
     }
-    void choose(const char *menu, int index) { element<QAction>(menu, index)->trigger(); }
     // Clicks the first column's header, then tells the sort arrow and the top row.
     QString sortByClick()
     {
@@ -52,21 +55,30 @@ class TestMainWindow : public QObject
     {
         QStringList rows;
         for (int r = 0; r < table().count(); ++r) {
-            const auto first = [&](int column) { return QString(table().index(r, column).data().toString() + '_')[0]; };
+            const auto first = [&](int column) {
+                return QString(m_window->model().index(r, column).data().toString() + '_')[0];
+            };
             rows << QChar('a' + QString(table().text(r)).section('.', 3).section(':', 0, 0).toInt() - 1) + first(3) +
-                        first(1) + (table().isSelected(r) ? "*" : "");
+                        first(1) + (m_window->model().isSelected(r) ? "*" : "");
         }
-        for (const char *panel : {"totalproxies", "workingproxies", "anonymousproxies"})
-            rows << m_window->findChild<QLabel *>(panel)->text();
+        for (const QLabel *panel : {controls().totalPanel, controls().workingPanel, controls().anonymousPanel})
+            rows << panel->text();
         return rows.join(' ');
     }
-    // Enabled flags of the six buttons, then of the two sliders; '@' and the index of the control with the focus.
-    QString controls()
+    // The six buttons, then the two sliders.
+    QList<QWidget *> buttonsAndSliders() const
+    {
+        const C &c = controls();
+        return {c.loadButton,  c.testButton, c.filterButton,  c.saveButton,
+                c.abortButton, c.exitButton, c.threadsSlider, c.timeoutSlider};
+    }
+    // Enabled flags of the buttons and sliders; '@' and the place among them of the control with the focus.
+    QString enabled()
     {
         QString flags;
-        for (int i = 0; i < 8; ++i)
-            flags += element(i < 6 ? "cmdProxy" : "Sliders", i % 6)->isEnabled() ? '1' : '0';
-        return flags + '@' + m_window->focusWidget()->property("index").toString();
+        for (const QWidget *control : buttonsAndSliders())
+            flags += control->isEnabled() ? '1' : '0';
+        return flags + '@' + QString::number(buttonsAndSliders().indexOf(m_window->focusWidget()));
     }
 
 private Q_SLOTS:
@@ -88,57 +100,59 @@ private Q_SLOTS:
         QTest::addColumn<Command>("command");
         const QString filtered = "Proxy filter complete: Proxies filtered successfully.";
         const QString checked = "Proxy Checking Completed.: The proxies have been checked.";
-        const auto add = [](const char *name, const char *menu, int item, const char *after, const char *saved = "",
-                            const QString &box = {},
-                            int answer = -1) { QTest::newRow(name) << Command{menu, item, after, saved, box, answer}; };
+        const auto add = [](const char *name, Action action, const char *after, const char *saved = "",
+                            const QString &box = {}, int answer = -1) {
+            QTest::newRow(name) << Command{action, after, saved, box, answer};
+        };
         const QString asked = "ask Keep proxies by speed: Keep the proxies that answered within (milliseconds): 120 "
                               "(1-60000)";
-        add("load file, replace", "mProxyLoad", 0, "f__ b__ 2 0 0");
-        add("load file, merge", "mProxyLoad", 1, "aWY* bE- c__* dWN f__ 5 2 1");
-        add("load clipboard, replace", "mProxyLoad", 2, "e__ b__ 2 0 0");
-        add("load clipboard, merge", "mProxyLoad", 3, "aWY* bE- c__* dWN e__ 5 2 1");
-        add("test all", "mProxyTest", 0, "aE-* bE- cE-* dE-  0 0", "", checked);
-        add("test untested", "mProxyTest", 1, "aWY* bE- cE-* dWN  2 1", "", checked);
-        add("test selected", "mProxyTest", 2, "aE-* bE- cE-* dWN  1 0", "", checked);
-        add("keep working", "mProxyFilter", 0, "aWY* dWN  2 1", "", filtered);
-        add("keep anonymous", "mProxyFilter", 1, "aWY*  1 1", "", filtered);
-        add("keep selected", "mProxyFilter", 2, "aWY* c__*  1 1", "", filtered);
-        add("keep by speed, at the median", "mProxyFilter", 3, "aWY*  1 1", "", asked + filtered, 120);
-        add("keep by speed, one below", "mProxyFilter", 3, " 0 0", "", asked + filtered, 119);
-        add("keep by speed, cancelled", "mProxyFilter", 3, "aWY* bE- c__* dWN   ", "", asked);
-        add("save all, clipboard", "mProxySave", 0, "aWY* bE- c__* dWN   ", "abcd");
-        add("save all, file", "mProxySave", 2, "aWY* bE- c__* dWN   ", "abcd");
-        add("save selected, clipboard", "mProxySave", 3, "aWY* bE- c__* dWN   ", "ac");
-        add("save selected, file", "mProxySave", 5, "aWY* bE- c__* dWN   ", "ac");
+        add("load file, replace", &C::actionLoadFileReplace, "f__ b__ 2 0 0");
+        add("load file, merge", &C::actionLoadFileMerge, "aWY* bE- c__* dWN f__ 5 2 1");
+        add("load clipboard, replace", &C::actionLoadClipboardReplace, "e__ b__ 2 0 0");
+        add("load clipboard, merge", &C::actionLoadClipboardMerge, "aWY* bE- c__* dWN e__ 5 2 1");
+        add("test all", &C::actionTestAll, "aE-* bE- cE-* dE-  0 0", "", checked);
+        add("test untested", &C::actionTestUntested, "aWY* bE- cE-* dWN  2 1", "", checked);
+        add("test selected", &C::actionTestSelected, "aE-* bE- cE-* dWN  1 0", "", checked);
+        add("keep working", &C::actionKeepWorking, "aWY* dWN  2 1", "", filtered);
+        add("keep anonymous", &C::actionKeepAnonymous, "aWY*  1 1", "", filtered);
+        add("keep selected", &C::actionKeepSelected, "aWY* c__*  1 1", "", filtered);
+        add("keep by speed, at the median", &C::actionKeepBySpeed, "aWY*  1 1", "", asked + filtered, 120);
+        add("keep by speed, one below", &C::actionKeepBySpeed, " 0 0", "", asked + filtered, 119);
+        add("keep by speed, cancelled", &C::actionKeepBySpeed, "aWY* bE- c__* dWN   ", "", asked);
+        add("save all, clipboard", &C::actionSaveAllToClipboard, "aWY* bE- c__* dWN   ", "abcd");
+        add("save all, file", &C::actionSaveAllToFile, "aWY* bE- c__* dWN   ", "abcd");
+        add("save selected, clipboard", &C::actionSaveSelectedToClipboard, "aWY* bE- c__* dWN   ", "ac");
+        add("save selected, file", &C::actionSaveSelectedToFile, "aWY* bE- c__* dWN   ", "ac");
     }
 
     void commands()
     {
         QFETCH(Command, command);
-        const auto &[menu, item, after, saved, box, answer] = command;
+        const auto &[action, after, saved, box, answer] = command;
+        const bool toFile = action == &C::actionSaveAllToFile || action == &C::actionSaveSelectedToFile;
+        const bool toClipboard = action == &C::actionSaveAllToClipboard || action == &C::actionSaveSelectedToClipboard;
         table().addRows({proxy('a'), proxy('b'), proxy('c'), proxy('d')});
         table().setResult(0, ProxyResult::working(true, 120));
         table().setResult(1, ProxyResult::failed(ProxyStatus::Error));
         table().setResult(3, ProxyResult::working(false, 300));
         for (const int r : {0, 2})
-            table().selectionModel()->select(table().index(r, 0),
-                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            m_window->model().selectionModel()->select(m_window->model().index(r, 0),
+                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
         const QString clipboard = proxy('e') + "\r\n" + proxy('b') + "\r\n";
         m_desktop.clipboard = clipboard;
         const QString list = writeFile(m_folder.filePath("list.txt"), (proxy('f') + '\n' + proxy('b')).toLatin1());
         const QString output = m_folder.filePath("saved.txt");
         QFile::remove(output);
-        m_desktop.fileAnswers = {menu == "mProxySave" ? output : list};
+        m_desktop.fileAnswers = {toFile ? output : list};
         m_desktop.integerAnswers = {answer < 0 ? std::nullopt : std::optional(answer)};
-        element<QSlider>("Sliders", 1)->setValue(1);
-        choose(qPrintable(menu), item);
+        controls().timeoutSlider->setValue(1);
+        choose(action);
         QCOMPARE(shown(), after);
         QCOMPARE(m_desktop.boxes.join(""), box);
         QString written;
         for (const QChar letter : saved)
             written += proxy(letter) + "\r\n";
-        const bool toFile = menu == "mProxySave" && item % 3 == 2;
-        QCOMPARE(m_desktop.clipboard, menu == "mProxySave" && !toFile ? written : clipboard);
+        QCOMPARE(m_desktop.clipboard, toClipboard ? written : clipboard);
         QCOMPARE(readFile(output), toFile ? written.toLatin1() : "<none>");
     }
 
@@ -156,8 +170,8 @@ private Q_SLOTS:
         for (int tab = 0; tab < 6; ++tab)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keySequence(QApplication::focusWidget(), keys);
-        QTRY_COMPARE(element<QMenu>("mProxies", 3)->pos(),
-                     m_window->mapToGlobal(element("cmdProxy", 3)->geometry().bottomLeft() + QPoint(0, 1)));
+        QTRY_COMPARE(controls().saveMenu->pos(),
+                     m_window->mapToGlobal(controls().saveButton->geometry().bottomLeft() + QPoint(0, 1)));
     }
 
     // The sliders set a batch's size and wait, their labels show them; a run locks the commands and refuses sorting.
@@ -166,22 +180,22 @@ private Q_SLOTS:
         table().addRows({m_silent.row(), "127.0.0.10:1", "127.0.0.9:1"}); // the silent proxy holds the run
         QCOMPARE(sortByClick(), "1 127.0.0.9:1");                         // the first click sorts descending
         QCOMPARE(sortByClick(), "0 127.0.0.10:1");
-        element<QSlider>("Sliders", 0)->setValue(2);
-        element<QSlider>("Sliders", 1)->setValue(1);
-        QCOMPARE(element<QLabel>("lblSliders", 0)->text() + element<QLabel>("lblSliders", 1)->text(), "21");
+        controls().threadsSlider->setValue(2);
+        controls().timeoutSlider->setValue(1);
+        QCOMPARE(controls().threadsLabel->text() + controls().timeoutLabel->text(), "21");
         QString during;
         QTimer::singleShot(500, m_window.get(), [&] {
-            during = shown().left(12) + controls();
+            during = shown().left(12) + enabled();
             during += ' ' + sortByClick();
         });
         // Enter in the last batch presses Abort, which has no batch left to spare, and never Exit.
         QTimer::singleShot(1500, m_window.get(), [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); });
         QElapsedTimer run;
         run.start();
-        element("cmdProxy", 1)->setFocus(); // as when Test was pressed to choose the run
-        choose("mProxyTest", 0);
+        controls().testButton->setFocus(); // as when Test was pressed to choose the run
+        choose(&C::actionTestAll);
         QVERIFY(run.elapsed() >= 2000 && run.elapsed() < 4000); // two batches
-        QCOMPARE(during + ' ' + controls(), "jE- aC_ i__ 00001100@4 0 127.0.0.10:1 11110111@1");
+        QCOMPARE(during + ' ' + enabled(), "jE- aC_ i__ 00001100@4 0 127.0.0.10:1 11110111@1");
         QCOMPARE(m_desktop.boxes, QStringList({"warning Can't sort list: You can not sort list while testing proxies.",
                                                "Proxy Checking Completed.: The proxies have been checked."}));
         QCOMPARE(sortByClick(), "1 127.0.0.9:1");
@@ -199,14 +213,13 @@ private Q_SLOTS:
     {
         QFETCH(int, how);
         table().addRows({m_silent.row()});
-        m_window->checkRun().setSettings({20, 30});
-        MainWindow *window = m_window.get();
-        const std::function<void()> ends[] = {[&] { QTest::mouseClick(element("cmdProxy", 5), Qt::LeftButton); },
+        m_window->checkRun().setSettings({20, std::chrono::seconds(30)});
+        const QPointer<MainWindow> window = m_window.get();
+        const std::function<void()> ends[] = {[&] { QTest::mouseClick(controls().exitButton, Qt::LeftButton); },
                                               [&] { m_window->close(); }, [&] { m_window.release()->deleteLater(); }};
         QTimer::singleShot(50, window, ends[how]);
-        const QDeadlineTimer deadline(10000);
-        element<QAction>("mProxyTest", 0)->trigger();
-        QVERIFY(!deadline.hasExpired());
+        controls().actionTestAll->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!window || !window->checkRun().isRunning(), 10000);
         QCOMPARE(m_desktop.boxes, QStringList());
         // Exit opens the page shipped with the program, never a web address.
         QCOMPARE(m_desktop.urls.size(), how == 0 ? 1 : 0);
@@ -243,14 +256,16 @@ private Q_SLOTS:
             table().setResult(r - 1,
                               r % 2 ? ProxyResult::working(r % 4 == 1) : ProxyResult::failed(ProxyStatus::Error));
             if (selected(r))
-                table().selectionModel()->select(table().index(r - 1, 0), QItemSelectionModel::Select);
+                m_window->model().selectionModel()->select(m_window->model().index(r - 1, 0),
+                                                           QItemSelectionModel::Select);
             expected += kept(r) ? (selected(r) ? "S" : "-") : "";
         }
-        m_window->findChild<QTreeView *>()->scrollTo(table().index(47, 0), QAbstractItemView::PositionAtTop);
+        m_window->findChild<QTreeView *>()->scrollTo(m_window->model().index(47, 0), QAbstractItemView::PositionAtTop);
         m_desktop.clipboard = "127.0.0.5:80";
-        choose(rule < 0 ? "mProxyLoad" : "mProxyFilter", rule < 0 ? 3 : rule);
+        choose(std::array{&C::actionLoadClipboardMerge, &C::actionKeepWorking, &C::actionKeepAnonymous,
+                          &C::actionKeepSelected}[size_t(rule + 1)]);
         for (int r = 0; r < table().count(); ++r)
-            shown += table().isSelected(r) ? "S" : "-";
+            shown += m_window->model().isSelected(r) ? "S" : "-";
         QCOMPARE(shown, expected);
         int top = 48;
         while (!kept(top))
@@ -264,14 +279,14 @@ private Q_SLOTS:
     {
         table().addRows({"127.0.0.1:1", "127.0.0.2:2"});
         table().setResult(1, ProxyResult::working(false));
-        choose("mProxyLoad", 0); // cancelled
+        choose(&C::actionLoadFileReplace); // cancelled
         QCOMPARE(shown(), "a__ bWN  1 0");
         m_desktop.integerAnswers = {1}; // never asked: no row has a time to keep by
-        choose("mProxyFilter", 3);
+        choose(&C::actionKeepBySpeed);
         table().setResult(1, ProxyResult::working(true));
         m_desktop.fileAnswers = {m_folder.path(), m_folder.path()};
-        choose("mProxyLoad", 0);
-        choose("mProxySave", 2);
+        choose(&C::actionLoadFileReplace);
+        choose(&C::actionSaveAllToFile);
         QCOMPARE(shown() + ' ' + m_desktop.boxes.join(""),
                  "a__ bWY  1 1 Keep proxies by speed: No proxy has a time yet.warning Can't save proxies: The proxies "
                  "could not be saved to \"" +
@@ -296,11 +311,11 @@ private Q_SLOTS:
         const QByteArray cafe = "socks5://caf\xc3\xa9:pw@127.0.0.1:1\r\n";
         const QString saved = m_folder.filePath("text.txt");
         table().addRows({QString::fromLatin1(cafe.chopped(2)), "127.0.0.2:2:\u00e9"}); // the byte 0xe9
-        choose("mProxySave", 0);
+        choose(&C::actionSaveAllToClipboard);
         QCOMPARE(m_desktop.clipboard, "socks5://caf\u00e9:pw@127.0.0.1:1\r\n127.0.0.2:2:\u00e9\r\n");
-        choose("mProxyLoad", 2);
+        choose(&C::actionLoadClipboardReplace);
         m_desktop.fileAnswers = {saved};
-        choose("mProxySave", 2);
+        choose(&C::actionSaveAllToFile);
         QCOMPARE(readFile(saved), cafe + "127.0.0.2:2:\xc3\xa9\r\n");
     }
 
@@ -309,7 +324,7 @@ private Q_SLOTS:
         const QImage image = m_window->grab().toImage();
         const QRgb faces[] = {0xffc080, 0x80ff80, 0xffff80, 0xff80ff, 0xff8080, 0xffc0c0};
         for (int i = 0; i < 6; ++i)
-            QCOMPARE(image.pixel(element("cmdProxy", i)->geometry().topLeft() + QPoint(12, 8)) & 0xffffffu, faces[i]);
+            QCOMPARE(image.pixel(buttonsAndSliders()[i]->geometry().topLeft() + QPoint(12, 8)) & 0xffffffu, faces[i]);
         QList<int> panels; // the left edge and width of each, touching from the window's left edge
         for (QLabel *panel : m_window->findChild<QStatusBar *>()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly))
             panels << panel->mapTo(m_window.get(), QPoint()).x() << panel->width();

@@ -4,6 +4,7 @@
 #include "proxylist/PackedRow.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
+#include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ProxyWriter.h"
 #include "tests/common/TableText.h"
@@ -29,7 +30,7 @@ const QByteArray Row = "10.0.0.1:8080\r\n";
 // Shell commands on a folder holding "former"; the fault; the rows saved; the errno (0: saved, -1: refused).
 using Save = std::tuple<QString, Fault, int, int>;
 // A filter; which rows are selected, the current row and which rows it keeps.
-using Filtering = std::tuple<ProxyFilter, QString, int, QString>;
+using Filtering = std::tuple<std::optional<ProxyFilter>, QString, int, QString>; // none: keep the selected rows
 using Loading = std::tuple<bool, QByteArray, QStringList>;
 
 // Runs in a saving child before it saves. fsync() fails as when the disk reports an error after taking the data.
@@ -51,7 +52,8 @@ class TestProxyList : public QObject
 
     const QString A = u"1.2.3.4:80"_s, B = u"5.6.7.8:81"_s, C = u"9.9.9.9:9"_s;
     const ProxyValidator m_validator{QLocale(QLocale::English, QLocale::UnitedStates)};
-    ProxyTableModel m_table;
+    ProxyList m_proxies;
+    ProxyTableModel m_table{m_proxies};
     QAbstractItemModelTester m_tester{&m_table, QAbstractItemModelTester::FailureReportingMode::QtTest};
     QTemporaryDir m_dir;
     const QString m_list = m_dir.filePath(u"list.txt"_s);
@@ -69,7 +71,7 @@ class TestProxyList : public QObject
     }
 
 private Q_SLOTS:
-    void init() { m_table.clear(); }
+    void init() { m_proxies.clear(); }
 
     // A port is numeric text of any value, up to a second colon; the locale decides the separators.
     void load_data()
@@ -143,15 +145,15 @@ private Q_SLOTS:
         for (const bool file : {true, false}) {
             if (!file && !QUtf8StringView(bytes).isValidUtf8())
                 break;
-            m_table.addRows({C}); // to be replaced
-            ProxyLoader loader(m_table, validator);
+            m_proxies.addRows({C}); // to be replaced
+            ProxyLoader loader(m_proxies, validator);
             if (file)
                 QVERIFY(loader.loadFromFile(writeList(bytes), false));
             else
                 loader.loadFromClipboard(QString::fromUtf8(bytes), false);
-            QCOMPARE(columnTexts(m_table), rows);
+            QCOMPARE(columnTexts(m_proxies), rows);
         }
-        QVERIFY(ListFileWriter(m_list).write(ProxyWriter::list(m_table, ProxyFilter::everyRow().rows(m_table))));
+        QVERIFY(ListFileWriter(m_list).write(ProxyWriter::list(m_proxies, ProxyFilter::everyRow().rows(m_proxies))));
         QCOMPARE(readFile(m_list), rows.isEmpty() ? QByteArray() : (rows.join(u"\r\n"_s) + u"\r\n"_s).toLatin1());
     }
 
@@ -193,9 +195,9 @@ private Q_SLOTS:
     // A merge keeps first copies, their results, selection and current row; an unreadable file leaves it all as is.
     void mergeAndUnreadable()
     {
-        ProxyLoader loader(m_table, m_validator);
-        m_table.addRows({A, B, A, C});
-        m_table.setResult(0, ProxyResult::working(true));
+        ProxyLoader loader(m_proxies, m_validator);
+        m_proxies.addRows({A, B, A, C});
+        m_proxies.setResult(0, ProxyResult::working(true));
         selectRows(u"0011", 3);
         QVERIFY(loader.loadFromFile(writeList("1.1.1.1:1\n5.6.7.8:81\r1.1.1.1:1"), true));
         // A list one byte too long for the reader, without a byte on the disk.
@@ -209,8 +211,8 @@ private Q_SLOTS:
                                                            {u"pipe"_s, u"It is not an ordinary file."_s},
                                                            {u"huge"_s, u"It is larger than 1024 MB."_s}};
         for (const auto &[unreadable, why] : unreadables) {
-            QCOMPARE(columnTexts(m_table), (QStringList{A, B, C, u"1.1.1.1:1"_s}));
-            QCOMPARE(columnTexts(m_table, ProxyTableModel::StatusColumn), (QStringList{u"Working"_s, {}, {}, {}}));
+            QCOMPARE(columnTexts(m_proxies), (QStringList{A, B, C, u"1.1.1.1:1"_s}));
+            QCOMPARE(columnTexts(m_proxies, 3), (QStringList{u"Working"_s, {}, {}, {}}));
             QCOMPARE(m_table.selectedRows(), (std::vector<bool>{false, false, true, false}));
             QCOMPARE(m_table.selectionModel()->currentIndex(), m_table.index(2, 1));
             const Result<> result = loader.loadFromFile(m_dir.filePath(unreadable), false);
@@ -231,15 +233,15 @@ private Q_SLOTS:
                                     writeList("8.8.8.8:8\n6.6.6.6:6")};
         QCOMPARE(loader.mergeLists(around, ListFileReader::PipesAndDevicesToo, 1024).size(), 1);
         ::close(pipe);
-        QCOMPARE(columnTexts(m_table).mid(3),
+        QCOMPARE(columnTexts(m_proxies).mid(3),
                  (QStringList{u"1.1.1.1:1"_s, u"2.2.2.2:2"_s, u"7.7.7.7:7"_s, u"8.8.8.8:8"_s, u"6.6.6.6:6"_s}));
         // Clipboard text is kept as UTF-8, any character; a byte-order mark before it is no part of the first line.
         loader.loadFromClipboard(
             u"\ufeff 1.2.3.4:80\r\n5.6.7.8:81:\u00e9\u20ac\r\n1.2.3.4:\u200380\r\n5.6.7.8:81:\u00ff"_s, false);
         selectRows(u"01");
-        QCOMPARE(ProxyWriter::list(m_table, ProxyFilter::everyRow().rows(m_table)),
+        QCOMPARE(ProxyWriter::list(m_proxies, ProxyFilter::everyRow().rows(m_proxies)),
                  " 1.2.3.4:80\r\n5.6.7.8:81:\xc3\xa9\xe2\x82\xac\r\n5.6.7.8:81:\xc3\xbf\r\n");
-        QCOMPARE(ProxyWriter::list(m_table, ProxyFilter::selected().rows(m_table), "\n"),
+        QCOMPARE(ProxyWriter::list(m_proxies, ProxyFilter::rowsOf(m_table.selectedRows()), "\n"),
                  "5.6.7.8:81:\xc3\xa9\xe2\x82\xac\n");
     }
 
@@ -249,12 +251,12 @@ private Q_SLOTS:
     {
         const QByteArray odd = "\xe9"
                                "caf\xc3\xa9\xe2\x82!\xed\xa0\x80\xe0\x80\xaf\xf4\x90\x80\x80\xf0\x9f\x98\x80";
-        m_table.addRows({u"a\t\\\"\r\n"_s + QString::fromLatin1(odd), B});
-        m_table.setResult(0, ProxyResult::working(true, 95));
-        m_table.setResult(1, ProxyResult::failed(ProxyStatus::Timeout));
-        QCOMPARE(ProxyWriter::tabSeparated(m_table, {0, 1}),
+        m_proxies.addRows({u"a\t\\\"\r\n"_s + QString::fromLatin1(odd), B});
+        m_proxies.setResult(0, ProxyResult::working(true, 95));
+        m_proxies.setResult(1, ProxyResult::failed(ProxyStatus::Timeout));
+        QCOMPARE(ProxyWriter::tabSeparated(m_proxies, {0, 1}),
                  "a\\t\\\\\"\\r\\n" + odd + "\tWorking\tY\t95\n5.6.7.8:81\tTimeout\t-\t-\n");
-        QCOMPARE(ProxyWriter::json(m_table, {0, 1}),
+        QCOMPARE(ProxyWriter::json(m_proxies, {0, 1}),
                  "[\n{\"proxy\": \"a\\u0009\\\\\\\"\\u000d\\u000a\xc3\xa9"
                  "caf\xc3\xa9\xc3\xa2\xc2\x82!"
                  "\xc3\xad\xc2\xa0\xc2\x80\xc3\xa0\xc2\x80\xc2\xaf\xc3\xb4\xc2\x90\xc2\x80\xc2\x80"
@@ -263,8 +265,8 @@ private Q_SLOTS:
                  "\"anonymity\": \"-\", \"ms\": null}\n]\n");
         // A row longer than a block of output goes out straight from the table, in its place.
         const QByteArray longRow = "1.2.3.4:80:" + QByteArray(70 << 10, 'x');
-        m_table.addRows({QString::fromLatin1(longRow)});
-        QCOMPARE(ProxyWriter::tabSeparated(m_table, {1, 2}), "5.6.7.8:81\tTimeout\t-\t-\n" + longRow + "\t\t\t-\n");
+        m_proxies.addRows({QString::fromLatin1(longRow)});
+        QCOMPARE(ProxyWriter::tabSeparated(m_proxies, {1, 2}), "5.6.7.8:81\tTimeout\t-\t-\n" + longRow + "\t\t\t-\n");
     }
 
     void save_data()
@@ -338,7 +340,7 @@ private Q_SLOTS:
         QTest::addColumn<Filtering>("filtering");
         QTest::newRow("working") << Filtering{ProxyFilter::working(), "01011", 4, "10101"};
         QTest::newRow("anonymous") << Filtering{ProxyFilter::anonymous(), "11011", 1, "10001"};
-        QTest::newRow("selected") << Filtering{ProxyFilter::selected(), "01101", 2, "01101"};
+        QTest::newRow("selected") << Filtering{std::nullopt, "01101", 2, "01101"};
         QTest::newRow("every row") << Filtering{ProxyFilter::everyRow(), "10101", 3, "11111"};
     }
 
@@ -354,28 +356,28 @@ private Q_SLOTS:
                                        ProxyResult::working(true)};
         std::vector<QPersistentModelIndex> persistent;
         for (int r = 0; r < 5; ++r) {
-            m_table.addRows({QString(QChar(u'a' + r))});
+            m_proxies.addRows({QString(QChar(u'a' + r))});
             if (r != 1)
-                m_table.setResult(r, results[r]);
-            persistent.emplace_back(m_table.index(r, ProxyTableModel::SpeedColumn));
+                m_proxies.setResult(r, results[r]);
+            persistent.emplace_back(m_table.index(r, int(ProxyList::Column::Speed)));
         }
-        QCOMPARE(ProxyFilter::working().count(m_table) * 10 + ProxyFilter::anonymous().count(m_table), 32);
+        QCOMPARE(ProxyFilter::working().count(m_proxies) * 10 + ProxyFilter::anonymous().count(m_proxies), 32);
         QCOMPARE(m_table.index(0, 3).data(ProxyTableModel::RowColorRole), QVariant(0x00ff00u));
         QCOMPARE(m_table.index(3, 0).data(ProxyTableModel::RowColorRole), QVariant(0xff0000u));
         QVERIFY(!m_table.index(1, 2).data(ProxyTableModel::RowColorRole).isValid());
-        m_table.resetResults({false, true, false, false, false});
+        m_proxies.resetResults({false, true, false, false, false});
         QCOMPARE(m_table.index(1, 2).data(ProxyTableModel::RowColorRole), QVariant(0u));
         selectRows(selected, current);
-        filter.apply(m_table);
+        m_proxies.keepRows(filter ? filter->matching(m_proxies) : m_table.selectedRows());
         int now = 0;
         for (int r = 0; r < 5; ++r) {
             QCOMPARE(persistent[size_t(r)], kept[r] == u'1' ? m_table.index(now, 2) : QModelIndex());
             if (kept[r] == u'1') {
-                QCOMPARE(m_table.text(now), QString(QChar(u'a' + r)));
+                QCOMPARE(m_proxies.text(now), QString(QChar(u'a' + r)));
                 QCOMPARE(m_table.selectionModel()->isRowSelected(now++, {}), selected[r] == u'1');
             }
         }
-        QCOMPARE(m_table.count(), now);
+        QCOMPARE(m_proxies.count(), now);
         const QModelIndex currentNow = m_table.index(int(kept.first(current).count(u'1')), 1);
         QCOMPARE(m_table.selectionModel()->currentIndex(), kept[current] == u'1' ? currentNow : QModelIndex());
     }
@@ -385,35 +387,35 @@ private Q_SLOTS:
     {
         const QString r9 = u"9.0.0.1:80"_s, r10 = u"10.0.0.1:80"_s, r1 = u"1.0.0.1:80"_s, r2 = u"2.0.0.1:80"_s,
                       r3 = u"10.0.0.11:80"_s;
-        m_table.addRows({r9, r10, r1, r2, r3});
-        m_table.setResult(0, ProxyResult::working(true, 245));
-        m_table.setResult(2, ProxyResult::failed(ProxyStatus::Timeout));
-        m_table.setResult(3, ProxyResult::working(true, 95));
-        m_table.setResult(4, ProxyResult::working(false, 1200));
+        m_proxies.addRows({r9, r10, r1, r2, r3});
+        m_proxies.setResult(0, ProxyResult::working(true, 245));
+        m_proxies.setResult(2, ProxyResult::failed(ProxyStatus::Timeout));
+        m_proxies.setResult(3, ProxyResult::working(true, 95));
+        m_proxies.setResult(4, ProxyResult::working(false, 1200));
         selectRows(u"1");
-        m_table.sort(ProxyTableModel::ProxyColumn, Qt::AscendingOrder);
-        QCOMPARE(columnTexts(m_table), (QStringList{r1, r3, r10, r2, r9}));
-        QCOMPARE(columnTexts(m_table, 3), (QStringList{u"Timeout"_s, u"Working"_s, {}, u"Working"_s, u"Working"_s}));
+        m_table.sort(int(ProxyList::Column::Proxy), Qt::AscendingOrder);
+        QCOMPARE(columnTexts(m_proxies), (QStringList{r1, r3, r10, r2, r9}));
+        QCOMPARE(columnTexts(m_proxies, 3), (QStringList{u"Timeout"_s, u"Working"_s, {}, u"Working"_s, u"Working"_s}));
         QCOMPARE(m_table.selectedRows(), (std::vector<bool>{false, false, false, false, true}));
-        m_table.sort(ProxyTableModel::StatusColumn, Qt::AscendingOrder);
-        QCOMPARE(columnTexts(m_table), (QStringList{r10, r1, r3, r2, r9}));
-        m_table.sort(ProxyTableModel::StatusColumn, Qt::DescendingOrder);
-        QCOMPARE(columnTexts(m_table), (QStringList{r3, r2, r9, r1, r10}));
+        m_table.sort(int(ProxyList::Column::Status), Qt::AscendingOrder);
+        QCOMPARE(columnTexts(m_proxies), (QStringList{r10, r1, r3, r2, r9}));
+        m_table.sort(int(ProxyList::Column::Status), Qt::DescendingOrder);
+        QCOMPARE(columnTexts(m_proxies), (QStringList{r3, r2, r9, r1, r10}));
         // Speed sorts by the time; rows without one come last upwards and first downwards.
-        m_table.sort(ProxyTableModel::SpeedColumn, Qt::AscendingOrder);
-        QCOMPARE(columnTexts(m_table), (QStringList{r2, r9, r3, r1, r10}));
-        QCOMPARE(columnTexts(m_table, 2), (QStringList{u"95 ms"_s, u"245 ms"_s, u"1200 ms"_s, u"-"_s, {}}));
-        m_table.sort(ProxyTableModel::SpeedColumn, Qt::DescendingOrder);
-        QCOMPARE(columnTexts(m_table), (QStringList{r1, r10, r3, r9, r2}));
+        m_table.sort(int(ProxyList::Column::Speed), Qt::AscendingOrder);
+        QCOMPARE(columnTexts(m_proxies), (QStringList{r2, r9, r3, r1, r10}));
+        QCOMPARE(columnTexts(m_proxies, 2), (QStringList{u"95 ms"_s, u"245 ms"_s, u"1200 ms"_s, u"-"_s, {}}));
+        m_table.sort(int(ProxyList::Column::Speed), Qt::DescendingOrder);
+        QCOMPARE(columnTexts(m_proxies), (QStringList{r1, r10, r3, r9, r2}));
         // The view gets at most the first 1,000 characters of a cell, never half of one; the row keeps them all.
         // UTF-8 shows as its characters, another byte as the character of its value.
-        m_table.clear();
+        m_proxies.clear();
         const QString x998(998, u'x'), emoji = u"\u00f0\u009f\u0098\u0080"_s;
-        m_table.addRows(
+        m_proxies.addRows(
             {x998 + u"y\u00c3\u00a9"_s, x998 + u"yz!\u00ff"_s, x998 + 'y' + emoji, u"\u00e9caf\u00c3\u00a9"_s + emoji});
-        QCOMPARE(m_table.text(1), x998 + u"yz!\u00ff"_s);
+        QCOMPARE(m_proxies.text(1), x998 + u"yz!\u00ff"_s);
         QString shown;
-        for (int r = 0; r < m_table.count(); ++r)
+        for (int r = 0; r < m_proxies.count(); ++r)
             shown += m_table.index(r, 0).data().toString() + '|';
         QCOMPARE(shown, x998 + u"y\u00e9|"_s + x998 + u"yz\u2026|"_s + x998 + u"y\u2026|\u00e9caf\u00e9\U0001f600|"_s);
         // A line past 4 GiB of the store keeps its place through a verdict and a reset for the next run.

@@ -1,0 +1,30 @@
+#include "checker/ConnectHandshake.h"
+
+#include "checker/EchoHost.h"
+
+#include <QRegularExpression>
+
+namespace {
+// A status line at least this long that does not start with "HTTP/" is no HTTP answer, whatever follows.
+constexpr qsizetype StatusLineStart = 12;
+} // namespace
+
+ConnectHandshake::ConnectHandshake(const std::optional<ProxyAddress::Credentials> &credentials, const EchoHost &echo)
+{
+    const QByteArray target = echo.name().toLatin1() + ':' + QByteArray::number(echo.port());
+    m_request =
+        "CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n" + proxyAuthorization(credentials) + "\r\n";
+}
+
+Handshake::Step ConnectHandshake::onReply(QByteArrayView reply)
+{
+    // A status line of 2xx, then headers to an empty line.
+    const qsizetype lineEnd = reply.indexOf("\r\n");
+    if (lineEnd < 0)
+        return reply.size() >= StatusLineStart && !reply.startsWith("HTTP/") ? refused() : needMore();
+    static const QRegularExpression granted(QStringLiteral("^HTTP/1\\.[01] 2[0-9][0-9]( |$)"));
+    if (!granted.match(QString::fromLatin1(reply.first(lineEnd))).hasMatch())
+        return refused();
+    const qsizetype headersEnd = reply.indexOf("\r\n\r\n");
+    return headersEnd < 0 ? needMore() : open(headersEnd + 4);
+}

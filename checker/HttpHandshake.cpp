@@ -1,0 +1,7 @@
+#include "checker/HttpHandshake.h"
+
+#include "checker/EchoHost.h"
+
+HttpHandshake::HttpHandshake(const std::optional<ProxyAddress::Credentials> &credentials, const EchoHost &echo)
+    : m_request(echo.proxyRequest(proxyAuthorization(credentials)))
+{}

@@ -1,0 +1,29 @@
+#include "checker/Socks4Handshake.h"
+
+#include "checker/EchoHost.h"
+
+namespace {
+// The reply: version 0 (some servers send 4), 90 when granted, then six bytes.
+constexpr qsizetype ReplyLength = 8;
+constexpr char Granted = 90;
+// SOCKS 4a: an address of 0.0.0.x asks the proxy to look the name up.
+constexpr quint32 NameFollows = 1;
+} // namespace
+
+Socks4Handshake::Socks4Handshake(const std::optional<ProxyAddress::Credentials> &credentials, const EchoHost &echo)
+{
+    // Version 4, CONNECT, the port and the address, then the user id; SOCKS 4a adds the name to look up.
+    const QByteArray user = (credentials ? credentials->user : QByteArray()) + '\0';
+    const QByteArray head = bytes({4, 1}) + bigEndian16(echo.port());
+    if (const std::optional<quint32> address = echo.address())
+        m_request = head + bigEndian32(*address) + user;
+    else
+        m_request = head + bigEndian32(NameFollows) + user + echo.name().toLatin1() + '\0';
+}
+
+Handshake::Step Socks4Handshake::onReply(QByteArrayView reply)
+{
+    if (reply.size() < ReplyLength)
+        return needMore();
+    return (reply[0] == 0 || reply[0] == 4) && reply[1] == Granted ? open(ReplyLength) : refused();
+}

@@ -1,0 +1,75 @@
+#include "checker/Socks5Handshake.h"
+
+#include "checker/EchoHost.h"
+
+namespace {
+constexpr char Version = 5;
+constexpr char NoAuthentication = 0;
+constexpr char UserPassword = 2;
+constexpr char LoginVersion = 1;
+constexpr char Succeeded = 0;
+// Address types.
+constexpr char IPv4 = 1;
+constexpr char DomainName = 3;
+constexpr char IPv6 = 4;
+// A reply up to its address type and the address's first byte: a domain name's length.
+constexpr qsizetype ReplyHead = 5;
+} // namespace
+
+Socks5Handshake::Socks5Handshake(std::optional<ProxyAddress::Credentials> credentials, const EchoHost &echo)
+    : m_credentials(std::move(credentials)), m_echo(echo)
+{}
+
+Handshake::Step Socks5Handshake::opening() const
+{
+    // The methods offered: none, and the login when there are credentials.
+    const QByteArray methods = m_credentials ? bytes({NoAuthentication, UserPassword}) : bytes({NoAuthentication});
+    return needMore(Version + counted(methods));
+}
+
+Handshake::Step Socks5Handshake::onChoice(QByteArrayView reply)
+{
+    if (reply.size() < 2)
+        return needMore();
+    if (reply[0] != Version || (reply[1] != NoAuthentication && (reply[1] != UserPassword || !m_credentials)))
+        return refused();
+    if (reply[1] == NoAuthentication)
+        return connect(2);
+    // RFC 1929: version 1, then the user and the password.
+    m_parser = &Socks5Handshake::onLogin;
+    return needMore(LoginVersion + counted(m_credentials->user) + counted(m_credentials->password), 2);
+}
+
+Handshake::Step Socks5Handshake::onLogin(QByteArrayView reply)
+{
+    if (reply.size() < 2)
+        return needMore();
+    // RFC 1929: version 1, then 0 for success.
+    return reply[0] == LoginVersion && reply[1] == Succeeded ? connect(2) : refused();
+}
+
+Handshake::Step Socks5Handshake::connect(qsizetype consumed)
+{
+    // Version 5, CONNECT, reserved, then the echo host: by its address when the name is one, else by name, for the
+    // proxy to look up; then its port.
+    const QByteArray target =
+        m_echo.isAddress() ? IPv4 + bigEndian32(*m_echo.address()) : DomainName + counted(m_echo.name().toLatin1());
+    m_parser = &Socks5Handshake::onConnectReply;
+    return needMore(bytes({Version, 1, 0}) + target + bigEndian16(m_echo.port()), consumed);
+}
+
+Handshake::Step Socks5Handshake::onConnectReply(QByteArrayView reply)
+{
+    if (reply.size() >= 2 && (reply[0] != Version || reply[1] != Succeeded))
+        return refused();
+    if (reply.size() < ReplyHead)
+        return needMore();
+    // The address the proxy connected from, then its port.
+    const qsizetype length = reply[3] == IPv4         ? 4 + 4 + 2
+                             : reply[3] == DomainName ? 4 + 1 + uchar(reply[4]) + 2
+                             : reply[3] == IPv6       ? 4 + 16 + 2
+                                                      : -1;
+    if (length < 0)
+        return refused();
+    return reply.size() < length ? needMore() : open(length);
+}

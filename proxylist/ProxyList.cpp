@@ -1,0 +1,178 @@
+#include "proxylist/ProxyList.h"
+
+#include "proxylist/ResultText.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <numeric>
+
+namespace {
+constexpr int Statuses = int(ProxyStatus::Timeout) + 1;
+constexpr int Anonymities = int(Anonymity::NotAnonymous) + 1;
+// Every result a row can hold, as a number.
+constexpr int ResultKinds = Statuses * Anonymities;
+
+int kindOf(const ProxyResult &result)
+{
+    return int(result.status) * Anonymities + int(result.anonymity);
+}
+
+// A sort key: a number per row, compared first, and the row it stands for.
+struct Key
+{
+    quint64 value;
+    int row;
+};
+
+// Each result's place among the words a result column shows, found once: results that read the same share one.
+template <typename Words> std::array<int, ResultKinds> ranksOf(Words words)
+{
+    std::array<QString, ResultKinds> texts;
+    for (int kind = 0; kind < ResultKinds; ++kind)
+        texts[size_t(kind)] = words(ProxyResult{ProxyStatus(kind / Anonymities), Anonymity(kind % Anonymities), {}});
+    std::array<int, ResultKinds> byText{};
+    std::iota(byText.begin(), byText.end(), 0);
+    std::sort(byText.begin(), byText.end(), [&](int a, int b) { return texts[size_t(a)] < texts[size_t(b)]; });
+    std::array<int, ResultKinds> rank{};
+    for (size_t place = 0, shared = 0; place < byText.size(); ++place) {
+        if (texts[size_t(byText[place])] != texts[size_t(byText[shared])])
+            shared = place;
+        rank[size_t(byText[place])] = int(shared);
+    }
+    return rank;
+}
+} // namespace
+
+void ProxyList::addRows(const QStringList &texts)
+{
+    ProxyRows rows;
+    for (const QString &text : texts)
+        rows.append(text.toLatin1());
+    appendRows(std::move(rows));
+}
+
+void ProxyList::appendRows(ProxyRows &&rows)
+{
+    if (rows.count() == 0)
+        return;
+    const int first = count();
+    Q_EMIT rowsAboutToBeAppended(first, first + rows.count() - 1);
+    m_rows.take(std::move(rows));
+    Q_EMIT rowsAppended();
+}
+
+void ProxyList::replaceRows(ProxyRows &&rows)
+{
+    Q_EMIT aboutToBeReplaced();
+    m_rows.clear();
+    m_rows.take(std::move(rows));
+    Q_EMIT replaced();
+}
+
+void ProxyList::clear()
+{
+    if (count() > 0)
+        replaceRows({});
+}
+
+void ProxyList::keepRows(const std::vector<bool> &keep)
+{
+    Q_ASSERT(keep.size() == size_t(count()));
+    if (keep.size() != size_t(count()) || std::all_of(keep.begin(), keep.end(), [](bool k) { return k; }))
+        return;
+    Q_EMIT aboutToBeRearranged();
+    const std::vector<int> newPosition = m_rows.keep(keep);
+    Q_EMIT rearranged(newPosition);
+}
+
+void ProxyList::sort(Column column, Qt::SortOrder order)
+{
+    std::vector<Key> keys(static_cast<size_t>(count()));
+    const auto keyEach = [&](auto value) {
+        for (int r = 0; r < count(); ++r)
+            keys[size_t(r)] = {value(r), r};
+    };
+    // Each column's key; ties of the Proxy column's first eight bytes are told by the rest of the text.
+    bool byTextToo = false;
+    switch (column) {
+    case Column::Proxy:
+        keyEach([this](int r) {
+            const QLatin1StringView text = m_rows.text(r);
+            quint64 prefix = 0;
+            for (qsizetype i = 0; i < 8; ++i)
+                prefix = (prefix << 8) | (i < text.size() ? uchar(text.data()[i]) : 0);
+            return prefix;
+        });
+        byTextToo = true;
+        break;
+    case Column::Anonymity: {
+        const std::array<int, ResultKinds> rank = ranksOf(&ResultText::anonymity);
+        keyEach([&](int r) { return quint64(rank[size_t(kindOf(m_rows.result(r)))]); });
+        break;
+    }
+    case Column::Speed:
+        keyEach([this](int r) { return quint64(m_rows.result(r).ms.value_or(INT_MAX)); });
+        break;
+    case Column::Status: {
+        const std::array<int, ResultKinds> rank = ranksOf(&ResultText::status);
+        keyEach([&](int r) { return quint64(rank[size_t(kindOf(m_rows.result(r)))]); });
+        break;
+    }
+    }
+    const auto less = [&](const Key &a, const Key &b) {
+        return a.value != b.value ? a.value < b.value : byTextToo && m_rows.textLess(a.row, b.row);
+    };
+    if (order == Qt::AscendingOrder)
+        std::stable_sort(keys.begin(), keys.end(), less);
+    else
+        std::stable_sort(keys.begin(), keys.end(), [&less](const Key &a, const Key &b) { return less(b, a); });
+    std::vector<int> byKey(keys.size());
+    std::transform(keys.begin(), keys.end(), byKey.begin(), [](const Key &key) { return key.row; });
+    keys = {};
+    rearrange(byKey);
+}
+
+void ProxyList::rearrange(const std::vector<int> &order)
+{
+    Q_EMIT aboutToBeRearranged();
+    std::vector<int> newPosition(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        newPosition[size_t(order[i])] = int(i);
+    m_rows.reorder(order);
+    Q_EMIT rearranged(newPosition);
+}
+
+void ProxyList::setResult(int row, const ProxyResult &result)
+{
+    if (!isValidRow(row))
+        return;
+    m_rows.setResult(row, result);
+    Q_EMIT resultsChanged(row, row);
+}
+
+void ProxyList::resetResults(const std::vector<bool> &reset)
+{
+    Q_ASSERT(reset.size() == size_t(count()));
+    int first = -1;
+    int last = -1;
+    for (size_t i = 0; i < size_t(count()) && i < reset.size(); ++i) {
+        if (!reset[i])
+            continue;
+        m_rows.reset(int(i));
+        if (first < 0)
+            first = int(i);
+        last = int(i);
+    }
+    // One notice for the span: one per row costs seconds on a table of a million rows.
+    if (first >= 0)
+        Q_EMIT resultsChanged(first, last);
+}
+
+std::vector<bool> ProxyList::flagsOf(const std::vector<int> &rows) const
+{
+    std::vector<bool> flags(size_t(count()), false);
+    for (const int r : rows)
+        flags[size_t(r)] = true;
+    return flags;
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "proxylist/ProxyResult.h"
+#include "proxylist/ProxyRows.h"
+
+#include <QLatin1StringView>
+#include <QObject>
+#include <QStringList>
+
+#include <vector>
+
+// The proxy list: the program's only store of proxies and their check results, rows numbered from 0 in the order
+// on screen. The checker, the filters, the writers and korvane-cli work on it; the window shows it through
+// ProxyTableModel, which follows it by its signals. It knows nothing of a view or a selection: commands that
+// work on the selected rows are handed them.
+class ProxyList : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What the table shows of a row, in the order of its columns.
+    enum class Column { Proxy, Anonymity, Speed, Status };
+    static constexpr int ColumnCount = int(Column::Status) + 1;
+
+    explicit ProxyList(QObject *parent = nullptr) : QObject(parent) {}
+
+    int count() const { return m_rows.count(); }
+    bool isValidRow(int row) const { return row >= 0 && row < count(); }
+    // The line exactly as it was loaded, one byte per character.
+    QLatin1StringView text(int row) const { return m_rows.text(row); }
+    ProxyResult result(int row) const { return m_rows.result(row); }
+    // Whether a check has reset the row: it then shows black or its verdict's colour rather than the view's own.
+    bool touched(int row) const { return m_rows.touched(row); }
+
+    // Rows at the end, untested, each character the byte of its value; one beyond U+00FF is kept as "?".
+    void addRows(const QStringList &texts);
+    // Rows made elsewhere, appended at the end, untested.
+    void appendRows(ProxyRows &&rows);
+    // These rows instead of the list's.
+    void replaceRows(ProxyRows &&rows);
+    void clear();
+    // Keeps row r exactly when keep[r] is set, in one pass; keep must have count() entries.
+    void keepRows(const std::vector<bool> &keep);
+    // Reorders the rows by what a column shows: the text byte by byte, the results by their words, Speed by the
+    // time (rows without one after every timed row, upwards). Rows that show the same keep their order.
+    void sort(Column column, Qt::SortOrder order);
+
+    // A verdict, or a row handed out or given back.
+    void setResult(int row, const ProxyResult &result);
+    // Every row r with reset[r] set becomes untested and touched.
+    void resetResults(const std::vector<bool> &reset);
+
+    // Flags of the rows given, for the commands that take a list of rows.
+    std::vector<bool> flagsOf(const std::vector<int> &rows) const;
+
+Q_SIGNALS:
+    // The results of rows first to last have changed.
+    void resultsChanged(int first, int last);
+    // Rows first to last are about to be appended, and have been.
+    void rowsAboutToBeAppended(int first, int last);
+    void rowsAppended();
+    // Every row is about to go, and has gone, for other rows or none.
+    void aboutToBeReplaced();
+    void replaced();
+    // Rows are about to be removed or reordered, and have been: newPosition[r] is where row r went, -1 if it went.
+    void aboutToBeRearranged();
+    void rearranged(const std::vector<int> &newPosition);
+
+private:
+    void rearrange(const std::vector<int> &order);
+
+    ProxyRows m_rows;
+};
