@@ -42,7 +42,7 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     m_checkRun->setSelection(m_model);
     // Start-up reads the sliders; the labels keep the captions they were created with.
     m_checkRun->setSettings(
-        {m_controls.threadsSlider->value(), std::chrono::seconds(m_controls.timeoutSlider->value())});
+        {m_controls.probesSlider->value(), std::chrono::seconds(m_controls.timeoutSlider->value())});
     m_ui->ListProxies->setFocus(Qt::OtherFocusReason);
 }
 
@@ -121,8 +121,9 @@ void MainWindow::connectControls()
     connect(c.exitButton, &QPushButton::clicked, this, &MainWindow::exitProgram);
 
     // A click on a slider counts as a move too.
-    connect(c.threadsSlider, &QSlider::valueChanged, this, &MainWindow::setThreads);
-    connect(c.threadsSlider, &QSlider::sliderPressed, this, [this] { setThreads(m_controls.threadsSlider->value()); });
+    connect(c.probesSlider, &QSlider::valueChanged, this, &MainWindow::setProbesAtOnce);
+    connect(c.probesSlider, &QSlider::sliderPressed, this,
+            [this] { setProbesAtOnce(m_controls.probesSlider->value()); });
     connect(c.timeoutSlider, &QSlider::valueChanged, this, &MainWindow::setTimeout);
     connect(c.timeoutSlider, &QSlider::sliderPressed, this, [this] { setTimeout(m_controls.timeoutSlider->value()); });
     connect(m_ui->ListProxies->header(), &QHeaderView::sectionClicked, this, &MainWindow::sortByColumn);
@@ -251,10 +252,10 @@ void MainWindow::exitProgram()
     Q_EMIT exitRequested();
 }
 
-void MainWindow::setThreads(int threads)
+void MainWindow::setProbesAtOnce(int probes)
 {
-    m_checkRun->setSettings({threads, m_checkRun->settings().timeout});
-    m_controls.threadsLabel->setText(QString::number(threads));
+    m_checkRun->setSettings({probes, m_checkRun->settings().timeout});
+    m_controls.probesLabel->setText(QString::number(probes));
 }
 
 void MainWindow::setTimeout(int seconds)
@@ -295,7 +296,7 @@ void MainWindow::setCommandsLocked(bool locked)
         c.abortButton->setFocus(Qt::OtherFocusReason);
     }
     for (QWidget *control : std::initializer_list<QWidget *>{c.loadButton, c.testButton, c.filterButton, c.saveButton,
-                                                             c.threadsSlider, c.timeoutSlider})
+                                                             c.probesSlider, c.timeoutSlider})
         control->setEnabled(!locked);
     if (!locked) {
         c.testButton->setFocus(Qt::OtherFocusReason);

@@ -33,8 +33,8 @@ public:
     {
         QPushButton *loadButton, *testButton, *filterButton, *saveButton, *abortButton, *exitButton;
         QMenu *loadMenu, *testMenu, *filterMenu, *saveMenu;
-        QSlider *threadsSlider, *timeoutSlider;
-        QLabel *threadsLabel, *timeoutLabel;
+        QSlider *probesSlider, *timeoutSlider;
+        QLabel *probesLabel, *timeoutLabel;
         QLabel *totalPanel, *workingPanel, *anonymousPanel;
         QAction *actionLoadFileReplace, *actionLoadFileMerge, *actionLoadClipboardReplace, *actionLoadClipboardMerge;
         QAction *actionTestAll, *actionTestUntested, *actionTestSelected;
@@ -76,7 +76,7 @@ private Q_SLOTS:
     void saveSelectedToFile();
     void abortCheck();
     void exitProgram();
-    void setThreads(int threads);
+    void setProbesAtOnce(int probes);
     void setTimeout(int seconds);
     // section is the column whose header was clicked.
     void sortByColumn(int section);
@@ -105,7 +105,7 @@ private:
     // exists.
     std::unique_ptr<CheckRun> m_checkRun;
     std::unique_ptr<Ui::MainWindow> m_ui;
-    Controls m_controls;
+    Controls m_controls{};
 
     // Sorting of the table by header clicks: the column and the order. Rows move only at a click; rows added
     // later go to the end.

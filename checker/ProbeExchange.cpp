@@ -25,6 +25,7 @@ bool refusesCredentials(const QByteArray &answer)
 std::optional<ProxyResult> ProbeExchange::onConnected(ProbeSocket &socket)
 {
     const Handshake::Step opening = m_handshake->opening();
+    // Open at once: the opening is the echo host's request, and whatever comes is its answer.
     m_answering = opening.outcome == Handshake::Step::Open;
     return send(socket, opening.send);
 }
@@ -39,13 +40,13 @@ std::optional<ProxyResult> ProbeExchange::send(ProbeSocket &socket, const QByteA
 std::optional<ProxyResult> ProbeExchange::onData(ProbeSocket &socket)
 {
     if (!m_answering) {
-        if (std::optional<ProxyResult> result = shake(socket); result || !m_answering)
+        if (std::optional<ProxyResult> result = stepHandshake(socket); result || !m_answering)
             return result;
     }
     return answered(socket.answer());
 }
 
-std::optional<ProxyResult> ProbeExchange::shake(ProbeSocket &socket)
+std::optional<ProxyResult> ProbeExchange::stepHandshake(ProbeSocket &socket)
 {
     const Handshake::Step step = m_handshake->onReply(socket.answer());
     socket.consume(step.consumed);

@@ -41,7 +41,7 @@ public:
 
 private:
     // The handshake's step on the reply so far; the echo host is asked once the proxy is open.
-    std::optional<ProxyResult> shake(ProbeSocket &socket);
+    std::optional<ProxyResult> stepHandshake(ProbeSocket &socket);
     std::optional<ProxyResult> send(ProbeSocket &socket, const QByteArray &bytes);
     // The answer so far: a verdict at once on a 401 or 407 status line or a whole page, whatever the connection
     // does next; nothing while neither has come.

@@ -17,8 +17,14 @@ constexpr qsizetype ReplyHead = 5;
 } // namespace
 
 Socks5Handshake::Socks5Handshake(std::optional<ProxyAddress::Credentials> credentials, const EchoHost &echo)
-    : m_credentials(std::move(credentials)), m_echo(echo)
-{}
+    : m_credentials(std::move(credentials))
+{
+    // Version 5, CONNECT, reserved, then the echo host: by its address when the name is one, else by name, for the
+    // proxy to look up; then its port.
+    const QByteArray target =
+        echo.isAddress() ? IPv4 + bigEndian32(*echo.address()) : DomainName + counted(echo.name().toLatin1());
+    m_connect = bytes({Version, 1, 0}) + target + bigEndian16(echo.port());
+}
 
 Handshake::Step Socks5Handshake::opening() const
 {
@@ -50,12 +56,8 @@ Handshake::Step Socks5Handshake::onLogin(QByteArrayView reply)
 
 Handshake::Step Socks5Handshake::connect(qsizetype consumed)
 {
-    // Version 5, CONNECT, reserved, then the echo host: by its address when the name is one, else by name, for the
-    // proxy to look up; then its port.
-    const QByteArray target =
-        m_echo.isAddress() ? IPv4 + bigEndian32(*m_echo.address()) : DomainName + counted(m_echo.name().toLatin1());
     m_parser = &Socks5Handshake::onConnectReply;
-    return needMore(bytes({Version, 1, 0}) + target + bigEndian16(m_echo.port()), consumed);
+    return needMore(m_connect, consumed);
 }
 
 Handshake::Step Socks5Handshake::onConnectReply(QByteArrayView reply)

@@ -20,6 +20,6 @@ private:
     Step connect(qsizetype consumed);
 
     std::optional<ProxyAddress::Credentials> m_credentials;
-    const EchoHost &m_echo;
+    QByteArray m_connect;
     Step (Socks5Handshake::*m_parser)(QByteArrayView) = &Socks5Handshake::onChoice;
 };

@@ -52,11 +52,11 @@ QString CheckCommand::reserveDescriptors() const
     const rlim_t needed = held + rlim_t(atOnce);
     if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
         return {};
-    // Only a number of threads that would run is offered; below one, the limit itself has to be raised.
+    // Only a number of probes at once that would run is offered; below one, the limit itself has to be raised.
     if (limit.rlim_cur <= held)
         return tr("a check needs at least %1 open files, and this process may open only %2: raise that limit (see "
                   "ulimit -n)")
-            .arg(qulonglong(held + 1))
+            .arg(qulonglong(held) + 1)
             .arg(qulonglong(limit.rlim_cur));
     return tr("testing %1 proxies at once needs %2 open files, and this process may open only %3 (see ulimit -n); "
               "use at most --threads %4")

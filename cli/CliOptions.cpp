@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 
 namespace {
-constexpr int MaxThreads = 1000;
+constexpr int MaxProbesAtOnce = 1000;
 constexpr int MaxTimeoutSeconds = 60;
 // No probe waits longer than the longest timeout.
 constexpr int MaxFastMs = MaxTimeoutSeconds * 1000;
@@ -26,10 +26,10 @@ std::optional<int> fastest(const QString &rows)
 struct Parser
 {
     QCommandLineParser parser;
-    QCommandLineOption threads{{QStringLiteral("n"), QStringLiteral("threads")},
-                               QStringLiteral("Proxies tested at once (1 to 1000, default 200)."),
-                               QStringLiteral("N"),
-                               QStringLiteral("200")};
+    QCommandLineOption probesAtOnce{{QStringLiteral("n"), QStringLiteral("threads")},
+                                    QStringLiteral("Proxies tested at once (1 to 1000, default 200)."),
+                                    QStringLiteral("N"),
+                                    QStringLiteral("200")};
     QCommandLineOption timeout{{QStringLiteral("t"), QStringLiteral("timeout")},
                                QStringLiteral("Seconds each proxy has to answer (1 to 60, default 10)."),
                                QStringLiteral("S"),
@@ -80,7 +80,7 @@ struct Parser
                            "SIGTERM (143) or SIGHUP (129)."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({threads, timeout, only, json, echoHost, quiet, batches, protocol});
+        parser.addOptions({probesAtOnce, timeout, only, json, echoHost, quiet, batches, protocol});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("clean or check."),
                                      QStringLiteral("clean|check"));
         parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Proxy lists to read."),
@@ -139,16 +139,17 @@ std::variant<CliOptions, CliExit> Parser::options() const
     }
 
     if (options.command == CliOptions::Clean) {
-        for (const QCommandLineOption *checkOnly : {&threads, &timeout, &only, &json, &echoHost, &quiet, &batches}) {
+        for (const QCommandLineOption *checkOnly :
+             {&probesAtOnce, &timeout, &only, &json, &echoHost, &quiet, &batches}) {
             if (parser.isSet(*checkOnly))
                 return usageError(QStringLiteral("--%1 is an option of check").arg(checkOnly->names().constLast()));
         }
         return options;
     }
 
-    const std::optional<int> n = number(threads, 1, MaxThreads);
+    const std::optional<int> n = number(probesAtOnce, 1, MaxProbesAtOnce);
     if (!n)
-        return usageError(QStringLiteral("--threads takes a whole number from 1 to %1").arg(MaxThreads));
+        return usageError(QStringLiteral("--threads takes a whole number from 1 to %1").arg(MaxProbesAtOnce));
     const std::optional<int> t = number(timeout, 1, MaxTimeoutSeconds);
     if (!t)
         return usageError(QStringLiteral("--timeout takes a whole number from 1 to %1").arg(MaxTimeoutSeconds));

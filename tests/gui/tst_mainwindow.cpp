@@ -69,8 +69,8 @@ class TestMainWindow : public QObject
     QList<QWidget *> buttonsAndSliders() const
     {
         const C &c = controls();
-        return {c.loadButton,  c.testButton, c.filterButton,  c.saveButton,
-                c.abortButton, c.exitButton, c.threadsSlider, c.timeoutSlider};
+        return {c.loadButton,  c.testButton, c.filterButton, c.saveButton,
+                c.abortButton, c.exitButton, c.probesSlider, c.timeoutSlider};
     }
     // Enabled flags of the buttons and sliders; '@' and the place among them of the control with the focus.
     QString enabled()
@@ -180,9 +180,9 @@ private Q_SLOTS:
         table().addRows({m_silent.row(), "127.0.0.10:1", "127.0.0.9:1"}); // the silent proxy holds the run
         QCOMPARE(sortByClick(), "1 127.0.0.9:1");                         // the first click sorts descending
         QCOMPARE(sortByClick(), "0 127.0.0.10:1");
-        controls().threadsSlider->setValue(2);
+        controls().probesSlider->setValue(2);
         controls().timeoutSlider->setValue(1);
-        QCOMPARE(controls().threadsLabel->text() + controls().timeoutLabel->text(), "21");
+        QCOMPARE(controls().probesLabel->text() + controls().timeoutLabel->text(), "21");
         QString during;
         QTimer::singleShot(500, m_window.get(), [&] {
             during = shown().left(12) + enabled();
