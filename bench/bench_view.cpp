@@ -141,10 +141,10 @@ int filter(int rows)
         QApplication::processEvents();
         ms = step.elapsedMs();
     }
-    const bool right =
-        table.count() == selectedBefore && SelectionCases::selectedCount(shown.model) == selectedBefore;
+    const bool right = table.count() == selectedBefore && SelectionCases::selectedCount(shown.model) == selectedBefore;
     std::printf("  rows %d -> %d, selected %d -> %d%s\n", rows, table.count(), selectedBefore,
-                SelectionCases::selectedCount(shown.model), right ? "" : "  WRONG: the selected rows should stay, selected");
+                SelectionCases::selectedCount(shown.model),
+                right ? "" : "  WRONG: the selected rows should stay, selected");
     const bool met = right && ms <= KeepSelectedTargetMs;
     std::printf("target %s (keep selected, half the rows selected, within %.0f ms)\n", met ? "met" : "MISSED",
                 KeepSelectedTargetMs);

@@ -1,8 +1,8 @@
 #include "proxylist/ProxyWriter.h"
 
 #include "proxylist/ProxyList.h"
-#include "proxylist/ResultText.h"
 #include "proxylist/ProxyValidator.h"
+#include "proxylist/ResultText.h"
 #include "proxylist/RowText.h"
 
 #include <algorithm>

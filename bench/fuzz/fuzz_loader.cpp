@@ -3,8 +3,8 @@
 // load promises: every row passes the test, no text is kept twice, and saving the rows and loading them again
 // gives the same rows.
 #include "proxylist/ProxyFilter.h"
-#include "proxylist/ProxyLoader.h"
 #include "proxylist/ProxyList.h"
+#include "proxylist/ProxyLoader.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ProxyWriter.h"
 #include "proxylist/RowText.h"
