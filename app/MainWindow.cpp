@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 
+#include <array>
 #include <chrono>
 
 namespace {
@@ -81,9 +82,10 @@ void MainWindow::setUpTable()
     header->setSectionsMovable(false);
     header->setSectionsClickable(true);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int widths[ProxyList::ColumnCount] = {200, 96, 96, 96};
+    constexpr std::array widths{200, 96, 96, 96};
+    static_assert(widths.size() == ProxyList::ColumnCount, "a width for every column");
     for (int column = 0; column < ProxyList::ColumnCount; ++column)
-        header->resizeSection(column, widths[column]);
+        header->resizeSection(column, widths[size_t(column)]);
     // The indicator stays hidden until the first accepted click; it always shows the last accepted sort.
     header->setSortIndicator(m_sortKey, m_sortOrder);
 }

@@ -262,8 +262,9 @@ private Q_SLOTS:
         }
         m_window->findChild<QTreeView *>()->scrollTo(m_window->model().index(47, 0), QAbstractItemView::PositionAtTop);
         m_desktop.clipboard = "127.0.0.5:80";
-        choose(std::array{&C::actionLoadClipboardMerge, &C::actionKeepWorking, &C::actionKeepAnonymous,
-                          &C::actionKeepSelected}[size_t(rule + 1)]);
+        const std::array commands{&C::actionLoadClipboardMerge, &C::actionKeepWorking, &C::actionKeepAnonymous,
+                                  &C::actionKeepSelected};
+        choose(commands.at(size_t(rule) + 1));
         for (int r = 0; r < table().count(); ++r)
             shown += m_window->model().isSelected(r) ? "S" : "-";
         QCOMPARE(shown, expected);
