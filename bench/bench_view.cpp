@@ -161,16 +161,6 @@ void settle()
     }
 }
 
-// The menu item of a control array: the elements share an object name and carry their index in a property.
-QAction *menuItem(const QWidget &window, const char *name, int index)
-{
-    for (QAction *action : window.findChildren<QAction *>(QLatin1String(name))) {
-        if (action->property("index").toInt() == index)
-            return action;
-    }
-    return nullptr;
-}
-
 int load(const QString &path)
 {
     if (!QFileInfo(path).isFile()) {
@@ -181,11 +171,7 @@ int load(const QString &path)
     MainWindow window(desktop);
     window.show();
     settle();
-    QAction *loadAndReplace = menuItem(window, "mProxyLoad", 0);
-    if (!loadAndReplace) {
-        std::fprintf(stderr, "bench_view load: the window has no \"Load and replace\" item\n");
-        return 2;
-    }
+    QAction *loadAndReplace = window.controls().actionLoadFileReplace;
     std::printf("file %s, %.1f MB\n", qPrintable(path), double(QFileInfo(path).size()) / 1e6);
     const qint64 idleKb = ProcessFigures::residentKb();
 
