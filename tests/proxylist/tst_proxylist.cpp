@@ -267,6 +267,14 @@ private Q_SLOTS:
         const QByteArray longRow = "1.2.3.4:80:" + QByteArray(70 << 10, 'x');
         m_proxies.addRows({QString::fromLatin1(longRow)});
         QCOMPARE(ProxyWriter::tabSeparated(m_proxies, {1, 2}), "5.6.7.8:81\tTimeout\t-\t-\n" + longRow + "\t\t\t-\n");
+        // The fixed tokens of the other verdicts.
+        QByteArray tokens;
+        for (const ProxyResult &result : {ProxyResult::working(false, 7), ProxyResult::failed(ProxyStatus::Error),
+                                          ProxyResult::failed(ProxyStatus::InvalidResponse)}) {
+            m_proxies.setResult(1, result);
+            tokens += ProxyWriter::tabSeparated(m_proxies, {1});
+        }
+        QCOMPARE(tokens, "5.6.7.8:81\tWorking\tN\t7\n5.6.7.8:81\tError\t-\t-\n5.6.7.8:81\tInvalid Response\t-\t-\n");
     }
 
     void save_data()
@@ -365,7 +373,10 @@ private Q_SLOTS:
         QCOMPARE(m_table.index(0, 3).data(ProxyTableModel::RowColorRole), QVariant(0x00ff00u));
         QCOMPARE(m_table.index(3, 0).data(ProxyTableModel::RowColorRole), QVariant(0xff0000u));
         QVERIFY(!m_table.index(1, 2).data(ProxyTableModel::RowColorRole).isValid());
+        const QSignalSpy changed(&m_table, &QAbstractItemModel::dataChanged);
         m_proxies.resetResults({false, true, false, false, false});
+        // The notice spans the row's every column.
+        QCOMPARE(changed.at(0).at(1).toModelIndex(), m_table.index(1, ProxyList::ColumnCount - 1));
         QCOMPARE(m_table.index(1, 2).data(ProxyTableModel::RowColorRole), QVariant(0u));
         selectRows(selected, current);
         m_proxies.keepRows(filter ? filter->matching(m_proxies) : m_table.selectedRows());
