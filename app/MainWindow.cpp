@@ -306,19 +306,40 @@ void MainWindow::setCommandsLocked(bool locked)
     }
 }
 
-void MainWindow::finishCheck(const QString &shortage)
+void MainWindow::finishCheck(const RunOutcome &outcome)
 {
     setCommandsLocked(false);
     refreshCounters();
-    if (shortage.isEmpty()) {
-        m_desktop.information(tr("Proxy Checking Completed."), tr("The proxies have been checked."));
+    QString silentHosts;
+    for (const RunOutcome::SilentHost &host : outcome.silentHosts)
+        silentHosts += QStringLiteral("\n%1: %2").arg(host.host, host.reason);
+    if (!outcome.probed) {
+        // Abort while the echo hosts were asked: nothing was tested, and the user knows why.
+        if (!outcome.aborted)
+            m_desktop.warning(tr("Proxy Checking Not Started."),
+                              tr("No echo host answered:%1\n\nNo proxy was tested.").arg(silentHosts));
         return;
     }
-    m_desktop.warning(tr("Proxy Checking Stopped."),
-                      tr("This computer could not open another connection (%1), so the check stopped after the "
-                         "proxies under way.\n\nThe proxies it did not get to are still untested: \"Test untested "
-                         "proxies\" goes on with them.")
-                          .arg(shortage));
+    if (!outcome.shortage.isEmpty()) {
+        m_desktop.warning(tr("Proxy Checking Stopped."),
+                          tr("This computer could not open another connection (%1), so the check stopped after the "
+                             "proxies under way.\n\nThe proxies it did not get to are still untested: \"Test "
+                             "untested proxies\" goes on with them.")
+                              .arg(outcome.shortage));
+        return;
+    }
+    QString text = tr("The proxies have been checked.");
+    if (!silentHosts.isEmpty())
+        text += QStringLiteral("\n\n") +
+                tr("These echo hosts did not answer, and the proxies were tested without them:%1").arg(silentHosts);
+    if (outcome.echoLost) {
+        text += QStringLiteral("\n\n") +
+                tr("The echo host stopped answering during the check: no proxy was found working, and "
+                   "these verdicts are not to be trusted. Test again once the echo host answers.");
+        m_desktop.warning(tr("Proxy Checking Completed."), text);
+        return;
+    }
+    m_desktop.information(tr("Proxy Checking Completed."), text);
 }
 
 void MainWindow::showTotal()

@@ -6,6 +6,7 @@
 #include <memory>
 
 class CheckRun;
+struct RunOutcome;
 class Desktop;
 class ListCommands;
 class ProxyList;
@@ -81,7 +82,7 @@ private Q_SLOTS:
     // section is the column whose header was clicked.
     void sortByColumn(int section);
     void lockCommands();
-    void finishCheck(const QString &shortage);
+    void finishCheck(const RunOutcome &outcome);
 
 protected:
     // Closing the window during a check stops the check and ends the program.

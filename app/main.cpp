@@ -15,10 +15,11 @@
 namespace {
 const char Program[] = "korvane";
 
-// korvane [--echo-host HOST] [FILE...]: what the window should start with.
+// korvane [--echo-host HOST]... [--no-echo-check] [FILE...]: what the window should start with.
 struct StartOptions
 {
-    QString echoHost;
+    QStringList echoHosts;
+    bool echoCheck = true;
     QStringList files;
 };
 
@@ -47,14 +48,24 @@ std::variant<StartOptions, int> parseArguments(const QStringList &arguments)
         QStringLiteral("Keep lists of proxies (HTTP, HTTPS tunnels, SOCKS 4 and 5): load them from files or the "
                        "clipboard, test every proxy "
                        "through an IP-echo page, keep the working or anonymous ones, and save them.\n\n"
+                       "Before a test, each echo host is asked for its page directly: the address it shows is your "
+                       "own. A working proxy is anonymous (Y) unless its echo page shows your own address; when no "
+                       "echo host answers, no proxy is tested.\n\n"
                        "The files given are loaded at start, in order, as \"Load and merge\" loads them."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption echoHost(
         QStringLiteral("echo-host"),
-        QStringLiteral("The IP-echo host asked through each proxy (default: %1).").arg(EchoHost::Default),
+        QStringLiteral("An IP-echo host asked through the proxies (default: %1); give it several times and the hosts "
+                       "that answer take the proxies in turn.")
+            .arg(EchoHost::Default),
         QStringLiteral("HOST"));
     parser.addOption(echoHost);
+    const QCommandLineOption noEchoCheck(
+        QStringLiteral("no-echo-check"),
+        QStringLiteral("Do not ask the echo hosts directly before a test: for a computer that reaches the internet "
+                       "only through proxies. A proxy is then anonymous when the echo page shows its own address."));
+    parser.addOption(noEchoCheck);
     for (const auto &[name, takesValue] : QtOptions) {
         QCommandLineOption qtOption(QString::fromLatin1(name), QString(), takesValue ? QStringLiteral("v") : QString());
         qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -79,9 +90,12 @@ std::variant<StartOptions, int> parseArguments(const QStringList &arguments)
         print(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(Program), QStringLiteral(KORVANE_VERSION)));
         return 0;
     }
-    if (parser.isSet(echoHost) && !EchoHost::parse(parser.value(echoHost)))
-        return usageError(QStringLiteral("--echo-host takes a host name or address, with an optional :port"));
-    return StartOptions{parser.value(echoHost), parser.positionalArguments()};
+    const QStringList echoHosts = parser.values(echoHost);
+    for (const QString &host : echoHosts) {
+        if (!EchoHost::parse(host))
+            return usageError(QStringLiteral("--echo-host takes a host name or address, with an optional :port"));
+    }
+    return StartOptions{echoHosts, !parser.isSet(noEchoCheck), parser.positionalArguments()};
 }
 } // namespace
 
@@ -107,8 +121,8 @@ int main(int argc, char *argv[])
     MainWindow window(desktop);
     desktop.setDialogParent(&window);
     QObject::connect(&window, &MainWindow::exitRequested, &app, [] { QCoreApplication::exit(0); });
-    if (!options.echoHost.isEmpty())
-        window.checkRun().setProbeHost(options.echoHost);
+    window.checkRun().setEchoHosts(options.echoHosts);
+    window.checkRun().setEchoCheck(options.echoCheck);
     // A list that cannot be read is skipped, as the load command skips it; the terminal is told which and why.
     for (const QString &failure : window.mergeFiles(options.files))
         std::fprintf(stderr, "%s: %s\n", Program, qPrintable(failure));

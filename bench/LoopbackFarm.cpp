@@ -169,6 +169,13 @@ bool LoopbackFarm::answer(int fd, const Peer &peer)
     case EchoOtherAddress:
         finish(fd, echoPage(OtherAddress), false);
         return true;
+    case EchoPeerAddress: {
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        ::getpeername(fd, reinterpret_cast<sockaddr *>(&from), &length);
+        finish(fd, echoPage(ntohl(from.sin_addr.s_addr)), false);
+        return true;
+    }
     case EchoAfter500ms:
         m_lateAnswers.push_back({m_clock.elapsed() + LateAnswerMs, fd, peer.serial});
         return true;

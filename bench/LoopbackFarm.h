@@ -28,6 +28,7 @@ public:
         CloseInOneSegment, // the echo page and the close in one segment
         Refused,           // a bound port with no listener: connecting is refused
         EchoAfter500ms,    // the echo page 500 ms after the whole request has come in, then an orderly close
+        EchoPeerAddress,   // an echo host asked directly: the page with the address the client came from, then a close
     };
     static constexpr quint32 OtherAddress = 0x7f00002c; // 127.0.0.44
     static constexpr qint64 LateAnswerMs = 500;

@@ -13,11 +13,18 @@
 //           those rows "Working" with "Y", the others "Error". korvane-cli's benchmark (bench/run-cli.sh) serves
 //           this farm to its check.
 //
+// By default the run skips asking the echo host directly, as --no-echo-check does, and judges anonymity by the
+// proxy's own address. With --echo-check the same run first asks an echo host that the child serves on 127.0.0.1,
+// and judges anonymity against the address it shows (the rows on 127.0.0.1 are then "N", the others "Y"): the
+// difference between the two is what that step costs. "first probe" says how long after the start the first row was
+// probed.
+//
 // Each reports the wall time, every batch's length, CPU time, resident memory (idle, peak, after) and descriptors
 // (before, at the peak, after: none may be left behind), and exits with 1 when a target is missed.
 //
-//   bench_checker [mix|stream|close|late] [ROWS [SLOTS [SECONDS]]]
-//   bench_checker --serve SCENARIO ROWS        the child: the fake proxies, one host:port per line on stdout
+//   bench_checker [--echo-check] [mix|stream|close|late] [ROWS [SLOTS [SECONDS]]]
+//   bench_checker --serve SCENARIO ROWS [echo]  the child: the fake proxies, one host:port per line on stdout;
+//                                               with echo, the echo host's last
 #include "bench/BatchWatch.h"
 #include "bench/LoopbackFarm.h"
 #include "bench/ProcessFigures.h"
@@ -47,6 +54,7 @@ struct Scenario
     int rows;
     int slots;
     int seconds;
+    bool echoCheck = false;
 };
 const Scenario Scenarios[] = {{Scenario::Mix, QStringLiteral("mix"), 1000, 200, 1},
                               {Scenario::Stream, QStringLiteral("stream"), 400, 200, 5},
@@ -116,16 +124,19 @@ size_t proxyOfRow(Scenario::Kind scenario, int i)
     return size_t(a) * std::size(MixProxies) + size_t(MixRows[i % 10]);
 }
 
-ProxyResult expectedResult(LoopbackFarm::Behaviour behaviour)
+// With the echo step the user's address is 127.0.0.1, where the echo host sees the benchmark come from.
+ProxyResult expectedResult(const Proxy &proxy, bool echoCheck)
 {
-    switch (behaviour) {
+    switch (proxy.behaviour) {
     case LoopbackFarm::EchoOwnAddress:
     case LoopbackFarm::CloseAtOnce:
     case LoopbackFarm::CloseInOneSegment:
     case LoopbackFarm::EchoAfter500ms:
-        return ProxyResult::working(true);
-    case LoopbackFarm::EchoOtherAddress:
-        return ProxyResult::working(false);
+    case LoopbackFarm::EchoOtherAddress: {
+        const quint32 shown =
+            proxy.behaviour == LoopbackFarm::EchoOtherAddress ? LoopbackFarm::OtherAddress : proxy.address;
+        return ProxyResult::working(echoCheck ? shown != loopback(1) : shown == proxy.address);
+    }
     case LoopbackFarm::NoMarker:
         return ProxyResult::failed(ProxyStatus::InvalidResponse);
     case LoopbackFarm::Silent:
@@ -133,6 +144,7 @@ ProxyResult expectedResult(LoopbackFarm::Behaviour behaviour)
         return ProxyResult::failed(ProxyStatus::Timeout);
     case LoopbackFarm::Reset:
     case LoopbackFarm::Refused:
+    case LoopbackFarm::EchoPeerAddress:
         break;
     }
     return ProxyResult::failed(ProxyStatus::Error);
@@ -146,7 +158,7 @@ QString cells(const ProxyResult &result)
 
 volatile std::sig_atomic_t stopServing = 0;
 
-int serve(const Scenario *scenario, int rows)
+int serve(const Scenario *scenario, int rows, bool echoHost)
 {
     if (!scenario)
         return 2;
@@ -160,6 +172,8 @@ int serve(const Scenario *scenario, int rows)
     for (const Proxy &proxy : layout(scenario->kind, rows))
         std::printf("%s:%d\n", qPrintable(QHostAddress(proxy.address).toString()),
                     farm.add(proxy.behaviour, proxy.address));
+    if (echoHost)
+        std::printf("127.0.0.1:%d\n", farm.add(LoopbackFarm::EchoPeerAddress, loopback(1)));
     std::printf("ready\n");
     std::fflush(stdout);
     farm.serve(ServeLimitMs, stopServing);
@@ -170,8 +184,10 @@ int serve(const Scenario *scenario, int rows)
 std::vector<int> startFarm(QProcess &farm, const Scenario &scenario)
 {
     farm.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    farm.start(QCoreApplication::applicationFilePath(),
-               {QStringLiteral("--serve"), scenario.name, QString::number(scenario.rows)});
+    QStringList arguments{QStringLiteral("--serve"), scenario.name, QString::number(scenario.rows)};
+    if (scenario.echoCheck)
+        arguments << QStringLiteral("echo");
+    farm.start(QCoreApplication::applicationFilePath(), arguments);
     QElapsedTimer waited;
     waited.start();
     QByteArray output;
@@ -245,7 +261,7 @@ Figures measureRun(CheckRun &checkRun, const ProxyList &table, int slots)
     });
     // The end of a run as the window handles it: the status bar's counters are recounted.
     const QMetaObject::Connection recount =
-        QObject::connect(&checkRun, &CheckRun::finished, &checkRun, [&figures, &table](const QString &) {
+        QObject::connect(&checkRun, &CheckRun::finished, &checkRun, [&figures, &table](const RunOutcome &) {
             figures.working = ProxyFilter::working().count(table);
             figures.anonymous = ProxyFilter::anonymous().count(table);
         });
@@ -283,7 +299,7 @@ std::map<QString, int> misjudgedRows(const ProxyList &table, const Scenario &sce
     std::map<QString, int> misjudged;
     for (int row = 0; row < scenario.rows; ++row) {
         const ProxyResult &result = table.result(row);
-        const ProxyResult expected = expectedResult(proxies[proxyOfRow(scenario.kind, row)].behaviour);
+        const ProxyResult expected = expectedResult(proxies[proxyOfRow(scenario.kind, row)], scenario.echoCheck);
         // The verdict alone: a working row's time is whatever the run measured.
         if (result.status != expected.status || result.anonymity != expected.anonymity)
             ++misjudged[cells(expected) + QStringLiteral(" -> ") + cells(result)];
@@ -336,8 +352,11 @@ int bench(const Scenario &scenario)
 {
     QProcess farm;
     const std::vector<Proxy> proxies = layout(scenario.kind, scenario.rows);
-    const std::vector<int> ports = startFarm(farm, scenario);
-    if (ports.size() != proxies.size() || std::count(ports.begin(), ports.end(), 0) != 0) {
+    std::vector<int> ports = startFarm(farm, scenario);
+    const int echoPort = scenario.echoCheck && !ports.empty() ? ports.back() : 9;
+    if (scenario.echoCheck && !ports.empty())
+        ports.pop_back();
+    if (ports.size() != proxies.size() || echoPort == 0 || std::count(ports.begin(), ports.end(), 0) != 0) {
         std::fprintf(stderr, "the fake proxies did not start\n");
         stopFarm(farm);
         return 1;
@@ -346,7 +365,8 @@ int bench(const Scenario &scenario)
     ProxyList table;
     CheckRun checkRun(table);
     checkRun.setSettings({scenario.slots, std::chrono::seconds(scenario.seconds)});
-    checkRun.setProbeHost(QStringLiteral("127.0.0.1:9"));
+    checkRun.setEchoHosts({QStringLiteral("127.0.0.1:%1").arg(echoPort)});
+    checkRun.setEchoCheck(scenario.echoCheck);
     QStringList texts;
     for (int i = 0; i < scenario.rows; ++i) {
         const size_t p = proxyOfRow(scenario.kind, i);
@@ -364,6 +384,9 @@ int bench(const Scenario &scenario)
     std::printf("scenario %s: %d rows, %d slots per batch, timeout %d s\n", qPrintable(scenario.name), scenario.rows,
                 scenario.slots, scenario.seconds);
     std::printf("wall time      %8.3f s   (%zu batches)\n", double(figures.endNs) / 1e9, figures.batches.size());
+    std::printf("first probe    after %.1f ms  (echo step %s)\n",
+                figures.batches.empty() ? -1.0 : double(figures.batches.front().startNs) / 1e6,
+                scenario.echoCheck ? "on: the echo host asked first" : "off");
     const bool punctual = reportBatches(figures, scenario);
     reportFigures(figures, farmSent);
     std::printf("verdicts       %d of %d as expected, %d misjudged\n", scenario.rows - wrong, scenario.rows, wrong);
@@ -387,12 +410,14 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     if (args.value(0) == QLatin1String("--serve"))
-        return serve(scenarioNamed(args.value(1)), args.value(2).toInt());
+        return serve(scenarioNamed(args.value(1)), args.value(2).toInt(), args.value(3) == QLatin1String("echo"));
+    const bool echoCheck = args.removeAll(QStringLiteral("--echo-check")) > 0;
     Scenario scenario = Scenarios[0];
     if (!args.isEmpty() && !args.front().front().isDigit()) {
         const Scenario *found = scenarioNamed(args.front());
         if (!found) {
-            std::fprintf(stderr, "usage: bench_checker [mix|stream|close|late] [ROWS [SLOTS [SECONDS]]]\n");
+            std::fprintf(stderr,
+                         "usage: bench_checker [--echo-check] [mix|stream|close|late] [ROWS [SLOTS [SECONDS]]]\n");
             return 2;
         }
         scenario = *found;
@@ -401,6 +426,7 @@ int main(int argc, char *argv[])
     scenario.rows = args.size() > 0 ? args[0].toInt() : scenario.rows;
     scenario.slots = args.size() > 1 ? args[1].toInt() : scenario.slots;
     scenario.seconds = args.size() > 2 ? args[2].toInt() : scenario.seconds;
+    scenario.echoCheck = echoCheck;
     if (scenario.rows < 1 || scenario.slots < 1 || scenario.seconds < 1) {
         std::fprintf(stderr, "rows, slots and seconds must be at least 1\n");
         return 2;

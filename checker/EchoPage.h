@@ -1,7 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
+#include <QHostAddress>
 #include <QLatin1StringView>
+#include <QString>
+
+#include <optional>
 
 // The page of the IP-echo host: "Current IP Address: ", the address the request came from, then "</body></html>".
 // The checker looks for the two markers; the test and benchmark proxies serve the page.
@@ -17,4 +22,27 @@ inline QByteArray page(QByteArrayView address)
     page.append(StartMarker.data(), StartMarker.size()).append(address);
     return page.append(EndMarker.data(), EndMarker.size()).append("\r\n");
 }
+
+// What a Korvane echo host adds after the page's end marker, in an HTML comment where no marker search reaches:
+// the token of the request's path, and the request's headers that can tell where it came from, as
+//     <!-- korvane-echo CR LF  [token: TOKEN CR LF]  [header: Name: value CR LF]...  --> CR LF
+// A header's bytes outside printable ASCII, and '%', '<' and '>', are written %XX: nothing a client sent can end
+// the comment or break a line.
+inline constexpr QLatin1StringView KorvaneMark("<!-- korvane-echo\r\n");
+struct Extras
+{
+    QByteArray token;
+    QByteArrayList headers;
+};
+QByteArray extras(const Extras &extras);
+// The extras after the end marker of the page the answer holds; nothing when they are not there: the page is not
+// a Korvane echo host's.
+std::optional<Extras> extrasIn(const QByteArray &answer);
+
+// The text the page shows after its start marker, up to its end marker, trimmed of blanks; the rest of the answer
+// when no end marker follows. Nothing when there is no start marker.
+std::optional<QString> shownText(const QByteArray &answer);
+// The address that text names, white space around it aside: dotted decimal IPv4 (no leading zeros, which some read
+// as octal) or IPv6.
+std::optional<QHostAddress> addressIn(const QString &shown);
 } // namespace EchoPage

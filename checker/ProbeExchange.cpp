@@ -80,7 +80,7 @@ std::optional<ProxyResult> ProbeExchange::answered(const QByteArray &answer)
         return std::nullopt;
     // The end marker after the start marker, where it can only have come now.
     const qsizetype from = std::max(m_pageStart + start.size(), looked - end.size() + 1);
-    return answer.indexOf(end, from) < 0 ? std::nullopt : std::optional(judge(answer, m_hostPort));
+    return answer.indexOf(end, from) < 0 ? std::nullopt : std::optional(judge(answer, m_hostPort, m_yourAddresses));
 }
 
 ProxyResult ProbeExchange::onClosed(const ProbeSocket &socket) const
@@ -88,28 +88,32 @@ ProxyResult ProbeExchange::onClosed(const ProbeSocket &socket) const
     // Closed before the tunnel was open: no answer of the echo host can have come.
     if (!m_answering)
         return Refused;
-    return judge(socket.answer(), m_hostPort);
+    return judge(socket.answer(), m_hostPort, m_yourAddresses);
 }
 
 ProxyResult ProbeExchange::onFailed(const ProbeSocket &socket) const
 {
     if (m_answering && holdsCompletePage(socket.answer()))
-        return judge(socket.answer(), m_hostPort);
+        return judge(socket.answer(), m_hostPort, m_yourAddresses);
     return ProxyResult::failed(ProxyStatus::Error);
 }
 
-ProxyResult ProbeExchange::judge(const QByteArray &answer, const QString &hostPort)
+ProxyResult ProbeExchange::judge(const QByteArray &answer, const QString &hostPort,
+                                 const std::vector<QHostAddress> *yourAddresses)
 {
-    const qsizetype start = answer.indexOf(EchoPage::StartMarker);
-    if (start < 0)
+    const std::optional<QString> shown = EchoPage::shownText(answer);
+    if (!shown)
         return Refused;
-    // The rest runs to a second start marker, if the page holds one.
-    const qsizetype restBegin = start + EchoPage::StartMarker.size();
-    const qsizetype second = answer.indexOf(EchoPage::StartMarker, restBegin);
-    const QString rest = QString::fromLatin1(answer.mid(restBegin, second < 0 ? -1 : second - restBegin));
-    // Text against text, as the table shows it: 010.0.0.1 is not the 10.0.0.1 that the echo page saw.
-    return ProxyResult::working(firstValue(hostPort, QStringLiteral(":")) ==
-                                firstValue(rest, QString(EchoPage::EndMarker)));
+    if (!yourAddresses) {
+        // Text against text, as the table shows it: 010.0.0.1 is not the 10.0.0.1 that the echo page saw.
+        return ProxyResult::working(firstValue(hostPort, QStringLiteral(":")) == *shown);
+    }
+    const std::optional<QHostAddress> seen = EchoPage::addressIn(*shown);
+    const bool showsYou =
+        seen && std::any_of(yourAddresses->begin(), yourAddresses->end(), [&](const QHostAddress &you) {
+            return you.isEqual(*seen, QHostAddress::TolerantConversion);
+        });
+    return ProxyResult::working(!showsYou);
 }
 
 bool ProbeExchange::holdsCompletePage(const QByteArray &answer)

@@ -7,10 +7,12 @@
 #include "proxylist/ProxyResult.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QString>
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 // The exchange of one probe with its proxy: the handshake of the proxy's protocol, then through the proxy the
 // IP-echo host's page "/", and the answer that came before the proxy closed turned into the row's verdict. Each
@@ -18,8 +20,11 @@
 class ProbeExchange
 {
 public:
-    ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo)
-        : m_hostPort(proxy.hostPort), m_echo(echo), m_handshake(Handshake::create(proxy, echo))
+    // yourAddresses: the addresses the echo hosts showed when asked directly, which a proxy must hide; null when
+    // they were not asked.
+    ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo, const std::vector<QHostAddress> *yourAddresses)
+        : m_hostPort(proxy.hostPort), m_echo(echo), m_yourAddresses(yourAddresses),
+          m_handshake(Handshake::create(proxy, echo))
     {}
 
     // Connected: the handshake's opening goes out.
@@ -34,8 +39,11 @@ public:
     // goes out as a reset: the page it sent is judged as an orderly close would be.
     ProxyResult onFailed(const ProbeSocket &socket) const;
 
-    // The verdict on a complete answer received through a proxy whose row reads hostPort from its host on.
-    static ProxyResult judge(const QByteArray &answer, const QString &hostPort);
+    // The verdict on a complete answer received through a proxy whose row reads hostPort from its host on. A
+    // working proxy is anonymous unless its page shows one of your addresses; when those are not known, when its
+    // page shows the proxy's own host as the row writes it.
+    static ProxyResult judge(const QByteArray &answer, const QString &hostPort,
+                             const std::vector<QHostAddress> *yourAddresses = nullptr);
     // Whether the answer holds the start marker and, after it, the end marker.
     static bool holdsCompletePage(const QByteArray &answer);
 
@@ -49,6 +57,7 @@ private:
 
     QString m_hostPort;
     const EchoHost &m_echo;
+    const std::vector<QHostAddress> *m_yourAddresses;
     std::unique_ptr<Handshake> m_handshake;
     // Whether the proxy is open and what comes is the echo host's answer.
     bool m_answering = false;

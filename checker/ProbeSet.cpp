@@ -1,10 +1,12 @@
 #include "checker/ProbeSet.h"
 
 #include "checker/Clock.h"
+#include "checker/EchoPage.h"
 #include "proxylist/ProxyList.h"
 
 #include <algorithm>
 #include <climits>
+#include <numeric>
 
 ProbeSet::ProbeSet(ProxyList &table, const Clock &clock, QObject *parent)
     : QObject(parent), m_table(table), m_clock(clock)
@@ -12,6 +14,32 @@ ProbeSet::ProbeSet(ProxyList &table, const Clock &clock, QObject *parent)
 
 // The connections still open or let go and not yet deleted are children: they go with the set.
 ProbeSet::~ProbeSet() = default;
+
+void ProbeSet::setEchoHosts(std::vector<EchoHost> hosts)
+{
+    m_echoHosts = std::move(hosts);
+    useAllHosts();
+}
+
+void ProbeSet::useAllHosts()
+{
+    std::vector<size_t> all(m_echoHosts.size());
+    std::iota(all.begin(), all.end(), size_t(0));
+    setHostsInTurn(std::move(all));
+}
+
+void ProbeSet::setHostsInTurn(std::vector<size_t> hosts)
+{
+    m_inTurn = std::move(hosts);
+    m_turn = 0;
+}
+
+const EchoHost &ProbeSet::nextHost()
+{
+    Q_ASSERT(!m_inTurn.empty());
+    const size_t host = m_inTurn[m_turn++ % m_inTurn.size()];
+    return m_echoHosts[host];
+}
 
 bool ProbeSet::hasSocks4Rows() const
 {
@@ -43,7 +71,7 @@ bool ProbeSet::start(int row)
         m_shortage = qt_error_string(shortage);
         return false;
     }
-    m_exchanges.emplace(socket, ProbeExchange(*proxy, m_echo));
+    m_exchanges.emplace(socket, ProbeExchange(*proxy, nextHost(), m_yourAddresses ? &*m_yourAddresses : nullptr));
     connectEvents(socket);
     m_open.push_back(socket);
     return true;
@@ -69,11 +97,16 @@ void ProbeSet::finishIf(ProbeSocket *socket, const std::optional<ProxyResult> &r
 void ProbeSet::finish(ProbeSocket *socket, ProxyResult result)
 {
     const int row = socket->row();
-    if (result.status == ProxyStatus::Working)
+    QString exitAddress;
+    if (result.status == ProxyStatus::Working) {
         result.ms = int(std::clamp<qint64>(m_clock.nowMs() - socket->startedMs(), 0, INT_MAX));
+        const std::optional<QString> shown = EchoPage::shownText(socket->answer());
+        if (const std::optional<QHostAddress> address = shown ? EchoPage::addressIn(*shown) : std::nullopt)
+            exitAddress = address->toString();
+    }
     // Let go first: writing the verdict tells the table's watchers, and they may do anything.
     release(socket);
-    m_table.setResult(row, result);
+    m_table.setResult(row, result, exitAddress);
     Q_EMIT judged(row);
 }
 

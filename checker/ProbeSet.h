@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include <limits>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -25,8 +26,22 @@ public:
     ProbeSet(ProxyList &table, const Clock &clock, QObject *parent = nullptr);
     ~ProbeSet() override;
 
-    // The host every probe asks for its page, and the protocol of rows without a scheme.
-    EchoHost &echoHost() { return m_echo; }
+    // The echo hosts the probes may ask for their page; the default host alone unless told otherwise. Not while
+    // probes are open.
+    std::vector<EchoHost> &echoHosts() { return m_echoHosts; }
+    void setEchoHosts(std::vector<EchoHost> hosts);
+    // The hosts that take the probes in turn, one probe each, by their place in echoHosts(); all of them unless
+    // told otherwise. Not while probes are open.
+    void setHostsInTurn(std::vector<size_t> hosts);
+    void useAllHosts();
+    const std::vector<size_t> &hostsInTurn() const { return m_inTurn; }
+    // The addresses the echo hosts showed when asked directly: the user's own, which a proxy must hide. Without
+    // them, a proxy is anonymous when its page shows the proxy's own host.
+    void setYourAddresses(std::optional<std::vector<QHostAddress>> addresses)
+    {
+        m_yourAddresses = std::move(addresses);
+    }
+    // The protocol of rows without a scheme.
     void setBareProtocol(ProxyAddress::Protocol protocol) { m_bareProtocol = protocol; }
     // Whether a row of the table speaks SOCKS 4, which needs the echo host's address.
     bool hasSocks4Rows() const;
@@ -52,7 +67,10 @@ Q_SIGNALS:
 
 private:
     void connectEvents(ProbeSocket *socket);
-    // Lets the connection go, then writes the verdict to the row it probed; a working proxy's with its time.
+    // The host the next probe asks.
+    const EchoHost &nextHost();
+    // Lets the connection go, then writes the verdict to the row it probed; a working proxy's with its time and the
+    // address its page showed.
     void finish(ProbeSocket *socket, ProxyResult result);
     void finishIf(ProbeSocket *socket, const std::optional<ProxyResult> &result);
     void release(ProbeSocket *socket);
@@ -60,7 +78,10 @@ private:
     ProxyList &m_table;
     const Clock &m_clock;
     ProxyValidator m_validator;
-    EchoHost m_echo = *EchoHost::parse(EchoHost::Default);
+    std::vector<EchoHost> m_echoHosts{*EchoHost::parse(EchoHost::Default)};
+    std::vector<size_t> m_inTurn{0};
+    size_t m_turn = 0;
+    std::optional<std::vector<QHostAddress>> m_yourAddresses;
     ProxyAddress::Protocol m_bareProtocol = ProxyAddress::Protocol::Http;
     // In the order they started.
     std::vector<ProbeSocket *> m_open;

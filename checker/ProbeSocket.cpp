@@ -70,9 +70,9 @@ int ProbeSocket::connectTo(const QHostAddress &address, quint16 port)
         // Reported through the event loop like any other outcome, never from inside the caller's batch start.
         QMetaObject::invokeMethod(
             this,
-            [this] {
+            [this, error] {
                 if (!m_ended)
-                    fail();
+                    fail(error);
             },
             Qt::QueuedConnection);
         return 0;
@@ -126,7 +126,7 @@ void ProbeSocket::onWritable()
     if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
         error = errno;
     if (error != 0)
-        fail();
+        fail(error);
     else
         Q_EMIT connected();
 }
@@ -148,7 +148,7 @@ void ProbeSocket::onReadable()
     }
     // A reset after part of an answer: what was kept lets the exchange tell a complete page from a broken one.
     if (error != 0 && error != EAGAIN && error != EWOULDBLOCK)
-        return fail();
+        return fail(error);
     if (result == 0) {
         m_ended = true;
         disconnectSocket();
@@ -199,8 +199,9 @@ void ProbeSocket::disconnectSocket()
     m_fd = -1;
 }
 
-void ProbeSocket::fail()
+void ProbeSocket::fail(int error)
 {
+    m_error = error;
     m_ended = true;
     disconnectSocket();
     Q_EMIT failed();

@@ -32,6 +32,8 @@ public:
     qint64 received() const { return m_received; }
     // -1 when there is no connection.
     int descriptor() const { return m_fd; }
+    // The system's error number of the failure failed() told; 0 before.
+    int error() const { return m_error; }
 
     // Starts connecting to the IPv4 or IPv6 address and port, and returns at once: 0, and the outcome follows as a
     // signal. When this machine has no socket to give (no descriptor, no memory, no local port left) the proxy
@@ -61,7 +63,7 @@ private:
     qint64 drain(qint64 budget);
     void keep(const char *data, qsizetype size);
     void disconnectSocket();
-    void fail();
+    void fail(int error);
 
     int m_fd = -1;
     QSocketNotifier *m_writeNotifier = nullptr;
@@ -70,6 +72,7 @@ private:
     qint64 m_startedMs = 0;
     QByteArray m_answer;
     qint64 m_received = 0;
+    int m_error = 0;
     // Closed, failed or released: nothing more is reported.
     bool m_ended = false;
 };

@@ -26,28 +26,38 @@ void Scheduler::start(const CheckSettings &settings)
     m_settings = settings;
     m_aborted = false;
     m_probes.clearShortage();
-    EchoHost &echo = m_probes.echoHost();
-    if (echo.address() || !m_probes.hasSocks4Rows())
+    std::vector<EchoHost *> unknown;
+    if (m_probes.hasSocks4Rows()) {
+        for (const size_t host : m_probes.hostsInTurn()) {
+            if (EchoHost &echo = m_probes.echoHosts()[host]; !echo.address())
+                unknown.push_back(&echo);
+        }
+    }
+    if (unknown.empty())
         return run();
     m_phase = Phase::LookingUp;
-    lookUpEchoHost();
+    lookUpEchoHosts(unknown);
 }
 
-void Scheduler::lookUpEchoHost()
+void Scheduler::lookUpEchoHosts(const std::vector<EchoHost *> &hosts)
 {
     m_lookup = std::make_unique<QObject>();
-    QHostInfo::lookupHost(m_probes.echoHost().name(), m_lookup.get(), [this](const QHostInfo &info) {
-        // An answer that comes after the wait gave up, before its receiver is gone.
-        if (m_phase != Phase::LookingUp)
-            return;
-        for (const QHostAddress &found : info.addresses()) {
-            if (found.protocol() == QAbstractSocket::IPv4Protocol) {
-                m_probes.echoHost().setAddress(found.toIPv4Address());
-                break;
+    m_lookupsLeft = hosts.size();
+    for (EchoHost *host : hosts) {
+        QHostInfo::lookupHost(host->name(), m_lookup.get(), [this, host](const QHostInfo &info) {
+            // An answer that comes after the wait gave up, before its receiver is gone.
+            if (m_phase != Phase::LookingUp)
+                return;
+            for (const QHostAddress &found : info.addresses()) {
+                if (found.protocol() == QAbstractSocket::IPv4Protocol) {
+                    host->setAddress(found.toIPv4Address());
+                    break;
+                }
             }
-        }
-        run();
-    });
+            if (--m_lookupsLeft == 0)
+                run();
+        });
+    }
     setDeadline(m_clock.nowMs() + m_settings.timeout.count());
 }
 

@@ -7,8 +7,10 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 class Clock;
+class EchoHost;
 class ProbeSet;
 
 // What hands the rows of a check run out to probes and decides when they are out of time. It is driven by the
@@ -54,15 +56,17 @@ protected:
 private:
     enum class Phase { Idle, LookingUp, Running };
 
-    // SOCKS 4 needs the echo host's address: unless its name is one, it is looked up once for the run, for at most
-    // the run's timeout. Without it, SOCKS 4 rows ask the proxy to look the name up (SOCKS 4a).
-    void lookUpEchoHost();
+    // SOCKS 4 needs the echo hosts' addresses: those not known yet are looked up once for the run, together, for at
+    // most the run's timeout. Without its host's address, a SOCKS 4 row asks the proxy to look the name up (SOCKS
+    // 4a).
+    void lookUpEchoHosts(const std::vector<EchoHost *> &hosts);
     void run();
     void onTimer();
 
     QTimer m_timer;
     // The receiver of the look-up's answer: gone with it, an answer that comes later is dropped.
     std::unique_ptr<QObject> m_lookup;
+    size_t m_lookupsLeft = 0;
     qint64 m_deadline = 0;
     // The deadline has passed and one more pass of the event loop is under way, for what came in before it.
     bool m_lastPass = false;

@@ -76,8 +76,8 @@ int CheckCommand::run()
     CheckRun checkRun(m_table);
     checkRun.setSettings(m_options.settings);
     checkRun.setPool(!m_options.batches);
-    if (!m_options.echoHost.isEmpty())
-        checkRun.setProbeHost(m_options.echoHost);
+    checkRun.setEchoHosts(m_options.echoHosts);
+    checkRun.setEchoCheck(m_options.echoCheck);
     checkRun.setBareProtocol(m_options.protocol.value_or(ProxyAddress::Protocol::Http));
 
     std::unique_ptr<ProgressLine> progress;
@@ -87,7 +87,11 @@ int CheckCommand::run()
     }
     // The first Ctrl+C does what Abort does: the batch under way ends, then the run.
     QObject::connect(&signals, &SignalWatch::interruptRequested, &checkRun, [&checkRun, &progress] {
+        const bool probing = checkRun.isProbing();
         checkRun.abort();
+        // Asking the echo hosts ends at once: there is nothing to wait for.
+        if (!probing)
+            return;
         const QString note = checkRun.isPool()
                                  ? tr("korvane-cli: starting no more proxies, waiting for those under way; Ctrl+C "
                                       "again stops now")
@@ -102,9 +106,9 @@ int CheckCommand::run()
         QCoreApplication::quit();
     });
     // The results are printed once the run is over; it says whether it stopped for want of sockets.
-    QString shortage;
-    QObject::connect(&checkRun, &CheckRun::finished, &checkRun, [&shortage](const QString &what) {
-        shortage = what;
+    RunOutcome outcome;
+    QObject::connect(&checkRun, &CheckRun::finished, &checkRun, [&outcome](const RunOutcome &how) {
+        outcome = how;
         QCoreApplication::quit();
     });
     checkRun.start(CheckRows::Mode::All);
@@ -112,6 +116,13 @@ int CheckCommand::run()
     if (checkRun.isRunning())
         QCoreApplication::exec();
     progress.reset();
+    for (const RunOutcome::SilentHost &host : outcome.silentHosts)
+        printError(tr("echo host %1 did not answer (%2)%3")
+                       .arg(host.host, host.reason, outcome.probed ? tr(": the check went on without it") : QString()));
+    if (!outcome.probed && !outcome.aborted && !signals.exitStatus()) {
+        printError(tr("no echo host answered, so no proxy was tested (--no-echo-check tests without asking them)"));
+        return EchoHostsSilent;
+    }
 
     if (const QString failure = printCheckReport(m_table, m_options); !failure.isEmpty()) {
         printError(tr("cannot write the results: %1").arg(failure));
@@ -119,11 +130,16 @@ int CheckCommand::run()
     }
     if (const int status = signals.exitStatus())
         return status;
-    if (!shortage.isEmpty()) {
+    if (!outcome.shortage.isEmpty()) {
         printError(tr("this computer could not open another connection (%1): the proxies not printed were not "
                       "tested")
-                       .arg(shortage));
+                       .arg(outcome.shortage));
         return 1;
+    }
+    if (outcome.echoLost) {
+        printError(tr("no proxy worked, and the echo hosts no longer answer: they stopped answering during the "
+                      "check, and these verdicts are not to be trusted"));
+        return EchoHostsSilent;
     }
     return 0;
 }

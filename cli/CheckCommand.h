@@ -12,10 +12,14 @@ class CheckCommand
     Q_DECLARE_TR_FUNCTIONS(CheckCommand)
 
 public:
+    // No echo host answered before the check, or none after a check that found no working proxy.
+    static constexpr int EchoHostsSilent = 3;
+
     CheckCommand(ProxyList &table, const CliOptions &options) : m_table(table), m_options(options) {}
 
     // Returns the exit status: 0 after a complete run, 1 when the results could not be written or this machine
-    // ran out of sockets, 2 when the open-file limit cannot hold the run, 128 + the signal after one.
+    // ran out of sockets, 2 when the open-file limit cannot hold the run, EchoHostsSilent, 128 + the signal after
+    // one.
     int run();
 
 private:

@@ -23,6 +23,23 @@ std::optional<int> fastest(const QString &rows)
     return ms;
 }
 
+// "ADDRESS:PORT", an IPv6 address in brackets.
+std::optional<CliOptions::ListenAddress> listenAddress(const QString &text)
+{
+    static const QRegularExpression form(
+        QRegularExpression::anchoredPattern(QStringLiteral("(?:\\[([0-9A-Fa-f:.]+)\\]|([0-9.]+)):([0-9]{1,5})")));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const bool ipv6 = match.hasCaptured(1);
+    const QHostAddress address(match.captured(ipv6 ? 1 : 2));
+    const int port = match.captured(3).toInt();
+    const auto family = ipv6 ? QAbstractSocket::IPv6Protocol : QAbstractSocket::IPv4Protocol;
+    if (address.protocol() != family || port < 1 || port > 65535)
+        return std::nullopt;
+    return CliOptions::ListenAddress{text, address, quint16(port)};
+}
+
 struct Parser
 {
     QCommandLineParser parser;
@@ -40,11 +57,23 @@ struct Parser
                             QStringLiteral("working|anonymous|fast:MS")};
     QCommandLineOption json{
         QStringLiteral("json"),
-        QStringLiteral("Print one JSON array of {\"proxy\", \"status\", \"anonymity\", \"ms\"} objects.")};
+        QStringLiteral("Print one JSON array of {\"proxy\", \"status\", \"anonymity\", \"ms\", \"exit\"} objects.")};
     QCommandLineOption echoHost{
         QStringLiteral("echo-host"),
-        QStringLiteral("The IP-echo host asked through each proxy (default: %1).").arg(EchoHost::Default),
+        QStringLiteral("An IP-echo host asked through the proxies (default: %1); give it several times and the hosts "
+                       "that answer take the proxies in turn.")
+            .arg(EchoHost::Default),
         QStringLiteral("HOST")};
+    QCommandLineOption noEchoCheck{
+        QStringLiteral("no-echo-check"),
+        QStringLiteral("Do not ask the echo hosts directly before the check: for a computer that reaches the "
+                       "internet only through proxies. A proxy is then anonymous when the echo page shows its own "
+                       "address.")};
+    QCommandLineOption listen{QStringLiteral("listen"),
+                              QStringLiteral("judge: listen on ADDRESS:PORT (an IPv6 address in brackets; default "
+                                             "0.0.0.0:8080); may be given several times."),
+                              QStringLiteral("ADDRESS:PORT")};
+    QCommandLineOption log{QStringLiteral("log"), QStringLiteral("judge: print one line per request.")};
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
                              QStringLiteral("Show no progress on standard error.")};
     QCommandLineOption batches{QStringLiteral("batches"),
@@ -61,8 +90,12 @@ struct Parser
             QStringLiteral("Clean and check lists of proxies, one host:port per line, optionally after a scheme "
                            "(http://, https://, socks4://, socks5://) and credentials (user:password@).\n\n"
                            "clean  prints the valid lines of the lists once each, in order.\n\n"
-                           "check  tests every proxy and prints its text, status, anonymity and time in "
-                           "milliseconds (\"-\" when it does not work), tab-separated, one line per proxy. "
+                           "check  asks each echo host for its page directly, then tests every proxy and prints its "
+                           "text, status, anonymity, time in milliseconds and exit address (the address its echo "
+                           "page showed; \"-\" when there is none), tab-separated, one line per proxy. "
+                           "A working proxy is anonymous (Y) unless its echo page shows your own address, the one "
+                           "the echo hosts showed when asked directly. When no echo host answers, no proxy is "
+                           "tested. "
                            "The text is the proxy's line byte for byte, with a backslash, tab, CR or LF in it "
                            "written \\\\, \\t, \\r or \\n; with --json, \"proxy\" is the line as text: its UTF-8 as "
                            "the characters, any other byte as the character of its value. "
@@ -76,11 +109,14 @@ struct Parser
                            "  korvane-cli check --protocol socks5 --only fast:800 socks.txt\n"
                            "  korvane-cli clean --protocol socks4 bare.txt > socks4.txt\n\n"
                            "Exit status: 0 done; 1 a list could not be read, the results could not be written or "
-                           "this computer ran out of connections; 2 bad usage; 128 + the signal after Ctrl+C (130), "
+                           "this computer ran out of connections; 2 bad usage; 3 no echo host answered before the "
+                           "check (nothing is tested), or none answered after a check that found no working proxy; "
+                           "128 + the signal after Ctrl+C (130), "
                            "SIGTERM (143) or SIGHUP (129)."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({probesAtOnce, timeout, only, json, echoHost, quiet, batches, protocol});
+        parser.addOptions(
+            {probesAtOnce, timeout, only, json, echoHost, noEchoCheck, quiet, batches, protocol, listen, log});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("clean or check."),
                                      QStringLiteral("clean|check"));
         parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Proxy lists to read."),
@@ -116,7 +152,31 @@ struct Parser
     }
 
     std::variant<CliOptions, CliExit> options() const;
+    std::variant<CliOptions, CliExit> judgeOptions(const QStringList &operands) const;
 };
+
+std::variant<CliOptions, CliExit> Parser::judgeOptions(const QStringList &operands) const
+{
+    if (!operands.isEmpty())
+        return usageError(QStringLiteral("judge reads no lists"));
+    for (const QCommandLineOption *other :
+         {&probesAtOnce, &timeout, &only, &json, &echoHost, &noEchoCheck, &quiet, &batches, &protocol}) {
+        if (parser.isSet(*other))
+            return usageError(QStringLiteral("--%1 is not an option of judge").arg(other->names().constLast()));
+    }
+    CliOptions options;
+    options.command = CliOptions::Judge;
+    options.log = parser.isSet(log);
+    const QStringList addresses =
+        parser.isSet(listen) ? parser.values(listen) : QStringList{QStringLiteral("0.0.0.0:8080")};
+    for (const QString &text : addresses) {
+        const std::optional<CliOptions::ListenAddress> address = listenAddress(text);
+        if (!address)
+            return usageError(QStringLiteral("--listen takes ADDRESS:PORT, an IPv6 address in brackets"));
+        options.listen.append(*address);
+    }
+    return options;
+}
 
 std::variant<CliOptions, CliExit> Parser::options() const
 {
@@ -129,6 +189,8 @@ std::variant<CliOptions, CliExit> Parser::options() const
         options.command = CliOptions::Clean;
     else if (command == QLatin1String("check"))
         options.command = CliOptions::Check;
+    else if (command == QLatin1String("judge"))
+        return judgeOptions(positional);
     else
         return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
     options.files = positional;
@@ -138,9 +200,13 @@ std::variant<CliOptions, CliExit> Parser::options() const
             return usageError(QStringLiteral("--protocol takes http, https, socks4 or socks5"));
     }
 
+    for (const QCommandLineOption *judgeOnly : {&listen, &log}) {
+        if (parser.isSet(*judgeOnly))
+            return usageError(QStringLiteral("--%1 is an option of judge").arg(judgeOnly->names().constLast()));
+    }
     if (options.command == CliOptions::Clean) {
         for (const QCommandLineOption *checkOnly :
-             {&probesAtOnce, &timeout, &only, &json, &echoHost, &quiet, &batches}) {
+             {&probesAtOnce, &timeout, &only, &json, &echoHost, &noEchoCheck, &quiet, &batches}) {
             if (parser.isSet(*checkOnly))
                 return usageError(QStringLiteral("--%1 is an option of check").arg(checkOnly->names().constLast()));
         }
@@ -167,11 +233,12 @@ std::variant<CliOptions, CliExit> Parser::options() const
             return usageError(
                 QStringLiteral("--only takes working, anonymous or fast:MS, MS from 1 to %1").arg(MaxFastMs));
     }
-    if (parser.isSet(echoHost)) {
-        options.echoHost = parser.value(echoHost);
-        if (!EchoHost::parse(options.echoHost))
+    options.echoHosts = parser.values(echoHost);
+    for (const QString &host : options.echoHosts) {
+        if (!EchoHost::parse(host))
             return usageError(QStringLiteral("--echo-host takes a host name or address, with an optional :port"));
     }
+    options.echoCheck = !parser.isSet(noEchoCheck);
     options.json = parser.isSet(json);
     options.batches = parser.isSet(batches);
     options.quiet = parser.isSet(quiet);

@@ -4,6 +4,8 @@
 #include "proxylist/ProxyAddress.h"
 #include "proxylist/ProxyFilter.h"
 
+#include <QHostAddress>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +15,14 @@
 // What a command line of korvane-cli asks for.
 struct CliOptions
 {
-    enum Command { Clean, Check };
+    enum Command { Clean, Check, Judge };
+    // Where judge listens, as given and as read.
+    struct ListenAddress
+    {
+        QString text;
+        QHostAddress address;
+        quint16 port = 0;
+    };
 
     Command command = Clean;
     // Read in this order; "-" is standard input, and no file at all means standard input alone.
@@ -28,8 +37,14 @@ struct CliOptions
     bool json = false;
     // The window's fixed batches rather than a pool that refills as probes end.
     bool batches = false;
-    QString echoHost;
+    // The echo hosts, in the order given; none is the default host.
+    QStringList echoHosts;
+    // Whether they are asked directly before the check.
+    bool echoCheck = true;
     bool quiet = false;
+    // judge: the addresses to listen on, and whether each request is logged.
+    QList<ListenAddress> listen;
+    bool log = false;
 };
 
 // The program ends before doing anything: help, version, or bad usage.

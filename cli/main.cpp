@@ -1,6 +1,7 @@
 // korvane-cli: the proxy-list rules and the checker of Korvane's window, for scripts and timers.
 #include "cli/CheckCommand.h"
 #include "cli/CliOptions.h"
+#include "cli/JudgeCommand.h"
 #include "cli/StandardStreams.h"
 #include "proxylist/NativeName.h"
 #include "proxylist/ProxyList.h"
@@ -55,6 +56,8 @@ int main(int argc, char *argv[])
         return exit->code;
     }
     const CliOptions &options = std::get<CliOptions>(parsed);
+    if (options.command == CliOptions::Judge)
+        return JudgeCommand(options).run();
     // "-", or no file at all, is standard input.
     const QStringList lists = options.files.isEmpty() ? QStringList{QStringLiteral("-")} : options.files;
     if (closed.output) {

@@ -4,9 +4,10 @@
 
 #include <QtGlobal>
 
-// One row of the row store in 12 bytes: where its line lies in the store's block of bytes, the line's length and
-// the row's result. The offset has 40 bits (a store of up to 1 TiB): its low 32 bits in a word of their own, its
-// high 8 in the packed word beside the result, where every change of the result must leave them be.
+// One row of the row store in 16 bytes: where its line lies in the store's block of bytes, the line's length, the
+// row's result and the number of its exit address in the store's ExitAddresses. The offset has 40 bits (a store of up
+// to 1 TiB): its low 32 bits in a word of their own, its high 8 in the packed word beside the result, where every
+// change of the result must leave them be.
 class PackedRow
 {
 public:
@@ -28,9 +29,13 @@ public:
             result.ms = int(time - 1);
         return result;
     }
-    // The result, and the row marked touched.
-    void setResult(const ProxyResult &result)
+    // The number of the address a working row's echo page showed; 0 for none.
+    quint32 exit() const { return m_exit; }
+    void setExit(quint32 exit) { m_exit = exit; }
+    // The result, its exit address, and the row marked touched.
+    void setResult(const ProxyResult &result, quint32 exit = 0)
     {
+        m_exit = exit;
         const quint32 time = result.ms ? quint32(qBound(0, *result.ms, int(TimeMask) - 1)) + 1 : 0;
         m_packed = (m_packed & OffsetBits) | quint32(result.status) | (quint32(result.anonymity) << AnonymityShift) |
                    TouchedBit | (time << TimeShift);
@@ -38,7 +43,11 @@ public:
     // A check has reset the row: it shows black or its verdict's colour rather than the view's own colour.
     bool touched() const { return m_packed & TouchedBit; }
     // Untested and touched; the line stays where it is.
-    void reset() { m_packed = (m_packed & OffsetBits) | TouchedBit; }
+    void reset()
+    {
+        m_packed = (m_packed & OffsetBits) | TouchedBit;
+        m_exit = 0;
+    }
 
 private:
     // packed: status (3 bits), anonymity (2), touched (1), the offset's high byte (8), then the time in
@@ -54,4 +63,5 @@ private:
     quint32 m_offsetLow = 0;
     quint32 m_length = 0;
     quint32 m_packed = 0;
+    quint32 m_exit = 0;
 };

@@ -143,11 +143,11 @@ void ProxyList::rearrange(const std::vector<int> &order)
     Q_EMIT rearranged(newPosition);
 }
 
-void ProxyList::setResult(int row, const ProxyResult &result)
+void ProxyList::setResult(int row, const ProxyResult &result, const QString &exitAddress)
 {
     if (!isValidRow(row))
         return;
-    m_rows.setResult(row, result);
+    m_rows.setResult(row, result, exitAddress);
     Q_EMIT resultsChanged(row, row);
 }
 

@@ -29,6 +29,9 @@ public:
     // The line exactly as it was loaded, one byte per character.
     QLatin1StringView text(int row) const { return m_rows.text(row); }
     ProxyResult result(int row) const { return m_rows.result(row); }
+    // The address a working row's echo page showed, when it showed one: where the proxy leaves for the internet.
+    // Never part of a list file.
+    QString exitAddress(int row) const { return m_rows.exitAddress(row); }
     // Whether a check has reset the row: it then shows black or its verdict's colour rather than the view's own.
     bool touched(int row) const { return m_rows.touched(row); }
 
@@ -45,8 +48,8 @@ public:
     // time (rows without one after every timed row, upwards). Rows that show the same keep their order.
     void sort(Column column, Qt::SortOrder order);
 
-    // A verdict, or a row handed out or given back.
-    void setResult(int row, const ProxyResult &result);
+    // A verdict, with the exit address of a working row, or a row handed out or given back.
+    void setResult(int row, const ProxyResult &result, const QString &exitAddress = {});
     // Every row r with reset[r] set becomes untested and touched.
     void resetResults(const std::vector<bool> &reset);
 

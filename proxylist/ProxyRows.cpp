@@ -15,6 +15,7 @@ void ProxyRows::take(ProxyRows &&other)
     if (m_rows.empty()) {
         std::swap(m_bytes, other.m_bytes);
         std::swap(m_rows, other.m_rows);
+        std::swap(m_exits, other.m_exits);
         other.clear();
         return;
     }
@@ -23,6 +24,8 @@ void ProxyRows::take(ProxyRows &&other)
     m_rows.reserve(m_rows.size() + other.m_rows.size());
     for (PackedRow row : other.m_rows) {
         row.setOffset(row.offset() + shift);
+        if (row.exit() != 0)
+            row.setExit(m_exits.add(other.m_exits.address(row.exit())));
         m_rows.push_back(row);
     }
     other.clear();
@@ -32,6 +35,7 @@ void ProxyRows::clear()
 {
     m_bytes = {};
     m_rows = {};
+    m_exits.clear();
 }
 
 void ProxyRows::truncate(int rows)

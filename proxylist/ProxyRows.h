@@ -1,5 +1,6 @@
 #pragma once
 
+#include "proxylist/ExitAddresses.h"
 #include "proxylist/PackedRow.h"
 #include "proxylist/ProxyResult.h"
 
@@ -9,7 +10,8 @@
 #include <vector>
 
 // The rows of a proxy list, stored compactly: every row's line in one block of bytes, as a list file holds it, and
-// beside it 12 bytes (a PackedRow): where the line lies and the row's result. Rows are numbered from 0.
+// beside it 16 bytes (a PackedRow): where the line lies, the row's result and its exit address. Rows are numbered from
+// 0.
 class ProxyRows
 {
 public:
@@ -20,7 +22,12 @@ public:
         return QLatin1StringView(m_bytes.data() + stored.offset(), stored.length());
     }
     ProxyResult result(int row) const { return m_rows[size_t(row)].result(); }
-    void setResult(int row, const ProxyResult &result) { m_rows[size_t(row)].setResult(result); }
+    // The address a working row's echo page showed, as the checker wrote it; empty for none.
+    QString exitAddress(int row) const { return m_exits.address(m_rows[size_t(row)].exit()); }
+    void setResult(int row, const ProxyResult &result, const QString &exitAddress = {})
+    {
+        m_rows[size_t(row)].setResult(result, m_exits.add(exitAddress));
+    }
     // A check has reset the row: it shows black or its verdict's colour rather than the view's own colour.
     bool touched(int row) const { return m_rows[size_t(row)].touched(); }
     // Untested and touched.
@@ -47,4 +54,5 @@ private:
 
     std::vector<char> m_bytes;
     std::vector<PackedRow> m_rows;
+    ExitAddresses m_exits;
 };

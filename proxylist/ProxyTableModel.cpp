@@ -96,9 +96,20 @@ QVariant ProxyTableModel::data(const QModelIndex &index, int role) const
         return cellText(index.row(), Column(index.column()));
     case RowColorRole:
         return rowColor(index.row());
+    case Qt::ToolTipRole:
+        return exitTip(index.row());
     default:
         return {};
     }
+}
+
+QVariant ProxyTableModel::exitTip(int row) const
+{
+    // Only a row working now: its last verdict's address goes with the verdict.
+    const QString exit = m_list.exitAddress(row);
+    if (exit.isEmpty() || m_list.result(row).status != ProxyStatus::Working)
+        return {};
+    return tr("Seen as %1").arg(exit);
 }
 
 QVariant ProxyTableModel::headerData(int section, Qt::Orientation orientation, int role) const

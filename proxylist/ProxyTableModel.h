@@ -45,6 +45,8 @@ public:
 private:
     QString cellText(int row, ProxyList::Column column) const;
     QVariant rowColor(int row) const;
+    // "Seen as" the address a working row's echo page showed, when it showed one.
+    QVariant exitTip(int row) const;
     void rearrangeRows(const std::vector<int> &newPosition);
     void movePersistentIndexes(const std::vector<int> &newPosition);
     void selectRowRuns(const std::vector<bool> &rows);

@@ -193,6 +193,9 @@ bool ProxyWriter::writeTabSeparated(const ProxyList &table, const std::vector<in
         out.append(ResultText::anonymityToken(result));
         out.append("\t");
         out.append(result.ms ? QByteArray::number(*result.ms) : QByteArray("-"));
+        out.append("\t");
+        const QString exit = table.exitAddress(*r);
+        out.append(exit.isEmpty() ? QByteArray("-") : exit.toLatin1());
         out.append("\n");
     }
     return out.finish();
@@ -200,7 +203,7 @@ bool ProxyWriter::writeTabSeparated(const ProxyList &table, const std::vector<in
 
 bool ProxyWriter::writeJson(const ProxyList &table, const std::vector<int> &rows, const Sink &sink)
 {
-    // Written by hand to keep the fields in the order of the other forms: proxy, status, anonymity, time.
+    // Written by hand to keep the fields in the order of the other forms: proxy, status, anonymity, time, exit.
     BlockWriter out(sink);
     out.append("[");
     for (auto r = rows.begin(); r != rows.end() && out.ok(); ++r) {
@@ -213,6 +216,10 @@ bool ProxyWriter::writeJson(const ProxyList &table, const std::vector<int> &rows
         appendJsonString(out, ResultText::anonymityToken(result));
         out.append(", \"ms\": ");
         out.append(result.ms ? QByteArray::number(*result.ms) : QByteArray("null"));
+        out.append(", \"exit\": ");
+        // An address's text needs no escape.
+        const QString exit = table.exitAddress(*r);
+        out.append(exit.isEmpty() ? QByteArray("null") : '"' + exit.toLatin1() + '"');
         out.append("}");
     }
     out.append("\n]\n");

@@ -10,6 +10,8 @@ packages=(
     fonts-liberation               # the face the window's captions are measured for
     tinyproxy                      # the real HTTP proxy server of the end-to-end tests
     microsocks dante-server        # the real SOCKS 5 and SOCKS 4/5 proxy servers of the end-to-end tests
+    squid                          # a real proxy that names its client in X-Forwarded-For, in the tests
+    apache2-utils nginx-light      # ab, and the static server the echo host's benchmark measures against
     parallel                       # korvane-cli split over several runs, in the tests
     jq                             # the README's jq recipe reading check --json back, in the tests
     help2man                       # the manual pages
@@ -50,3 +52,5 @@ quiet_service() { # package, service, the port it listens on by default
 }
 quiet_service tinyproxy tinyproxy 8888
 quiet_service dante-server danted 1080
+quiet_service squid squid 3128
+quiet_service nginx-light nginx 80

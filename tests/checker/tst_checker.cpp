@@ -1,5 +1,6 @@
 // The checker against fake proxies on loopback: the verdicts, the batches, and which rows a run probes.
 #include "checker/CheckRun.h"
+#include "checker/EchoPage.h"
 #include "checker/Handshake.h"
 #include "proxylist/ProxyTableModel.h"
 #include "tests/common/EchoServer.h"
@@ -17,11 +18,13 @@
 #include <sys/socket.h>
 
 const QString Timeout = "Timeout";
-using Judging = std::tuple<QString, QString, QString>;
+using Judging = std::tuple<QString, QString, QString, QStringList>;
 // A row's scheme, its proxy's behaviour, the echo host, the verdict and the first thing the proxy got.
 using Tunnel = std::tuple<QString, FakeProxy::Behaviour, QString, QString, QByteArray>;
 // A row to 127.0.0.1:1080, the echo host, the replies in the pieces they come in, all that was sent, the outcome.
 using Shake = std::tuple<QByteArray, QString, QByteArrayList, QByteArray, QByteArray>;
+// Echo hosts by kind, what is done to the run, its refused rows (else two proxies), what it told, the verdicts.
+using Echoing = std::tuple<QStringList, QString, int, QString, QStringList>;
 
 // A check run on a clock factor times faster than real time; batches: the batch waits before each row handed out.
 class Harness final : public Clock
@@ -30,7 +33,8 @@ public:
     explicit Harness(int factor = 20) : run(table, this), m_factor(factor)
     {
         m_origin.start();
-        run.setProbeHost("127.0.0.1:9"); // never reached: the fake proxies answer by themselves
+        run.setEchoHosts({"127.0.0.1:9"}); // never reached: the fake proxies answer by themselves
+        run.setEchoCheck(false);
         run.setSelection(&model);
         QObject::connect(&table, &ProxyList::resultsChanged, &table, [this](int row) {
             if (table.result(row).status == ProxyStatus::Checking)
@@ -39,7 +43,7 @@ public:
         QObject::connect(&run, &CheckRun::started, &table, [this] { calls.append("started "); });
         QObject::connect(&run, &CheckRun::judged, &table, [this] { ++judged; });
         QObject::connect(&run, &CheckRun::finished, &table,
-                         [this](const QString &shortage) { calls.append("finished " + shortage); });
+                         [this](const RunOutcome &told) { calls.append("finished " + (outcome = told).shortage); });
     }
 
     qint64 nowMs() const override { return m_origin.elapsed() * m_factor; }
@@ -66,13 +70,13 @@ public:
         QVERIFY(run.probes().findChildren<ProbeSocket *>().isEmpty());
     }
     QStringList statuses() const { return columnTexts(table, 3); }
-    // Each row's Anonymity and Status as shown: "Y Working".
+    // Each row's Anonymity, Status and any exit address as shown: "Y Working 127.0.0.1".
     QStringList verdicts() const
     {
         QStringList shown = statuses();
-        const QStringList anonymity = columnTexts(table, 1);
+        const QStringList anonymity = columnTexts(table, 1), exits = columnTexts(table, ExitColumn);
         for (int r = 0; r < shown.size(); ++r)
-            shown[r].prepend(anonymity[r] + ' ');
+            shown[r] = QString(anonymity[r] + ' ' + shown[r] + ' ' + exits[r]).trimmed();
         return shown;
     }
 
@@ -80,6 +84,7 @@ public:
     ProxyTableModel model{table}; // where "Test selected" reads the selection
     CheckRun run;
     QString calls, shortage;
+    RunOutcome outcome;
     qsizetype judged = 0;
     QList<int> batches;
     mutable int waits = 0;
@@ -96,35 +101,47 @@ class TestChecker : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // The answer's text against the row's: only blanks are trimmed, text is compared as text, whatever the status.
+    // Without your addresses, the answer's text against the row's (blanks trimmed, text as text, whatever the status);
+    // with them, "N" exactly when the page shows one as an address. Exit: dotted IPv4 without leading zeros, or IPv6.
     void judge_data()
     {
         QTest::addColumn<Judging>("judging");
-        const auto add = [](const char *name, const QString &answer, const char *proxy, const char *verdict) {
-            QTest::newRow(name) << Judging{answer, proxy, verdict};
+        const auto add = [](const char *name, const QString &answer, const char *proxy, const char *verdict,
+                            const QStringList &you = {}) {
+            QTest::newRow(name) << Judging{answer, proxy, verdict, you};
         };
         const QString page = "HTTP/1.0 500 Oops\r\n\r\n<body>Current IP Address: 10.0.0.1</body></html>";
-        const QString start = "Current IP Address: ";
-        add("own address", page, "10.0.0.1:80", "Y Working");
-        add("blanks around the host", page, "  10.0.0.1 :80:x", "Y Working");
-        add("tab before the host", page, "\t10.0.0.1:80", "N Working");
-        add("other address", page, "10.0.0.2:80", "N Working");
-        add("same value, other text", page, "010.0.0.1:80", "N Working");
-        add("blanks around the echo", start + "  10.0.0.1 </body></html>", "10.0.0.1:80", "Y Working");
-        add("CR LF before the end", start + "10.0.0.1\r\n</body></html>", "10.0.0.1:80", "N Working");
-        add("end marker at once", start + "</body></html>", "10.0.0.1:80", "N Working");
+        const QString start = "Current IP Address: ", end = "</body></html>";
+        add("own address", page, "10.0.0.1:80", "Y Working 10.0.0.1");
+        add("blanks around the host", page, "  10.0.0.1 :80:x", "Y Working 10.0.0.1");
+        add("tab before the host", page, "\t10.0.0.1:80", "N Working 10.0.0.1");
+        add("other address", page, "10.0.0.2:80", "N Working 10.0.0.1");
+        add("same value, other text", page, "010.0.0.1:80", "N Working 10.0.0.1");
+        add("blanks around the echo", start + "  10.0.0.1 " + end, "10.0.0.1:80", "Y Working 10.0.0.1");
+        add("CR LF before the end", start + "10.0.0.1\r\n" + end, "10.0.0.1:80", "N Working 10.0.0.1");
+        add("end marker at once", start + end, "10.0.0.1:80", "N Working");
         add("marker at the end", "x" + start, "10.0.0.1:80", "N Working");
-        add("second marker", start + "10.0.0.1" + start + "10.0.0.2", "10.0.0.1:80", "Y Working");
+        add("second marker", start + "10.0.0.1" + start + "10.0.0.2", "10.0.0.1:80", "Y Working 10.0.0.1");
         add("marker in lower case", start.toLower() + "10.0.0.1", "10.0.0.1:80", "- Invalid Response");
         add("empty answer", "", "10.0.0.1:80", "- Invalid Response");
+        add("your address shown", page, "10.0.0.1:80", "N Working 10.0.0.1", {"10.0.0.9", "10.0.0.1"});
+        add("another address shown", page, "10.0.0.2:80", "Y Working 10.0.0.1", {"10.0.0.9"});
+        add("IPv4-mapped", start + "::FFFF:10.0.0.1" + end, "10.0.0.2:80", "N Working ::ffff:10.0.0.1", {"10.0.0.1"});
+        add("words around yours", start + "you are 10.0.0.1" + end, "10.0.0.1:80", "Y Working", {"10.0.0.1"});
+        add("leading zero", start + "010.0.0.1" + end, "010.0.0.1:80", "Y Working", {"10.0.0.1", "8.0.0.1"});
+        add("three parts", start + "10.0.1" + end, "10.0.0.1:80", "Y Working", {"10.0.0.1"});
     }
 
     void judge()
     {
         QFETCH(Judging, judging);
-        const auto &[answer, proxy, verdict] = judging;
-        const ProxyResult judged = ProbeExchange::judge(answer.toLatin1(), proxy);
-        QCOMPARE(ResultText::anonymity(judged) + ' ' + ResultText::status(judged), verdict);
+        const auto &[answer, proxy, verdict, yours] = judging;
+        const std::vector<QHostAddress> you(yours.begin(), yours.end());
+        const ProxyResult judged = ProbeExchange::judge(answer.toLatin1(), proxy, yours.isEmpty() ? nullptr : &you);
+        const std::optional<QString> shown = EchoPage::shownText(answer.toLatin1());
+        const QString exit = shown ? EchoPage::addressIn(*shown).value_or(QHostAddress()).toString() : QString();
+        QCOMPARE(QString(ResultText::anonymity(judged) + ' ' + ResultText::status(judged) + ' ' + exit).trimmed(),
+                 verdict);
     }
 
     // One run, one fake proxy for each way of answering, then many that answer and close at once.
@@ -136,9 +153,9 @@ private Q_SLOTS:
                                              F::AsksCredentials, F::LateMarker,       F::Refused,   F::Reset,
                                              F::ResetAfterPage,  F::ResetMidPage,     F::Silent,    F::EndlessStream,
                                              F::Silent};
-        const QStringList verdicts{"Y Working",          "N Working", "Y Working", "Y Working", "- Invalid Response",
-                                   "- Invalid Response", "- Error",   "- Error",   "Y Working", "- Error",
-                                   "- Timeout",          "- Timeout", "- Error"};
+        const QString own = "Y Working 127.0.0.1", other = "N Working 127.0.0.44", bad = "- Invalid Response",
+                      error = "- Error", late = "- Timeout";
+        const QStringList verdicts{own, other, own, own, bad, bad, error, error, own, error, late, late, error};
         const int n = int(behaviours.size());
         constexpr int Closing = 300;
         Harness h(1);
@@ -294,9 +311,9 @@ private Q_SLOTS:
         };
         const QString unknown = QString(64, 'x') + ".invalid";
         const QByteArray socks4("\x04\x01\x00\x09", 4);
-        add("socks4, a name found", "socks4://", FakeProxy::Socks4Echo, "localhost:9", "Y Working",
+        add("socks4, a name found", "socks4://", FakeProxy::Socks4Echo, "localhost:9", "Y Working 127.0.0.1",
             socks4 + QByteArray("\x7f\0\0\x01\0", 5));
-        add("socks4a, a name not found", "socks4://", FakeProxy::Socks4Echo, unknown + ":9", "Y Working",
+        add("socks4a, a name not found", "socks4://", FakeProxy::Socks4Echo, unknown + ":9", "Y Working 127.0.0.1",
             socks4 + QByteArray("\0\0\0\x01\0", 5) + unknown.toLatin1() + '\0');
         add("socks5 reply cut short", "socks5://", FakeProxy::Socks5CutShort, "127.0.0.1:9", "- Invalid Response");
         add("CONNECT, endless headers", "https://", FakeProxy::ConnectEndlessHeaders, "127.0.0.1:9",
@@ -310,7 +327,7 @@ private Q_SLOTS:
         Harness h(1);
         const FakeProxy proxy(behaviour);
         h.table.addRows({scheme + proxy.row()});
-        h.run.setProbeHost(echo);
+        h.run.setEchoHosts({echo});
         h.start(1, 1);
         QCOMPARE(h.verdicts(), QStringList(verdict));
         QCOMPARE(proxy.requests().join(), request);
@@ -331,6 +348,7 @@ private Q_SLOTS:
     }
 
     // Every protocol through real servers, refused credentials and tunnels, the wrong protocol for a server too.
+    // Asked directly, the echo host sees 127.0.0.1: a proxy that connects out from another address is anonymous.
     void realServers()
     {
         for (const char *program : {"tinyproxy", "microsocks", "danted"})
@@ -340,25 +358,28 @@ private Q_SLOTS:
         EchoServer echo;
         const QHostAddress first("127.0.0.1"), second("127.0.0.2");
         const auto http = tinyproxy(folder.path(), first, "u", "p", {echo.serverPort()});
-        const auto closed = tinyproxy(folder.path(), second, {}, {}, {1});
+        const auto closed = tinyproxy(folder.path(), second, {}, {}, {1}),
+                   bound = tinyproxy(folder.path(), first, {}, {}, {}, "127.0.0.2");
         const auto open = microsocks(first), guarded = microsocks(second, "u", "p:q");
         const auto danted = dante(folder.path(), second, "127.0.0.3");
-        QTRY_VERIFY2_WITH_TIMEOUT(http->ready() && closed->ready() && open->ready() && guarded->ready() &&
-                                      danted->ready(),
+        QTRY_VERIFY2_WITH_TIMEOUT(http->ready() && closed->ready() && bound->ready() && open->ready() &&
+                                      guarded->ready() && danted->ready(),
                                   QByteArray(http->log() + closed->log() + danted->log()).constData(), 10000);
         const std::pair<QString, QString> cases[] = {
-            {"http://u:p@" + http->hostPort(), "Y Working"},
-            {"HTTPS://u:p@" + http->hostPort(), "Y Working"},
-            {"socks5://u:p:q@" + guarded->hostPort(), "N Working"},
-            {"socks4://" + danted->hostPort(), "N Working"},
-            {"socks5://" + danted->hostPort(), "N Working"},
+            {"http://u:p@" + http->hostPort(), "N Working 127.0.0.1"},
+            {"HTTPS://u:p@" + http->hostPort(), "N Working 127.0.0.1"},
+            {bound->hostPort(), "Y Working 127.0.0.2"},
+            {"socks5://u:p:q@" + guarded->hostPort(), "N Working 127.0.0.1"},
+            {"socks4://" + danted->hostPort(), "Y Working 127.0.0.3"},
+            {"socks5://" + danted->hostPort(), "Y Working 127.0.0.3"},
             {"http://u:wrong@" + http->hostPort(), "- Invalid Response"},
             {http->hostPort(), "- Invalid Response"}, // 407, then a reset
             {open->hostPort(), "- Invalid Response"},
             {"socks5://" + closed->hostPort(), "- Timeout"},
         };
         Harness h(1);
-        h.run.setProbeHost(echo.host());
+        h.run.setEchoHosts({echo.host()});
+        h.run.setEchoCheck(true);
         QStringList expected;
         for (const auto &[row, verdict] : cases) {
             h.table.addRows({row});
@@ -367,6 +388,77 @@ private Q_SLOTS:
         h.run.setSettings({20, std::chrono::seconds(3)});
         QVERIFY(runToEnd(h.run));
         QCOMPARE(h.verdicts(), expected);
+    }
+
+    // The echo hosts asked first: a dead one leaves every row as it was, those that answered take the probes in turn,
+    // Abort while they are asked ends the run at once, and one lost during a run of failures is told.
+    void echoStep_data()
+    {
+        QTest::addColumn<Echoing>("echoing");
+        const auto add = [](const char *name, const QStringList &hosts, const QString &told,
+                            const QStringList &verdicts, const QString &action = {}, int refusedRows = 0) {
+            QTest::newRow(name) << Echoing{hosts, action, refusedRows, told, verdicts};
+        };
+        const QStringList asBefore{"- Timeout", ""}, checked{"N Working 127.0.0.1", "Y Working 127.0.0.44"},
+            errors(20, "- Error");
+        const QString unasked = "started finished untouched, ", probed = "started finished probed";
+        add("live", {"live"}, probed + " via live via live", checked);
+        add("refused", {"refused"}, unasked + "refused: the connection was refused", asBefore);
+        add("never answers", {"silent"}, unasked + "silent: no answer within the timeout", asBefore);
+        add("page without markers", {"plain"}, unasked + "plain: the page shows no address", asBefore);
+        add("never stops talking", {"stream"}, unasked + "stream: the page shows no address", asBefore);
+        add("name not found", {"unknown"}, unasked + "unknown: the name was not found", asBefore);
+        add("two live of three", {"live", "refused", "second"},
+            probed + " via live via second, refused: the connection was refused", checked);
+        add("not asked", {"refused"}, probed + " via refused via refused",
+            {"Y Working 127.0.0.1", "N Working 127.0.0.44"}, "no check");
+        add("abort while asking", {"silent"}, "started finished abort untouched aborted", asBefore, "abort");
+        add("host lost", {"live"}, probed + " lost", errors, "close", 20);
+        add("host lost, aborted", {"live"}, probed + " aborted", errors, "close abort", 20);
+        add("host still there", {"live"}, probed, errors, "", 20);
+        add("too few failures", {"live"}, probed, errors.first(19), "close", 19);
+    }
+
+    void echoStep()
+    {
+        QFETCH(Echoing, echoing);
+        const auto &[hosts, action, refusedRows, told, verdicts] = echoing;
+        EchoServer live, live2;
+        const FakeProxy own(FakeProxy::EchoOwnAddress), other(FakeProxy::EchoOtherAddress), refused(FakeProxy::Refused),
+            silent(FakeProxy::Silent), plain(FakeProxy::NoMarkers), stream(FakeProxy::EndlessStream);
+        const QStringList kinds{"live", "second", "refused", "silent", "plain", "stream", "unknown"};
+        const QString unknown = QString(64, 'x') + ".invalid:9";
+        const QStringList texts{live.host(), live2.host(), refused.row(), silent.row(),
+                                plain.row(), stream.row(), unknown};
+        Harness h(1);
+        QStringList echoHosts = hosts;
+        for (qsizetype k = 0; k < kinds.size(); ++k)
+            echoHosts.replaceInStrings(kinds[k], texts[k]);
+        h.run.setEchoHosts(echoHosts);
+        h.run.setEchoCheck(action != "no check");
+        h.run.setSettings({20, std::chrono::seconds(1)});
+        h.table.addRows(refusedRows ? QStringList(refusedRows, refused.row()) : QStringList{own.row(), other.row()});
+        h.table.setResult(0, ProxyResult::failed(ProxyStatus::Timeout));
+        const QSignalSpy changed(&h.table, &ProxyList::resultsChanged);
+        // Once the last row is handed out, the echo host goes.
+        connect(&h.table, &ProxyList::resultsChanged, this, [&, action = action, last = refusedRows - 1](int row) {
+            if (action.startsWith("close") && row == last && h.table.result(row).status == ProxyStatus::Checking)
+                live.close(), action.endsWith("abort") ? h.run.abort() : void();
+        });
+        if (action == "abort")
+            QTimer::singleShot(0, &h.table, [&h] { h.run.abort(), h.calls += "abort "; });
+        QVERIFY(runToEnd(h.run));
+        QString shown = h.calls + (h.outcome.probed ? "probed" : "") + (changed.isEmpty() ? "untouched" : "") +
+                        (h.outcome.aborted ? " aborted" : "") + (h.outcome.echoLost ? " lost" : "");
+        for (const FakeProxy *proxy : {&own, &other})
+            for (const QByteArray &request : proxy->requests())
+                shown += " via " + QString::fromLatin1(request).section('/', 2, 2);
+        for (const auto &[host, reason] : h.outcome.silentHosts)
+            shown += ", " + host + ": " + reason;
+        for (qsizetype k = 0; k < kinds.size(); ++k)
+            shown.replace(QRegularExpression(QRegularExpression::escape(texts[k]) + "\\b"), kinds[k]);
+        QCOMPARE(shown, told);
+        QCOMPARE(h.verdicts(), verdicts);
     }
 
     // A row's time runs from its own connection attempt: 50 and 400 ms proxies in batches of three, one slow to accept.

@@ -3,6 +3,7 @@
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyList.h"
 #include "proxylist/ProxyWriter.h"
+#include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/RunToEnd.h"
 #include "tests/common/TestFiles.h"
@@ -36,7 +37,7 @@ Outcome finish(QProcess &process)
 // The result lines with each time written N, in either form: times differ from run to run.
 QByteArrayList withoutTimes(const QByteArray &results)
 {
-    static const QRegularExpression time("(\t|\"ms\": )[0-9]+(\n|})");
+    static const QRegularExpression time("(\t|\"ms\": )[0-9]+(\t|,)");
     return QString::fromLatin1(results).replace(time, "\\1N\\2").toLatin1().split('\n');
 }
 
@@ -59,6 +60,11 @@ class TestCli : public QObject
     QTemporaryDir m_folder;
     FakeProxy m_silent{FakeProxy::Silent};
     FakeProxy m_socks4{FakeProxy::Socks4Echo};
+    FakeProxy m_other{FakeProxy::EchoOtherAddress};
+    // A refused port: a dead echo host, and a proxy that gives "Error".
+    FakeProxy m_dead{FakeProxy::Refused};
+    // m_once stops listening once it has been asked: an echo host that dies during a run.
+    EchoServer m_echo, m_once;
 
     // A shell running the command; the test's own event loop keeps serving the fake proxies meanwhile.
     std::unique_ptr<QProcess> shell(const QString &command, const std::function<void()> &childSetup = {})
@@ -83,20 +89,31 @@ class TestCli : public QObject
     }
 
 private Q_SLOTS:
-    // In the test's folder: a.txt, b.txt, silent.txt, socks4.txt, big.txt (300 rows); $CLI, $WINDOW: the programs.
+    // In the test's folder: a.txt, b.txt, silent.txt, socks4.txt, exits.txt, big.txt (300 rows); $CLI, $WINDOW: the
+    // programs; $ECHO, $ONCE, $DEAD: echo hosts.
     void initTestCase()
     {
         QVERIFY(QDir::setCurrent(m_folder.path()));
         qputenv("CLI", KORVANE_CLI);
         qputenv("WINDOW", KORVANE_WINDOW);
+        qputenv("ECHO", m_echo.host().toLatin1());
+        qputenv("ONCE", m_once.host().toLatin1());
+        qputenv("DEAD", m_dead.row().toLatin1());
+        // Once its page is on the way: closed sooner, it would no longer know its port, which its page checks.
+        connect(&m_once, &QTcpServer::newConnection, &m_once, [this] {
+            connect(m_once.findChild<QTcpSocket *>(), &QTcpSocket::bytesWritten, &m_once, [this] { m_once.close(); });
+        });
         QByteArray big;
         for (int port = 1; port <= 300; ++port)
             big += "127.0.0.1:" + QByteArray::number(port) + '\n';
-        QVERIFY(!writeFile("big.txt", big).isEmpty() &&
-                !writeFile("silent.txt", m_silent.row().toLatin1() + '\n').isEmpty() &&
-                !writeFile("socks4.txt", m_socks4.row().toLatin1()).isEmpty() &&
-                !writeFile("a.txt", "127.0.0.1:80\r\nnot a proxy\n127.0.0.2:80\r127.0.0.1:80\n").isEmpty() &&
-                !writeFile("b.txt", "127.0.0.3:8080\n127.0.0.2:80\n").isEmpty());
+        QVERIFY(
+            !writeFile("big.txt", big).isEmpty() &&
+            !writeFile("silent.txt", m_silent.row().toLatin1() + '\n').isEmpty() &&
+            !writeFile("socks4.txt", m_socks4.row().toLatin1()).isEmpty() &&
+            !writeFile("exits.txt", (m_other.row() + "\nsocks4://" + m_socks4.row() + '\n' + m_dead.row()).toLatin1())
+                 .isEmpty() &&
+            !writeFile("a.txt", "127.0.0.1:80\r\nnot a proxy\n127.0.0.2:80\r127.0.0.1:80\n").isEmpty() &&
+            !writeFile("b.txt", "127.0.0.3:8080\n127.0.0.2:80\n").isEmpty());
     }
 
     // As a shell runs them: out is all of standard output, err a part of standard error.
@@ -107,6 +124,15 @@ private Q_SLOTS:
         const QByteArray silent = m_silent.row().toLatin1() + '\n';
         const QByteArray windowUsage = "\nUsage: korvane [options] [FILE...]\n";
         const QString noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \"$WINDOW\" ";
+        const QByteArray dead = m_dead.row().toLatin1(), refused = "\tError\t-\t-\t-\n";
+        // exits.txt checked, with the anonymity of the proxy seen as 127.0.0.44 and of the one seen as 127.0.0.1.
+        const auto exits = [&](const char *other, const char *own) -> QByteArray {
+            return m_other.row().toLatin1() + "\tWorking\t" + other + "\tN\t127.0.0.44\nsocks4://" +
+                   m_socks4.row().toLatin1() + "\tWorking\t" + own + "\tN\t127.0.0.1\n" + dead + refused;
+        };
+        QByteArray twenty;
+        for (int i = 1; i <= 20; ++i)
+            twenty += dead + ':' + QByteArray::number(i) + refused;
         const auto add = [](const char *name, const QString &command, int code, const QByteArray &out,
                             const QByteArray &err, int probes = 0, bool noSockets = false) {
             QTest::newRow(name) << CommandLine{command, code, out, err, probes, noSockets};
@@ -119,10 +145,12 @@ private Q_SLOTS:
         add("timeout not a number", "\"$CLI\" check -t ten", 2, {}, usage);
         add("no timeout", "\"$CLI\" check -t 0", 2, {}, usage);
         add("timeout too long", "\"$CLI\" check -t 61", 2, {}, usage);
-        add("lowest of each range", "\"$CLI\" check -n 1 -t 1 --only fast:1 silent.txt", 0, {}, {}, 1);
+        add("lowest of each range", "\"$CLI\" check -n 1 -t 1 --only fast:1 --echo-host \"$ECHO\" silent.txt", 0, {},
+            {}, 1);
         add("highest of each range",
-            "\"$CLI\" check -n 1000 -t 60 --only fast:60000 --protocol socks4 --echo-host 127.0.0.1:9 socks4.txt", 0,
-            m_socks4.row().toLatin1() + '\n', {});
+            "\"$CLI\" check -n 1000 -t 60 --only fast:60000 --protocol socks4 --no-echo-check --echo-host 127.0.0.1:9 "
+            "socks4.txt",
+            0, m_socks4.row().toLatin1() + '\n', {});
         add("help in every spelling",
             "\"$CLI\" --help-all | head -n 1; \"$CLI\" check --help-all silent.txt | head -n 1", 0,
             usage.sliced(1).repeated(2), {});
@@ -132,14 +160,31 @@ private Q_SLOTS:
         add("echo host with a blank", "\"$CLI\" check --echo-host 'a b'", 2, {}, usage);
         add("echo host with a line break", "\"$CLI\" check --echo-host 'a\n' silent.txt", 2, {}, usage);
         add("check option for clean", "\"$CLI\" clean -n 5", 2, {}, usage);
-        add("beyond the file limit", "ulimit -n 200; \"$CLI\" check -n 1000 big.txt", 2, {}, "at most --threads");
-        add("no check fits the file limit", "ulimit -n 12; \"$CLI\" check big.txt", 2, {}, "raise that limit");
-        add("one row needs few files", "ulimit -n 64; \"$CLI\" check -n 1000 -t 1 silent.txt", 0,
-            m_silent.row().toLatin1() + "\tTimeout\t-\t-\n", {}, 1);
-        add("unreadable list", "\"$CLI\" check silent.txt missing.txt", 1, {},
+        add("echo check for clean", "\"$CLI\" clean --no-echo-check silent.txt", 2, {},
+            "--no-echo-check is an option of check" + usage);
+        // Asked directly, $ECHO shows 127.0.0.1: a page that shows it is "N"; without the echo check, the old rule.
+        add("dead echo host", "\"$CLI\" check --echo-host \"$DEAD\" silent.txt", 3, {},
+            "echo host " + dead + " did not answer (the connection was refused)\nkorvane-cli: no echo host answered");
+        add("two echo hosts, one dead", "\"$CLI\" check --echo-host \"$DEAD\" --echo-host \"$ECHO\" exits.txt", 0,
+            exits("Y", "N"), "echo host " + dead + " did not answer (the connection was refused): the check went on");
+        add("no echo check", "\"$CLI\" check --no-echo-check --echo-host \"$DEAD\" exits.txt", 0, exits("N", "Y"), {});
+        add("exit addresses in JSON",
+            "\"$CLI\" check --json --echo-host \"$ECHO\" exits.txt | jq -c '.[] | [.anonymity, .exit]'", 0,
+            "[\"Y\",\"127.0.0.44\"]\n[\"N\",\"127.0.0.1\"]\n[\"-\",null]\n", {});
+        add("echo host died during the run", "seq 20 | sed \"s/^/$DEAD:/\" | \"$CLI\" check --echo-host \"$ONCE\"", 3,
+            twenty, "the echo hosts no longer answer");
+        add("echo host alive after the run", "seq 20 | sed \"s/^/$DEAD:/\" | \"$CLI\" check --echo-host \"$ECHO\"", 0,
+            twenty, {});
+        add("beyond the file limit", "ulimit -n 200; \"$CLI\" check -n 1000 --echo-host \"$DEAD\" big.txt", 2, {},
+            "at most --threads");
+        add("no check fits the file limit", "ulimit -n 12; \"$CLI\" check --echo-host \"$DEAD\" big.txt", 2, {},
+            "raise that limit");
+        add("one row needs few files", "ulimit -n 64; \"$CLI\" check -n 1000 -t 1 --echo-host \"$ECHO\" silent.txt", 0,
+            m_silent.row().toLatin1() + "\tTimeout\t-\t-\t-\n", {}, 1);
+        add("unreadable list", "\"$CLI\" check --echo-host \"$DEAD\" silent.txt missing.txt", 1, {},
             "cannot read missing.txt: The file does not exist.");
-        add("output closed", "\"$CLI\" check silent.txt >&-", 1, {}, "standard output is closed");
-        add("results to a full disk", "\"$CLI\" check -t 1 silent.txt >/dev/full", 1, {},
+        add("output closed", "\"$CLI\" check --echo-host \"$DEAD\" silent.txt >&-", 1, {}, "standard output is closed");
+        add("results to a full disk", "\"$CLI\" check -t 1 --echo-host \"$ECHO\" silent.txt >/dev/full", 1, {},
             "cannot write the results: No space left on device", 1);
         add("list to a full disk", "\"$CLI\" clean silent.txt >/dev/full", 1, {}, "No space left on device");
         add("list from a pipe", "mkfifo pipe; cat silent.txt >pipe & \"$CLI\" clean pipe", 0, silent, {});
@@ -147,19 +192,22 @@ private Q_SLOTS:
             0, "socks5://" + silent + "http://127.0.0.1:2\n", {});
         // The SOCKS 4 proxy never answers an HTTP request: it works only when the protocol reaches the probes.
         add("check with a protocol",
-            "\"$CLI\" check -t 1 --echo-host 127.0.0.1:9 --protocol socks4 socks4.txt | cut -f2", 0, "Working\n", {});
+            "\"$CLI\" check -t 1 --no-echo-check --echo-host 127.0.0.1:9 --protocol socks4 socks4.txt | cut -f2", 0,
+            "Working\n", {});
         // The README's jq recipe gives a UTF-8 row back as it was read, another byte as its character's UTF-8.
         add("JSON read back by jq",
             "printf 'socks5://caf\\303\\251:pw@127.0.0.1:1\\n127.0.0.1:1:\\351\\n' | \"$CLI\" check -q -t 1 --json "
-            "--echo-host 127.0.0.1:9 | jq -r '.[].proxy'",
+            "--no-echo-check --echo-host 127.0.0.1:9 | jq -r '.[].proxy'",
             0, "socks5://caf\xc3\xa9:pw@127.0.0.1:1\n127.0.0.1:1:\xc3\xa9\n", {});
         add("unknown protocol", "\"$CLI\" check --protocol ftp silent.txt", 2, {}, usage);
         add("input closed", "\"$CLI\" clean <&-", 1, {}, "standard input is closed");
         add("input closed, not read", "\"$CLI\" clean silent.txt <&-", 0, silent, {});
-        add("name not UTF-8", "n=$(printf 'lat\\351.txt'); cp silent.txt \"$n\"; \"$CLI\" clean \"$n\"", 0, silent, {});
+        add("name not UTF-8", "n=$(printf 'lat\\351.txt'); cp silent.txt \"$n\"; \"$CLI\" clean \"$n\" && rm \"$n\"", 0,
+            silent, {});
         add("missing name not UTF-8", "\"$CLI\" clean \"$(printf 'gone\\351')\"", 1, {},
             "cannot read gone\\xE9: The file does not exist.");
-        add("no sockets", "\"$CLI\" check -t 1 silent.txt", 1, {}, "(Too many open files)", 0, true);
+        add("no sockets", "\"$CLI\" check -t 1 --no-echo-check --echo-host \"$DEAD\" silent.txt", 1, {},
+            "(Too many open files)", 0, true);
         add("window, unknown option", noDisplay + "--bogus", 2, {}, "korvane: Unknown option 'bogus'." + windowUsage);
         add("window, bad echo host", noDisplay + "--echo-host 'a b'", 2, {}, windowUsage);
         add("window, help", noDisplay + "--help | head -n 1", 0, "Usage: korvane [options] [FILE...]\n", {});
@@ -173,7 +221,7 @@ private Q_SLOTS:
         const Outcome outcome =
             finish(*shell(command, noSockets ? [] { failSystemCall(__NR_socket, EMFILE); } : std::function<void()>()));
         QVERIFY2(outcome.err.contains(err), outcome.err);
-        QCOMPARE(outcome.out, out);
+        QCOMPARE(withoutTimes(outcome.out), withoutTimes(out));
         QCOMPARE(outcome.code, code);
         QCOMPARE(m_silent.requests().size() - before, probes);
     }
@@ -194,11 +242,11 @@ private Q_SLOTS:
         table.addRows(rows);
         CheckRun engine(table);
         engine.setSettings({16, std::chrono::seconds(6)});
-        engine.setProbeHost(QStringLiteral("127.0.0.1:9"));
+        engine.setEchoHosts({m_echo.host()});
         QVERIFY(runToEnd(engine));
 
         QVERIFY(!writeFile("fakes.txt", rows.join(u'\n').toLatin1()).isEmpty());
-        const QString common = "-n 16 -t 6 --echo-host 127.0.0.1:9 fakes.txt ";
+        const QString common = "-n 16 -t 6 --echo-host \"$ECHO\" fakes.txt ";
         // Progress shows on the terminal, and standard output still holds the results alone.
         int terminal = -1;
         const auto tabs = checkOnTerminal(common, terminal);
@@ -235,6 +283,8 @@ private Q_SLOTS:
         QTest::newRow("Ctrl+C twice") << Signalling{{SIGINT, SIGINT}, 130, "-n 1"};
         QTest::newRow("SIGTERM") << Signalling{{SIGTERM}, 143, "-n 1"};
         QTest::newRow("SIGHUP, batches") << Signalling{{SIGHUP}, 129, "--batches -n 2"};
+        // An echo host that never answers: the signal comes while it is asked, before any probe.
+        QTest::newRow("Ctrl+C, asking") << Signalling{{SIGINT}, 130, "-n 1 --echo-host " + m_silent.row()};
     }
 
     void signalled()
@@ -244,9 +294,13 @@ private Q_SLOTS:
         FakeProxy working(FakeProxy::EchoOwnAddress), silent(FakeProxy::Silent), next(FakeProxy::EchoOwnAddress);
         writeFile("three.txt", (QStringList{working.row(), silent.row(), next.row()}.join('\n')).toLatin1());
         int terminal = -1;
-        const auto process = checkOnTerminal("-t 3 three.txt " + schedule, terminal);
+        const bool asking = schedule.contains(m_silent.row());
+        const qsizetype asked = m_silent.requests().size();
+        const auto process = checkOnTerminal("-t 3 three.txt --echo-host \"$ECHO\" " + schedule, terminal);
         QVERIFY(process);
-        QTRY_VERIFY_WITH_TIMEOUT(!working.requests().isEmpty() && !silent.requests().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(asking ? m_silent.requests().size() > asked
+                                        : !working.requests().isEmpty() && !silent.requests().isEmpty(),
+                                 10000);
         // Two signals sent at once would arrive as one; a signal is sent only to the child while it runs.
         for (const int signal : signals) {
             QTest::qWait(300);
@@ -258,10 +312,13 @@ private Q_SLOTS:
         QCOMPARE(outcome.code, code);
         const bool batchEnds = signals == QList<int>{SIGINT};
         QCOMPARE(withoutTimes(outcome.out),
-                 withoutTimes(working.row().toLatin1() + "\tWorking\tY\tN\n" +
-                              (batchEnds ? QByteArray(silent.row().toLatin1() + "\tTimeout\t-\t-\n") : QByteArray())));
-        QVERIFY(next.requests().isEmpty());
-        QCOMPARE(progress.contains("Ctrl+C again stops now\r\n"), signals.first() == SIGINT);
+                 withoutTimes(asking ? QByteArray()
+                                     : QByteArray(working.row().toLatin1() + "\tWorking\tN\tN\t127.0.0.1\n" +
+                                                  (batchEnds ? silent.row().toLatin1() + "\tTimeout\t-\t-\t-\n"
+                                                             : QByteArray()))));
+        QVERIFY(next.requests().isEmpty() && (!asking || working.requests().isEmpty()));
+        // Asking the echo hosts ends at once: nothing to wait for, nothing to say.
+        QCOMPARE(progress.contains("Ctrl+C again stops now\r\n"), signals.first() == SIGINT && !asking);
         QVERIFY2(progress.endsWith("\r\033[K"), progress);
     }
 
@@ -277,7 +334,7 @@ private Q_SLOTS:
             list += (row + ':' + QString::number(i) + '\n').toLatin1();
         }
         writeFile("split.txt", list);
-        const QString check = "\"$CLI\" check -q -n 300 -t 1 --echo-host 127.0.0.1:9";
+        const QString check = "\"$CLI\" check -q -n 300 -t 1 --no-echo-check --echo-host 127.0.0.1:9";
         QByteArrayList partLines =
             withoutTimes(finish(*shell("parallel --will-cite --pipe -N 1000 '" + check + "' <split.txt")).out);
         const QByteArray whole = finish(*shell(check + " split.txt")).out;

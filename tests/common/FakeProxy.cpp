@@ -96,6 +96,9 @@ void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
     case FakeProxy::AsksCredentials:
         peer->write("HTTP/1.0 407 Proxy Authentication Required\r\n\r\n<html><body>Log in</body></html>\r\n");
         return;
+    case FakeProxy::NoMarkers:
+        peer->write("HTTP/1.0 200 OK\r\n\r\n<html><body>It works!</body></html>\r\n");
+        break;
     case FakeProxy::ResetMidPage:
     case FakeProxy::ResetAfterPage:
         peer->write(behaviour == FakeProxy::ResetAfterPage ? page : page.first(page.indexOf("</body>") - 3));

@@ -12,6 +12,7 @@ public:
         EchoOtherAddress, // the echo page, showing another loopback address
         EchoSplit,        // the echo page in three writes 50 ms apart, cut inside each marker, kept open
         AsksCredentials,  // a 407 status line and a page without the start marker, kept open
+        NoMarkers,        // a web server's own page, without the markers, then the close
         Silent,           // keeps the connection open and says nothing
         Refused,          // nothing listens on its port
         Reset,            // resets the connection without sending a byte

@@ -71,10 +71,11 @@ private:
 };
 
 // tinyproxy. With user, it asks for these credentials (407 without any, 401 for wrong ones); with connectPorts, it
-// tunnels only to these ports (403 for others), else to any. As root, it drops to nobody once it listens.
+// tunnels only to these ports (403 for others), else to any; with bind, it connects out from there. As root, it drops
+// to nobody once it listens.
 inline std::unique_ptr<ServerProcess> tinyproxy(const QString &folder, const QHostAddress &listen,
                                                 const QByteArray &user = {}, const QByteArray &password = {},
-                                                const QList<quint16> &connectPorts = {})
+                                                const QList<quint16> &connectPorts = {}, const QByteArray &bind = {})
 {
     auto server = std::make_unique<ServerProcess>(listen);
     QByteArray config = "Port " + QByteArray::number(server->port()) + "\nListen " + listen.toString().toLatin1() +
@@ -82,6 +83,8 @@ inline std::unique_ptr<ServerProcess> tinyproxy(const QString &folder, const QHo
                         (::geteuid() == 0 ? "User nobody\nGroup nogroup\n" : "");
     if (!user.isEmpty())
         config += "BasicAuth " + user + ' ' + password + '\n';
+    if (!bind.isEmpty())
+        config += "Bind " + bind + '\n';
     for (const quint16 allowed : connectPorts)
         config += "ConnectPort " + QByteArray::number(allowed) + '\n';
     server->start("tinyproxy", {"-d", "-c", "%c"}, folder, config);

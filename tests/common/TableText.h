@@ -3,7 +3,10 @@
 #include "proxylist/ProxyList.h"
 #include "proxylist/ResultText.h"
 
-// One column of the list, top to bottom: the rows' texts whole, or the result cells as the table shows them.
+inline constexpr int ExitColumn = ProxyList::ColumnCount;
+
+// One column of the list, top to bottom: the rows' texts whole, the result cells as the table shows them, or (at
+// ExitColumn, past the table's) the exit addresses.
 inline QStringList columnTexts(const ProxyList &list, int column = 0)
 {
     QStringList texts;
@@ -22,6 +25,8 @@ inline QStringList columnTexts(const ProxyList &list, int column = 0)
         case ProxyList::Column::Status:
             texts.append(ResultText::status(result));
             break;
+        default:
+            texts.append(list.exitAddress(r));
         }
     }
     return texts;

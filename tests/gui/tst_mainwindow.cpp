@@ -5,6 +5,7 @@
 #include "checker/CheckRun.h"
 #include "proxylist/NativeName.h"
 #include "proxylist/ProxyTableModel.h"
+#include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/TableText.h"
 #include "tests/common/TestFiles.h"
@@ -28,6 +29,7 @@ class TestMainWindow : public QObject
     std::unique_ptr<MainWindow> m_window;
     FakeProxy m_silent{FakeProxy::Silent};
     FakeProxy m_refused{FakeProxy::Refused};
+    EchoServer m_echo; // every run asks it, never the default echo host
     QTemporaryDir m_folder;
 
     ProxyList &table() { return m_window->list(); }
@@ -50,7 +52,8 @@ class TestMainWindow : public QObject
     {
         return QString("127.0.0.%1:%2").arg(letter.unicode() - 'a' + 1).arg(m_refused.port());
     }
-    // Each row: its letter, the first letters of Status and Anonymity ('_': none), '*' if selected; the counters.
+    // Each row: its letter, the first letters of Status and Anonymity ('_': none), '*' if selected, its tooltip; the
+    // counters.
     QString shown()
     {
         QStringList rows;
@@ -59,7 +62,8 @@ class TestMainWindow : public QObject
                 return QString(m_window->model().index(r, column).data().toString() + '_')[0];
             };
             rows << QChar('a' + QString(table().text(r)).section('.', 3).section(':', 0, 0).toInt() - 1) + first(3) +
-                        first(1) + (m_window->model().isSelected(r) ? "*" : "");
+                        first(1) + (m_window->model().isSelected(r) ? "*" : "") +
+                        m_window->model().index(r, r % 4).data(Qt::ToolTipRole).toString();
         }
         for (const QLabel *panel : {controls().totalPanel, controls().workingPanel, controls().anonymousPanel})
             rows << panel->text();
@@ -89,6 +93,7 @@ private Q_SLOTS:
     {
         m_desktop = FakeDesktop();
         m_window = std::make_unique<MainWindow>(m_desktop);
+        m_window->checkRun().setEchoHosts({m_echo.host()});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
@@ -175,10 +180,13 @@ private Q_SLOTS:
     }
 
     // The sliders set a batch's size and wait, their labels show them; a run locks the commands and refuses sorting.
+    // One echo host of two is dead: the run goes on, and says so; b leaves from another address than the user's.
     void runLocksTheWindowAndRefusesSorting()
     {
-        table().addRows({m_silent.row(), "127.0.0.10:1", "127.0.0.9:1"}); // the silent proxy holds the run
-        QCOMPARE(sortByClick(), "1 127.0.0.9:1");                         // the first click sorts descending
+        const FakeProxy working(FakeProxy::EchoOtherAddress, QHostAddress("127.0.0.2"));
+        m_window->checkRun().setEchoHosts({proxy('a'), m_echo.host()});
+        table().addRows({m_silent.row(), "127.0.0.10:1", "127.0.0.9:1", working.row()}); // the silent one holds it
+        QCOMPARE(sortByClick(), "1 127.0.0.9:1"); // the first click sorts descending
         QCOMPARE(sortByClick(), "0 127.0.0.10:1");
         controls().probesSlider->setValue(2);
         controls().timeoutSlider->setValue(1);
@@ -195,32 +203,42 @@ private Q_SLOTS:
         controls().testButton->setFocus(); // as when Test was pressed to choose the run
         choose(&C::actionTestAll);
         QVERIFY(run.elapsed() >= 2000 && run.elapsed() < 4000); // two batches
-        QCOMPARE(during + ' ' + enabled(), "jE- aC_ i__ 00001100@4 0 127.0.0.10:1 11110111@1");
-        QCOMPARE(m_desktop.boxes, QStringList({"warning Can't sort list: You can not sort list while testing proxies.",
-                                               "Proxy Checking Completed.: The proxies have been checked."}));
+        QCOMPARE(during + ' ' + enabled(), "jE- aC_ b__ 00001100@4 0 127.0.0.10:1 11110111@1");
+        QCOMPARE(m_desktop.boxes,
+                 QStringList({"warning Can't sort list: You can not sort list while testing proxies.",
+                              "Proxy Checking Completed.: The proxies have been checked.\n\nThese echo "
+                              "hosts did not answer, and the proxies were tested without them:\n" +
+                                  proxy('a') + ": the connection was refused"}));
         QCOMPARE(sortByClick(), "1 127.0.0.9:1");
+        QCOMPARE(shown(), "iE- bWYSeen as 127.0.0.44 aT- jE-  1 1");
     }
 
     void runEndsWithTheProgram_data()
     {
         QTest::addColumn<int>("how");
-        for (int how = 0; how < 3; ++how)
-            QTest::newRow(std::array{"Exit", "window closed", "window deleted"}[size_t(how)]) << how;
+        for (int how = 0; how < 4; ++how)
+            QTest::newRow(std::array{"Exit", "window closed", "window deleted", "Abort, echo host silent"}[size_t(how)])
+                << how;
     }
 
-    // In a 30-second batch: the run stops at once, without its message.
+    // In a 30-second batch, or while the echo host is asked: the run stops at once, without its message.
     void runEndsWithTheProgram()
     {
         QFETCH(int, how);
         table().addRows({m_silent.row()});
+        table().setResult(0, ProxyResult::working(false));
+        m_window->checkRun().setEchoHosts({how == 3 ? m_silent.row() : m_echo.host()});
         m_window->checkRun().setSettings({20, std::chrono::seconds(30)});
         const QPointer<MainWindow> window = m_window.get();
         const std::function<void()> ends[] = {[&] { QTest::mouseClick(controls().exitButton, Qt::LeftButton); },
-                                              [&] { m_window->close(); }, [&] { m_window.release()->deleteLater(); }};
+                                              [&] { m_window->close(); }, [&] { m_window.release()->deleteLater(); },
+                                              [&] { QTest::mouseClick(controls().abortButton, Qt::LeftButton); }};
         QTimer::singleShot(50, window, ends[how]);
         controls().actionTestAll->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!window || !window->checkRun().isRunning(), 10000);
         QCOMPARE(m_desktop.boxes, QStringList());
+        if (how == 3) // no row changed, and Test has the focus again
+            QCOMPARE(shown() + ' ' + enabled(), "aWN  1 0 11110111@1");
         // Exit opens the page shipped with the program, never a web address.
         QCOMPARE(m_desktop.urls.size(), how == 0 ? 1 : 0);
         QVERIFY(m_desktop.urls.value(0, QUrl::fromLocalFile("/")).isLocalFile());
@@ -275,7 +293,8 @@ private Q_SLOTS:
                  QString("127.0.0.%1:80").arg(top));
     }
 
-    // A cancelled and an unreadable load keep the rows and their results, yet recount them; a failed save says why.
+    // A cancelled and an unreadable load keep the rows and their results, yet recount them; a failed save says why;
+    // a test whose echo host is dead changes no row and says why.
     void failedFileCommandsKeepTheTable()
     {
         table().addRows({"127.0.0.1:1", "127.0.0.2:2"});
@@ -288,10 +307,15 @@ private Q_SLOTS:
         m_desktop.fileAnswers = {m_folder.path(), m_folder.path()};
         choose(&C::actionLoadFileReplace);
         choose(&C::actionSaveAllToFile);
-        QCOMPARE(shown() + ' ' + m_desktop.boxes.join(""),
-                 "a__ bWY  1 1 Keep proxies by speed: No proxy has a time yet.warning Can't save proxies: The proxies "
-                 "could not be saved to \"" +
-                     m_folder.path() + "\".\n\nIt is a folder, not a file.");
+        m_window->checkRun().setEchoHosts({proxy('a')});
+        choose(&C::actionTestAll);
+        QCOMPARE(shown() + ' ' + enabled() + m_desktop.boxes.join(""),
+                 "a__ bWY  1 1 11110111@1Keep proxies by speed: No proxy has a time yet.warning Can't save proxies: "
+                 "The proxies could not be saved to \"" +
+                     m_folder.path() +
+                     "\".\n\nIt is a folder, not a file.warning Proxy Checking Not Started.: No echo "
+                     "host answered:\n" +
+                     proxy('a') + ": the connection was refused\n\nNo proxy was tested.");
         // korvane FILE...: merged in order, an unreadable one named, a name need not be UTF-8; none, no recount.
         const QByteArray name = QFile::encodeName(m_folder.path()) + "/lat\xe9.txt";
         const int list = ::open(name, O_WRONLY | O_CREAT, 0600);

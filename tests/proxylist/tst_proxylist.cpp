@@ -245,36 +245,39 @@ private Q_SLOTS:
                  "5.6.7.8:81:\xc3\xa9\xe2\x82\xac\n");
     }
 
-    // What korvane-cli prints: escapes in TSV and JSON; the time, else "-" or null. TSV keeps the bytes; JSON has
-    // UTF-8 as it is and each other byte (lone, of a cut, surrogate, overlong or too high sequence) as its character.
+    // What korvane-cli prints: escapes in TSV and JSON; the time and exit address, else "-" or null (a new verdict
+    // without an address clears it). TSV keeps the bytes; JSON has UTF-8 as it is and each other byte (lone, of a
+    // cut, surrogate, overlong or too high sequence) as its character.
     void printedForms()
     {
         const QByteArray odd = "\xe9"
                                "caf\xc3\xa9\xe2\x82!\xed\xa0\x80\xe0\x80\xaf\xf4\x90\x80\x80\xf0\x9f\x98\x80";
         m_proxies.addRows({u"a\t\\\"\r\n"_s + QString::fromLatin1(odd), B});
-        m_proxies.setResult(0, ProxyResult::working(true, 95));
+        m_proxies.setResult(0, ProxyResult::working(true, 95), u"2001:db8::9"_s);
         m_proxies.setResult(1, ProxyResult::failed(ProxyStatus::Timeout));
         QCOMPARE(ProxyWriter::tabSeparated(m_proxies, {0, 1}),
-                 "a\\t\\\\\"\\r\\n" + odd + "\tWorking\tY\t95\n5.6.7.8:81\tTimeout\t-\t-\n");
+                 "a\\t\\\\\"\\r\\n" + odd + "\tWorking\tY\t95\t2001:db8::9\n5.6.7.8:81\tTimeout\t-\t-\t-\n");
         QCOMPARE(ProxyWriter::json(m_proxies, {0, 1}),
                  "[\n{\"proxy\": \"a\\u0009\\\\\\\"\\u000d\\u000a\xc3\xa9"
                  "caf\xc3\xa9\xc3\xa2\xc2\x82!"
                  "\xc3\xad\xc2\xa0\xc2\x80\xc3\xa0\xc2\x80\xc2\xaf\xc3\xb4\xc2\x90\xc2\x80\xc2\x80"
                  "\xf0\x9f\x98\x80\", \"status\": \"Working\", "
-                 "\"anonymity\": \"Y\", \"ms\": 95},\n{\"proxy\": \"5.6.7.8:81\", \"status\": \"Timeout\", "
-                 "\"anonymity\": \"-\", \"ms\": null}\n]\n");
+                 "\"anonymity\": \"Y\", \"ms\": 95, \"exit\": \"2001:db8::9\"},\n{\"proxy\": \"5.6.7.8:81\", "
+                 "\"status\": \"Timeout\", \"anonymity\": \"-\", \"ms\": null, \"exit\": null}\n]\n");
         // A row longer than a block of output goes out straight from the table, in its place.
         const QByteArray longRow = "1.2.3.4:80:" + QByteArray(70 << 10, 'x');
         m_proxies.addRows({QString::fromLatin1(longRow)});
-        QCOMPARE(ProxyWriter::tabSeparated(m_proxies, {1, 2}), "5.6.7.8:81\tTimeout\t-\t-\n" + longRow + "\t\t\t-\n");
+        QCOMPARE(ProxyWriter::tabSeparated(m_proxies, {1, 2}),
+                 "5.6.7.8:81\tTimeout\t-\t-\t-\n" + longRow + "\t\t\t-\t-\n");
         // The fixed tokens of the other verdicts.
         QByteArray tokens;
         for (const ProxyResult &result : {ProxyResult::working(false, 7), ProxyResult::failed(ProxyStatus::Error),
                                           ProxyResult::failed(ProxyStatus::InvalidResponse)}) {
-            m_proxies.setResult(1, result);
+            m_proxies.setResult(1, result, result.ms ? u"10.0.0.7"_s : QString());
             tokens += ProxyWriter::tabSeparated(m_proxies, {1});
         }
-        QCOMPARE(tokens, "5.6.7.8:81\tWorking\tN\t7\n5.6.7.8:81\tError\t-\t-\n5.6.7.8:81\tInvalid Response\t-\t-\n");
+        QCOMPARE(tokens, "5.6.7.8:81\tWorking\tN\t7\t10.0.0.7\n5.6.7.8:81\tError\t-\t-\t-\n"
+                         "5.6.7.8:81\tInvalid Response\t-\t-\t-\n");
     }
 
     void save_data()
@@ -366,7 +369,7 @@ private Q_SLOTS:
         for (int r = 0; r < 5; ++r) {
             m_proxies.addRows({QString(QChar(u'a' + r))});
             if (r != 1)
-                m_proxies.setResult(r, results[r]);
+                m_proxies.setResult(r, results[r], QString(QChar(u'a' + r)));
             persistent.emplace_back(m_table.index(r, int(ProxyList::Column::Speed)));
         }
         QCOMPARE(ProxyFilter::working().count(m_proxies) * 10 + ProxyFilter::anonymous().count(m_proxies), 32);
@@ -385,6 +388,7 @@ private Q_SLOTS:
             QCOMPARE(persistent[size_t(r)], kept[r] == u'1' ? m_table.index(now, 2) : QModelIndex());
             if (kept[r] == u'1') {
                 QCOMPARE(m_proxies.text(now), QString(QChar(u'a' + r)));
+                QCOMPARE(m_proxies.exitAddress(now), r == 1 ? QString() : m_proxies.text(now));
                 QCOMPARE(m_table.selectionModel()->isRowSelected(now++, {}), selected[r] == u'1');
             }
         }
@@ -393,15 +397,16 @@ private Q_SLOTS:
         QCOMPARE(m_table.selectionModel()->currentIndex(), kept[current] == u'1' ? currentNow : QModelIndex());
     }
 
-    // Sorting compares text to the last byte; equal texts keep their order; results and selection go with rows.
+    // Sorting compares text to the last byte; equal texts keep their order; results, exit addresses and selection go
+    // with rows. A working row's exit address is its tooltip.
     void sortingAndLongCells()
     {
         const QString r9 = u"9.0.0.1:80"_s, r10 = u"10.0.0.1:80"_s, r1 = u"1.0.0.1:80"_s, r2 = u"2.0.0.1:80"_s,
                       r3 = u"10.0.0.11:80"_s;
         m_proxies.addRows({r9, r10, r1, r2, r3});
-        m_proxies.setResult(0, ProxyResult::working(true, 245));
-        m_proxies.setResult(2, ProxyResult::failed(ProxyStatus::Timeout));
-        m_proxies.setResult(3, ProxyResult::working(true, 95));
+        m_proxies.setResult(0, ProxyResult::working(true, 245), u"9.9.9.9"_s);
+        m_proxies.setResult(2, ProxyResult::failed(ProxyStatus::Timeout), u"1.1.1.1"_s);
+        m_proxies.setResult(3, ProxyResult::working(true, 95), u"2.2.2.2"_s);
         m_proxies.setResult(4, ProxyResult::working(false, 1200));
         selectRows(u"1");
         m_table.sort(int(ProxyList::Column::Proxy), Qt::AscendingOrder);
@@ -418,6 +423,10 @@ private Q_SLOTS:
         QCOMPARE(columnTexts(m_proxies, 2), (QStringList{u"95 ms"_s, u"245 ms"_s, u"1200 ms"_s, u"-"_s, {}}));
         m_table.sort(int(ProxyList::Column::Speed), Qt::DescendingOrder);
         QCOMPARE(columnTexts(m_proxies), (QStringList{r1, r10, r3, r9, r2}));
+        QCOMPARE(columnTexts(m_proxies, ExitColumn), (QStringList{u"1.1.1.1"_s, {}, {}, u"9.9.9.9"_s, u"2.2.2.2"_s}));
+        QCOMPARE(m_table.index(4, 1).data(Qt::ToolTipRole).toString() +
+                     m_table.index(0, 0).data(Qt::ToolTipRole).toString(),
+                 u"Seen as 2.2.2.2"_s);
         // The view gets at most the first 1,000 characters of a cell, never half of one; the row keeps them all.
         // UTF-8 shows as its characters, another byte as the character of its value.
         m_proxies.clear();
@@ -429,12 +438,13 @@ private Q_SLOTS:
         for (int r = 0; r < m_proxies.count(); ++r)
             shown += m_table.index(r, 0).data().toString() + '|';
         QCOMPARE(shown, x998 + u"y\u00e9|"_s + x998 + u"yz\u2026|"_s + x998 + u"y\u2026|\u00e9caf\u00e9\U0001f600|"_s);
-        // A line past 4 GiB of the store keeps its place through a verdict and a reset for the next run.
+        // A line past 4 GiB of the store keeps its place through a verdict and a reset, which drops its exit address.
         PackedRow far(qint64(5) << 32 | 7, 3);
-        far.setResult(ProxyResult::working(true, 300000));
+        far.setResult(ProxyResult::working(true, 300000), 1);
         QCOMPARE(far.result(), ProxyResult::working(true, 262142));
         far.reset();
-        QVERIFY(far.touched() && far.result() == ProxyResult() && far.offset() == (qint64(5) << 32 | 7));
+        QVERIFY(far.touched() && far.result() == ProxyResult() && far.exit() == 0 &&
+                far.offset() == (qint64(5) << 32 | 7));
     }
 };
 

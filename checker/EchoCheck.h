@@ -1,0 +1,74 @@
+#pragma once
+
+#include "checker/EchoHost.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class ProbeSocket;
+
+// Asks echo hosts for their page directly, without a proxy, with the request a tunnel sends: whether each answers
+// with a page that shows an address, and that address, which is the user's own as the host sees it. The hosts are
+// asked all at once, within one timeout; start() returns at once and finished() follows.
+class EchoCheck : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What one host answered: the address its page showed, or why it failed, in words for the user.
+    struct Answer
+    {
+        std::optional<QHostAddress> yourAddress;
+        QString failure;
+    };
+
+    explicit EchoCheck(QObject *parent = nullptr);
+    ~EchoCheck() override;
+
+    // Asks each host; a host named by a name that is found gets its IPv4 address, for SOCKS 4, as a run's look-up
+    // would give it. The hosts must outlive the check. finished() follows unless stop() comes first.
+    void start(std::vector<EchoHost> &hosts, std::chrono::milliseconds timeout);
+    // Every question goes, unanswered; finished() does not follow.
+    void stop();
+    bool isRunning() const { return m_pending > 0; }
+    // One answer per host, in the order given; complete once finished() has gone out.
+    const std::vector<Answer> &answers() const { return m_answers; }
+    // Whether any host answered with an address.
+    bool anyAnswered() const;
+
+Q_SIGNALS:
+    void finished();
+
+private:
+    struct Asking
+    {
+        std::unique_ptr<QObject> lookup;
+        ProbeSocket *socket = nullptr;
+        bool settled = false;
+    };
+
+    void lookUp(size_t index);
+    void connectTo(size_t index, const QHostAddress &address);
+    // The host's answer so far: a verdict once its page is complete.
+    void onData(size_t index);
+    void settle(size_t index, const std::optional<QHostAddress> &yourAddress, const QString &failure);
+    void settleFromAnswer(size_t index);
+    void onTimeout();
+    void drop(size_t index);
+    // finished() goes out, from the event loop: never from inside start().
+    void finish();
+
+    std::vector<EchoHost> *m_hosts = nullptr;
+    std::vector<Answer> m_answers;
+    std::vector<Asking> m_asking;
+    int m_pending = 0;
+    QTimer m_timer;
+    // Counts start() and stop(): a finish posted for an earlier check is dropped.
+    quint64 m_generation = 0;
+};

@@ -1,0 +1,23 @@
+#include "cli/JudgeCommand.h"
+
+#include "cli/JudgeServer.h"
+#include "cli/SignalWatch.h"
+#include "cli/StandardStreams.h"
+
+int JudgeCommand::run()
+{
+    SignalWatch signals;
+    JudgeServer server;
+    server.setLogging(m_options.log);
+    for (const CliOptions::ListenAddress &at : m_options.listen) {
+        if (const QString failure = server.listen(at.address, at.port); !failure.isEmpty()) {
+            printError(tr("cannot listen on %1: %2").arg(at.text, failure));
+            return 1;
+        }
+    }
+    // Whatever the signal, the server ends cleanly: a service manager's TERM is how it is meant to stop.
+    QObject::connect(&signals, &SignalWatch::interruptRequested, &server, [] { QCoreApplication::quit(); });
+    QObject::connect(&signals, &SignalWatch::stopRequested, &server, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+    return 0;
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class QHostAddress;
+class QSocketNotifier;
+
+// Korvane's own echo host: to every GET, for any path, the echo page showing the address the request came from,
+// with the request's token and the headers that can tell its origin after the page (see EchoPage::extras()).
+// Built to face the open internet: a request has JudgeRequest::MaxHeadBytes and RequestSeconds to arrive, at most
+// MaxConnections are open at once (more are closed as they come), and every answer ends its connection.
+class JudgeServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxConnections = 4096;
+    static constexpr int RequestSeconds = 10;
+
+    explicit JudgeServer(QObject *parent = nullptr);
+    ~JudgeServer() override;
+
+    // Listens on the address and port; empty, or why it could not, in the system's words.
+    QString listen(const QHostAddress &address, quint16 port);
+    // One line per request on standard output: time, caller, request line, status.
+    void setLogging(bool logging) { m_logging = logging; }
+    int connectionCount() const { return int(m_connections.size()); }
+
+private:
+    // A notifier may go while it is telling of its descriptor: it is switched off at once, deleted later.
+    struct NotifierDeleter
+    {
+        void operator()(QSocketNotifier *notifier) const;
+    };
+    using Notifier = std::unique_ptr<QSocketNotifier, NotifierDeleter>;
+
+    struct Connection
+    {
+        int fd = -1;
+        Notifier notifier;
+        QByteArray received;
+        QByteArray unsent;
+        QByteArray caller;
+        qint64 acceptedMs = 0;
+        // The answer has gone (or is going) and the write side is shut: the caller's close is awaited, so that
+        // unread bytes never turn the close into a reset that could destroy the answer.
+        bool answered = false;
+    };
+
+    Notifier watch(int fd, bool write);
+    void accept(int listener);
+    void onReadable(int fd);
+    void onWritable(int fd);
+    void answer(Connection &connection);
+    void send(Connection &connection);
+    void log(const Connection &connection, QByteArrayView requestLine, int status) const;
+    void close(int fd);
+    void sweep();
+
+    std::vector<int> m_listeners;
+    std::vector<Notifier> m_listenerNotifiers;
+    std::unordered_map<int, Connection> m_connections;
+    QTimer m_sweep;
+    QElapsedTimer m_clock;
+    bool m_logging = false;
+};
