@@ -30,6 +30,9 @@ void CheckRun::start(CheckRows::Mode mode)
     if (m_outcome.aborted)
         return finish();
     if (!m_checksEchoHosts) {
+        // Nothing known of the hosts: no token, no grade.
+        for (EchoHost &host : m_probes.echoHosts())
+            host.setKorvane(false);
         m_probes.setYourAddresses(std::nullopt);
         m_probes.useAllHosts();
         return probe();
@@ -46,9 +49,10 @@ void CheckRun::onEchoCheckFinished()
     }
     std::vector<size_t> answering;
     std::vector<QHostAddress> yourAddresses;
-    const std::vector<EchoHost> &hosts = m_probes.echoHosts();
+    std::vector<EchoHost> &hosts = m_probes.echoHosts();
     for (size_t i = 0; i < hosts.size(); ++i) {
         const EchoCheck::Answer &answer = m_echoCheck.answers()[i];
+        hosts[i].setKorvane(answer.korvane);
         if (!answer.yourAddress) {
             m_outcome.silentHosts.push_back({hosts[i].text(), answer.failure});
             continue;

@@ -48,7 +48,7 @@ void EchoCheck::lookUp(size_t index)
         m_asking[index].lookup.release()->deleteLater();
         const QList<QHostAddress> found = info.addresses();
         if (found.isEmpty())
-            return settle(index, std::nullopt, tr("the name was not found"));
+            return fail(index, tr("the name was not found"));
         const auto ipv4 = std::find_if(found.begin(), found.end(), [](const QHostAddress &address) {
             return address.protocol() == QAbstractSocket::IPv4Protocol;
         });
@@ -63,7 +63,7 @@ void EchoCheck::connectTo(size_t index, const QHostAddress &address)
     auto *socket = new ProbeSocket(this);
     m_asking[index].socket = socket;
     if (const int shortage = socket->connectTo(address, (*m_hosts)[index].port()))
-        return settle(index, std::nullopt, qt_error_string(shortage));
+        return fail(index, qt_error_string(shortage));
     connect(socket, &ProbeSocket::connected, this, [this, index, socket] {
         if (!socket->send((*m_hosts)[index].directRequest()))
             settleFromAnswer(index);
@@ -73,8 +73,8 @@ void EchoCheck::connectTo(size_t index, const QHostAddress &address)
     connect(socket, &ProbeSocket::failed, this, [this, index, socket] {
         if (ProbeExchange::holdsCompletePage(socket->answer()))
             return settleFromAnswer(index);
-        settle(index, std::nullopt,
-               socket->error() == ECONNREFUSED ? tr("the connection was refused") : qt_error_string(socket->error()));
+        fail(index,
+             socket->error() == ECONNREFUSED ? tr("the connection was refused") : qt_error_string(socket->error()));
     });
 }
 
@@ -88,16 +88,18 @@ void EchoCheck::onData(size_t index)
 
 void EchoCheck::settleFromAnswer(size_t index)
 {
-    const std::optional<QString> shown = EchoPage::shownText(m_asking[index].socket->answer());
+    const QByteArray &answer = m_asking[index].socket->answer();
+    const std::optional<QString> shown = EchoPage::shownText(answer);
     const std::optional<QHostAddress> address = shown ? EchoPage::addressIn(*shown) : std::nullopt;
-    settle(index, address, address ? QString() : tr("the page shows no address"));
+    settle(index,
+           {address, address ? QString() : tr("the page shows no address"), address && EchoPage::extrasIn(answer)});
 }
 
-void EchoCheck::settle(size_t index, const std::optional<QHostAddress> &yourAddress, const QString &failure)
+void EchoCheck::settle(size_t index, const Answer &answer)
 {
     if (std::exchange(m_asking[index].settled, true))
         return;
-    m_answers[index] = {yourAddress, failure};
+    m_answers[index] = answer;
     drop(index);
     if (--m_pending == 0)
         finish();
@@ -115,11 +117,16 @@ void EchoCheck::finish()
         Qt::QueuedConnection);
 }
 
+void EchoCheck::fail(size_t index, const QString &why)
+{
+    settle(index, {std::nullopt, why, false});
+}
+
 void EchoCheck::onTimeout()
 {
     for (size_t i = 0; i < m_asking.size() && m_pending > 0; ++i) {
         if (!m_asking[i].settled)
-            settle(i, std::nullopt, tr("no answer within the timeout"));
+            fail(i, tr("no answer within the timeout"));
     }
 }
 

@@ -21,11 +21,13 @@ class EchoCheck : public QObject
     Q_OBJECT
 
 public:
-    // What one host answered: the address its page showed, or why it failed, in words for the user.
+    // What one host answered: the address its page showed, or why it failed, in words for the user; and whether
+    // it is a Korvane echo host.
     struct Answer
     {
         std::optional<QHostAddress> yourAddress;
         QString failure;
+        bool korvane = false;
     };
 
     explicit EchoCheck(QObject *parent = nullptr);
@@ -57,7 +59,8 @@ private:
     void connectTo(size_t index, const QHostAddress &address);
     // The host's answer so far: a verdict once its page is complete.
     void onData(size_t index);
-    void settle(size_t index, const std::optional<QHostAddress> &yourAddress, const QString &failure);
+    void settle(size_t index, const Answer &answer);
+    void fail(size_t index, const QString &why);
     void settleFromAnswer(size_t index);
     void onTimeout();
     void drop(size_t index);

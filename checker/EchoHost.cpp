@@ -29,12 +29,12 @@ std::optional<EchoHost> EchoHost::parse(const QString &text)
     return host;
 }
 
-QByteArray EchoHost::proxyRequest(const QByteArray &headerLines) const
+QByteArray EchoHost::proxyRequest(const QByteArray &headerLines, const QByteArray &token) const
 {
-    return "GET http://" + m_text.toLatin1() + "/ HTTP/1.0\r\n" + headerLines + "\r\n\r\n";
+    return "GET http://" + m_text.toLatin1() + '/' + token + " HTTP/1.0\r\n" + headerLines + "\r\n\r\n";
 }
 
-QByteArray EchoHost::directRequest() const
+QByteArray EchoHost::directRequest(const QByteArray &token) const
 {
-    return "GET / HTTP/1.0\r\nHost: " + m_text.toLatin1() + "\r\n\r\n";
+    return "GET /" + token + " HTTP/1.0\r\nHost: " + m_text.toLatin1() + "\r\n\r\n";
 }

@@ -24,12 +24,15 @@ public:
     // Its IPv4 address in host order, when the name is a dotted address or has been looked up.
     const std::optional<quint32> &address() const { return m_address; }
     void setAddress(quint32 address) { m_address = address; }
+    // Whether its page, asked directly, said it is a Korvane echo host: then each probe's request carries a token.
+    bool isKorvane() const { return m_korvane; }
+    void setKorvane(bool korvane) { m_korvane = korvane; }
 
     // Asked of an HTTP proxy: the request line in absolute form, the header lines given (each ending in CR LF), then
-    // CR LF twice.
-    QByteArray proxyRequest(const QByteArray &headerLines = {}) const;
+    // CR LF twice. The path is "/", and the token after it when there is one.
+    QByteArray proxyRequest(const QByteArray &headerLines = {}, const QByteArray &token = {}) const;
     // Asked through a tunnel, of the echo host itself.
-    QByteArray directRequest() const;
+    QByteArray directRequest(const QByteArray &token = {}) const;
 
 private:
     QString m_text;
@@ -37,4 +40,5 @@ private:
     quint16 m_port = 80;
     std::optional<quint32> m_address;
     bool m_isAddress = false;
+    bool m_korvane = false;
 };

@@ -4,6 +4,9 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <cctype>
+
 namespace EchoPage {
 
 std::optional<QString> shownText(const QByteArray &answer)
@@ -16,6 +19,31 @@ std::optional<QString> shownText(const QByteArray &answer)
     const qsizetype second = answer.indexOf(StartMarker, restBegin);
     const QString rest = QString::fromLatin1(answer.mid(restBegin, second < 0 ? -1 : second - restBegin));
     return firstValue(rest, QString(EndMarker));
+}
+
+QList<QHostAddress> addressesIn(QByteArrayView text)
+{
+    const auto isAddressChar = [](char c) { return std::isxdigit(uchar(c)) || c == '.' || c == ':'; };
+    QList<QHostAddress> found;
+    for (qsizetype i = 0; i < text.size();) {
+        qsizetype end = i;
+        while (end < text.size() && isAddressChar(text[end]))
+            ++end;
+        // Long enough for "::1" or "1.2.3.4", short enough for any address's text with a port.
+        if (const QByteArray run = text.sliced(i, end - i).toByteArray(); run.size() >= 3 && run.size() <= 51) {
+            // "1.2.3.4:4711" is an IPv4 address and a port.
+            const qsizetype colon = run.indexOf(':');
+            const QByteArray ipv4 = colon > 0 && run.indexOf('.') < colon ? run.first(colon) : run;
+            for (const QByteArray &candidate : {run, ipv4}) {
+                if (const std::optional<QHostAddress> address = addressIn(QString::fromLatin1(candidate))) {
+                    found.append(*address);
+                    break;
+                }
+            }
+        }
+        i = std::max(end, i + 1);
+    }
+    return found;
 }
 
 std::optional<QHostAddress> addressIn(const QString &shown)

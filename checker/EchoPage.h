@@ -4,6 +4,7 @@
 #include <QByteArrayList>
 #include <QHostAddress>
 #include <QLatin1StringView>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -42,6 +43,8 @@ std::optional<Extras> extrasIn(const QByteArray &answer);
 // The text the page shows after its start marker, up to its end marker, trimmed of blanks; the rest of the answer
 // when no end marker follows. Nothing when there is no start marker.
 std::optional<QString> shownText(const QByteArray &answer);
+// Every IPv4 and IPv6 address written in the text (a header's value, say), an IPv4 address with a port too.
+QList<QHostAddress> addressesIn(QByteArrayView text);
 // The address that text names, white space around it aside: dotted decimal IPv4 (no leading zeros, which some read
 // as octal) or IPv6.
 std::optional<QHostAddress> addressIn(const QString &shown);

@@ -5,11 +5,11 @@
 #include "checker/Socks4Handshake.h"
 #include "checker/Socks5Handshake.h"
 
-std::unique_ptr<Handshake> Handshake::create(const ProxyAddress &proxy, const EchoHost &echo)
+std::unique_ptr<Handshake> Handshake::create(const ProxyAddress &proxy, const EchoHost &echo, const QByteArray &token)
 {
     switch (proxy.protocol) {
     case ProxyAddress::Protocol::Http:
-        return std::make_unique<HttpHandshake>(proxy.credentials, echo);
+        return std::make_unique<HttpHandshake>(proxy.credentials, echo, token);
     case ProxyAddress::Protocol::Connect:
         return std::make_unique<ConnectHandshake>(proxy.credentials, echo);
     case ProxyAddress::Protocol::Socks4:

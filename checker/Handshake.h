@@ -31,8 +31,10 @@ public:
 
     virtual ~Handshake() = default;
 
-    // The handshake of the proxy's protocol, to the echo host, which must outlive it.
-    static std::unique_ptr<Handshake> create(const ProxyAddress &proxy, const EchoHost &echo);
+    // The handshake of the proxy's protocol, to the echo host, which must outlive it; an HTTP proxy's opening asks
+    // for the page of the token's path.
+    static std::unique_ptr<Handshake> create(const ProxyAddress &proxy, const EchoHost &echo,
+                                             const QByteArray &token = {});
 
     // What goes out once connected; Open when the proxy takes the echo host's request as it is, and this is it.
     virtual Step opening() const = 0;

@@ -2,6 +2,7 @@
 
 #include "checker/EchoHost.h"
 
-HttpHandshake::HttpHandshake(const std::optional<ProxyAddress::Credentials> &credentials, const EchoHost &echo)
-    : m_request(echo.proxyRequest(proxyAuthorization(credentials)))
+HttpHandshake::HttpHandshake(const std::optional<ProxyAddress::Credentials> &credentials, const EchoHost &echo,
+                             const QByteArray &token)
+    : m_request(echo.proxyRequest(proxyAuthorization(credentials), token))
 {}

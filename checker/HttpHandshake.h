@@ -6,7 +6,8 @@
 class HttpHandshake final : public Handshake
 {
 public:
-    HttpHandshake(const std::optional<ProxyAddress::Credentials> &credentials, const EchoHost &echo);
+    HttpHandshake(const std::optional<ProxyAddress::Credentials> &credentials, const EchoHost &echo,
+                  const QByteArray &token = {});
 
     Step opening() const override { return {m_request, 0, Step::Open}; }
     // Never asked: whatever comes is the echo host's answer.

@@ -3,6 +3,7 @@
 #include "checker/EchoPage.h"
 #include "proxylist/TextFunctions.h"
 
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -21,6 +22,20 @@ bool refusesCredentials(const QByteArray &answer)
     return refused.match(QString::fromLatin1(answer.first(std::min(answer.size(), StatusLineHead)))).hasMatch();
 }
 } // namespace
+
+ProbeExchange::ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo,
+                             const std::vector<QHostAddress> *yourAddresses)
+    : m_hostPort(proxy.hostPort),
+      m_echo(echo), m_expected{yourAddresses, echo.isKorvane() ? freshToken() : QByteArray()},
+      m_handshake(Handshake::create(proxy, echo, m_expected.token))
+{}
+
+QByteArray ProbeExchange::freshToken()
+{
+    quint32 bits[4];
+    QRandomGenerator::system()->fillRange(bits);
+    return QByteArray(reinterpret_cast<const char *>(bits), sizeof bits).toHex();
+}
 
 std::optional<ProxyResult> ProbeExchange::onConnected(ProbeSocket &socket)
 {
@@ -64,7 +79,7 @@ std::optional<ProxyResult> ProbeExchange::stepHandshake(ProbeSocket &socket)
     }
     // What came right behind the reply is the echo host's answer.
     m_answering = true;
-    return send(socket, step.send + m_echo.directRequest());
+    return send(socket, step.send + m_echo.directRequest(m_expected.token));
 }
 
 std::optional<ProxyResult> ProbeExchange::answered(const QByteArray &answer)
@@ -80,7 +95,7 @@ std::optional<ProxyResult> ProbeExchange::answered(const QByteArray &answer)
         return std::nullopt;
     // The end marker after the start marker, where it can only have come now.
     const qsizetype from = std::max(m_pageStart + start.size(), looked - end.size() + 1);
-    return answer.indexOf(end, from) < 0 ? std::nullopt : std::optional(judge(answer, m_hostPort, m_yourAddresses));
+    return answer.indexOf(end, from) < 0 ? std::nullopt : std::optional(judge(answer, m_hostPort, m_expected));
 }
 
 ProxyResult ProbeExchange::onClosed(const ProbeSocket &socket) const
@@ -88,32 +103,46 @@ ProxyResult ProbeExchange::onClosed(const ProbeSocket &socket) const
     // Closed before the tunnel was open: no answer of the echo host can have come.
     if (!m_answering)
         return Refused;
-    return judge(socket.answer(), m_hostPort, m_yourAddresses);
+    return judge(socket.answer(), m_hostPort, m_expected);
 }
 
 ProxyResult ProbeExchange::onFailed(const ProbeSocket &socket) const
 {
     if (m_answering && holdsCompletePage(socket.answer()))
-        return judge(socket.answer(), m_hostPort, m_yourAddresses);
+        return judge(socket.answer(), m_hostPort, m_expected);
     return ProxyResult::failed(ProxyStatus::Error);
 }
 
-ProxyResult ProbeExchange::judge(const QByteArray &answer, const QString &hostPort,
-                                 const std::vector<QHostAddress> *yourAddresses)
+ProxyResult ProbeExchange::judge(const QByteArray &answer, const QString &hostPort, const Expectation &expected)
 {
     const std::optional<QString> shown = EchoPage::shownText(answer);
     if (!shown)
         return Refused;
-    if (!yourAddresses) {
+    if (!expected.yourAddresses) {
         // Text against text, as the table shows it: 010.0.0.1 is not the 10.0.0.1 that the echo page saw.
         return ProxyResult::working(firstValue(hostPort, QStringLiteral(":")) == *shown);
     }
+    const auto isYours = [&](const QHostAddress &seen) {
+        return std::any_of(
+            expected.yourAddresses->begin(), expected.yourAddresses->end(),
+            [&](const QHostAddress &you) { return you.isEqual(seen, QHostAddress::TolerantConversion); });
+    };
     const std::optional<QHostAddress> seen = EchoPage::addressIn(*shown);
-    const bool showsYou =
-        seen && std::any_of(yourAddresses->begin(), yourAddresses->end(), [&](const QHostAddress &you) {
-            return you.isEqual(*seen, QHostAddress::TolerantConversion);
+    const bool showsYou = seen && isYours(*seen);
+    if (expected.token.isEmpty())
+        return ProxyResult::working(!showsYou);
+    // A stored page, one served to another probe or one the proxy made up carries no token of this probe.
+    const std::optional<EchoPage::Extras> extras = EchoPage::extrasIn(answer);
+    if (!extras || extras->token != expected.token)
+        return Refused;
+    const bool headersShowYou =
+        std::any_of(extras->headers.begin(), extras->headers.end(), [&](const QByteArray &header) {
+            const QList<QHostAddress> named = EchoPage::addressesIn(header);
+            return std::any_of(named.begin(), named.end(), isYours);
         });
-    return ProxyResult::working(!showsYou);
+    if (showsYou || headersShowYou)
+        return ProxyResult::graded(Grade::Transparent);
+    return ProxyResult::graded(extras->headers.isEmpty() ? Grade::Elite : Grade::Anonymous);
 }
 
 bool ProbeExchange::holdsCompletePage(const QByteArray &answer)

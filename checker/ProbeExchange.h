@@ -14,18 +14,26 @@
 #include <optional>
 #include <vector>
 
+// What a probe's answer is held against.
+struct ProbeExpectation
+{
+    // The addresses the echo hosts showed when asked directly, which a proxy must hide; null when they were not
+    // asked.
+    const std::vector<QHostAddress> *yourAddresses = nullptr;
+    // The probe's own token, which a Korvane echo host's page must carry; empty for any other echo host.
+    QByteArray token;
+};
+
 // The exchange of one probe with its proxy: the handshake of the proxy's protocol, then through the proxy the
 // IP-echo host's page "/", and the answer that came before the proxy closed turned into the row's verdict. Each
 // handler says what an event of the probe's connection means: a verdict, or nothing yet.
 class ProbeExchange
 {
 public:
-    // yourAddresses: the addresses the echo hosts showed when asked directly, which a proxy must hide; null when
-    // they were not asked.
-    ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo, const std::vector<QHostAddress> *yourAddresses)
-        : m_hostPort(proxy.hostPort), m_echo(echo), m_yourAddresses(yourAddresses),
-          m_handshake(Handshake::create(proxy, echo))
-    {}
+    using Expectation = ProbeExpectation;
+
+    // A Korvane echo host is asked with a fresh token.
+    ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo, const std::vector<QHostAddress> *yourAddresses);
 
     // Connected: the handshake's opening goes out.
     std::optional<ProxyResult> onConnected(ProbeSocket &socket);
@@ -41,9 +49,11 @@ public:
 
     // The verdict on a complete answer received through a proxy whose row reads hostPort from its host on. A
     // working proxy is anonymous unless its page shows one of your addresses; when those are not known, when its
-    // page shows the proxy's own host as the row writes it.
-    static ProxyResult judge(const QByteArray &answer, const QString &hostPort,
-                             const std::vector<QHostAddress> *yourAddresses = nullptr);
+    // page shows the proxy's own host as the row writes it. With a token, the page must carry it, and the proxy is
+    // graded by what the echo host saw.
+    static ProxyResult judge(const QByteArray &answer, const QString &hostPort, const Expectation &expected = {});
+    // 128 random bits from the system's source, as 32 hexadecimal digits: no proxy can guess one.
+    static QByteArray freshToken();
     // Whether the answer holds the start marker and, after it, the end marker.
     static bool holdsCompletePage(const QByteArray &answer);
 
@@ -57,7 +67,7 @@ private:
 
     QString m_hostPort;
     const EchoHost &m_echo;
-    const std::vector<QHostAddress> *m_yourAddresses;
+    Expectation m_expected;
     std::unique_ptr<Handshake> m_handshake;
     // Whether the proxy is open and what comes is the echo host's answer.
     bool m_answering = false;

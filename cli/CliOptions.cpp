@@ -52,12 +52,14 @@ struct Parser
                                QStringLiteral("S"),
                                QStringLiteral("10")};
     QCommandLineOption only{QStringLiteral("only"),
-                            QStringLiteral("Print only the proxies that work, that work and are anonymous, or that "
-                                           "work and answered within MS milliseconds (1 to 60000)."),
-                            QStringLiteral("working|anonymous|fast:MS")};
+                            QStringLiteral("Print only the proxies that work, that work and are anonymous, that a "
+                                           "Korvane echo host graded elite, or that work and answered within MS "
+                                           "milliseconds (1 to 60000)."),
+                            QStringLiteral("working|anonymous|elite|fast:MS")};
     QCommandLineOption json{
         QStringLiteral("json"),
-        QStringLiteral("Print one JSON array of {\"proxy\", \"status\", \"anonymity\", \"ms\", \"exit\"} objects.")};
+        QStringLiteral("Print one JSON array of {\"proxy\", \"status\", \"anonymity\", \"ms\", \"exit\", "
+                       "\"grade\"} objects.")};
     QCommandLineOption echoHost{
         QStringLiteral("echo-host"),
         QStringLiteral("An IP-echo host asked through the proxies (default: %1); give it several times and the hosts "
@@ -73,7 +75,9 @@ struct Parser
                               QStringLiteral("judge: listen on ADDRESS:PORT (an IPv6 address in brackets; default "
                                              "0.0.0.0:8080); may be given several times."),
                               QStringLiteral("ADDRESS:PORT")};
-    QCommandLineOption log{QStringLiteral("log"), QStringLiteral("judge: print one line per request.")};
+    QCommandLineOption log{QStringLiteral("log"),
+                           QStringLiteral("judge: print one line per request on standard output: time, caller, "
+                                          "request line, status.")};
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
                              QStringLiteral("Show no progress on standard error.")};
     QCommandLineOption batches{QStringLiteral("batches"),
@@ -86,39 +90,55 @@ struct Parser
 
     Parser()
     {
-        parser.setApplicationDescription(
-            QStringLiteral("Clean and check lists of proxies, one host:port per line, optionally after a scheme "
-                           "(http://, https://, socks4://, socks5://) and credentials (user:password@).\n\n"
-                           "clean  prints the valid lines of the lists once each, in order.\n\n"
-                           "check  asks each echo host for its page directly, then tests every proxy and prints its "
-                           "text, status, anonymity, time in milliseconds and exit address (the address its echo "
-                           "page showed; \"-\" when there is none), tab-separated, one line per proxy. "
-                           "A working proxy is anonymous (Y) unless its echo page shows your own address, the one "
-                           "the echo hosts showed when asked directly. When no echo host answers, no proxy is "
-                           "tested. "
-                           "The text is the proxy's line byte for byte, with a backslash, tab, CR or LF in it "
-                           "written \\\\, \\t, \\r or \\n; with --json, \"proxy\" is the line as text: its UTF-8 as "
-                           "the characters, any other byte as the character of its value. "
-                           "Up to N proxies are tested at once, and each has S seconds from its own start. "
-                           "The first Ctrl+C starts no more and waits for those under way (with --batches: ends the "
-                           "batch under way), a second one (or SIGTERM, SIGHUP) ends the check at once; either way "
-                           "the proxies tested so far are printed.\n\n"
-                           "Lists are read from the files given, or from standard input for \"-\" or none.\n\n"
-                           "Examples:\n"
-                           "  korvane-cli check -n 500 -t 5 list.txt > results.tsv\n"
-                           "  korvane-cli check --protocol socks5 --only fast:800 socks.txt\n"
-                           "  korvane-cli clean --protocol socks4 bare.txt > socks4.txt\n\n"
-                           "Exit status: 0 done; 1 a list could not be read, the results could not be written or "
-                           "this computer ran out of connections; 2 bad usage; 3 no echo host answered before the "
-                           "check (nothing is tested), or none answered after a check that found no working proxy; "
-                           "128 + the signal after Ctrl+C (130), "
-                           "SIGTERM (143) or SIGHUP (129)."));
+        parser.setApplicationDescription(QStringLiteral(
+            "Clean and check lists of proxies, one host:port per line, optionally after a scheme "
+            "(http://, https://, socks4://, socks5://) and credentials (user:password@).\n\n"
+            "clean  prints the valid lines of the lists once each, in order.\n\n"
+            "check  asks each echo host for its page directly, then tests every proxy and prints its "
+            "text, status, anonymity, time in milliseconds, exit address (the address its echo "
+            "page showed; \"-\" when there is none) and grade, tab-separated, one line per proxy. "
+            "A working proxy is anonymous (Y) unless its echo page shows your own address, the one "
+            "the echo hosts showed when asked directly. When no echo host answers, no proxy is "
+            "tested. "
+            "Through a Korvane echo host (judge, below) every probe carries its own token, and a page "
+            "without it (a stored copy, a page for another probe, one the proxy made up) is "
+            "Invalid Response; a working proxy is graded transparent (N) when your address shows on "
+            "the page or in a header the proxy passed on, anonymous when a header tells that a proxy "
+            "was used, elite when neither. Through other echo hosts, or with --no-echo-check, the grade is "
+            "\"-\". "
+            "The text is the proxy's line byte for byte, with a backslash, tab, CR or LF in it "
+            "written \\\\, \\t, \\r or \\n; with --json, \"proxy\" is the line as text: its UTF-8 as "
+            "the characters, any other byte as the character of its value. "
+            "Up to N proxies are tested at once, and each has S seconds from its own start. "
+            "The first Ctrl+C starts no more and waits for those under way (with --batches: ends the "
+            "batch under way), a second one (or SIGTERM, SIGHUP) ends the check at once; either way "
+            "the proxies tested so far are printed.\n\n"
+            "Lists are read from the files given, or from standard input for \"-\" or none.\n\n"
+            "judge  serves the echo page as a Korvane echo host on each --listen address (default "
+            "0.0.0.0:8080) until SIGTERM, SIGINT or SIGHUP ends it: to every GET or HEAD, on any "
+            "path, the caller's address, the token of the path and the request's headers that can "
+            "tell where it came from; other methods get 405. A request's headers may take 8 KiB, a "
+            "connection is closed 10 seconds after it opened, and at most 4096 are open at once. "
+            "Nothing is logged without --log. Point check at it with --echo-host SERVER:8080. The korvane-cli package "
+            "installs it as the service korvane-judge, not enabled: "
+            "systemctl enable --now korvane-judge.\n\n"
+            "Exit status: 0 done; 1 a list could not be read, the results could not be written, "
+            "this computer ran out of connections, or judge could not listen; 2 bad usage; 3 no echo "
+            "host answered before the check (nothing is tested), or none answered after a check "
+            "that found no working proxy; 128 + the signal after Ctrl+C (130), "
+            "SIGTERM (143) or SIGHUP (129); judge ends with 0 on any of them.\n\n"
+            "Examples:\n"
+            "  $ korvane-cli check -n 500 -t 5 list.txt > results.tsv\n"
+            "  $ korvane-cli check --protocol socks5 --only fast:800 socks.txt\n"
+            "  $ korvane-cli clean --protocol socks4 bare.txt > socks4.txt\n"
+            "  $ korvane-cli judge --listen 0.0.0.0:8080 --listen [::]:8080\n"
+            "  $ korvane-cli check --echo-host 203.0.113.5:8080 --only elite list.txt"));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions(
             {probesAtOnce, timeout, only, json, echoHost, noEchoCheck, quiet, batches, protocol, listen, log});
-        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("clean or check."),
-                                     QStringLiteral("clean|check"));
+        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("clean, check or judge."),
+                                     QStringLiteral("clean|check|judge"));
         parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Proxy lists to read."),
                                      QStringLiteral("[FILE...]"));
     }
@@ -227,11 +247,13 @@ std::variant<CliOptions, CliExit> Parser::options() const
             options.only = ProxyFilter::working();
         else if (rows == QLatin1String("anonymous"))
             options.only = ProxyFilter::anonymous();
+        else if (rows == QLatin1String("elite"))
+            options.only = ProxyFilter::elite();
         else if (const std::optional<int> ms = fastest(rows))
             options.only = ProxyFilter::within(*ms);
         else
             return usageError(
-                QStringLiteral("--only takes working, anonymous or fast:MS, MS from 1 to %1").arg(MaxFastMs));
+                QStringLiteral("--only takes working, anonymous, elite or fast:MS, MS from 1 to %1").arg(MaxFastMs));
     }
     options.echoHosts = parser.values(echoHost);
     for (const QString &host : options.echoHosts) {

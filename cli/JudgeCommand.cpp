@@ -4,8 +4,16 @@
 #include "cli/SignalWatch.h"
 #include "cli/StandardStreams.h"
 
+#include <sys/resource.h>
+
 int JudgeCommand::run()
 {
+    // Room for every connection the server may hold, as far as the hard limit allows: a shell's usual soft limit
+    // of 1,024 would cap it at a quarter.
+    if (rlimit limit = {}; ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
     SignalWatch signals;
     JudgeServer server;
     server.setLogging(m_options.log);

@@ -1,6 +1,6 @@
 #include "cli/JudgeRequest.h"
 
-#include <arpa/inet.h>
+#include "checker/EchoPage.h"
 
 #include <algorithm>
 #include <array>
@@ -19,35 +19,6 @@ bool isTokenChar(char c)
 bool isToken(QByteArrayView text)
 {
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), isTokenChar);
-}
-
-bool isAddressChar(char c)
-{
-    return std::isxdigit(uchar(c)) || c == '.' || c == ':';
-}
-
-// Whether a run of hex digits, dots and colons in the text is a whole IPv4 or IPv6 address.
-bool holdsAddress(QByteArrayView text)
-{
-    for (qsizetype i = 0; i < text.size();) {
-        if (!isAddressChar(text[i])) {
-            ++i;
-            continue;
-        }
-        qsizetype end = i;
-        while (end < text.size() && isAddressChar(text[end]))
-            ++end;
-        // Long enough for "1.2.3.4" or "::1", short enough for any address's text.
-        if (const qsizetype length = end - i; length >= 3 && length <= 45) {
-            const QByteArray run = text.sliced(i, length).toByteArray();
-            unsigned char address[16];
-            if (::inet_pton(AF_INET, run.constData(), address) == 1 ||
-                ::inet_pton(AF_INET6, run.constData(), address) == 1)
-                return true;
-        }
-        i = end;
-    }
-    return false;
 }
 } // namespace
 
@@ -132,7 +103,7 @@ QByteArrayList JudgeRequest::originHeaders() const
             return name.compare(origin, Qt::CaseInsensitive) == 0;
         });
         // Host names this server, which may be written as its address.
-        if (named || (name.compare("Host", Qt::CaseInsensitive) != 0 && holdsAddress(value)))
+        if (named || (name.compare("Host", Qt::CaseInsensitive) != 0 && !EchoPage::addressesIn(value).isEmpty()))
             found.append(name + ": " + value);
     }
     return found;

@@ -230,8 +230,9 @@ void JudgeServer::log(const Connection &connection, QByteArrayView requestLine, 
         QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1() + ' ' + connection.caller + " \"";
     // A request line is the caller's bytes: nothing unprintable reaches the terminal or the journal.
     for (const char c : requestLine)
-        line += c >= 0x20 && c < 0x7f && c != '"' && c != '\\' ? QByteArray(1, c)
-                                                               : "\\x" + QByteArray::number(uchar(c), 16);
+        line += c >= 0x20 && c < 0x7f && c != '"' && c != '\\'
+                    ? QByteArray(1, c)
+                    : "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
     line += "\" " + QByteArray::number(status) + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     std::fflush(stdout);

@@ -1,6 +1,7 @@
 # `cpack -G DEB` in the build folder makes one Debian package per install component:
 #   korvane      the window: bin/korvane, its manual page, the .desktop entry, the icon, the page Exit opens;
-#   korvane-cli  bin/korvane-cli and its manual page, for machines without a display (no window, no Qt Widgets).
+#   korvane-cli  bin/korvane-cli, its manual page and the korvane-judge service (not enabled), for machines without
+#                a display (no window, no Qt Widgets).
 # Each install() of the project names its component; the manual pages go with the program of the same name.
 set(KORVANE_MAINTAINER "Korvane developers <korvane-devel@users.noreply.github.com>")
 set(korvane_packages korvane korvane-cli)
@@ -32,6 +33,9 @@ foreach(package IN LISTS korvane_packages)
     install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright ${changelog}.gz
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${package})
 endforeach()
+# What lintian is told about the korvane-judge service of korvane-cli, and why.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/korvane-cli.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME korvane-cli COMPONENT korvane-cli)
 
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "korvane")
@@ -82,6 +86,11 @@ IP-echo web page, many at a time, printing its status, whether it is
 anonymous and how fast it answered, as tab-separated text or JSON. It reads
 files or standard input and needs no display, so it suits scripts and
 servers.
+
+korvane-cli judge is an echo host of its own for a server, shipped as the
+systemd service korvane-judge (not enabled on install): through it each
+probe carries a token no stored page can show, and a working proxy is graded
+transparent, anonymous or elite by the headers it passes on.
 
 It shares its list rules and checker with the korvane window, packaged apart.")
 

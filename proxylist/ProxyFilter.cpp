@@ -11,6 +11,8 @@ bool ProxyFilter::matches(const ProxyResult &result) const
         return result.status == ProxyStatus::Working;
     case Rule::Anonymous:
         return result.anonymity == Anonymity::Anonymous;
+    case Rule::Elite:
+        return result.grade == Grade::Elite;
     case Rule::Within:
         return result.ms && *result.ms <= m_ms;
     case Rule::EveryRow:

@@ -14,6 +14,8 @@ class ProxyFilter
 public:
     static ProxyFilter working() { return ProxyFilter(Rule::Working); }
     static ProxyFilter anonymous() { return ProxyFilter(Rule::Anonymous); }
+    // The working proxies a Korvane echo host graded elite.
+    static ProxyFilter elite() { return ProxyFilter(Rule::Elite); }
     // The working proxies that answered within that many milliseconds.
     static ProxyFilter within(int ms) { return ProxyFilter(Rule::Within, ms); }
     static ProxyFilter everyRow() { return ProxyFilter(Rule::EveryRow); }
@@ -31,7 +33,7 @@ public:
     static std::vector<int> rowsOf(const std::vector<bool> &flags);
 
 private:
-    enum class Rule { Working, Anonymous, Within, EveryRow };
+    enum class Rule { Working, Anonymous, Elite, Within, EveryRow };
     explicit ProxyFilter(Rule rule, int ms = 0) : m_rule(rule), m_ms(ms) {}
 
     Rule m_rule;

@@ -6,8 +6,11 @@
 
 // How a proxy's check stands. The table turns it into the words and the colour the user sees.
 enum class ProxyStatus : quint8 { Untested, Checking, Working, InvalidResponse, Error, Timeout };
-// Whether the echo page saw the proxy's own address; None until a check finds the proxy working.
+// Whether a site would see the user through the proxy; None until a check finds the proxy working.
 enum class Anonymity : quint8 { None, Anonymous, NotAnonymous };
+// What a Korvane echo host could tell of a working proxy: the user's address seen (transparent), a proxy's
+// headers but not the user's address (anonymous), or neither (elite). None where the echo host cannot tell.
+enum class Grade : quint8 { None, Transparent, Anonymous, Elite };
 
 // What the last check of a proxy found.
 struct ProxyResult
@@ -17,10 +20,18 @@ struct ProxyResult
     // How long a working proxy took, in whole milliseconds: from the start of the probe's connection attempt to
     // its complete answer.
     std::optional<int> ms;
+    Grade grade = Grade::None;
 
     static ProxyResult working(bool anonymous, std::optional<int> ms = {})
     {
         return {ProxyStatus::Working, anonymous ? Anonymity::Anonymous : Anonymity::NotAnonymous, ms};
+    }
+    // Anonymous unless transparent.
+    static ProxyResult graded(Grade grade)
+    {
+        ProxyResult result = working(grade != Grade::Transparent);
+        result.grade = grade;
+        return result;
     }
     static ProxyResult failed(ProxyStatus status) { return {status, Anonymity::None, {}}; }
 

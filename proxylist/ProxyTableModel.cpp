@@ -109,7 +109,8 @@ QVariant ProxyTableModel::exitTip(int row) const
     const QString exit = m_list.exitAddress(row);
     if (exit.isEmpty() || m_list.result(row).status != ProxyStatus::Working)
         return {};
-    return tr("Seen as %1").arg(exit);
+    const QString grade = ResultText::grade(m_list.result(row));
+    return grade.isEmpty() ? tr("Seen as %1").arg(exit) : tr("Seen as %1 (%2)").arg(exit, grade);
 }
 
 QVariant ProxyTableModel::headerData(int section, Qt::Orientation orientation, int role) const

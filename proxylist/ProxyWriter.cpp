@@ -196,6 +196,9 @@ bool ProxyWriter::writeTabSeparated(const ProxyList &table, const std::vector<in
         out.append("\t");
         const QString exit = table.exitAddress(*r);
         out.append(exit.isEmpty() ? QByteArray("-") : exit.toLatin1());
+        out.append("\t");
+        const QByteArrayView grade = ResultText::gradeToken(result);
+        out.append(grade.isEmpty() ? QByteArrayView("-") : grade);
         out.append("\n");
     }
     return out.finish();
@@ -203,7 +206,7 @@ bool ProxyWriter::writeTabSeparated(const ProxyList &table, const std::vector<in
 
 bool ProxyWriter::writeJson(const ProxyList &table, const std::vector<int> &rows, const Sink &sink)
 {
-    // Written by hand to keep the fields in the order of the other forms: proxy, status, anonymity, time, exit.
+    // Written by hand to keep the fields in the order of the other forms: proxy, status, anonymity, time, exit, grade.
     BlockWriter out(sink);
     out.append("[");
     for (auto r = rows.begin(); r != rows.end() && out.ok(); ++r) {
@@ -220,6 +223,9 @@ bool ProxyWriter::writeJson(const ProxyList &table, const std::vector<int> &rows
         // An address's text needs no escape.
         const QString exit = table.exitAddress(*r);
         out.append(exit.isEmpty() ? QByteArray("null") : '"' + exit.toLatin1() + '"');
+        out.append(", \"grade\": ");
+        const QByteArrayView grade = ResultText::gradeToken(result);
+        out.append(grade.isEmpty() ? QByteArray("null") : '"' + grade.toByteArray() + '"');
         out.append("}");
     }
     out.append("\n]\n");

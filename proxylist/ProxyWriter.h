@@ -18,12 +18,12 @@ using Sink = std::function<bool(QByteArrayView)>;
 // window writes, LF in korvane-cli's. A row without a scheme gets bareScheme before it.
 QByteArray list(const ProxyList &table, const std::vector<int> &rows, QByteArrayView lineEnd = "\r\n",
                 QByteArrayView bareScheme = {});
-// Text, status, anonymity, the time in milliseconds and the exit address ("-" for none), tab-separated, one line
-// per row. The text
+// Text, status, anonymity, the time in milliseconds, the exit address and the grade ("-" for none),
+// tab-separated, one line per row. The text
 // is the row's bytes, but a tab, CR, LF or backslash would break the line apart: they are written \t, \r, \n, \\.
 QByteArray tabSeparated(const ProxyList &table, const std::vector<int> &rows);
-// One JSON array of {"proxy", "status", "anonymity", "ms", "exit"} objects, in UTF-8; "proxy" is the row as RowText
-// reads it, "ms" a number or null, "exit" an address or null.
+// One JSON array of {"proxy", "status", "anonymity", "ms", "exit", "grade"} objects, in UTF-8; "proxy" is the row as
+// RowText reads it, "ms" a number or null, "exit" an address or null, "grade" a grade's token or null.
 QByteArray json(const ProxyList &table, const std::vector<int> &rows);
 
 // The same forms handed to sink in blocks: a printed form is never held whole beside the table, and a long row's

@@ -57,3 +57,33 @@ QByteArrayView ResultText::anonymityToken(const ProxyResult &result)
         return "-";
     return result.anonymity == Anonymity::Anonymous ? "Y" : "N";
 }
+
+QByteArrayView ResultText::gradeToken(const ProxyResult &result)
+{
+    switch (result.status == ProxyStatus::Working ? result.grade : Grade::None) {
+    case Grade::None:
+        return {};
+    case Grade::Transparent:
+        return "transparent";
+    case Grade::Anonymous:
+        return "anonymous";
+    case Grade::Elite:
+        return "elite";
+    }
+    return {};
+}
+
+QString ResultText::grade(const ProxyResult &result)
+{
+    switch (result.status == ProxyStatus::Working ? result.grade : Grade::None) {
+    case Grade::None:
+        return {};
+    case Grade::Transparent:
+        return tr("transparent");
+    case Grade::Anonymous:
+        return tr("anonymous");
+    case Grade::Elite:
+        return tr("elite");
+    }
+    return {};
+}

@@ -22,4 +22,8 @@ public:
     static QByteArrayView statusToken(const ProxyResult &result);
     // "Y" or "N" for a working proxy, "-" for any other verdict.
     static QByteArrayView anonymityToken(const ProxyResult &result);
+    // "transparent", "anonymous" or "elite"; empty where the echo host could not tell.
+    static QByteArrayView gradeToken(const ProxyResult &result);
+    // The same, in words for a person.
+    static QString grade(const ProxyResult &result);
 };

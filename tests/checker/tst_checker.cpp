@@ -18,7 +18,7 @@
 #include <sys/socket.h>
 
 const QString Timeout = "Timeout";
-using Judging = std::tuple<QString, QString, QString, QStringList>;
+using Judging = std::tuple<QString, QString, QString, QStringList, QByteArray>;
 // A row's scheme, its proxy's behaviour, the echo host, the verdict and the first thing the proxy got.
 using Tunnel = std::tuple<QString, FakeProxy::Behaviour, QString, QString, QByteArray>;
 // A row to 127.0.0.1:1080, the echo host, the replies in the pieces they come in, all that was sent, the outcome.
@@ -103,12 +103,13 @@ class TestChecker : public QObject
 private Q_SLOTS:
     // Without your addresses, the answer's text against the row's (blanks trimmed, text as text, whatever the status);
     // with them, "N" exactly when the page shows one as an address. Exit: dotted IPv4 without leading zeros, or IPv6.
+    // With a token, the page's own, and a grade by the headers the echo host returned, written with hostile bytes.
     void judge_data()
     {
         QTest::addColumn<Judging>("judging");
         const auto add = [](const char *name, const QString &answer, const char *proxy, const char *verdict,
-                            const QStringList &you = {}) {
-            QTest::newRow(name) << Judging{answer, proxy, verdict, you};
+                            const QStringList &you = {}, const QByteArray &token = {}) {
+            QTest::newRow(name) << Judging{answer, proxy, verdict, you, token};
         };
         const QString page = "HTTP/1.0 500 Oops\r\n\r\n<body>Current IP Address: 10.0.0.1</body></html>";
         const QString start = "Current IP Address: ", end = "</body></html>";
@@ -130,17 +131,37 @@ private Q_SLOTS:
         add("words around yours", start + "you are 10.0.0.1" + end, "10.0.0.1:80", "Y Working", {"10.0.0.1"});
         add("leading zero", start + "010.0.0.1" + end, "010.0.0.1:80", "Y Working", {"10.0.0.1", "8.0.0.1"});
         add("three parts", start + "10.0.1" + end, "10.0.0.1:80", "Y Working", {"10.0.0.1"});
+        const QByteArray t = "0123456789abcdef0123456789abcdef";
+        const auto graded = [&](const char *name, const QByteArrayList &headers, const char *verdict,
+                                const QByteArray &token = "0123456789abcdef0123456789abcdef") {
+            add(name, page + EchoPage::extras({token, headers}), "10.0.0.2:80", verdict, {"10.0.0.9"}, t);
+        };
+        graded("token, no headers", {}, "Y Working 10.0.0.1 elite");
+        graded("token, Via", {"Via: 1.1 cache"}, "Y Working 10.0.0.1 anonymous");
+        graded("token, you forwarded", {"Via: x", "X-Forwarded-For: 127.0.0.1, 10.0.0.9"},
+               "N Working 10.0.0.1 transparent");
+        graded("token, you with a port", {"Forwarded: for=\"10.0.0.9:4711\""}, "N Working 10.0.0.1 transparent");
+        graded("token, escapes kept", {"X-Real-IP: %31%30.0.0.9\ntoken: 1"}, "Y Working 10.0.0.1 anonymous");
+        graded("token, comment end", {"X-Real-IP: -->10.0.0.9"}, "N Working 10.0.0.1 transparent");
+        graded("another token", {}, "- Invalid Response", "1123456789abcdef0123456789abcdef");
+        add("token, page shows you", start + "10.0.0.9" + end + EchoPage::extras({t, {}}), "10.0.0.2:80",
+            "N Working 10.0.0.9 transparent", {"10.0.0.9"}, t);
+        add("token, no extras", page, "10.0.0.2:80", "- Invalid Response", {"10.0.0.9"}, t);
     }
 
     void judge()
     {
         QFETCH(Judging, judging);
-        const auto &[answer, proxy, verdict, yours] = judging;
+        const auto &[answer, proxy, verdict, yours, token] = judging;
         const std::vector<QHostAddress> you(yours.begin(), yours.end());
-        const ProxyResult judged = ProbeExchange::judge(answer.toLatin1(), proxy, yours.isEmpty() ? nullptr : &you);
+        const ProxyResult judged =
+            ProbeExchange::judge(answer.toLatin1(), proxy, {yours.isEmpty() ? nullptr : &you, token});
         const std::optional<QString> shown = EchoPage::shownText(answer.toLatin1());
-        const QString exit = shown ? EchoPage::addressIn(*shown).value_or(QHostAddress()).toString() : QString();
-        QCOMPARE(QString(ResultText::anonymity(judged) + ' ' + ResultText::status(judged) + ' ' + exit).trimmed(),
+        const bool working = shown && judged.status == ProxyStatus::Working;
+        const QString exit = working ? EchoPage::addressIn(*shown).value_or(QHostAddress()).toString() : QString();
+        QCOMPARE(QString(ResultText::anonymity(judged) + ' ' + ResultText::status(judged) + ' ' + exit + ' ' +
+                         ResultText::grade(judged))
+                     .simplified(),
                  verdict);
     }
 
@@ -187,7 +208,8 @@ private Q_SLOTS:
             bounded = endless && endless->received() > 4 * ProbeSocket::MaxAnswerBytes &&
                       endless->answer().capacity() <= ProbeSocket::MaxAnswerBytes;
         });
-        h.start(n + Closing + 100, n + Closing + 100);
+        // Three seconds: 400 probes at once on a busy machine, and the split page takes 100 ms of them.
+        h.start(n + Closing + 100, n + Closing + 100, CheckRows::Mode::All, 3);
 
         QCOMPARE(h.verdicts().first(n), verdicts);
         QCOMPARE(proxies.front().requests(), QList<QByteArray>{"GET http://127.0.0.1:9/ HTTP/1.0\r\n\r\n\r\n"});
@@ -238,8 +260,9 @@ private Q_SLOTS:
         QCOMPARE(h.run.probes().openCount(), 0);
     }
 
-    // Each protocol's handshake, byte for byte, to the echo host at 127.0.0.1:9 or by name. A row ending in its
-    // scheme or credentials points to 127.0.0.1:1080, as the others do in their own spelling.
+    // Each protocol's handshake, byte for byte, to the echo host at 127.0.0.1:9 or by name, and a Korvane echo host's
+    // token after a slash. A row ending in its scheme or credentials points to 127.0.0.1:1080, as the others do in
+    // their own spelling.
     void handshakes_data()
     {
         QTest::addColumn<Shake>("shake");
@@ -254,6 +277,8 @@ private Q_SLOTS:
         const B socks4("\4\1\0\t\177\0\0\1\0", 9), socks5("\5\1\0", 3), to127("\5\1\0\1\177\0\0\1\0\t", 10);
         const B login("\5\2\0\2\1\1u\1p", 9);
         add("http, a bare row", "127.0.0.1:1080", {}, get + "\r\n\r\n", "open ");
+        add("http, a token", "127.0.0.1:1080", {}, "GET http://127.0.0.1:9/0a1b HTTP/1.0\r\n\r\n\r\n", "open ",
+            "127.0.0.1:9/0a1b");
         add("http, credentials", "HTTP://u:p@&H7F.0.0.1:1080", {}, get + auth + "\r\n\r\n", "open ");
         add("connect", "https:// 127.0.0.1 : 1080 :x", {"HTTP/1.1 200\r", "\nX: y\r\n\r", "\nH"}, connect, "open H");
         add("connect, login", "https://u:p@127e0.0.0.1:1080", {"HTTP/1.0 299\r\n\r\n"}, head + auth + "\r\n", "open ");
@@ -287,7 +312,8 @@ private Q_SLOTS:
         const auto &[row, echo, replies, sent, outcome] = shake;
         const std::optional<ProxyAddress> proxy = ProxyValidator().address(QLatin1StringView(row));
         QVERIFY(proxy && proxy->host == QHostAddress(QHostAddress::LocalHost) && proxy->port == 1080);
-        const std::unique_ptr<Handshake> handshake = Handshake::create(*proxy, *EchoHost::parse(echo));
+        const std::unique_ptr<Handshake> handshake =
+            Handshake::create(*proxy, *EchoHost::parse(echo.section('/', 0, 0)), echo.section('/', 1).toLatin1());
         Handshake::Step step = handshake->opening();
         QByteArray out = step.send, reply;
         for (const QByteArray &piece : replies) { // only while the proxy has more to say
@@ -403,6 +429,8 @@ private Q_SLOTS:
             errors(20, "- Error");
         const QString unasked = "started finished untouched, ", probed = "started finished probed";
         add("live", {"live"}, probed + " via live via live", checked);
+        add("Korvane, pages of the proxies' own", {"korvane"}, probed + " via korvane via korvane",
+            {"- Invalid Response", "- Invalid Response"});
         add("refused", {"refused"}, unasked + "refused: the connection was refused", asBefore);
         add("never answers", {"silent"}, unasked + "silent: no answer within the timeout", asBefore);
         add("page without markers", {"plain"}, unasked + "plain: the page shows no address", asBefore);
@@ -423,13 +451,13 @@ private Q_SLOTS:
     {
         QFETCH(Echoing, echoing);
         const auto &[hosts, action, refusedRows, told, verdicts] = echoing;
-        EchoServer live, live2;
+        EchoServer live, live2, korvane(true);
         const FakeProxy own(FakeProxy::EchoOwnAddress), other(FakeProxy::EchoOtherAddress), refused(FakeProxy::Refused),
             silent(FakeProxy::Silent), plain(FakeProxy::NoMarkers), stream(FakeProxy::EndlessStream);
-        const QStringList kinds{"live", "second", "refused", "silent", "plain", "stream", "unknown"};
+        const QStringList kinds{"live", "second", "refused", "silent", "plain", "stream", "unknown", "korvane"};
         const QString unknown = QString(64, 'x') + ".invalid:9";
         const QStringList texts{live.host(), live2.host(), refused.row(), silent.row(),
-                                plain.row(), stream.row(), unknown};
+                                plain.row(), stream.row(), unknown,       korvane.host()};
         Harness h(1);
         QStringList echoHosts = hosts;
         for (qsizetype k = 0; k < kinds.size(); ++k)

@@ -1,18 +1,24 @@
 // korvane-cli as scripts run it: the real executable, against fake proxies on loopback.
 #include "checker/CheckRun.h"
+#include "cli/JudgeServer.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyList.h"
 #include "proxylist/ProxyWriter.h"
 #include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/RunToEnd.h"
+#include "tests/common/ServerProcess.h"
 #include "tests/common/TestFiles.h"
 
 #include <QtTest>
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <deque>
+#include <future>
+#include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 
 namespace {
 struct Outcome
@@ -28,8 +34,10 @@ using Signalling = std::tuple<QList<int>, int, QString>;
 Outcome finish(QProcess &process)
 {
     QSignalSpy finished(&process, &QProcess::finished);
-    if (process.state() != QProcess::NotRunning && !finished.wait(30000))
+    if (process.state() != QProcess::NotRunning && !finished.wait(30000)) {
         process.kill();
+        process.waitForFinished(5000); // a crash, not the exit status 0 it had before
+    }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
             process.readAllStandardError()};
 }
@@ -41,15 +49,30 @@ QByteArrayList withoutTimes(const QByteArray &results)
     return QString::fromLatin1(results).replace(time, "\\1N\\2").toLatin1().split('\n');
 }
 
-// Everything written to a terminal's other side until the last writer has closed it.
-QByteArray readTerminal(int terminal)
+// Everything a terminal's or a connection's other side writes until it closes, then the descriptor closed.
+QByteArray readToEnd(int fd)
 {
     QByteArray text;
     char chunk[4096];
-    for (ssize_t got = 0; (got = ::read(terminal, chunk, sizeof chunk)) > 0;)
+    for (ssize_t got = 0; (got = ::read(fd, chunk, sizeof chunk)) > 0;)
         text.append(chunk, got);
-    ::close(terminal);
+    ::close(fd);
     return text;
+}
+
+// A connection to the loopback port that has sent the request, blocking at most 15 s at a time; -1 for none.
+int connectTo(quint16 port, const QByteArray &request)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval wait{15, 0};
+    const sockaddr_in to{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) == 0 &&
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait) == 0 &&
+        ::connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0 &&
+        ::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) == request.size())
+        return fd;
+    ::close(fd);
+    return -1;
 }
 } // namespace
 
@@ -65,6 +88,10 @@ class TestCli : public QObject
     FakeProxy m_dead{FakeProxy::Refused};
     // m_once stops listening once it has been asked: an echo host that dies during a run.
     EchoServer m_echo, m_once;
+    // korvane-cli judge, the echo host of the grades; how long it held a request that never ended.
+    std::unique_ptr<QProcess> m_judge;
+    quint16 m_judgePort = 0;
+    std::future<qint64> m_heldMs;
 
     // A shell running the command; the test's own event loop keeps serving the fake proxies meanwhile.
     std::unique_ptr<QProcess> shell(const QString &command, const std::function<void()> &childSetup = {})
@@ -99,6 +126,27 @@ private Q_SLOTS:
         qputenv("ECHO", m_echo.host().toLatin1());
         qputenv("ONCE", m_once.host().toLatin1());
         qputenv("DEAD", m_dead.row().toLatin1());
+        // Raised for the judge, which inherits the limit, to hold its thousands of connections.
+        rlimit files{};
+        ::getrlimit(RLIMIT_NOFILE, &files);
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+        QTcpServer free;
+        QVERIFY(free.listen(QHostAddress::LocalHost));
+        m_judgePort = free.serverPort();
+        free.close();
+        // The judge's port on another address is free.
+        qputenv("JUDGE", "127.0.0.1:" + QByteArray::number(m_judgePort));
+        qputenv("FREE", "127.0.0.5:" + QByteArray::number(m_judgePort));
+        m_judge = shell("exec \"$CLI\" judge --listen \"$JUDGE\"");
+        QTRY_VERIFY(!readToEnd(connectTo(m_judgePort, "GET / HTTP/1.0\r\n\r\n")).isEmpty());
+        // A request that never ends, watched while the other tests run.
+        m_heldMs = std::async(std::launch::async, [fd = connectTo(m_judgePort, "GET / HTTP/1.1\r\nX-Slow: ")] {
+            QElapsedTimer held;
+            held.start();
+            pollfd closing{fd, POLLIN, 0};
+            return ::poll(&closing, 1, 15000) == 1 && readToEnd(fd).isEmpty() ? held.elapsed() : -1;
+        });
         // Once its page is on the way: closed sooner, it would no longer know its port, which its page checks.
         connect(&m_once, &QTcpServer::newConnection, &m_once, [this] {
             connect(m_once.findChild<QTcpSocket *>(), &QTcpSocket::bytesWritten, &m_once, [this] { m_once.close(); });
@@ -120,15 +168,15 @@ private Q_SLOTS:
     void commandLines_data()
     {
         QTest::addColumn<CommandLine>("line");
-        const QByteArray usage = "\nUsage: korvane-cli [options] clean|check [FILE...]\n";
+        const QByteArray usage = "\nUsage: korvane-cli [options] clean|check|judge [FILE...]\n";
         const QByteArray silent = m_silent.row().toLatin1() + '\n';
         const QByteArray windowUsage = "\nUsage: korvane [options] [FILE...]\n";
         const QString noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \"$WINDOW\" ";
-        const QByteArray dead = m_dead.row().toLatin1(), refused = "\tError\t-\t-\t-\n";
+        const QByteArray dead = m_dead.row().toLatin1(), refused = "\tError\t-\t-\t-\t-\n";
         // exits.txt checked, with the anonymity of the proxy seen as 127.0.0.44 and of the one seen as 127.0.0.1.
         const auto exits = [&](const char *other, const char *own) -> QByteArray {
-            return m_other.row().toLatin1() + "\tWorking\t" + other + "\tN\t127.0.0.44\nsocks4://" +
-                   m_socks4.row().toLatin1() + "\tWorking\t" + own + "\tN\t127.0.0.1\n" + dead + refused;
+            return m_other.row().toLatin1() + "\tWorking\t" + other + "\tN\t127.0.0.44\t-\nsocks4://" +
+                   m_socks4.row().toLatin1() + "\tWorking\t" + own + "\tN\t127.0.0.1\t-\n" + dead + refused;
         };
         QByteArray twenty;
         for (int i = 1; i <= 20; ++i)
@@ -180,7 +228,7 @@ private Q_SLOTS:
         add("no check fits the file limit", "ulimit -n 12; \"$CLI\" check --echo-host \"$DEAD\" big.txt", 2, {},
             "raise that limit");
         add("one row needs few files", "ulimit -n 64; \"$CLI\" check -n 1000 -t 1 --echo-host \"$ECHO\" silent.txt", 0,
-            m_silent.row().toLatin1() + "\tTimeout\t-\t-\t-\n", {}, 1);
+            m_silent.row().toLatin1() + "\tTimeout\t-\t-\t-\t-\n", {}, 1);
         add("unreadable list", "\"$CLI\" check --echo-host \"$DEAD\" silent.txt missing.txt", 1, {},
             "cannot read missing.txt: The file does not exist.");
         add("output closed", "\"$CLI\" check --echo-host \"$DEAD\" silent.txt >&-", 1, {}, "standard output is closed");
@@ -208,6 +256,21 @@ private Q_SLOTS:
             "cannot read gone\\xE9: The file does not exist.");
         add("no sockets", "\"$CLI\" check -t 1 --no-echo-check --echo-host \"$DEAD\" silent.txt", 1, {},
             "(Too many open files)", 0, true);
+        // A judge asked once by a check, then signalled: it ends with 0; its log (times cut) has a line a request.
+        const auto judged = [](const QString &options, const QString &signal) -> QString {
+            return "\"$CLI\" judge " + options +
+                   " --listen \"$FREE\" >judge.log & for i in $(seq 50); do echo \"$DEAD\" | "
+                   "\"$CLI\" check -q --echo-host \"$FREE\" >/dev/null && break; sleep 0.2; done; kill -" +
+                   signal + " $!; sleep 2; kill -9 $! 2>/dev/null; wait $!; s=$?; cut -d' ' -f2- judge.log; exit $s";
+        };
+        add("judge ends on TERM", judged("--log", "TERM"), 0, "127.0.0.1 \"GET / HTTP/1.0\" 200\n", {});
+        add("judge ends on Ctrl+C, logs nothing", judged({}, "INT"), 0, {}, {});
+        add("judge, port in use", "\"$CLI\" judge --listen \"$JUDGE\"", 1, {},
+            "cannot listen on 127.0.0.1:" + QByteArray::number(m_judgePort) + ": Address already in use");
+        add("judge reads no lists", "\"$CLI\" judge list.txt", 2, {}, "judge reads no lists" + usage);
+        add("judge without a port", "\"$CLI\" judge --listen 1.2.3.4", 2, {}, "--listen takes ADDRESS:PORT");
+        add("listen for check", "\"$CLI\" check --listen 127.0.0.1:1 --echo-host \"$DEAD\" silent.txt", 2, {},
+            "--listen is an option of judge");
         add("window, unknown option", noDisplay + "--bogus", 2, {}, "korvane: Unknown option 'bogus'." + windowUsage);
         add("window, bad echo host", noDisplay + "--echo-host 'a b'", 2, {}, windowUsage);
         add("window, help", noDisplay + "--help | head -n 1", 0, "Usage: korvane [options] [FILE...]\n", {});
@@ -224,6 +287,42 @@ private Q_SLOTS:
         QCOMPARE(withoutTimes(outcome.out), withoutTimes(out));
         QCOMPARE(outcome.code, code);
         QCOMPARE(m_silent.requests().size() - before, probes);
+    }
+
+    // Real proxies graded by the judge as they behave, one at a time: squid names you in X-Forwarded-For though it
+    // leaves from 127.0.0.4, tinyproxy's Via tells of a proxy, its tunnel and SOCKS tell nothing; a fake adds your
+    // address, one gives its first page to later probes. Through another echo host: all anonymous, without a grade.
+    void grades()
+    {
+        for (const char *program : {"squid", "tinyproxy", "microsocks", "danted"})
+            if (QStandardPaths::findExecutable(program, {"/usr/bin", "/usr/sbin"}).isEmpty())
+                QSKIP(qPrintable(QString("%1 is not installed (scripts/install-deps.sh installs it)").arg(program)));
+        const QHostAddress local = QHostAddress::LocalHost, second("127.0.0.2");
+        const auto cache = squid(m_folder.path(), local, "127.0.0.4");
+        ServerProcess tiny(local); // tinyproxy() turns its Via header off
+        tiny.start("tinyproxy", {"-d", "-c", "%c"}, m_folder.path(),
+                   "Port " + QByteArray::number(tiny.port()) + "\nListen 127.0.0.1\nBind 127.0.0.3\nMaxClients 20\n" +
+                       (::geteuid() == 0 ? "User nobody\nGroup nogroup\n" : ""));
+        const auto danted = dante(m_folder.path(), local, "127.0.0.3");
+        ServerProcess socks(local);
+        socks.start("microsocks", {"-i", "127.0.0.1", "-p", QString::number(socks.port()), "-b", "127.0.0.2"});
+        const FakeProxy adding(FakeProxy::ForwardsAddingXff, second), replays(FakeProxy::Replays, second);
+        QTRY_VERIFY2_WITH_TIMEOUT(cache->ready() && tiny.ready() && danted->ready() && socks.ready(),
+                                  QByteArray(cache->log() + tiny.log() + danted->log()).constData(), 10000);
+        const QByteArray rows = QString("%1\n%2\nhttps://%2\nsocks5://%3\nsocks4://%4\n%5\n%6\nhttp://%6\n")
+                                    .arg(cache->hostPort(), tiny.hostPort(), socks.hostPort(), danted->hostPort(),
+                                         adding.row(), replays.row())
+                                    .toLatin1();
+        QVERIFY(!writeFile("graded.txt", rows).isEmpty());
+        const QString check = "\"$CLI\" check -q -n 1 graded.txt --echo-host ";
+        const QByteArray transparent = "[\"Working\",\"N\",\"transparent\"]\n",
+                         elite = "[\"Working\",\"Y\",\"elite\"]\n";
+        QCOMPARE(finish(*shell(check + "\"$JUDGE\" --json | jq -c '.[] | [.status, .anonymity, .grade]'")).out,
+                 transparent + "[\"Working\",\"Y\",\"anonymous\"]\n" + elite.repeated(3) + transparent + elite +
+                     "[\"Invalid Response\",\"-\",null]\n");
+        // The replaying proxy now gives every probe a stored page.
+        QCOMPARE(finish(*shell(check + "\"$JUDGE\" --only elite")).out, rows.split('\n').mid(2, 3).join('\n') + '\n');
+        QCOMPARE(finish(*shell(check + "\"$ECHO\" | cut -f 2,3,6")).out, QByteArray("Working\tY\t-\n").repeated(8));
     }
 
     // The window engine's verdicts in every output form, a row's tab, backslash and quote too; fast:1500 drops the
@@ -263,7 +362,7 @@ private Q_SLOTS:
             printed.push_back(shell("\"$CLI\" check -q " + common + form.first));
         QCOMPARE(withoutTimes(finish(*tabs).out),
                  withoutTimes(ProxyWriter::tabSeparated(table, rowsOf(ProxyFilter::everyRow()))));
-        const QByteArray progress = readTerminal(terminal), total = QByteArray::number(table.count()),
+        const QByteArray progress = readToEnd(terminal), total = QByteArray::number(table.count()),
                          working = QByteArray::number(ProxyFilter::working().count(table));
         QVERIFY2(
             progress.contains(QByteArray(total + " of " + total + " tested, " + working + " working, 0 under way")),
@@ -308,13 +407,13 @@ private Q_SLOTS:
                 ::kill(pid_t(process->processId()), signal);
         }
         const Outcome outcome = finish(*process);
-        const QByteArray progress = readTerminal(terminal);
+        const QByteArray progress = readToEnd(terminal);
         QCOMPARE(outcome.code, code);
         const bool batchEnds = signals == QList<int>{SIGINT};
         QCOMPARE(withoutTimes(outcome.out),
                  withoutTimes(asking ? QByteArray()
-                                     : QByteArray(working.row().toLatin1() + "\tWorking\tN\tN\t127.0.0.1\n" +
-                                                  (batchEnds ? silent.row().toLatin1() + "\tTimeout\t-\t-\t-\n"
+                                     : QByteArray(working.row().toLatin1() + "\tWorking\tN\tN\t127.0.0.1\t-\n" +
+                                                  (batchEnds ? silent.row().toLatin1() + "\tTimeout\t-\t-\t-\t-\n"
                                                              : QByteArray()))));
         QVERIFY(next.requests().isEmpty() && (!asking || working.requests().isEmpty()));
         // Asking the echo hosts ends at once: nothing to wait for, nothing to say.
@@ -344,6 +443,58 @@ private Q_SLOTS:
         QCOMPARE(partLines.size(), 2501);
         QCOMPARE(partLines, wholeLines);
         QVERIFY(whole.count("\tWorking\t") == 1250 && whole.count("\tTimeout\t") == 250);
+    }
+
+    // The judge asked by hand, by hostile clients too: the page, the token and the origin headers (escaped) to GET and
+    // HEAD on any path, other requests refused; the request that never ended closed after 10 s, idle connections past
+    // the cap at once, the others held. Then the next caller is answered, and the judge's peak memory is small.
+    void judgeUnderHostileClients()
+    {
+        const QByteArray page = EchoPage::page("127.0.0.1"), body = page.sliced(page.indexOf("\r\n\r\n") + 4);
+        // Each: the request, how the answer starts and how it ends.
+        const std::array<std::array<QByteArray, 3>, 6> asked = {{
+            {"\x16\"\xfe\x7f\x80\r\n\r\n", "HTTP/1.1 400 Bad Request\r\n", "\r\n\r\n400 Bad Request\r\n"},
+            {"GET /any/where?x=1 HTTP/1.0\r\n\r\n", "HTTP/1.0 200 OK\r\n", body + "<!-- korvane-echo\r\n-->\r\n"},
+            {"GET / HTTP/1.1\r\nX-Big: " + QByteArray(1 << 20, 'a') + "\r\n\r\n",
+             "HTTP/1.1 431 Request Header Fields Too Large\r\n", "\r\n\r\n431 Request Header Fields Too Large\r\n"},
+            {"GET /a/0123456789abcdefABCDEF?q HTTP/1.1\r\nHost: 127.0.0.1:1\r\nVia: 1.1 cache\r\nUser-Agent: x\r\n"
+             "X-Seen: \x01<a>-->% 10.0.0.9\r\n\r\n",
+             "HTTP/1.1 200 OK\r\n",
+             "<!-- korvane-echo\r\ntoken: 0123456789abcdefABCDEF\r\nheader: Via: 1.1 cache\r\nheader: X-Seen: "
+             "%01%3Ca%3E--%3E%25 10.0.0.9\r\n-->\r\n"},
+            {"POST / HTTP/1.1\r\n\r\n", "HTTP/1.1 405 Method Not Allowed\r\n",
+             "Allow: GET, HEAD\r\n\r\n405 Method Not Allowed\r\n"},
+            {"HEAD /x HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK\r\n", "Connection: close\r\n\r\n"},
+        }};
+        for (const auto &[request, head, tail] : asked) {
+            const QByteArray answer = readToEnd(connectTo(m_judgePort, request));
+            QVERIFY2(answer.startsWith(head) && answer.endsWith(tail) && answer.contains("\r\nConnection: close\r\n"),
+                     answer);
+        }
+        const qint64 heldMs = m_heldMs.get();
+        QVERIFY2(heldMs >= 9000 && heldMs < 13000, qPrintable(QString::number(heldMs)));
+        rlimit files{};
+        if (::getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur < rlim_t(JudgeServer::MaxConnections) + 100)
+            QSKIP("the hard limit of open files is too low for the judge's connections (see ulimit -Hn)");
+        std::vector<pollfd> idle;
+        for (int i = 0; i < JudgeServer::MaxConnections + 8; ++i)
+            idle.push_back({connectTo(m_judgePort, "GET / HTTP/1.1\r\n"), POLLIN, 0});
+        QTest::qWait(1500);
+        QCOMPARE(::poll(idle.data(), idle.size(), 0), 8);
+        for (const pollfd &connection : idle)
+            ::close(connection.fd);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readToEnd(connectTo(m_judgePort, "GET / HTTP/1.0\r\n\r\n")).startsWith("HTTP/1.0 200 OK\r\n"), 5000);
+        static const QRegularExpression peak("VmHWM:\\s*([0-9]+) kB");
+        const QString status = QString::fromLatin1(readFile(QString("/proc/%1/status").arg(m_judge->processId())));
+        const int peakKb = peak.match(status).captured(1).toInt();
+        QVERIFY2(peakKb > 0 && peakKb < 30 * 1024, qPrintable(status));
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_judge && m_judge->processId() > 0 && ::kill(pid_t(m_judge->processId()), SIGTERM) == 0)
+            finish(*m_judge);
     }
 };
 

@@ -5,17 +5,18 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-// The IP-echo page on loopback, for real proxies to fetch: it shows the address each request came from.
+// The IP-echo page on loopback, for real proxies to fetch: it shows the address each request came from. As a Korvane
+// echo host, it adds the token of the request's path, and no header.
 class EchoServer : public QTcpServer
 {
 public:
-    EchoServer()
+    explicit EchoServer(bool korvane = false)
     {
         listen(QHostAddress::LocalHost, 0);
-        connect(this, &QTcpServer::newConnection, this, [this] {
+        connect(this, &QTcpServer::newConnection, this, [this, korvane] {
             QTcpSocket *peer = nextPendingConnection();
             connect(peer, &QTcpSocket::disconnected, peer, &QObject::deleteLater);
-            connect(peer, &QTcpSocket::readyRead, peer, [this, peer] {
+            connect(peer, &QTcpSocket::readyRead, peer, [this, peer, korvane] {
                 // A proxy may write the request in pieces: wait for its end, which may span reads. As a server of
                 // many names would, it answers only a request whose Host header names it.
                 const QByteArray request = peer->peek(peer->bytesAvailable());
@@ -24,7 +25,9 @@ public:
                     peer->property("answered").toBool())
                     return;
                 peer->setProperty("answered", true);
-                peer->write(EchoPage::page(peer->peerAddress().toString().toLatin1()));
+                const QByteArray path = request.split(' ').value(1);
+                peer->write(EchoPage::page(peer->peerAddress().toString().toLatin1()) +
+                            (korvane ? EchoPage::extras({path.sliced(path.lastIndexOf('/') + 1), {}}) : QByteArray()));
                 peer->disconnectFromHost();
             });
         });

@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUrl>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -125,7 +126,41 @@ void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
     }
     peer->disconnectFromHost();
 }
+
+void relay(QTcpSocket *peer, const QByteArray &answer)
+{
+    if (peer) {
+        peer->write(answer);
+        peer->disconnectFromHost();
+    }
+}
 } // namespace
+
+void FakeProxy::forward(QTcpSocket *peer, Behaviour behaviour, const QByteArray &request)
+{
+    if (m_replay)
+        return relay(peer, *m_replay);
+    if (behaviour == Replays && (m_waiting.append(peer), m_waiting.size() > 1))
+        return; // the first request is on its way
+    // "GET http://H:P/PATH HTTP/1.0", to loopback only.
+    const QUrl url(QString::fromLatin1(request.split(' ').value(1)));
+    if (!QHostAddress(url.host()).isLoopback())
+        return relay(peer, "HTTP/1.0 502 Bad Gateway\r\n\r\n");
+    auto *upstream = new QTcpSocket(peer);
+    QObject::connect(upstream, &QTcpSocket::disconnected, peer, [=, this] {
+        const QByteArray answer = upstream->readAll();
+        if (behaviour != Replays)
+            return relay(peer, answer);
+        m_replay = answer;
+        for (const QPointer<QTcpSocket> &waiting : std::exchange(m_waiting, {}))
+            relay(waiting, answer);
+    });
+    upstream->bind(m_address, 0);
+    upstream->connectToHost(url.host(), quint16(url.port(80)));
+    const QByteArray xff = "X-Forwarded-For: " + peer->peerAddress().toString().toLatin1() + "\r\n";
+    upstream->write("GET " + url.path(QUrl::FullyEncoded).toLatin1() + " HTTP/1.0\r\nHost: " +
+                    url.authority().toLatin1() + "\r\n" + (behaviour == Replays ? QByteArray() : xff) + "\r\n");
+}
 
 FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address, int delayMs) : m_address(address)
 {
@@ -159,6 +194,8 @@ FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address, int delay
                     if (!received.contains("\r\n\r\n"))
                         return;
                     m_requests.append(std::exchange(received, {}));
+                    if (behaviour == ForwardsAddingXff || behaviour == Replays)
+                        return forward(peer, behaviour, m_requests.last());
                     // Never early: a coarse timer may fire a little before its time.
                     QTimer::singleShot(delayMs, Qt::PreciseTimer, peer, [peer, behaviour] { answer(peer, behaviour); });
                 });

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+
+#include <optional>
 
 // A proxy on a loopback address that answers every connection one way, with the echo page written by itself.
 class FakeProxy
@@ -24,6 +27,11 @@ public:
         OversizedPage,    // an echo page whose address ends exactly where an answer's keep ends, then far more
         LateMarker,       // a page whose start marker ends one byte past an answer's keep
         SlowAccept,       // as EchoOwnAddress, its listen queue full for 300 ms: a SYN then is resent a second later
+        // HTTP proxies that pass "GET http://H:P/PATH HTTP/1.0" on to H:P (an address on loopback, else a 502) as
+        // "GET /PATH HTTP/1.0" with a Host header, connecting out from the proxy's own address; the answer is
+        // relayed, then the close.
+        ForwardsAddingXff, // adds "X-Forwarded-For: " and the client's address
+        Replays,           // forwards the first request only; every request gets that first answer, a canned page
         // Tunnels: each answers the client's first bytes, whatever they are.
         Socks4Echo,            // grants a SOCKS 4 or 4a request, then serves the echo page through the tunnel
         Socks5CutShort,        // one byte of a SOCKS 5 reply, then the close
@@ -39,9 +47,14 @@ public:
     const QList<QByteArray> &requests() const { return m_requests; }
 
 private:
+    void forward(QTcpSocket *peer, Behaviour behaviour, const QByteArray &request);
+
     QHostAddress m_address;
     QTcpServer m_server;
     QTcpSocket m_bound; // Refused's port, SlowAccept's connection that fills its queue
     quint16 m_port = 0;
     QList<QByteArray> m_requests;
+    // Replays: the first answer, once it is in, and the clients that asked before it was.
+    std::optional<QByteArray> m_replay;
+    QList<QPointer<QTcpSocket>> m_waiting;
 };

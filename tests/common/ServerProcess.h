@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -117,5 +118,31 @@ inline std::unique_ptr<ServerProcess> dante(const QString &folder, const QHostAd
                               "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 log: error }\n";
     server->start("danted", {"-f", "%c", "-p", QString("%1/danted-%2.pid").arg(folder).arg(server->port())}, folder,
                   config);
+    return server;
+}
+
+// squid: an HTTP proxy to loopback only, for clients on loopback, caching nothing, with its default forwarded_for
+// (X-Forwarded-For names the client); with outgoing, it connects out from there. Its pid and logs are in folder, and
+// it asks no name server but loopback's. As root, it drops to its own user, who must write its log there. TERM stops
+// it without waiting for clients. Null where squid is not installed: skip the test.
+inline std::unique_ptr<ServerProcess> squid(const QString &folder, const QHostAddress &listen,
+                                            const QByteArray &outgoing = {})
+{
+    if (QStandardPaths::findExecutable("squid").isEmpty())
+        return nullptr;
+    auto server = std::make_unique<ServerProcess>(listen);
+    const QByteArray files = folder.toLocal8Bit() + "/squid-" + QByteArray::number(server->port());
+    QFile::setPermissions(folder, QFile::permissions(folder) | QFile::WriteOther);
+    QByteArray config = "http_port " + listen.toString().toLatin1() + ':' + QByteArray::number(server->port()) +
+                        "\nacl from_loopback src 127.0.0.0/8 ::1\nacl to_loopback dst 127.0.0.0/8 ::1\n"
+                        "http_access allow from_loopback to_loopback\nhttp_access deny all\ncache deny all\n"
+                        "cache_mem 0 MB\npid_filename " +
+                        files + ".pid\ncache_log " + files + ".log\naccess_log stdio:" + files +
+                        "-access.log\ncoredump_dir " + folder.toLocal8Bit() +
+                        "\nvisible_hostname korvane-test\ndns_nameservers 127.0.0.1\npinger_enable off\n"
+                        "shutdown_lifetime 0 seconds\n";
+    if (!outgoing.isEmpty())
+        config += "tcp_outgoing_address " + outgoing + '\n';
+    server->start("squid", {"-N", "-f", "%c"}, folder, config);
     return server;
 }

@@ -245,39 +245,43 @@ private Q_SLOTS:
                  "5.6.7.8:81:\xc3\xa9\xe2\x82\xac\n");
     }
 
-    // What korvane-cli prints: escapes in TSV and JSON; the time and exit address, else "-" or null (a new verdict
-    // without an address clears it). TSV keeps the bytes; JSON has UTF-8 as it is and each other byte (lone, of a
-    // cut, surrogate, overlong or too high sequence) as its character.
+    // What korvane-cli prints: escapes in TSV and JSON; the time, exit address and grade, else "-" or null (a new
+    // verdict without an address clears it). TSV keeps the bytes; JSON has UTF-8 as it is and each other byte (lone, of
+    // a cut, surrogate, overlong or too high sequence) as its character.
     void printedForms()
     {
         const QByteArray odd = "\xe9"
                                "caf\xc3\xa9\xe2\x82!\xed\xa0\x80\xe0\x80\xaf\xf4\x90\x80\x80\xf0\x9f\x98\x80";
         m_proxies.addRows({u"a\t\\\"\r\n"_s + QString::fromLatin1(odd), B});
-        m_proxies.setResult(0, ProxyResult::working(true, 95), u"2001:db8::9"_s);
+        m_proxies.setResult(0, {ProxyStatus::Working, Anonymity::Anonymous, 95, Grade::Elite}, u"2001:db8::9"_s);
         m_proxies.setResult(1, ProxyResult::failed(ProxyStatus::Timeout));
         QCOMPARE(ProxyWriter::tabSeparated(m_proxies, {0, 1}),
-                 "a\\t\\\\\"\\r\\n" + odd + "\tWorking\tY\t95\t2001:db8::9\n5.6.7.8:81\tTimeout\t-\t-\t-\n");
+                 "a\\t\\\\\"\\r\\n" + odd + "\tWorking\tY\t95\t2001:db8::9\telite\n5.6.7.8:81\tTimeout\t-\t-\t-\t-\n");
         QCOMPARE(ProxyWriter::json(m_proxies, {0, 1}),
                  "[\n{\"proxy\": \"a\\u0009\\\\\\\"\\u000d\\u000a\xc3\xa9"
                  "caf\xc3\xa9\xc3\xa2\xc2\x82!"
                  "\xc3\xad\xc2\xa0\xc2\x80\xc3\xa0\xc2\x80\xc2\xaf\xc3\xb4\xc2\x90\xc2\x80\xc2\x80"
                  "\xf0\x9f\x98\x80\", \"status\": \"Working\", "
-                 "\"anonymity\": \"Y\", \"ms\": 95, \"exit\": \"2001:db8::9\"},\n{\"proxy\": \"5.6.7.8:81\", "
-                 "\"status\": \"Timeout\", \"anonymity\": \"-\", \"ms\": null, \"exit\": null}\n]\n");
+                 "\"anonymity\": \"Y\", \"ms\": 95, \"exit\": \"2001:db8::9\", \"grade\": \"elite\"},\n{\"proxy\": "
+                 "\"5.6.7.8:81\", \"status\": \"Timeout\", \"anonymity\": \"-\", \"ms\": null, \"exit\": null, "
+                 "\"grade\": null}\n]\n");
         // A row longer than a block of output goes out straight from the table, in its place.
         const QByteArray longRow = "1.2.3.4:80:" + QByteArray(70 << 10, 'x');
         m_proxies.addRows({QString::fromLatin1(longRow)});
         QCOMPARE(ProxyWriter::tabSeparated(m_proxies, {1, 2}),
-                 "5.6.7.8:81\tTimeout\t-\t-\t-\n" + longRow + "\t\t\t-\t-\n");
+                 "5.6.7.8:81\tTimeout\t-\t-\t-\t-\n" + longRow + "\t\t\t-\t-\t-\n");
         // The fixed tokens of the other verdicts.
         QByteArray tokens;
-        for (const ProxyResult &result : {ProxyResult::working(false, 7), ProxyResult::failed(ProxyStatus::Error),
-                                          ProxyResult::failed(ProxyStatus::InvalidResponse)}) {
+        for (const ProxyResult &result :
+             {ProxyResult{ProxyStatus::Working, Anonymity::NotAnonymous, 7, Grade::Transparent},
+              ProxyResult{ProxyStatus::Working, Anonymity::Anonymous, 7, Grade::Anonymous},
+              ProxyResult::failed(ProxyStatus::Error), ProxyResult::failed(ProxyStatus::InvalidResponse)}) {
             m_proxies.setResult(1, result, result.ms ? u"10.0.0.7"_s : QString());
             tokens += ProxyWriter::tabSeparated(m_proxies, {1});
         }
-        QCOMPARE(tokens, "5.6.7.8:81\tWorking\tN\t7\t10.0.0.7\n5.6.7.8:81\tError\t-\t-\t-\n"
-                         "5.6.7.8:81\tInvalid Response\t-\t-\t-\n");
+        QCOMPARE(tokens,
+                 "5.6.7.8:81\tWorking\tN\t7\t10.0.0.7\ttransparent\n5.6.7.8:81\tWorking\tY\t7\t10.0.0.7\tanonymous\n"
+                 "5.6.7.8:81\tError\t-\t-\t-\t-\n5.6.7.8:81\tInvalid Response\t-\t-\t-\t-\n");
     }
 
     void save_data()
@@ -345,12 +349,13 @@ private Q_SLOTS:
         QCOMPARE(QDir(folder).entryList(all).size(), entries + int(layout.contains(u"new")));
     }
 
-    // Rows a to e: working anonymous, untested, working, timed out, working anonymous; selected, current and kept.
+    // Rows a to e: working anonymous, untested, working, timed out, working elite; selected, current and kept.
     void filterKeepsSelection_data()
     {
         QTest::addColumn<Filtering>("filtering");
         QTest::newRow("working") << Filtering{ProxyFilter::working(), "01011", 4, "10101"};
         QTest::newRow("anonymous") << Filtering{ProxyFilter::anonymous(), "11011", 1, "10001"};
+        QTest::newRow("elite") << Filtering{ProxyFilter::elite(), "10001", 0, "00001"};
         QTest::newRow("selected") << Filtering{std::nullopt, "01101", 2, "01101"};
         QTest::newRow("every row") << Filtering{ProxyFilter::everyRow(), "10101", 3, "11111"};
     }
@@ -360,11 +365,11 @@ private Q_SLOTS:
     {
         QFETCH(Filtering, filtering);
         const auto &[filter, selected, current, kept] = filtering;
-        const ProxyResult results[] = {ProxyResult::working(true),
+        const ProxyResult results[] = {ProxyResult::graded(Grade::Anonymous),
                                        {},
                                        ProxyResult::working(false),
                                        ProxyResult::failed(ProxyStatus::Timeout),
-                                       ProxyResult::working(true)};
+                                       ProxyResult::graded(Grade::Elite)};
         std::vector<QPersistentModelIndex> persistent;
         for (int r = 0; r < 5; ++r) {
             m_proxies.addRows({QString(QChar(u'a' + r))});
@@ -406,7 +411,7 @@ private Q_SLOTS:
         m_proxies.addRows({r9, r10, r1, r2, r3});
         m_proxies.setResult(0, ProxyResult::working(true, 245), u"9.9.9.9"_s);
         m_proxies.setResult(2, ProxyResult::failed(ProxyStatus::Timeout), u"1.1.1.1"_s);
-        m_proxies.setResult(3, ProxyResult::working(true, 95), u"2.2.2.2"_s);
+        m_proxies.setResult(3, {ProxyStatus::Working, Anonymity::Anonymous, 95, Grade::Elite}, u"2.2.2.2"_s);
         m_proxies.setResult(4, ProxyResult::working(false, 1200));
         selectRows(u"1");
         m_table.sort(int(ProxyList::Column::Proxy), Qt::AscendingOrder);
@@ -425,8 +430,9 @@ private Q_SLOTS:
         QCOMPARE(columnTexts(m_proxies), (QStringList{r1, r10, r3, r9, r2}));
         QCOMPARE(columnTexts(m_proxies, ExitColumn), (QStringList{u"1.1.1.1"_s, {}, {}, u"9.9.9.9"_s, u"2.2.2.2"_s}));
         QCOMPARE(m_table.index(4, 1).data(Qt::ToolTipRole).toString() +
-                     m_table.index(0, 0).data(Qt::ToolTipRole).toString(),
-                 u"Seen as 2.2.2.2"_s);
+                     m_table.index(0, 0).data(Qt::ToolTipRole).toString() +
+                     m_table.index(3, 2).data(Qt::ToolTipRole).toString(),
+                 u"Seen as 2.2.2.2 (elite)Seen as 9.9.9.9"_s);
         // The view gets at most the first 1,000 characters of a cell, never half of one; the row keeps them all.
         // UTF-8 shows as its characters, another byte as the character of its value.
         m_proxies.clear();
@@ -440,8 +446,9 @@ private Q_SLOTS:
         QCOMPARE(shown, x998 + u"y\u00e9|"_s + x998 + u"yz\u2026|"_s + x998 + u"y\u2026|\u00e9caf\u00e9\U0001f600|"_s);
         // A line past 4 GiB of the store keeps its place through a verdict and a reset, which drops its exit address.
         PackedRow far(qint64(5) << 32 | 7, 3);
-        far.setResult(ProxyResult::working(true, 300000), 1);
-        QCOMPARE(far.result(), ProxyResult::working(true, 262142));
+        far.setResult({ProxyStatus::Working, Anonymity::Anonymous, 300000, Grade::Elite}, 1);
+        QVERIFY(far.result() == ProxyResult({ProxyStatus::Working, Anonymity::Anonymous, 262142, Grade::Elite}) &&
+                far.exit() == 1);
         far.reset();
         QVERIFY(far.touched() && far.result() == ProxyResult() && far.exit() == 0 &&
                 far.offset() == (qint64(5) << 32 | 7));
