@@ -11,11 +11,13 @@
 
 #include "ui_MainWindow.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QHeaderView>
 
 #include <array>
 #include <chrono>
+#include <tuple>
 
 namespace {
 // Every caption of the controls is set in one face and size. The fixed boxes were measured for it: each caption
@@ -37,6 +39,7 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
 {
     m_ui->setupUi(this);
     m_controls = bindControls();
+    addBareRowsMenu();
     setFont(captionFont(8.25)); // the table has a larger size of its own
     setUpTable();
     connectControls();
@@ -88,6 +91,29 @@ void MainWindow::setUpTable()
         header->resizeSection(column, widths[size_t(column)]);
     // The indicator stays hidden until the first accepted click; it always shows the last accepted sort.
     header->setSortIndicator(m_sortKey, m_sortOrder);
+}
+
+void MainWindow::addBareRowsMenu()
+{
+    Controls &c = m_controls;
+    c.testMenu->addSeparator();
+    c.bareRowsMenu = c.testMenu->addMenu(tr("Bare Rows As"));
+    c.bareRowsMenu->setObjectName(QStringLiteral("mBareRowsAs"));
+    auto *choices = new QActionGroup(c.bareRowsMenu);
+    const std::tuple<QAction **, QString, ProxyAddress::Protocol> protocols[] = {
+        {&c.actionBareHttp, tr("HTTP"), ProxyAddress::Protocol::Http},
+        {&c.actionBareConnect, tr("HTTPS tunnel"), ProxyAddress::Protocol::Connect},
+        {&c.actionBareSocks4, tr("SOCKS 4"), ProxyAddress::Protocol::Socks4},
+        {&c.actionBareSocks5, tr("SOCKS 5"), ProxyAddress::Protocol::Socks5}};
+    for (const auto &[action, text, protocol] : protocols) {
+        *action = c.bareRowsMenu->addAction(text);
+        (*action)->setCheckable(true);
+        choices->addAction(*action);
+        connect(*action, &QAction::triggered, this,
+                [this, protocol = protocol] { m_checkRun->setBareProtocol(protocol); });
+    }
+    // The rows' protocol until a check is told otherwise.
+    c.actionBareHttp->setChecked(true);
 }
 
 void MainWindow::connectControls()

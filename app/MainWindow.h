@@ -29,8 +29,8 @@ class MainWindow : public QWidget
     Q_OBJECT
 
 public:
-    // The controls by what they do.
-    struct Controls
+    // The controls by what they do, every one given by bindControls() but those addBareRowsMenu() makes.
+    struct Controls // NOLINT(cppcoreguidelines-pro-type-member-init)
     {
         QPushButton *loadButton, *testButton, *filterButton, *saveButton, *abortButton, *exitButton;
         QMenu *loadMenu, *testMenu, *filterMenu, *saveMenu;
@@ -42,6 +42,10 @@ public:
         QAction *actionKeepWorking, *actionKeepAnonymous, *actionKeepSelected, *actionKeepBySpeed;
         QAction *actionSaveAllToClipboard, *actionSaveAllToFile, *actionSaveSelectedToClipboard,
             *actionSaveSelectedToFile;
+        // "Bare Rows As" in the Test menu: the protocol of rows without a scheme, one of four.
+        QMenu *bareRowsMenu = nullptr;
+        QAction *actionBareHttp = nullptr, *actionBareConnect = nullptr, *actionBareSocks4 = nullptr,
+                *actionBareSocks5 = nullptr;
     };
 
     explicit MainWindow(Desktop &desktop, QWidget *parent = nullptr);
@@ -93,6 +97,7 @@ private:
     ListCommands commands();
     void setUpTable();
     void connectControls();
+    void addBareRowsMenu();
     void popUpMenu(QMenu *menu, const QWidget *button);
     void setCommandsLocked(bool locked);
     void showTotal();

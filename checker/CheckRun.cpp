@@ -73,6 +73,7 @@ void CheckRun::probe()
     m_outcome.probed = true;
     m_working = 0;
     m_failed = 0;
+    m_probes.clearLookups();
     m_rows.start(m_mode);
     m_list.resetResults(m_rows.rowsToReset());
     m_scheduler->start(m_settings);

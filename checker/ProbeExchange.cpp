@@ -26,7 +26,7 @@ bool refusesCredentials(const QByteArray &answer)
 ProbeExchange::ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo,
                              const std::vector<QHostAddress> *yourAddresses)
     : m_hostPort(proxy.hostPort),
-      m_echo(echo), m_expected{yourAddresses, echo.isKorvane() ? freshToken() : QByteArray()},
+      m_echo(echo), m_expected{yourAddresses, echo.isKorvane() ? freshToken() : QByteArray(), {}},
       m_handshake(Handshake::create(proxy, echo, m_expected.token))
 {}
 
@@ -118,6 +118,14 @@ ProxyResult ProbeExchange::judge(const QByteArray &answer, const QString &hostPo
     const std::optional<QString> shown = EchoPage::shownText(answer);
     if (!shown)
         return Refused;
+    if (!expected.yourAddresses && !expected.proxyAddresses.isEmpty()) {
+        const std::optional<QHostAddress> seen = EchoPage::addressIn(*shown);
+        return ProxyResult::working(seen && std::any_of(expected.proxyAddresses.begin(), expected.proxyAddresses.end(),
+                                                        [&](const QHostAddress &proxy) {
+                                                            return proxy.isEqual(*seen,
+                                                                                 QHostAddress::TolerantConversion);
+                                                        }));
+    }
     if (!expected.yourAddresses) {
         // Text against text, as the table shows it: 010.0.0.1 is not the 10.0.0.1 that the echo page saw.
         return ProxyResult::working(firstValue(hostPort, QStringLiteral(":")) == *shown);

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -22,6 +23,9 @@ struct ProbeExpectation
     const std::vector<QHostAddress> *yourAddresses = nullptr;
     // The probe's own token, which a Korvane echo host's page must carry; empty for any other echo host.
     QByteArray token;
+    // The addresses of a proxy whose row names its host or gives an IPv6 address: without your addresses, the
+    // proxy is anonymous when its page shows one of these. Empty for a dotted row, whose text is compared.
+    QList<QHostAddress> proxyAddresses;
 };
 
 // The exchange of one probe with its proxy: the handshake of the proxy's protocol, then through the proxy the
@@ -34,6 +38,9 @@ public:
 
     // A Korvane echo host is asked with a fresh token.
     ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo, const std::vector<QHostAddress> *yourAddresses);
+
+    // Where the proxy's name led, or its IPv6 address.
+    void setProxyAddresses(const QList<QHostAddress> &addresses) { m_expected.proxyAddresses = addresses; }
 
     // Connected: the handshake's opening goes out.
     std::optional<ProxyResult> onConnected(ProbeSocket &socket);

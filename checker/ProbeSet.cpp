@@ -2,7 +2,10 @@
 
 #include "checker/Clock.h"
 #include "checker/EchoPage.h"
+#include "checker/ProbeSocket.h"
 #include "proxylist/ProxyList.h"
+
+#include <QHostInfo>
 
 #include <algorithm>
 #include <climits>
@@ -53,7 +56,8 @@ bool ProbeSet::hasSocks4Rows() const
 bool ProbeSet::start(int row)
 {
     m_table.setResult(row, ProxyResult::failed(ProxyStatus::Checking));
-    // Connect only where the row points, read with the loader's number rules: never look a name up.
+    // Connect only where the row points, read with the loader's number rules; a name a schemed row gives is
+    // looked up, once per run.
     const std::optional<ProxyAddress> proxy = m_validator.address(m_table.text(row), m_bareProtocol);
     if (!proxy) {
         m_table.setResult(row, ProxyResult::failed(ProxyStatus::Error));
@@ -64,17 +68,76 @@ bool ProbeSet::start(int row)
     socket->setRow(row);
     // Each probe's own start: the probes of a batch start together, and none is charged another's time.
     socket->setStartedMs(m_clock.nowMs());
-    if (const int shortage = socket->connectTo(proxy->host, proxy->port)) {
-        // Not the proxy's failure: the row stays untested, for "Test untested proxies" to pick up later.
-        delete socket;
-        m_table.setResult(row, ProxyResult());
-        m_shortage = qt_error_string(shortage);
-        return false;
-    }
-    m_exchanges.emplace(socket, ProbeExchange(*proxy, nextHost(), m_yourAddresses ? &*m_yourAddresses : nullptr));
+    ProbeExchange &exchange =
+        m_exchanges.emplace(socket, ProbeExchange(*proxy, nextHost(), m_yourAddresses ? &*m_yourAddresses : nullptr))
+            .first->second;
     connectEvents(socket);
     m_open.push_back(socket);
-    return true;
+    if (!proxy->hostName.isEmpty()) {
+        lookUp(socket, proxy->hostName, proxy->port);
+        return true;
+    }
+    if (proxy->host.protocol() == QAbstractSocket::IPv6Protocol)
+        exchange.setProxyAddresses({proxy->host});
+    return connectProbe(socket, proxy->host, proxy->port);
+}
+
+bool ProbeSet::connectProbe(ProbeSocket *socket, const QHostAddress &address, quint16 port)
+{
+    const int shortage = socket->connectTo(address, port);
+    if (shortage == 0)
+        return true;
+    // Not the proxy's failure: the row stays untested, for "Test untested proxies" to pick up later.
+    const int row = socket->row();
+    release(socket);
+    // Gone at once, not at the event loop's next turn: no event of it is under way, and the run may end first.
+    delete socket;
+    m_table.setResult(row, ProxyResult());
+    m_shortage = qt_error_string(shortage);
+    return false;
+}
+
+void ProbeSet::lookUp(ProbeSocket *socket, const QString &name, quint16 port)
+{
+    NameLookup &lookup = m_lookups[name.toLower()];
+    lookup.waiting.emplace_back(socket, port);
+    if (lookup.asked)
+        return lookup.answered ? answerWaiting(lookup) : void();
+    lookup.asked = true;
+    if (!m_lookupContext)
+        m_lookupContext = std::make_unique<QObject>();
+    QHostInfo::lookupHost(name, m_lookupContext.get(), [this, key = name.toLower()](const QHostInfo &info) {
+        NameLookup &answered = m_lookups[key];
+        answered.answered = true;
+        // IPv4 first: most proxies listen there, and one address is tried.
+        for (const QHostAddress &address : info.addresses())
+            answered.addresses.insert(address.protocol() == QAbstractSocket::IPv4Protocol ? answered.addresses.begin()
+                                                                                          : answered.addresses.end(),
+                                      address);
+        answerWaiting(answered);
+    });
+}
+
+void ProbeSet::answerWaiting(NameLookup &lookup)
+{
+    // A probe may have timed out while it waited.
+    const auto waiting = std::exchange(lookup.waiting, {});
+    for (const auto &[socket, port] : waiting) {
+        if (!socket || !m_exchanges.contains(socket.data()))
+            continue;
+        if (lookup.addresses.isEmpty()) {
+            finish(socket, ProxyResult::failed(ProxyStatus::Error));
+            continue;
+        }
+        m_exchanges.at(socket.data()).setProxyAddresses(lookup.addresses);
+        connectProbe(socket, lookup.addresses.first(), port);
+    }
+}
+
+void ProbeSet::clearLookups()
+{
+    m_lookups.clear();
+    m_lookupContext.reset();
 }
 
 void ProbeSet::connectEvents(ProbeSocket *socket)
@@ -135,6 +198,7 @@ void ProbeSet::timeOutStartedBefore(qint64 ms)
 
 void ProbeSet::releaseAll()
 {
+    clearLookups();
     while (!m_open.empty())
         release(m_open.front());
 }

@@ -4,9 +4,13 @@
 #include "checker/ProbeExchange.h"
 #include "proxylist/ProxyValidator.h"
 
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 
 #include <limits>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -52,8 +56,10 @@ public:
     // Every probe still open that started at or before the moment gets "Timeout" and goes.
     void timeOutStartedBefore(qint64 ms);
     void timeOutAll() { timeOutStartedBefore(std::numeric_limits<qint64>::max()); }
-    // Every probe goes, without a verdict.
+    // Every probe goes, without a verdict, and the names looked up are forgotten.
     void releaseAll();
+    // A new run looks names up afresh.
+    void clearLookups();
     int openCount() const { return int(m_open.size()); }
     // The probes under way, in the order they started.
     const std::vector<ProbeSocket *> &open() const { return m_open; }
@@ -66,6 +72,19 @@ Q_SIGNALS:
     void judged(int row);
 
 private:
+    // A host name and the probes that wait for its addresses; looked up once per run.
+    struct NameLookup
+    {
+        bool asked = false;
+        bool answered = false;
+        QList<QHostAddress> addresses;
+        std::vector<std::pair<QPointer<ProbeSocket>, quint16>> waiting;
+    };
+
+    // Starts connecting; false, with the probe let go and its row untested, when this machine has no socket.
+    bool connectProbe(ProbeSocket *socket, const QHostAddress &address, quint16 port);
+    void lookUp(ProbeSocket *socket, const QString &name, quint16 port);
+    void answerWaiting(NameLookup &lookup);
     void connectEvents(ProbeSocket *socket);
     // The host the next probe asks.
     const EchoHost &nextHost();
@@ -87,4 +106,7 @@ private:
     std::vector<ProbeSocket *> m_open;
     std::unordered_map<const ProbeSocket *, ProbeExchange> m_exchanges;
     QString m_shortage;
+    std::unordered_map<QString, NameLookup> m_lookups;
+    // The receiver of the look-ups' answers: gone with it, an answer that comes later is dropped.
+    std::unique_ptr<QObject> m_lookupContext;
 };

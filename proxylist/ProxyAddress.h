@@ -9,8 +9,9 @@
 
 // Where a row points and how to speak to it, read from the row once. A row may begin with a scheme, http://,
 // https://, socks4:// or socks5:// in any letter case, and after it credentials user:password@; what follows is the
-// host:port text that the line test reads. A bare row is that text alone, and speaks the protocol a check gives bare
-// rows (HTTP unless told otherwise).
+// host:port text that the line test reads, or a host name or an IPv6 address in brackets and a port. A bare row is
+// that text alone, and speaks the protocol a check gives bare rows (HTTP unless told otherwise); written
+// host:port:user:pass, it carries credentials.
 struct ProxyAddress
 {
     // Connect is the https:// scheme: a CONNECT tunnel to the echo host, with no TLS in it.
@@ -30,8 +31,11 @@ struct ProxyAddress
     // The row from the host to the end of the port: the host, ":" and the port, not what follows a second colon.
     // The anonymity verdict compares its host, as text, with what the echo page saw.
     QString hostPort;
-    // Read from hostPort with the line test's number rules.
+    // Read from hostPort with the line test's number rules; an IPv6 address as written in its brackets. Null when the
+    // row names its host.
     QHostAddress host;
+    // The host name a schemed row gives, looked up when the row is probed; empty when the row gives an address.
+    QString hostName;
     quint16 port = 0;
 
     // The scheme that names a protocol in a row, in lower case, "://" included.

@@ -279,12 +279,18 @@ bool acceptsAddress(View text, const ProxyValidator::Symbols &symbols, Parts *pa
     return true;
 }
 
+using Outlook = ProxyValidator::Outlook;
+
 // What the line test read of host:port text that it accepted.
 struct HostPort
 {
+    // A dotted address as the line test reads it, or in a schemed row a host name or an IPv6 address in brackets.
+    enum class Host { Dotted, Name, Ipv6 };
+    Host host = Host::Dotted;
     Parts parts{};
     double port = 0;
-    // Where the port ends: at a second colon, or at the end of the text.
+    // Where the host's text ends (brackets included), and where the port ends: at a further colon, or at the end.
+    qsizetype hostEnd = 0;
     qsizetype portEnd = 0;
 };
 
@@ -294,12 +300,120 @@ template <typename View> bool acceptsHostPort(View line, const ProxyValidator::S
     const qsizetype colon = indexOf(line, u':', 0);
     if (colon < 0 || !acceptsAddress(line.first(colon), symbols, &read.parts))
         return false;
+    read.host = HostPort::Host::Dotted;
+    read.hostEnd = colon;
     read.portEnd = indexOf(line, u':', colon + 1);
     if (read.portEnd < 0)
         read.portEnd = line.size();
     const std::optional<double> port = numericValueOf(line.sliced(colon + 1, read.portEnd - colon - 1), symbols);
     read.port = port.value_or(0);
     return port.has_value();
+}
+
+inline bool isNameChar(char16_t c)
+{
+    return isDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'-' || c == u'.';
+}
+
+// How far a host name written so far holds: Fails once it cannot be one (a character no name has, an empty or
+// overlong label, over 253 bytes), Passes when complete it is one (its last label not all digits, which would be a
+// number rather than a name), MayPass when only more could make it one.
+template <typename View> Outlook nameOutlook(View name, bool complete)
+{
+    if (name.isEmpty() || name.size() > 253)
+        return name.isEmpty() && !complete ? Outlook::MayPass : Outlook::Fails;
+    qsizetype labelStart = 0;
+    bool labelHasLetter = false;
+    for (qsizetype i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || unitAt(name, i) == u'.') {
+            const qsizetype length = i - labelStart;
+            // A label ends at a dot: empty or over 63 bytes, it never makes a name.
+            if (length > 63 || (length == 0 && (i < name.size() || complete)))
+                return Outlook::Fails;
+            if (i == name.size())
+                break;
+            labelStart = i + 1;
+            labelHasLetter = false;
+            continue;
+        }
+        if (!isNameChar(unitAt(name, i)))
+            return Outlook::Fails;
+        labelHasLetter = labelHasLetter || !isDigit(unitAt(name, i));
+    }
+    if (!complete)
+        return Outlook::MayPass;
+    return labelHasLetter ? Outlook::Passes : Outlook::Fails;
+}
+
+// How far an IPv6 address written so far, inside its brackets, holds.
+template <typename View> Outlook ipv6Outlook(View text, bool complete)
+{
+    if (text.size() > 45)
+        return Outlook::Fails;
+    QString address;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = unitAt(text, i);
+        if (hexDigitValue(c) < 0 && c != u':' && c != u'.')
+            return Outlook::Fails;
+        address.append(QChar(c));
+    }
+    if (!complete)
+        return Outlook::MayPass;
+    QHostAddress parsed;
+    return parsed.setAddress(address) && parsed.protocol() == QAbstractSocket::IPv6Protocol ? Outlook::Passes
+                                                                                            : Outlook::Fails;
+}
+
+// How far a port of plain digits written so far holds: 1 to 65535, in at most five digits.
+template <typename View> Outlook portOutlook(View text, bool complete)
+{
+    if (text.size() > 5)
+        return Outlook::Fails;
+    int value = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isDigit(unitAt(text, i)))
+            return Outlook::Fails;
+        value = value * 10 + (unitAt(text, i) - u'0');
+    }
+    if (!complete)
+        return text.isEmpty() || value <= 65535 ? Outlook::MayPass : Outlook::Fails;
+    return !text.isEmpty() && value >= 1 && value <= 65535 ? Outlook::Passes : Outlook::Fails;
+}
+
+// The host of a schemed row named by a host name or an IPv6 address in brackets, then ":" and the port in plain
+// digits; what follows a further colon is not looked at. With the text complete, Passes or Fails, and what was
+// read; with it open (it may go on), how far it holds.
+template <typename View> Outlook namedHostOutlook(View text, bool complete, HostPort *read = nullptr)
+{
+    const bool bracketed = !text.isEmpty() && unitAt(text, 0) == u'[';
+    const qsizetype close = bracketed ? indexOf(text, u']', 1) : -1;
+    const qsizetype colon = bracketed ? (close < 0 ? -1 : close + 1) : indexOf(text, u':', 0);
+    if (bracketed && close < 0)
+        return complete ? Outlook::Fails : ipv6Outlook(text.sliced(1), false);
+    const View host = bracketed ? text.sliced(1, close - 1) : text.first(colon < 0 ? text.size() : colon);
+    const Outlook hostOutlook = bracketed ? ipv6Outlook(host, true) : nameOutlook(host, colon >= 0);
+    if (hostOutlook == Outlook::Fails || colon < 0 || colon == text.size())
+        return hostOutlook == Outlook::Fails || complete ? Outlook::Fails : Outlook::MayPass;
+    if (unitAt(text, colon) != u':')
+        return Outlook::Fails;
+    const qsizetype portEnd = indexOf(text, u':', colon + 1);
+    const Outlook port = portOutlook(text.sliced(colon + 1, (portEnd < 0 ? text.size() : portEnd) - colon - 1),
+                                     complete || portEnd >= 0);
+    if (port == Outlook::Passes && read) {
+        read->host = bracketed ? HostPort::Host::Ipv6 : HostPort::Host::Name;
+        read->hostEnd = colon;
+        read->portEnd = portEnd < 0 ? text.size() : portEnd;
+        const View digits = text.sliced(colon + 1, read->portEnd - colon - 1);
+        read->port = 0;
+        for (qsizetype i = 0; i < digits.size(); ++i)
+            read->port = read->port * 10 + (unitAt(digits, i) - u'0');
+    }
+    return port;
+}
+
+template <typename View> bool acceptsNamedHost(View text, HostPort &read)
+{
+    return namedHostOutlook(text, true, &read) == Outlook::Passes;
 }
 
 inline char16_t lowerAscii(char16_t c)
@@ -401,14 +515,15 @@ std::optional<qsizetype> hostStart(View line, const ProxyValidator::Symbols &sym
     if (scheme == 0)
         return acceptsPlainDigits(line, read) || acceptsHostPort(line, symbols, read) ? std::make_optional<qsizetype>(0)
                                                                                       : std::nullopt;
+    // A schemed row may also name its host, or write an IPv6 address in brackets.
+    const auto accepts = [&](View hostPort) {
+        return acceptsHostPort(hostPort, symbols, read) || acceptsNamedHost(hostPort, read);
+    };
     const View rest = line.sliced(scheme);
-    if (const qsizetype credentials = credentialsLength(rest);
-        credentials > 0 && acceptsHostPort(rest.sliced(credentials), symbols, read))
+    if (const qsizetype credentials = credentialsLength(rest); credentials > 0 && accepts(rest.sliced(credentials)))
         return scheme + credentials;
-    return acceptsHostPort(rest, symbols, read) ? std::make_optional(scheme) : std::nullopt;
+    return accepts(rest) ? std::make_optional(scheme) : std::nullopt;
 }
-
-using Outlook = ProxyValidator::Outlook;
 
 // The line test on host:port text that may go on. Once a second colon has come, what follows is not looked at.
 template <typename View> Outlook hostPortOutlook(View text, const ProxyValidator::Symbols &symbols)
@@ -436,8 +551,11 @@ template <typename View> Outlook lineOutlook(View line, const ProxyValidator::Sy
         return plain;
     if (credentialsMayFollow(rest))
         return Outlook::MayPass;
+    const auto either = [&](View hostPort) {
+        return std::max(hostPortOutlook(hostPort, symbols), namedHostOutlook(hostPort, false));
+    };
     const qsizetype credentials = credentialsLength(rest);
-    return credentials > 0 ? std::max(plain, hostPortOutlook(rest.sliced(credentials), symbols)) : plain;
+    return credentials > 0 ? std::max(either(rest), either(rest.sliced(credentials))) : either(rest);
 }
 
 std::optional<int> wholeNumber(std::optional<double> value, int lowest, int highest)
@@ -528,18 +646,51 @@ std::optional<ProxyAddress> ProxyValidator::address(QLatin1StringView line, Prox
     const std::optional<qsizetype> start = hostStart(line, m_symbols, read);
     if (!start)
         return std::nullopt;
-    const std::optional<quint32> address = wholeAddress(read.parts);
     const std::optional<int> port = wholeNumber(read.port, 1, 65535);
-    if (!address || !port)
+    if (!port)
         return std::nullopt;
+    const QLatin1StringView hostText = line.sliced(*start, read.hostEnd);
+    switch (read.host) {
+    case HostPort::Host::Dotted: {
+        const std::optional<quint32> address = wholeAddress(read.parts);
+        if (!address)
+            return std::nullopt;
+        proxy.host = QHostAddress(*address);
+        break;
+    }
+    case HostPort::Host::Ipv6:
+        proxy.host = QHostAddress(hostText.sliced(1, hostText.size() - 2));
+        break;
+    case HostPort::Host::Name:
+        proxy.hostName = hostText;
+        break;
+    }
     if (*start > scheme) {
         const QByteArrayView credentials(line.data() + scheme, *start - scheme - 1);
         const qsizetype colon = credentials.indexOf(':');
         proxy.credentials = {credentials.first(colon).toByteArray(), credentials.sliced(colon + 1).toByteArray()};
+    } else if (const std::optional<TrailingCredentials> trailing =
+                   scheme == 0 ? trailingCredentials(line) : std::nullopt) {
+        proxy.credentials = {trailing->user.toByteArray(), trailing->password.toByteArray()};
     }
     // Up to the end of the port: what follows a second colon may be a row's hundreds of megabytes.
     proxy.hostPort = line.sliced(*start, read.portEnd);
-    proxy.host = QHostAddress(*address);
     proxy.port = quint16(*port);
     return proxy;
+}
+
+std::optional<ProxyValidator::TrailingCredentials> ProxyValidator::trailingCredentials(QLatin1StringView row)
+{
+    // host:port:user:pass, exactly four parts: a huge row is not searched to its end.
+    const QByteArrayView text(row.data(), std::min<qsizetype>(row.size(), 1024));
+    const qsizetype first = text.indexOf(':');
+    const qsizetype second = first < 0 ? -1 : text.indexOf(':', first + 1);
+    const qsizetype third = second < 0 ? -1 : text.indexOf(':', second + 1);
+    if (third < 0 || text.indexOf(':', third + 1) >= 0 || row.size() > text.size())
+        return std::nullopt;
+    const QByteArrayView user = text.sliced(second + 1, third - second - 1), password = text.sliced(third + 1);
+    // As long as a SOCKS 5 login can carry.
+    if (user.isEmpty() || password.isEmpty() || user.size() > 255 || password.size() > 255)
+        return std::nullopt;
+    return TrailingCredentials{second, user, password};
 }

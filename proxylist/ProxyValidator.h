@@ -2,6 +2,7 @@
 
 #include "proxylist/ProxyAddress.h"
 
+#include <QByteArrayView>
 #include <QLocale>
 #include <QString>
 #include <QStringView>
@@ -10,9 +11,11 @@
 
 // The test every loaded line must pass: A.B.C.D:P, each of A to D numeric text from 0 to 255 and P numeric text
 // of any value; anything after a second ":" is not looked at. Before it a line may hold a scheme and credentials
-// (see ProxyAddress): a user of 1 to 255 bytes without ":" or "@", a password of up to 255 bytes without "@". "Numeric
-// text" follows the user's locale: white space around the number, a sign before or after it or parentheses, the
-// currency symbol, thousands and decimal separators, an exponent, and the &H (hexadecimal) and &O (octal) notations.
+// (see ProxyAddress), and after a scheme the host may also be a host name (letters, digits, hyphens and dots) or an
+// IPv6 address in brackets, with a port of plain digits from 1 to 65535: a user of 1 to 255 bytes without ":" or "@", a
+// password of up to 255 bytes without "@". "Numeric text" follows the user's locale: white space around the number, a
+// sign before or after it or parentheses, the currency symbol, thousands and decimal separators, an exponent, and the
+// &H (hexadecimal) and &O (octal) notations.
 class ProxyValidator
 {
 public:
@@ -46,6 +49,15 @@ public:
                                         ProxyAddress::Protocol bareProtocol = ProxyAddress::Protocol::Http) const;
     // Whether the row begins with a scheme.
     static bool hasScheme(QLatin1StringView row);
+    // A bare row of exactly four parts, host:port:user:pass, whose last two are not empty: the proxy's credentials.
+    struct TrailingCredentials
+    {
+        // Where host:port ends.
+        qsizetype hostPortEnd = 0;
+        QByteArrayView user;
+        QByteArrayView password;
+    };
+    static std::optional<TrailingCredentials> trailingCredentials(QLatin1StringView row);
     // The protocol the row's scheme names, or bareProtocol when it has none.
     static ProxyAddress::Protocol protocolOf(QLatin1StringView row, ProxyAddress::Protocol bareProtocol);
 

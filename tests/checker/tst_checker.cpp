@@ -155,7 +155,7 @@ private Q_SLOTS:
         const auto &[answer, proxy, verdict, yours, token] = judging;
         const std::vector<QHostAddress> you(yours.begin(), yours.end());
         const ProxyResult judged =
-            ProbeExchange::judge(answer.toLatin1(), proxy, {yours.isEmpty() ? nullptr : &you, token});
+            ProbeExchange::judge(answer.toLatin1(), proxy, {yours.isEmpty() ? nullptr : &you, token, {}});
         const std::optional<QString> shown = EchoPage::shownText(answer.toLatin1());
         const bool working = shown && judged.status == ProxyStatus::Working;
         const QString exit = working ? EchoPage::addressIn(*shown).value_or(QHostAddress()).toString() : QString();
@@ -181,7 +181,7 @@ private Q_SLOTS:
         constexpr int Closing = 300;
         Harness h(1);
         std::deque<FakeProxy> proxies;
-        // The first row has a second colon: its port ends there.
+        // The first row has a second colon: its port ends there; its third and fourth parts are credentials.
         for (F::Behaviour behaviour : behaviours)
             h.table.addRows({proxies.emplace_back(behaviour).row() + (behaviour == behaviours.first() ? ":8:x" : "")});
         // A page then a reset: of a request not read to its end, or of an answer before the request is in.
@@ -212,7 +212,8 @@ private Q_SLOTS:
         h.start(n + Closing + 100, n + Closing + 100, CheckRows::Mode::All, 3);
 
         QCOMPARE(h.verdicts().first(n), verdicts);
-        QCOMPARE(proxies.front().requests(), QList<QByteArray>{"GET http://127.0.0.1:9/ HTTP/1.0\r\n\r\n\r\n"});
+        QCOMPARE(proxies.front().requests(),
+                 QList<QByteArray>{"GET http://127.0.0.1:9/ HTTP/1.0\r\nProxy-Authorization: Basic ODp4\r\n\r\n\r\n"});
         QVERIFY(proxies.back().requests().isEmpty());
         QCOMPARE(h.statuses().sliced(n), QStringList(Closing + 100, "Working"));
         QVERIFY(bounded);
@@ -386,13 +387,23 @@ private Q_SLOTS:
         const auto http = tinyproxy(folder.path(), first, "u", "p", {echo.serverPort()});
         const auto closed = tinyproxy(folder.path(), second, {}, {}, {1}),
                    bound = tinyproxy(folder.path(), first, {}, {}, {}, "127.0.0.2");
-        const auto open = microsocks(first), guarded = microsocks(second, "u", "p:q");
-        const auto danted = dante(folder.path(), second, "127.0.0.3");
+        const auto open = microsocks(first), guarded = microsocks(second, "u", "p:q"),
+                   login = microsocks(first, "v", "w");
+        const bool ipv6 = QTcpServer().listen(QHostAddress::LocalHostIPv6);
+        const auto danted = dante(folder.path(), second, "127.0.0.3"),
+                   overIpv6 = microsocks(ipv6 ? QHostAddress::LocalHostIPv6 : first);
         QTRY_VERIFY2_WITH_TIMEOUT(http->ready() && closed->ready() && bound->ready() && open->ready() &&
-                                      guarded->ready() && danted->ready(),
+                                      guarded->ready() && danted->ready() && login->ready() && overIpv6->ready(),
                                   QByteArray(http->log() + closed->log() + danted->log()).constData(), 10000);
-        const std::pair<QString, QString> cases[] = {
+        // A name is looked up once for its rows, in any case; one whose look-up fails (no query leaves for a label
+        // that begins with a hyphen) is an error.
+        const std::vector<std::pair<QString, QString>> cases = {
             {"http://u:p@" + http->hostPort(), "N Working 127.0.0.1"},
+            {"http://u:p@LocalHost:" + QString::number(http->port()), "N Working 127.0.0.1"},
+            {"socks5://localhost:" + QString::number(open->port()), "N Working 127.0.0.1"},
+            {"socks5://-x.invalid:1", "- Error"},
+            {http->hostPort() + ":u:p", "N Working 127.0.0.1"},
+            {http->hostPort() + ":u:wrong", "- Invalid Response"},
             {"HTTPS://u:p@" + http->hostPort(), "N Working 127.0.0.1"},
             {bound->hostPort(), "Y Working 127.0.0.2"},
             {"socks5://u:p:q@" + guarded->hostPort(), "N Working 127.0.0.1"},
@@ -403,17 +414,30 @@ private Q_SLOTS:
             {open->hostPort(), "- Invalid Response"},
             {"socks5://" + closed->hostPort(), "- Timeout"},
         };
-        Harness h(1);
-        h.run.setEchoHosts({echo.host()});
-        h.run.setEchoCheck(true);
-        QStringList expected;
-        for (const auto &[row, verdict] : cases) {
-            h.table.addRows({row});
-            expected << verdict;
-        }
-        h.run.setSettings({20, std::chrono::seconds(3)});
-        QVERIFY(runToEnd(h.run));
-        QCOMPARE(h.verdicts(), expected);
+        const auto check = [&echo](const std::vector<std::pair<QString, QString>> &rows, bool echoCheck = true,
+                                   ProxyAddress::Protocol bare = ProxyAddress::Protocol::Http) {
+            Harness h(1);
+            h.run.setEchoHosts({echo.host()});
+            h.run.setEchoCheck(echoCheck);
+            h.run.setBareProtocol(bare);
+            QStringList expected;
+            for (const auto &[row, verdict] : rows) {
+                h.table.addRows({row});
+                expected << verdict;
+            }
+            h.run.setSettings({20, std::chrono::seconds(3)});
+            QVERIFY(runToEnd(h.run));
+            QCOMPARE(h.verdicts(), expected);
+        };
+        check(cases);
+        // Bare rows as SOCKS 5, without the echo check: a named proxy is anonymous when the page shows its address.
+        check({{login->hostPort() + ":v:w", "Y Working 127.0.0.1"},
+               {login->hostPort() + ":v:x", "- Invalid Response"},
+               {"SOCKS5://localhost:" + QString::number(open->port()), "Y Working 127.0.0.1"}},
+              false, ProxyAddress::Protocol::Socks5);
+        if (!ipv6)
+            QSKIP("::1 is not available here");
+        check({{"socks5://[::1]:" + QString::number(overIpv6->port()), "N Working 127.0.0.1"}});
     }
 
     // The echo hosts asked first: a dead one leaves every row as it was, those that answered take the probes in turn,

@@ -358,6 +358,27 @@ private Q_SLOTS:
             if (qobject_cast<QLabel *>(w) || qobject_cast<QPushButton *>(w) || qobject_cast<QGroupBox *>(w))
                 QCOMPARE(w->fontInfo().family() + QString::number(w->fontInfo().pointSizeF()), "Liberation Sans8.25");
     }
+
+    // "Bare Rows As" in the Test menu: one choice at a time, HTTP at start, kept for every run until changed. The
+    // SOCKS 4 proxy never answers an HTTP request.
+    void bareRowsAs()
+    {
+        const FakeProxy socks4(FakeProxy::Socks4Echo);
+        table().addRows({socks4.row()});
+        controls().timeoutSlider->setValue(1);
+        QString seen = controls().bareRowsMenu->title();
+        for (const QAction *choice : controls().bareRowsMenu->actions())
+            seen += ", " + choice->text();
+        // Each time: the row's status and the choice checked.
+        for (const Action action : {&C::actionTestAll, &C::actionBareSocks4, &C::actionTestAll, &C::actionTestAll}) {
+            choose(action);
+            seen += ' ' + shown().left(2) + ':';
+            for (const QAction *choice : controls().bareRowsMenu->actions())
+                seen += choice->isChecked() ? choice->text() : "";
+        }
+        QVERIFY(controls().testMenu->actions().contains(controls().bareRowsMenu->menuAction()));
+        QCOMPARE(seen, "Bare Rows As, HTTP, HTTPS tunnel, SOCKS 4, SOCKS 5 aT:HTTP aT:SOCKS 4 aW:SOCKS 4 aW:SOCKS 4");
+    }
 };
 
 QTEST_MAIN(TestMainWindow)

@@ -119,18 +119,28 @@ private Q_SLOTS:
             many += "1.2.3.4:" + QByteArray::number(port) + '\n';
         add("a copy after the set grew", many + "1.2.3.4:1", QString::fromLatin1(many).split('\n', Qt::SkipEmptyParts));
         // Any case of scheme; a user of 1 to 255 bytes without ":" or "@", a password of up to 255 without "@".
-        const QByteArray user(255, 'u'), password(255, 'p');
+        const QByteArray user(255, 'u'), password(255, 'p'), label(63, 'a');
         const QByteArray schemes =
             "socks5://1.2.3.4:80\nSOCKS4://1.2.3.4:80\nHttps://u:p:w@1.2.3.4:80\nhttp://u:@1.2.3.4:80:x\n"
             "socks5://1.2.3.4:80:a@b\nsocks5://" +
-            user + ':' + password + "@1.2.3.4:80";
+            user + ':' + password +
+            "@1.2.3.4:80\nsocks5://u:p@Proxy-1.example:1080:x\nHTTP://[2001:DB8::1]:65535\n"
+            "socks4://[::ffff:1.2.3.4]:1\nhttps://" +
+            label + '.' + label + '.' + label + '.' + label.first(61) + ":80";
         add("schemes and credentials", schemes + "\n1.2.3.4:80",
             QString::fromLatin1(schemes + "\n1.2.3.4:80").split('\n'));
         add("bad schemes or credentials",
             "ftp://1.2.3.4:80\nsocks5:/1.2.3.4:80\nsocks5://:p@1.2.3.4:80\nsocks5://u@1.2.3.4:80\nsocks5://"
             "a@b:c@1.2.3.4:80\n"
-            "socks5://1.2.3.4\nsocks5://localhost:80\nsocks5://u" +
+            "socks5://1.2.3.4\nlocalhost:80\n[::1]:80\nsocks5://u" +
                 user + ":p@1.2.3.4:80\nsocks5://u:p" + password + "@1.2.3.4:80",
+            {});
+        // Names: an empty, overlong or all-digit last label, a byte no name has, over 253 bytes; IPv6, ports.
+        add("bad names, IPv6 addresses or ports",
+            "http://a..b:80\nhttp://a.:80\nhttp://" + label + "a.b:80\nhttp://1.2.3:80\nhttp://a_b:80\nhttp://" +
+                label + '.' + label + '.' + label + '.' + label.first(62) +
+                ":80\nhttp://[::g]:80\nhttp://[1.2.3.4]:80\nhttp://[::1]80\nhttp://[::1]:0\nhttp://a:65536\n"
+                "http://a: 80\nhttp://[::1\nhttp://a",
             {});
     }
 
@@ -170,14 +180,18 @@ private Q_SLOTS:
             {":", ":", ":", ":", ":", "::"},
             {"80", "80", "80", " 8,080.5 ", "$8e1", "1.234,5", "&O7", "-", "(1"},
             {"", "", "", ":", ":@x", "\xa0", "x", QByteArray(1, 0)}};
+        // Then rows that name their host or give an IPv6 address, which pass.
+        const QByteArrayList named = {"socks5://u:p@[2001:db8::1]:1080:x", "HTTP://Proxy-1.example.net:65535",
+                                      "https://a:b:c@[::ffff:1.2.3.4]:1", "socks4://" + QByteArray(63, 'a') + ".b:8:x"};
         QRandomGenerator random(1);
         int passing = 0;
-        for (int i = 0; i < 20000; ++i) {
+        for (int i = 0; i < 20000 + named.size(); ++i) {
             const ProxyValidator &validator = i % 2 ? german : m_validator;
-            QByteArray line;
+            QByteArray line = named.value(i - 20000);
             for (const int part : {0, 1, 2, 3, 2, 3, 2, 3, 2, 4, 5, 6})
-                line += parts[size_t(part)][size_t(random.bounded(int(parts[size_t(part)].size())))];
+                line += i < 20000 ? parts[size_t(part)][size_t(random.bounded(int(parts[size_t(part)].size())))] : "";
             const bool passes = validator.isValidProxy(QLatin1StringView(line));
+            QVERIFY(passes || i < 20000);
             passing += int(passes);
             const auto never = passes ? ProxyValidator::Outlook::Fails : ProxyValidator::Outlook::Passes;
             for (qsizetype k = 0; k <= line.size(); ++k)
@@ -187,9 +201,11 @@ private Q_SLOTS:
         QString outlooks;
         for (const QByteArray &start :
              QByteArrayList{"", "SOCKS5:/", "1.2.3.4:80", "socks5://u:p", "1.2.3.4:80:", "socks5://1.2.3.4:1:", "x",
-                            "1.2.3.4.", "1.2.3.256:", "1.2.3.4:8x", "https://" + QByteArray(512, 'u')})
+                            "1.2.3.4.", "1.2.3.256:", "1.2.3.4:8x", "https://" + QByteArray(512, 'u'), "http://u:p@a..",
+                            "http://u:p@1.2.3:", "http://u:p@[::1]x", "http://u:p@a:65536",
+                            "http://u:p@[::1]:80:", "http://u:p@a:0"})
             outlooks += u"FMP"_s[int(m_validator.outlook(QLatin1StringView(start)))];
-        QCOMPARE(outlooks, u"MMMMPPFFFFF"_s);
+        QCOMPARE(outlooks, u"MMMMPPFFFFFFFFFPM"_s);
     }
 
     // A merge keeps first copies, their results, selection and current row; an unreadable file leaves it all as is.
@@ -452,6 +468,30 @@ private Q_SLOTS:
         far.reset();
         QVERIFY(far.touched() && far.result() == ProxyResult() && far.exit() == 0 &&
                 far.offset() == (qint64(5) << 32 | 7));
+    }
+
+    // Where a row points: a name, an IPv6 or a dotted address, and its port; credentials before the host or, on a
+    // bare row of exactly four parts whose last two are not empty, after the port.
+    void addresses()
+    {
+        const QByteArray most(255, 'p');
+        const std::pair<QByteArray, QByteArray> rows[] = {
+            {"SOCKS5://u:p@Proxy-1.example:1080:x", "u:p@Proxy-1.example:1080"},
+            {"http://[2001:DB8::1]:65535", "@2001:db8::1:65535"},
+            {"1.2.3.4:80:us:" + most, "us:" + most + "@1.2.3.4:80"},
+            {"1.2.3.4:80:us:" + most + 'p', "@1.2.3.4:80"},
+            {"1.2.3.4:80:us:", "@1.2.3.4:80"},
+            {"1.2.3.4:80::pw", "@1.2.3.4:80"},
+            {"1.2.3.4:80:us:pw:x", "@1.2.3.4:80"},
+            {"http://1.2.3.4:80:us:pw", "@1.2.3.4:80"}};
+        for (const auto &[row, expected] : rows) {
+            const std::optional<ProxyAddress> proxy = m_validator.address(QLatin1StringView(row));
+            QVERIFY(proxy);
+            const QByteArray login =
+                proxy->credentials ? proxy->credentials->user + ':' + proxy->credentials->password : QByteArray();
+            QCOMPARE(login + '@' + proxy->hostName + proxy->host.toString() + ':' + QString::number(proxy->port),
+                     QString::fromLatin1(expected));
+        }
     }
 };
 
