@@ -92,7 +92,10 @@ struct Parser
     {
         parser.setApplicationDescription(QStringLiteral(
             "Clean and check lists of proxies, one host:port per line, optionally after a scheme "
-            "(http://, https://, socks4://, socks5://) and credentials (user:password@).\n\n"
+            "(http://, https://, socks4://, socks5://) and credentials (user:password@). After a scheme the "
+            "host may also be a host name, looked up when the proxy is tested, or an IPv6 address in brackets. "
+            "A line host:port:user:pass without a scheme is tested with those credentials, and clean "
+            "--protocol P writes it as P://user:pass@host:port.\n\n"
             "clean  prints the valid lines of the lists once each, in order.\n\n"
             "check  asks each echo host for its page directly, then tests every proxy and prints its "
             "text, status, anonymity, time in milliseconds, exit address (the address its echo "
