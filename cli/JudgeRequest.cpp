@@ -98,7 +98,8 @@ QByteArray JudgeRequest::token() const
 QByteArrayList JudgeRequest::originHeaders() const
 {
     QByteArrayList found;
-    for (const auto &[name, value] : m_headers) {
+    for (const auto &header : m_headers) {
+        const QByteArray &name = header.first, &value = header.second;
         const bool named = std::any_of(OriginHeaders.begin(), OriginHeaders.end(), [&](QByteArrayView origin) {
             return name.compare(origin, Qt::CaseInsensitive) == 0;
         });

@@ -493,6 +493,7 @@ private Q_SLOTS:
         };
         QTRY_COMPARE_WITH_TIMEOUT(clientsOfJudge(), 0, 12000);
         std::vector<pollfd> idle;
+        idle.reserve(JudgeServer::MaxConnections + 8);
         for (int i = 0; i < JudgeServer::MaxConnections + 8; ++i)
             idle.push_back({connectTo(m_judgePort, "GET / HTTP/1.1\r\n"), POLLIN, 0});
         QTest::qWait(1500);
