@@ -49,11 +49,7 @@ void EchoCheck::lookUp(size_t index)
         const QList<QHostAddress> found = info.addresses();
         if (found.isEmpty())
             return fail(index, tr("the name was not found"));
-        const auto ipv4 = std::find_if(found.begin(), found.end(), [](const QHostAddress &address) {
-            return address.protocol() == QAbstractSocket::IPv4Protocol;
-        });
-        if (ipv4 != found.end())
-            (*m_hosts)[index].setAddress(ipv4->toIPv4Address());
+        (*m_hosts)[index].setAddressFrom(found);
         connectTo(index, found.first());
     });
 }

@@ -29,6 +29,14 @@ std::optional<EchoHost> EchoHost::parse(const QString &text)
     return host;
 }
 
+void EchoHost::setAddressFrom(const QList<QHostAddress> &found)
+{
+    for (const QHostAddress &address : found) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol)
+            return setAddress(address.toIPv4Address());
+    }
+}
+
 QByteArray EchoHost::proxyRequest(const QByteArray &headerLines, const QByteArray &token) const
 {
     return "GET http://" + m_text.toLatin1() + '/' + token + " HTTP/1.0\r\n" + headerLines + "\r\n\r\n";

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -24,6 +26,8 @@ public:
     // Its IPv4 address in host order, when the name is a dotted address or has been looked up.
     const std::optional<quint32> &address() const { return m_address; }
     void setAddress(quint32 address) { m_address = address; }
+    // The first IPv4 address of those a look-up of its name found, for SOCKS 4; none leaves it as it was.
+    void setAddressFrom(const QList<QHostAddress> &found);
     // Whether its page, asked directly, said it is a Korvane echo host: then each probe's request carries a token.
     bool isKorvane() const { return m_korvane; }
     void setKorvane(bool korvane) { m_korvane = korvane; }

@@ -48,12 +48,7 @@ void Scheduler::lookUpEchoHosts(const std::vector<EchoHost *> &hosts)
             // An answer that comes after the wait gave up, before its receiver is gone.
             if (m_phase != Phase::LookingUp)
                 return;
-            for (const QHostAddress &found : info.addresses()) {
-                if (found.protocol() == QAbstractSocket::IPv4Protocol) {
-                    host->setAddress(found.toIPv4Address());
-                    break;
-                }
-            }
+            host->setAddressFrom(info.addresses());
             if (--m_lookupsLeft == 0)
                 run();
         });

@@ -165,8 +165,11 @@ void JudgeServer::onReadable(int fd)
     const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
     if (got < 0 && (errno == EAGAIN || errno == EINTR))
         return;
-    if (got <= 0 || connection.answered)
-        return got <= 0 ? close(fd) : void();
+    if (got <= 0)
+        return close(fd);
+    // Answered: what still comes is read only to learn of the caller's close.
+    if (connection.answered)
+        return;
     connection.received.append(chunk, got);
     answer(connection);
 }

@@ -278,6 +278,8 @@ private Q_SLOTS:
             "--listen is an option of judge");
         add("window, unknown option", noDisplay + "--bogus", 2, {}, "korvane: Unknown option 'bogus'." + windowUsage);
         add("window, bad echo host", noDisplay + "--echo-host 'a b'", 2, {}, windowUsage);
+        add("window, bad second echo host", noDisplay + "--echo-host 127.0.0.1:9 --echo-host 'a b'", 2, {},
+            windowUsage);
         add("window, help", noDisplay + "--help | head -n 1", 0, "Usage: korvane [options] [FILE...]\n", {});
     }
 
