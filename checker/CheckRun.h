@@ -51,6 +51,7 @@ public:
     void setEchoCheck(bool ask) { m_checksEchoHosts = ask; }
     // The protocol of rows without a scheme: HTTP unless told otherwise.
     void setBareProtocol(ProxyAddress::Protocol protocol) { m_probes.setBareProtocol(protocol); }
+    void setSearchingProtocols(bool searching) { m_probes.setSearchingProtocols(searching); }
     // A pool of probes that never waits on its slowest (see PoolScheduler) rather than the window's batches.
     void setPool(bool pool) { m_scheduler = pool ? static_cast<Scheduler *>(&m_pool) : &m_batches; }
     bool isPool() const { return m_scheduler == &m_pool; }

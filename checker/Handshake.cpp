@@ -5,7 +5,8 @@
 #include "checker/Socks4Handshake.h"
 #include "checker/Socks5Handshake.h"
 
-std::unique_ptr<Handshake> Handshake::create(const ProxyAddress &proxy, const EchoHost &echo, const QByteArray &token)
+std::unique_ptr<Handshake> Handshake::create(const ProxyAddress &proxy, const EchoHost &echo, const QByteArray &token,
+                                             bool searching)
 {
     switch (proxy.protocol) {
     case ProxyAddress::Protocol::Http:
@@ -17,7 +18,7 @@ std::unique_ptr<Handshake> Handshake::create(const ProxyAddress &proxy, const Ec
     case ProxyAddress::Protocol::Socks5:
         break;
     }
-    return std::make_unique<Socks5Handshake>(proxy.credentials, echo);
+    return std::make_unique<Socks5Handshake>(proxy.credentials, echo, searching);
 }
 
 QByteArray Handshake::proxyAuthorization(const std::optional<ProxyAddress::Credentials> &credentials)

@@ -32,13 +32,16 @@ public:
     virtual ~Handshake() = default;
 
     // The handshake of the proxy's protocol, to the echo host, which must outlive it; an HTTP proxy's opening asks
-    // for the page of the token's path.
+    // for the page of the token's path. Searching, a SOCKS 5 handshake opens with a greeting that proxies of other
+    // protocols answer at once.
     static std::unique_ptr<Handshake> create(const ProxyAddress &proxy, const EchoHost &echo,
-                                             const QByteArray &token = {});
+                                             const QByteArray &token = {}, bool searching = false);
 
     // What goes out once connected; Open when the proxy takes the echo host's request as it is, and this is it.
     virtual Step opening() const = 0;
     virtual Step onReply(QByteArrayView reply) = 0;
+    // Whether the proxy has answered in the handshake's own protocol, whether or not it let the probe through.
+    virtual bool heard() const { return false; }
 
 protected:
     static Step needMore(QByteArray send = {}, qsizetype consumed = 0)

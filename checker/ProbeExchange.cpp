@@ -1,6 +1,7 @@
 #include "checker/ProbeExchange.h"
 
 #include "checker/EchoPage.h"
+#include "checker/Socks4Handshake.h"
 #include "proxylist/TextFunctions.h"
 
 #include <QRandomGenerator>
@@ -24,10 +25,10 @@ bool refusesCredentials(const QByteArray &answer)
 } // namespace
 
 ProbeExchange::ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo,
-                             const std::vector<QHostAddress> *yourAddresses)
-    : m_hostPort(proxy.hostPort),
+                             const std::vector<QHostAddress> *yourAddresses, bool searching)
+    : m_hostPort(proxy.hostPort), m_protocol(proxy.protocol),
       m_echo(echo), m_expected{yourAddresses, echo.isKorvane() ? freshToken() : QByteArray(), {}},
-      m_handshake(Handshake::create(proxy, echo, m_expected.token))
+      m_handshake(Handshake::create(proxy, echo, m_expected.token, searching))
 {}
 
 QByteArray ProbeExchange::freshToken()
@@ -37,8 +38,20 @@ QByteArray ProbeExchange::freshToken()
     return QByteArray(reinterpret_cast<const char *>(bits), sizeof bits).toHex();
 }
 
+std::optional<ProxyAddress::Protocol> ProbeExchange::heard(const ProbeSocket &socket) const
+{
+    if (m_handshake->heard())
+        return m_protocol;
+    if (Socks4Handshake::isReply(socket.answer()))
+        return ProxyAddress::Protocol::Socks4;
+    if (socket.answer().startsWith("HTTP/"))
+        return ProxyAddress::Protocol::Http;
+    return std::nullopt;
+}
+
 std::optional<ProxyResult> ProbeExchange::onConnected(ProbeSocket &socket)
 {
+    m_connected = true;
     const Handshake::Step opening = m_handshake->opening();
     // Open at once: the opening is the echo host's request, and whatever comes is its answer.
     m_answering = opening.outcome == Handshake::Step::Open;

@@ -36,8 +36,18 @@ class ProbeExchange
 public:
     using Expectation = ProbeExpectation;
 
-    // A Korvane echo host is asked with a fresh token.
-    ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo, const std::vector<QHostAddress> *yourAddresses);
+    // A Korvane echo host is asked with a fresh token. Searching for the proxy's protocol, a SOCKS 5 exchange opens
+    // with a greeting every kind of proxy answers.
+    ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo, const std::vector<QHostAddress> *yourAddresses,
+                  bool searching = false);
+
+    const EchoHost &echo() const { return m_echo; }
+    // Whether the connection was made, and whether the proxy let the probe through to the echo host.
+    bool connected() const { return m_connected; }
+    bool opened() const { return m_answering; }
+    // The protocol the proxy answered in, if it is one a probe speaks: its handshake's own, or what the unread
+    // answer begins as (a SOCKS 4 reply, an HTTP status line).
+    std::optional<ProxyAddress::Protocol> heard(const ProbeSocket &socket) const;
 
     // Where the proxy's name led, or its IPv6 address.
     void setProxyAddresses(const QList<QHostAddress> &addresses) { m_expected.proxyAddresses = addresses; }
@@ -73,9 +83,11 @@ private:
     std::optional<ProxyResult> answered(const QByteArray &answer);
 
     QString m_hostPort;
+    ProxyAddress::Protocol m_protocol;
     const EchoHost &m_echo;
     Expectation m_expected;
     std::unique_ptr<Handshake> m_handshake;
+    bool m_connected = false;
     // Whether the proxy is open and what comes is the echo host's answer.
     bool m_answering = false;
     // How much of the answer has been looked at, and where its start marker is (-1: not found yet), so that each

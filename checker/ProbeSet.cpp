@@ -47,7 +47,9 @@ const EchoHost &ProbeSet::nextHost()
 bool ProbeSet::hasSocks4Rows() const
 {
     for (int r = 0; r < m_table.count(); ++r) {
-        if (ProxyValidator::protocolOf(m_table.text(r), m_bareProtocol) == ProxyAddress::Protocol::Socks4)
+        const QLatin1StringView text = m_table.text(r);
+        if ((m_searching && !ProxyValidator::hasScheme(text)) ||
+            ProxyValidator::protocolOf(text, m_bareProtocol) == ProxyAddress::Protocol::Socks4)
             return true;
     }
     return false;
@@ -57,8 +59,11 @@ bool ProbeSet::start(int row)
 {
     m_table.setResult(row, ProxyResult::failed(ProxyStatus::Checking));
     // Connect only where the row points, read with the loader's number rules; a name a schemed row gives is
-    // looked up, once per run.
-    const std::optional<ProxyAddress> proxy = m_validator.address(m_table.text(row), m_bareProtocol);
+    // looked up, once per run. A search for a row's protocol starts with SOCKS 5.
+    const QLatin1StringView text = m_table.text(row);
+    const bool searching = m_searching && !ProxyValidator::hasScheme(text);
+    const std::optional<ProxyAddress> proxy =
+        m_validator.address(text, searching ? ProxyAddress::Protocol::Socks5 : m_bareProtocol);
     if (!proxy) {
         m_table.setResult(row, ProxyResult::failed(ProxyStatus::Error));
         Q_EMIT judged(row);
@@ -68,8 +73,10 @@ bool ProbeSet::start(int row)
     socket->setRow(row);
     // Each probe's own start: the probes of a batch start together, and none is charged another's time.
     socket->setStartedMs(m_clock.nowMs());
-    ProbeExchange &exchange =
-        m_exchanges.emplace(socket, ProbeExchange(*proxy, nextHost(), m_yourAddresses ? &*m_yourAddresses : nullptr))
+    Probe &probe =
+        m_probes
+            .emplace(socket, Probe{ProbeExchange(*proxy, nextHost(), yourAddresses(), searching),
+                                   searching ? std::optional(ProtocolSearch()) : std::nullopt, socket->startedMs()})
             .first->second;
     connectEvents(socket);
     m_open.push_back(socket);
@@ -78,7 +85,7 @@ bool ProbeSet::start(int row)
         return true;
     }
     if (proxy->host.protocol() == QAbstractSocket::IPv6Protocol)
-        exchange.setProxyAddresses({proxy->host});
+        probe.exchange.setProxyAddresses({proxy->host});
     return connectProbe(socket, proxy->host, proxy->port);
 }
 
@@ -123,13 +130,13 @@ void ProbeSet::answerWaiting(NameLookup &lookup)
     // A probe may have timed out while it waited.
     const auto waiting = std::exchange(lookup.waiting, {});
     for (const auto &[socket, port] : waiting) {
-        if (!socket || !m_exchanges.contains(socket.data()))
+        if (!socket || !m_probes.contains(socket.data()))
             continue;
         if (lookup.addresses.isEmpty()) {
             finish(socket, ProxyResult::failed(ProxyStatus::Error));
             continue;
         }
-        m_exchanges.at(socket.data()).setProxyAddresses(lookup.addresses);
+        m_probes.at(socket.data()).exchange.setProxyAddresses(lookup.addresses);
         connectProbe(socket, lookup.addresses.first(), port);
     }
 }
@@ -142,7 +149,7 @@ void ProbeSet::clearLookups()
 
 void ProbeSet::connectEvents(ProbeSocket *socket)
 {
-    ProbeExchange &exchange = m_exchanges.at(socket);
+    ProbeExchange &exchange = m_probes.at(socket).exchange;
     connect(socket, &ProbeSocket::connected, this,
             [=, this, &exchange] { finishIf(socket, exchange.onConnected(*socket)); });
     connect(socket, &ProbeSocket::dataArrived, this,
@@ -157,12 +164,44 @@ void ProbeSet::finishIf(ProbeSocket *socket, const std::optional<ProxyResult> &r
         finish(socket, *result);
 }
 
+bool ProbeSet::searchOn(ProbeSocket *socket, ProxyResult &result)
+{
+    Probe &probe = m_probes.at(socket);
+    const ProbeExchange &ended = probe.exchange;
+    const std::optional<ProxyAddress::Protocol> next =
+        probe.search->next({result, ended.connected(), ended.opened(), ended.heard(*socket)});
+    if (!next) {
+        result = probe.search->verdict();
+        return false;
+    }
+    const int row = socket->row();
+    const std::optional<ProxyAddress> proxy = m_validator.address(m_table.text(row), *next);
+    if (!proxy)
+        return false;
+    // The same row and echo host on a new connection, in the place of the old among the open: the row's time out
+    // still counts from its first.
+    auto *again = new ProbeSocket(this);
+    again->setRow(row);
+    again->setStartedMs(socket->startedMs());
+    *std::find(m_open.begin(), m_open.end(), socket) = again;
+    Probe taken{ProbeExchange(*proxy, ended.echo(), yourAddresses()), std::move(probe.search), m_clock.nowMs()};
+    letGo(socket);
+    m_probes.emplace(again, std::move(taken));
+    connectEvents(again);
+    // Out of sockets, the row is untested again; its scheduler hears of it as of a verdict.
+    if (!connectProbe(again, proxy->host, proxy->port))
+        Q_EMIT judged(row);
+    return true;
+}
+
 void ProbeSet::finish(ProbeSocket *socket, ProxyResult result)
 {
+    if (m_probes.at(socket).search && searchOn(socket, result))
+        return;
     const int row = socket->row();
     QString exitAddress;
     if (result.status == ProxyStatus::Working) {
-        result.ms = int(std::clamp<qint64>(m_clock.nowMs() - socket->startedMs(), 0, INT_MAX));
+        result.ms = int(std::clamp<qint64>(m_clock.nowMs() - m_probes.at(socket).startedMs, 0, INT_MAX));
         const std::optional<QString> shown = EchoPage::shownText(socket->answer());
         if (const std::optional<QHostAddress> address = shown ? EchoPage::addressIn(*shown) : std::nullopt)
             exitAddress = address->toString();
@@ -176,7 +215,12 @@ void ProbeSet::finish(ProbeSocket *socket, ProxyResult result)
 void ProbeSet::release(ProbeSocket *socket)
 {
     m_open.erase(std::find(m_open.begin(), m_open.end(), socket));
-    m_exchanges.erase(socket);
+    letGo(socket);
+}
+
+void ProbeSet::letGo(ProbeSocket *socket)
+{
+    m_probes.erase(socket);
     socket->release();
     // The socket may be the sender of the event being handled.
     socket->deleteLater();
@@ -188,9 +232,11 @@ void ProbeSet::timeOutStartedBefore(qint64 ms)
     while (!m_open.empty() && m_open.front()->startedMs() <= ms) {
         ProbeSocket *socket = m_open.front();
         const int row = socket->row();
+        const std::optional<ProtocolSearch> &search = m_probes.at(socket).search;
+        const ProxyResult verdict = search ? search->timedOut() : ProxyResult::failed(ProxyStatus::Timeout);
         release(socket);
         if (m_table.isValidRow(row) && m_table.result(row).status == ProxyStatus::Checking) {
-            m_table.setResult(row, ProxyResult::failed(ProxyStatus::Timeout));
+            m_table.setResult(row, verdict);
             Q_EMIT judged(row);
         }
     }

@@ -2,6 +2,7 @@
 
 #include "checker/EchoHost.h"
 #include "checker/ProbeExchange.h"
+#include "checker/ProtocolSearch.h"
 #include "proxylist/ProxyValidator.h"
 
 #include <QHostAddress>
@@ -47,7 +48,9 @@ public:
     }
     // The protocol of rows without a scheme.
     void setBareProtocol(ProxyAddress::Protocol protocol) { m_bareProtocol = protocol; }
-    // Whether a row of the table speaks SOCKS 4, which needs the echo host's address.
+    // Whether the protocol of rows without a scheme is found for each, rather than the one above.
+    void setSearchingProtocols(bool searching) { m_searching = searching; }
+    // Whether a row of the table speaks SOCKS 4, or may, which needs the echo host's address.
     bool hasSocks4Rows() const;
 
     // Starts probing the row, which reads "Checking...". False when this machine has no socket to give: the row is
@@ -72,6 +75,16 @@ Q_SIGNALS:
     void judged(int row);
 
 private:
+    // One row's probe: the exchange of its connection, and where a search for its protocol stands.
+    struct Probe
+    {
+        ProbeExchange exchange;
+        std::optional<ProtocolSearch> search;
+        // When the connection started: a search's later connection is timed from its own start, its row's time
+        // out from the first's.
+        qint64 startedMs = 0;
+    };
+
     // A host name and the probes that wait for its addresses; looked up once per run.
     struct NameLookup
     {
@@ -86,6 +99,9 @@ private:
     void lookUp(ProbeSocket *socket, const QString &name, quint16 port);
     void answerWaiting(NameLookup &lookup);
     void connectEvents(ProbeSocket *socket);
+    // The connection of a row searched for its protocol ended: the search's next connection takes its place, or
+    // false when the row has its verdict.
+    bool searchOn(ProbeSocket *socket, ProxyResult &result);
     // The host the next probe asks.
     const EchoHost &nextHost();
     // Lets the connection go, then writes the verdict to the row it probed; a working proxy's with its time and the
@@ -93,6 +109,9 @@ private:
     void finish(ProbeSocket *socket, ProxyResult result);
     void finishIf(ProbeSocket *socket, const std::optional<ProxyResult> &result);
     void release(ProbeSocket *socket);
+    // The connection and its probe go; the caller sees to its place among the open.
+    void letGo(ProbeSocket *socket);
+    const std::vector<QHostAddress> *yourAddresses() const { return m_yourAddresses ? &*m_yourAddresses : nullptr; }
 
     ProxyList &m_table;
     const Clock &m_clock;
@@ -102,9 +121,10 @@ private:
     size_t m_turn = 0;
     std::optional<std::vector<QHostAddress>> m_yourAddresses;
     ProxyAddress::Protocol m_bareProtocol = ProxyAddress::Protocol::Http;
-    // In the order they started.
+    bool m_searching = false;
+    // In the order their rows started.
     std::vector<ProbeSocket *> m_open;
-    std::unordered_map<const ProbeSocket *, ProbeExchange> m_exchanges;
+    std::unordered_map<const ProbeSocket *, Probe> m_probes;
     QString m_shortage;
     std::unordered_map<QString, NameLookup> m_lookups;
     // The receiver of the look-ups' answers: gone with it, an answer that comes later is dropped.

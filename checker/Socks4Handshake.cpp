@@ -6,6 +6,8 @@ namespace {
 // The reply: version 0 (some servers send 4), 90 when granted, then six bytes.
 constexpr qsizetype ReplyLength = 8;
 constexpr char Granted = 90;
+// Refused, refused for want of an ident server, refused for a user the ident server does not know.
+constexpr char LastRefusal = 93;
 // SOCKS 4a: an address of 0.0.0.x asks the proxy to look the name up.
 constexpr quint32 NameFollows = 1;
 } // namespace
@@ -25,5 +27,11 @@ Handshake::Step Socks4Handshake::onReply(QByteArrayView reply)
 {
     if (reply.size() < ReplyLength)
         return needMore();
-    return (reply[0] == 0 || reply[0] == 4) && reply[1] == Granted ? open(ReplyLength) : refused();
+    m_heard = isReply(reply);
+    return m_heard && reply[1] == Granted ? open(ReplyLength) : refused();
+}
+
+bool Socks4Handshake::isReply(QByteArrayView bytes)
+{
+    return bytes.size() >= 2 && (bytes[0] == 0 || bytes[0] == 4) && bytes[1] >= Granted && bytes[1] <= LastRefusal;
 }

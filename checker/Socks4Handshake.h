@@ -11,7 +11,12 @@ public:
 
     Step opening() const override { return needMore(m_request); }
     Step onReply(QByteArrayView reply) override;
+    bool heard() const override { return m_heard; }
+
+    // Whether the bytes begin as a SOCKS 4 server's reply does, granting or refusing.
+    static bool isReply(QByteArrayView bytes);
 
 private:
     QByteArray m_request;
+    bool m_heard = false;
 };

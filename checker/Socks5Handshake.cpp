@@ -8,6 +8,10 @@ constexpr char NoAuthentication = 0;
 constexpr char UserPassword = 2;
 constexpr char LoginVersion = 1;
 constexpr char Succeeded = 0;
+// Searching: 11 methods, their last four the bytes of two ends of line, which no server has.
+constexpr qsizetype SearchingMethods = 11;
+constexpr char CarriageReturn = '\r';
+constexpr char LineFeed = '\n';
 // Address types.
 constexpr char IPv4 = 1;
 constexpr char DomainName = 3;
@@ -16,8 +20,9 @@ constexpr char IPv6 = 4;
 constexpr qsizetype ReplyHead = 5;
 } // namespace
 
-Socks5Handshake::Socks5Handshake(std::optional<ProxyAddress::Credentials> credentials, const EchoHost &echo)
-    : m_credentials(std::move(credentials))
+Socks5Handshake::Socks5Handshake(std::optional<ProxyAddress::Credentials> credentials, const EchoHost &echo,
+                                 bool searching)
+    : m_credentials(std::move(credentials)), m_searching(searching)
 {
     // Version 5, CONNECT, reserved, then the echo host: by its address when the name is one, else by name, for the
     // proxy to look up; then its port.
@@ -29,7 +34,11 @@ Socks5Handshake::Socks5Handshake(std::optional<ProxyAddress::Credentials> creden
 Handshake::Step Socks5Handshake::opening() const
 {
     // The methods offered: none, and the login when there are credentials.
-    const QByteArray methods = m_credentials ? bytes({NoAuthentication, UserPassword}) : bytes({NoAuthentication});
+    QByteArray methods = m_credentials ? bytes({NoAuthentication, UserPassword}) : bytes({NoAuthentication});
+    if (m_searching) {
+        methods.resize(SearchingMethods - 4, NoAuthentication);
+        methods += bytes({CarriageReturn, LineFeed, CarriageReturn, LineFeed});
+    }
     return needMore(Version + counted(methods));
 }
 
@@ -37,6 +46,7 @@ Handshake::Step Socks5Handshake::onChoice(QByteArrayView reply)
 {
     if (reply.size() < 2)
         return needMore();
+    m_heard = reply[0] == Version;
     if (reply[0] != Version || (reply[1] != NoAuthentication && (reply[1] != UserPassword || !m_credentials)))
         return refused();
     if (reply[1] == NoAuthentication)

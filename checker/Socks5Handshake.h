@@ -4,13 +4,20 @@
 
 // SOCKS 5 (RFC 1928), with a login by user and password (RFC 1929) when the row has credentials and the proxy asks
 // for them. One parser per reply: the method chosen, the login's verdict, the CONNECT's.
+//
+// Searching for a proxy's protocol, the greeting offers "none" again up to its ninth byte, then four methods no server
+// has, the bytes CR LF CR LF. An HTTP proxy reads it as a request line and the blank line that ends a request's
+// header, and answers it at once rather than waiting for more; a SOCKS 4 server reads a whole request of its own,
+// its user id ended by the ninth byte, and answers it or closes.
 class Socks5Handshake final : public Handshake
 {
 public:
-    Socks5Handshake(std::optional<ProxyAddress::Credentials> credentials, const EchoHost &echo);
+    Socks5Handshake(std::optional<ProxyAddress::Credentials> credentials, const EchoHost &echo, bool searching = false);
 
     Step opening() const override;
     Step onReply(QByteArrayView reply) override { return (this->*m_parser)(reply); }
+    // A method chosen, or none: a SOCKS 5 server's reply to the greeting.
+    bool heard() const override { return m_heard; }
 
 private:
     Step onChoice(QByteArrayView reply);
@@ -20,6 +27,8 @@ private:
     Step connect(qsizetype consumed);
 
     std::optional<ProxyAddress::Credentials> m_credentials;
+    bool m_searching = false;
+    bool m_heard = false;
     QByteArray m_connect;
     Step (Socks5Handshake::*m_parser)(QByteArrayView) = &Socks5Handshake::onChoice;
 };

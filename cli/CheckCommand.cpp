@@ -79,6 +79,7 @@ int CheckCommand::run()
     checkRun.setEchoHosts(m_options.echoHosts);
     checkRun.setEchoCheck(m_options.echoCheck);
     checkRun.setBareProtocol(m_options.protocol.value_or(ProxyAddress::Protocol::Http));
+    checkRun.setSearchingProtocols(m_options.findsProtocol);
 
     std::unique_ptr<ProgressLine> progress;
     if (!m_options.quiet && ::isatty(STDERR_FILENO)) {

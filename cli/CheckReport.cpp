@@ -18,7 +18,7 @@ QString printCheckReport(const ProxyList &table, const CliOptions &options)
         return failure.isEmpty();
     };
     if (options.json)
-        ProxyWriter::writeJson(table, rows, print);
+        ProxyWriter::writeJson(table, rows, print, options.findsProtocol);
     else if (options.only)
         ProxyWriter::writeList(table, rows, "\n", print);
     else

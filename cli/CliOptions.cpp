@@ -85,8 +85,9 @@ struct Parser
                                               "its whole timeout, rather than starting a proxy as soon as one ends.")};
     QCommandLineOption protocol{QStringLiteral("protocol"),
                                 QStringLiteral("The protocol of rows written without a scheme (default http): check "
-                                               "probes them so, clean writes them with the scheme."),
-                                QStringLiteral("http|https|socks4|socks5")};
+                                               "probes them so, clean writes them with the scheme. auto (check "
+                                               "only): find which of socks5, socks4 and http each speaks."),
+                                QStringLiteral("http|https|socks4|socks5|auto")};
 
     Parser()
     {
@@ -218,9 +219,12 @@ std::variant<CliOptions, CliExit> Parser::options() const
         return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
     options.files = positional;
     if (parser.isSet(protocol)) {
+        options.findsProtocol = parser.value(protocol).compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0;
         options.protocol = ProxyAddress::protocolNamed(parser.value(protocol));
-        if (!options.protocol)
-            return usageError(QStringLiteral("--protocol takes http, https, socks4 or socks5"));
+        if (options.findsProtocol && options.command == CliOptions::Clean)
+            return usageError(QStringLiteral("clean writes a protocol it is told: --protocol auto is for check"));
+        if (!options.protocol && !options.findsProtocol)
+            return usageError(QStringLiteral("--protocol takes http, https, socks4, socks5 or auto"));
     }
 
     for (const QCommandLineOption *judgeOnly : {&listen, &log}) {

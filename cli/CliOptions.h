@@ -34,6 +34,8 @@ struct CliOptions
     std::optional<ProxyFilter> only;
     // The protocol of rows without a scheme; nothing is HTTP, and clean writes them as they are.
     std::optional<ProxyAddress::Protocol> protocol;
+    // check --protocol auto: the protocol of each row without a scheme is found, and printed as its scheme.
+    bool findsProtocol = false;
     bool json = false;
     // The window's fixed batches rather than a pool that refills as probes end.
     bool batches = false;

@@ -5,7 +5,8 @@
 #include <QtGlobal>
 
 // One row of the row store in 16 bytes: where its line lies in the store's block of bytes, the line's length, the
-// row's result and the number of its exit address in the store's ExitAddresses (up to 2^30 - 1 of them). The offset has
+// row's result and the number of its exit address in the store's ExitAddresses (up to 2^28 - 1 of them; an address
+// past those is not kept). The offset has
 // 40 bits (a store of up to 1 TiB): its low 32 bits in a word of their own, its high 8 in the packed word beside the
 // result, where every change of the result must leave them be.
 class PackedRow
@@ -27,7 +28,8 @@ public:
         ProxyResult result{ProxyStatus(m_packed & StatusMask),
                            Anonymity((m_packed >> AnonymityShift) & 0x3),
                            {},
-                           Grade(m_exit >> GradeShift)};
+                           Grade(m_exit >> GradeShift),
+                           FoundProtocol((m_exit >> FoundShift) & 0x3)};
         if (const quint32 time = (m_packed >> TimeShift) & TimeMask)
             result.ms = int(time - 1);
         return result;
@@ -38,7 +40,8 @@ public:
     // The result, its exit address, and the row marked touched.
     void setResult(const ProxyResult &result, quint32 exit = 0)
     {
-        m_exit = (exit & ExitMask) | (quint32(result.grade) << GradeShift);
+        m_exit = (exit <= ExitMask ? exit : 0) | (quint32(result.found) << FoundShift) |
+                 (quint32(result.grade) << GradeShift);
         const quint32 time = result.ms ? quint32(qBound(0, *result.ms, int(TimeMask) - 1)) + 1 : 0;
         m_packed = (m_packed & OffsetBits) | quint32(result.status) | (quint32(result.anonymity) << AnonymityShift) |
                    TouchedBit | (time << TimeShift);
@@ -62,9 +65,10 @@ private:
     static constexpr quint32 OffsetBits = 0xffu << OffsetShift;
     static constexpr int TimeShift = 14;
     static constexpr quint32 TimeMask = (1u << 18) - 1;
-    // exit: the grade (2 bits) above the exit address's number (30 bits).
+    // exit: the grade (2 bits) above the protocol found (2) above the exit address's number (28 bits).
     static constexpr int GradeShift = 30;
-    static constexpr quint32 ExitMask = (1u << GradeShift) - 1;
+    static constexpr int FoundShift = 28;
+    static constexpr quint32 ExitMask = (1u << FoundShift) - 1;
 
     quint32 m_offsetLow = 0;
     quint32 m_length = 0;

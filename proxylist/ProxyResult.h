@@ -11,6 +11,9 @@ enum class Anonymity : quint8 { None, Anonymous, NotAnonymous };
 // What a Korvane echo host could tell of a working proxy: the user's address seen (transparent), a proxy's
 // headers but not the user's address (anonymous), or neither (elite). None where the echo host cannot tell.
 enum class Grade : quint8 { None, Transparent, Anonymous, Elite };
+// The protocol a check found a row without a scheme to speak, when it was asked to find it: None when it was not,
+// or when the proxy spoke none of these.
+enum class FoundProtocol : quint8 { None, Http, Socks4, Socks5 };
 
 // What the last check of a proxy found.
 struct ProxyResult
@@ -21,6 +24,7 @@ struct ProxyResult
     // its complete answer.
     std::optional<int> ms;
     Grade grade = Grade::None;
+    FoundProtocol found = FoundProtocol::None;
 
     static ProxyResult working(bool anonymous, std::optional<int> ms = {})
     {

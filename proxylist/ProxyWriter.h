@@ -23,12 +23,16 @@ QByteArray list(const ProxyList &table, const std::vector<int> &rows, QByteArray
 // is the row's bytes, but a tab, CR, LF or backslash would break the line apart: they are written \t, \r, \n, \\.
 QByteArray tabSeparated(const ProxyList &table, const std::vector<int> &rows);
 // One JSON array of {"proxy", "status", "anonymity", "ms", "exit", "grade"} objects, in UTF-8; "proxy" is the row as
-// RowText reads it, "ms" a number or null, "exit" an address or null, "grade" a grade's token or null.
-QByteArray json(const ProxyList &table, const std::vector<int> &rows);
+// RowText reads it, "ms" a number or null, "exit" an address or null, "grade" a grade's token or null. With
+// withProtocol, "protocol" follows: the protocol the row was probed as and spoke ("http", "https", "socks4",
+// "socks5"), or null for a row without a scheme whose proxy spoke none a check tried.
+QByteArray json(const ProxyList &table, const std::vector<int> &rows, bool withProtocol = false);
 
 // The same forms handed to sink in blocks: a printed form is never held whole beside the table, and a long row's
 // bytes, where they need no escape, go to the sink straight from the table. Each returns false when sink did.
+// These are the forms korvane-cli prints: a row without a scheme whose protocol a check found is written under
+// that protocol's scheme, as list() writes it.
 bool writeList(const ProxyList &table, const std::vector<int> &rows, QByteArrayView lineEnd, const Sink &sink);
 bool writeTabSeparated(const ProxyList &table, const std::vector<int> &rows, const Sink &sink);
-bool writeJson(const ProxyList &table, const std::vector<int> &rows, const Sink &sink);
+bool writeJson(const ProxyList &table, const std::vector<int> &rows, const Sink &sink, bool withProtocol = false);
 } // namespace ProxyWriter

@@ -263,7 +263,7 @@ private Q_SLOTS:
 
     // Each protocol's handshake, byte for byte, to the echo host at 127.0.0.1:9 or by name, and a Korvane echo host's
     // token after a slash. A row ending in its scheme or credentials points to 127.0.0.1:1080, as the others do in
-    // their own spelling.
+    // their own spelling; one after "?" is searched for its protocol.
     void handshakes_data()
     {
         QTest::addColumn<Shake>("shake");
@@ -305,16 +305,21 @@ private Q_SLOTS:
         add("socks5 connect refused", "socks5://", {B("\5\0", 2), "\5\5"}, socks5 + to127, "refused");
         add("socks5 connect, short", "socks5://", {B("\5\0", 2), B("\5\0\0\3\377abc", 8)}, socks5 + to127, "more");
         add("socks5, address type 7", "socks5://", {B("\5\0", 2), B("\5\0\0\7\0", 5)}, socks5 + to127, "refused");
+        const B greeting("\5\13\0\0\0\0\0\0\0\r\n\r\n", 13);
+        add("socks5, searching", "?socks5://", {B("\5\0", 2)}, greeting + to127, "more");
+        add("socks5 login, searching", "?socks5://u:p@", {B("\0\x5b", 2)},
+            greeting.first(3) + '\2' + greeting.sliced(4), "refused");
     }
 
     void handshakes()
     {
         QFETCH(Shake, shake);
         const auto &[row, echo, replies, sent, outcome] = shake;
-        const std::optional<ProxyAddress> proxy = ProxyValidator().address(QLatin1StringView(row));
+        const bool searching = row.startsWith('?');
+        const std::optional<ProxyAddress> proxy = ProxyValidator().address(QLatin1StringView(row).sliced(searching));
         QVERIFY(proxy && proxy->host == QHostAddress(QHostAddress::LocalHost) && proxy->port == 1080);
-        const std::unique_ptr<Handshake> handshake =
-            Handshake::create(*proxy, *EchoHost::parse(echo.section('/', 0, 0)), echo.section('/', 1).toLatin1());
+        const std::unique_ptr<Handshake> handshake = Handshake::create(
+            *proxy, *EchoHost::parse(echo.section('/', 0, 0)), echo.section('/', 1).toLatin1(), searching);
         Handshake::Step step = handshake->opening();
         QByteArray out = step.send, reply;
         for (const QByteArray &piece : replies) { // only while the proxy has more to say

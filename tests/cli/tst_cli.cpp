@@ -253,6 +253,7 @@ private Q_SLOTS:
             "--no-echo-check --echo-host 127.0.0.1:9 | jq -r '.[].proxy'",
             0, "socks5://caf\xc3\xa9:pw@127.0.0.1:1\n127.0.0.1:1:\xc3\xa9\n", {});
         add("unknown protocol", "\"$CLI\" check --protocol ftp silent.txt", 2, {}, usage);
+        add("clean, found protocols", "\"$CLI\" clean --protocol auto silent.txt", 2, {}, "auto is for check");
         add("input closed", "\"$CLI\" clean <&-", 1, {}, "standard input is closed");
         add("input closed, not read", "\"$CLI\" clean silent.txt <&-", 0, silent, {});
         add("name not UTF-8", "n=$(printf 'lat\\351.txt'); cp silent.txt \"$n\"; \"$CLI\" clean \"$n\" && rm \"$n\"", 0,
@@ -330,6 +331,45 @@ private Q_SLOTS:
         // The replaying proxy now gives every probe a stored page.
         QCOMPARE(finish(*shell(check + "\"$JUDGE\" --only elite")).out, rows.split('\n').mid(2, 3).join('\n') + '\n');
         QCOMPARE(finish(*shell(check + "\"$ECHO\" | cut -f 2,3,6")).out, QByteArray("Working\tY\t-\n").repeated(8));
+    }
+
+    // --protocol auto prints each bare row under the scheme its proxy speaks, credentials before the host: dante
+    // allowing SOCKS 4 alone answers a SOCKS 5 greeting and refuses its CONNECT; the fake grants anything in SOCKS 4.
+    // A row with a scheme is probed as it says. Rows that speak nothing keep their text and their HTTP verdict.
+    void protocolsFound()
+    {
+        for (const char *program : {"squid", "tinyproxy", "microsocks", "danted"})
+            if (QStandardPaths::findExecutable(program, {"/usr/bin", "/usr/sbin"}).isEmpty())
+                QSKIP(qPrintable(QString("%1 is not installed (scripts/install-deps.sh installs it)").arg(program)));
+        const QHostAddress local = QHostAddress::LocalHost;
+        const auto http = tinyproxy(m_folder.path(), local, "u", "p"), cache = squid(m_folder.path(), local);
+        const auto socks4 = dante(m_folder.path(), local, "127.0.0.1", "socks_v4"),
+                   both = dante(m_folder.path(), local, "127.0.0.1"), socks5 = microsocks(local, "u", "p");
+        const FakeProxy granting(FakeProxy::Socks4Echo), resetting(FakeProxy::Reset), refused(FakeProxy::Refused);
+        QTRY_VERIFY2_WITH_TIMEOUT(http->ready() && cache->ready() && socks4->ready() && both->ready() &&
+                                      socks5->ready(),
+                                  QByteArray(cache->log() + socks4->log() + both->log()).constData(), 10000);
+        const QString named = "socks5://u:p@localhost:" + QString::number(socks5->port());
+        const QStringList rows = {http->hostPort() + ":u:p",
+                                  cache->hostPort(),
+                                  socks4->hostPort(),
+                                  both->hostPort(),
+                                  socks5->hostPort() + ":u:p",
+                                  named,
+                                  granting.row(),
+                                  resetting.row(),
+                                  refused.row()};
+        QVERIFY(!writeFile("mixed.txt", rows.join(u'\n').toLatin1()).isEmpty());
+        const QString check = "\"$CLI\" check -q -t 3 --echo-host \"$ECHO\" --protocol auto mixed.txt ";
+        const QString working =
+            QString("http://u:p@%1\nhttp://%2\nsocks4://%3\nsocks5://%4\nsocks5://u:p@%5\n%6\nsocks4://%7\n")
+                .arg(http->hostPort(), cache->hostPort(), socks4->hostPort(), both->hostPort(), socks5->hostPort(),
+                     named, granting.row());
+        QCOMPARE(finish(*shell(check + "--only working")).out, working.toLatin1());
+        QCOMPARE(finish(*shell(check + "--json | jq -c '.[6:] | .[] | [.proxy, .status, .protocol]'")).out,
+                 QString("[\"socks4://%1\",\"Working\",\"socks4\"]\n[\"%2\",\"Error\",null]\n[\"%3\",\"Error\",null]\n")
+                     .arg(granting.row(), resetting.row(), refused.row())
+                     .toLatin1());
     }
 
     // The window engine's verdicts in every output form, a row's tab, backslash and quote too; fast:1500 drops the

@@ -41,9 +41,10 @@ void tunnel(QTcpSocket *peer, FakeProxy::Behaviour behaviour, QList<QByteArray> 
         received += peer->readAll();
         switch (behaviour) {
         case FakeProxy::Socks4Echo:
-            // A request: 8 bytes, the user id and a NUL, and after an address of 0.0.0.x a name and a NUL.
+            // A request: 8 bytes, the user id and a NUL, and after an address of 0.0.0.x (x not 0) a name and a NUL.
             if (step == 0 && received.size() > 8 &&
-                received.sliced(8).count('\0') >= (received.sliced(4, 3) == QByteArray(3, 0) ? 2 : 1)) {
+                received.sliced(8).count('\0') >=
+                    (received.sliced(4, 3) == QByteArray(3, 0) && received[7] != 0 ? 2 : 1)) {
                 requests.append(std::exchange(received, {}));
                 peer->write(QByteArray("\0\x5a\0\0\0\0\0\0", 8));
                 step = 1;

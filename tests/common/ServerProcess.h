@@ -104,10 +104,11 @@ inline std::unique_ptr<ServerProcess> microsocks(const QHostAddress &listen, con
     return server;
 }
 
-// dante-server (danted): SOCKS 4 and 5 without authentication, to loopback only, connecting out from external. Its
-// user lines must come before its rules; the failures of each connection are logged. As root, it drops to nobody.
+// dante-server (danted): SOCKS 4 and 5 without authentication, to loopback only, connecting out from external; with
+// only ("socks_v4" or "socks_v5"), that protocol alone connects. Its user lines must come before its rules; the
+// failures of each connection are logged. As root, it drops to nobody.
 inline std::unique_ptr<ServerProcess> dante(const QString &folder, const QHostAddress &listen,
-                                            const QByteArray &external)
+                                            const QByteArray &external, const QByteArray &only = {})
 {
     auto server = std::make_unique<ServerProcess>(listen);
     const QByteArray config = "logoutput: stderr\ninternal: " + listen.toString().toLatin1() +
@@ -115,7 +116,8 @@ inline std::unique_ptr<ServerProcess> dante(const QString &folder, const QHostAd
                               (::geteuid() == 0 ? "user.unprivileged: nobody\n" : "") +
                               "clientmethod: none\nsocksmethod: none\n"
                               "client pass { from: 127.0.0.0/8 to: 127.0.0.0/8 }\n"
-                              "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 log: error }\n";
+                              "socks pass {\nfrom: 127.0.0.0/8 to: 127.0.0.0/8\nlog: error\n" +
+                              (only.isEmpty() ? QByteArray() : "proxyprotocol: " + only + '\n') + "}\n";
     server->start("danted", {"-f", "%c", "-p", QString("%1/danted-%2.pid").arg(folder).arg(server->port())}, folder,
                   config);
     return server;

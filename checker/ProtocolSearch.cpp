@@ -1,0 +1,54 @@
+#include "checker/ProtocolSearch.h"
+
+std::optional<ProtocolSearch::Protocol> ProtocolSearch::next(const Attempt &attempt)
+{
+    // Refused, unreachable: so would every other connection be.
+    if (!attempt.connected)
+        return m_held ? concludeWithHeld() : conclude(attempt.verdict, FoundProtocol::None);
+    switch (m_protocol) {
+    case Protocol::Socks5:
+        if (attempt.heard != Protocol::Socks5)
+            return tryNext(attempt.heard == Protocol::Socks4 ? Protocol::Socks4 : Protocol::Http);
+        if (attempt.opened)
+            return conclude(attempt.verdict, FoundProtocol::Socks5);
+        // A SOCKS 5 server that would not connect may be one that serves SOCKS 4 alone.
+        m_held = attempt.verdict;
+        m_held->found = FoundProtocol::Socks5;
+        return tryNext(Protocol::Socks4);
+    case Protocol::Socks4: {
+        // A server that answered in SOCKS 5 stays one, unless SOCKS 4 let the probe through.
+        const bool heldSocks5 = m_held && m_held->found == FoundProtocol::Socks5;
+        if (attempt.heard == Protocol::Socks4 && (!heldSocks5 || attempt.verdict.status == ProxyStatus::Working))
+            return conclude(attempt.verdict, FoundProtocol::Socks4);
+        return heldSocks5 || m_triedHttp ? concludeWithHeld() : tryNext(Protocol::Http);
+    }
+    case Protocol::Http:
+    case Protocol::Connect:
+        break;
+    }
+    if (attempt.heard == Protocol::Http || attempt.verdict.status == ProxyStatus::Working)
+        return conclude(attempt.verdict, FoundProtocol::Http);
+    m_held = attempt.verdict;
+    return m_triedSocks4 ? concludeWithHeld() : tryNext(Protocol::Socks4);
+}
+
+std::optional<ProtocolSearch::Protocol> ProtocolSearch::tryNext(Protocol protocol)
+{
+    m_protocol = protocol;
+    m_triedHttp |= protocol == Protocol::Http;
+    m_triedSocks4 |= protocol == Protocol::Socks4;
+    return protocol;
+}
+
+std::optional<ProtocolSearch::Protocol> ProtocolSearch::conclude(ProxyResult verdict, FoundProtocol found)
+{
+    m_verdict = verdict;
+    m_verdict.found = found;
+    return std::nullopt;
+}
+
+std::optional<ProtocolSearch::Protocol> ProtocolSearch::concludeWithHeld()
+{
+    m_verdict = *m_held;
+    return std::nullopt;
+}
