@@ -184,7 +184,7 @@ bool ProbeSet::searchOn(ProbeSocket *socket, ProxyResult &result)
     again->setRow(row);
     again->setStartedMs(socket->startedMs());
     *std::find(m_open.begin(), m_open.end(), socket) = again;
-    Probe taken{ProbeExchange(*proxy, ended.echo(), yourAddresses()), std::move(probe.search), m_clock.nowMs()};
+    Probe taken{ProbeExchange(*proxy, ended.echo(), yourAddresses()), probe.search, m_clock.nowMs()};
     letGo(socket);
     m_probes.emplace(again, std::move(taken));
     connectEvents(again);

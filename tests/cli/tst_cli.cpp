@@ -334,8 +334,9 @@ private Q_SLOTS:
     }
 
     // --protocol auto prints each bare row under the scheme its proxy speaks, credentials before the host: dante
-    // allowing SOCKS 4 alone answers a SOCKS 5 greeting and refuses its CONNECT; the fake grants anything in SOCKS 4.
-    // A row with a scheme is probed as it says. Rows that speak nothing keep their text and their HTTP verdict.
+    // allowing SOCKS 4 alone answers a SOCKS 5 greeting and refuses its CONNECT; the fake grants anything in SOCKS 4;
+    // microsocks asking a login of a row without one stays SOCKS 5. A row with a scheme is probed as it says. Rows
+    // that speak nothing keep their text and their HTTP verdict.
     void protocolsFound()
     {
         for (const char *program : {"squid", "tinyproxy", "microsocks", "danted"})
@@ -350,16 +351,10 @@ private Q_SLOTS:
                                       socks5->ready(),
                                   QByteArray(cache->log() + socks4->log() + both->log()).constData(), 10000);
         const QString named = "socks5://u:p@localhost:" + QString::number(socks5->port());
-        const QStringList rows = {http->hostPort() + ":u:p",
-                                  cache->hostPort(),
-                                  socks4->hostPort(),
-                                  both->hostPort(),
-                                  socks5->hostPort() + ":u:p",
-                                  named,
-                                  granting.row(),
-                                  resetting.row(),
-                                  refused.row()};
-        QVERIFY(!writeFile("mixed.txt", rows.join(u'\n').toLatin1()).isEmpty());
+        const QString rows = QString("%1:u:p\n%2\n%3\n%4\n%5:u:p\n%6\n%7\n%8\n%9\n%5\n")
+                                 .arg(http->hostPort(), cache->hostPort(), socks4->hostPort(), both->hostPort(),
+                                      socks5->hostPort(), named, granting.row(), resetting.row(), refused.row());
+        QVERIFY(!writeFile("mixed.txt", rows.toLatin1()).isEmpty());
         const QString check = "\"$CLI\" check -q -t 3 --echo-host \"$ECHO\" --protocol auto mixed.txt ";
         const QString working =
             QString("http://u:p@%1\nhttp://%2\nsocks4://%3\nsocks5://%4\nsocks5://u:p@%5\n%6\nsocks4://%7\n")
@@ -367,8 +362,9 @@ private Q_SLOTS:
                      named, granting.row());
         QCOMPARE(finish(*shell(check + "--only working")).out, working.toLatin1());
         QCOMPARE(finish(*shell(check + "--json | jq -c '.[6:] | .[] | [.proxy, .status, .protocol]'")).out,
-                 QString("[\"socks4://%1\",\"Working\",\"socks4\"]\n[\"%2\",\"Error\",null]\n[\"%3\",\"Error\",null]\n")
-                     .arg(granting.row(), resetting.row(), refused.row())
+                 QString("[\"socks4://%1\",\"Working\",\"socks4\"]\n[\"%2\",\"Error\",null]\n[\"%3\",\"Error\",null]\n"
+                         "[\"socks5://%4\",\"Invalid Response\",\"socks5\"]\n")
+                     .arg(granting.row(), resetting.row(), refused.row(), socks5->hostPort())
                      .toLatin1());
     }
 
