@@ -12,6 +12,8 @@
 set -euo pipefail
 exec 2>&1
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/loopback.sh
+source bench/loopback.sh
 build=${1:-build}
 rows=${2:-400}
 cli=$build/cli/korvane-cli
@@ -56,38 +58,18 @@ trap cleanup EXIT
 # logs here.
 chmod 777 "$folder"
 
-free_port() {
-    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-# wait_port NAME PORT PID: at most 10 s; a server that ended or does not listen ends the script with its log.
-wait_port() {
-    for _ in $(seq 100); do
-        (exec 3<>"/dev/tcp/127.0.0.1/$2") 2>/dev/null && return 0
-        kill -0 "$3" 2>/dev/null || break
-        sleep 0.1
-    done
+# listens NAME PORT PID: waits until the server listens; one that ended or does not listen ends the script with its log.
+listens() {
+    (wait_port "$2" "$3") && return 0
     echo "$1 does not listen on 127.0.0.1:$2; its log:" >&2
     sed 's/^/  /' "$folder/$1.log" >&2 || true
     exit 1
 }
 
-# Every request gets the page with the client's address, then the connection closes. A batch opens 200 connections
-# at once: with the default backlog of 5 the kernel drops most of them and retries a second later, as timeouts.
 echo_port=$(free_port)
-python3 -c '
-import http.server, sys
-class Echo(http.server.BaseHTTPRequestHandler):
-    def do_GET(self):
-        self.wfile.write(b"HTTP/1.0 200 OK\r\n\r\n<html><head><title>Current IP Check</title></head><body>"
-                         b"Current IP Address: " + self.client_address[0].encode() + b"</body></html>\r\n")
-    def log_message(self, *args):
-        pass
-class Server(http.server.ThreadingHTTPServer):
-    request_queue_size = 1024
-Server(("127.0.0.1", int(sys.argv[1])), Echo).serve_forever()
-' "$echo_port" >"$folder/echo.log" 2>&1 &
+echo_server "$echo_port" >"$folder/echo.log" 2>&1
 pids+=($!)
-wait_port echo "$echo_port" "$!"
+listens echo "$echo_port" "$!"
 
 # The servers in the order of the rows: name, the scheme of their rows in right.txt, port.
 servers=()
@@ -97,7 +79,7 @@ start() {
     shift 3
     "$@" >"$folder/$name.log" 2>&1 &
     pids+=($!)
-    wait_port "$name" "$port" "$!"
+    listens "$name" "$port" "$!"
     servers+=("$name $scheme $port")
 }
 

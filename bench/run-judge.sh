@@ -6,6 +6,8 @@
 set -euo pipefail
 exec 2>&1
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/loopback.sh
+source bench/loopback.sh
 build=${1:-build}
 cli=$build/cli/korvane-cli
 for program in "$cli" /usr/bin/ab /usr/sbin/nginx; do
@@ -16,17 +18,6 @@ folder=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$folder"' EXIT
 
-# A free port on 127.0.0.1, as the system picks one.
-free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-# wait_for PORT: until something listens there, for at most 5 s.
-wait_for() {
-    for _ in $(seq 50); do
-        (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
-        sleep 0.1
-    done
-    echo "nothing listens on port $1" >&2
-    exit 1
-}
 # rate PORT PATH: ab's requests per second; any failed request is a fault.
 rate() {
     local report
@@ -39,7 +30,7 @@ judge_port=$(free_port)
 "$cli" judge --listen "127.0.0.1:$judge_port" &
 judge=$!
 pids+=("$judge")
-wait_for "$judge_port"
+wait_port "$judge_port"
 
 mkdir -p "$folder/www"
 # The page as the echo host serves it to this very client: the same bytes for both servers.
@@ -66,7 +57,7 @@ http {
 CONF
 /usr/sbin/nginx -c "$folder/nginx.conf" -p "$folder" &
 pids+=("$!")
-wait_for "$nginx_port"
+wait_port "$nginx_port"
 
 nginx_rate=$(rate "$nginx_port" /index.html)
 judge_rate=$(rate "$judge_port" /)

@@ -8,6 +8,8 @@
 set -euo pipefail
 exec 2>&1
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/loopback.sh
+source bench/loopback.sh
 build=${1:-build}
 cli=$build/cli/korvane-cli
 [[ -x $cli ]] || { echo "build $cli first" >&2; exit 1; }
@@ -24,33 +26,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-free_port() {
-    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-wait_port() { # at most 10 s
-    for _ in $(seq 100); do
-        (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
-        sleep 0.1
-    done
-    echo "nothing listens on 127.0.0.1:$1" >&2
-    exit 1
-}
-
-# Every request gets the page with the client's address, then the connection closes. A batch opens 200 connections
-# at once: with the default backlog of 5 the kernel drops most of them and retries a second later, as timeouts.
 echo_port=$(free_port)
-python3 -c '
-import http.server, sys
-class Echo(http.server.BaseHTTPRequestHandler):
-    def do_GET(self):
-        self.wfile.write(b"HTTP/1.0 200 OK\r\n\r\n<html><head><title>Current IP Check</title></head><body>"
-                         b"Current IP Address: " + self.client_address[0].encode() + b"</body></html>\r\n")
-    def log_message(self, *args):
-        pass
-class Server(http.server.ThreadingHTTPServer):
-    request_queue_size = 1024
-Server(("127.0.0.1", int(sys.argv[1])), Echo).serve_forever()
-' "$echo_port" &
+echo_server "$echo_port"
 pids+=($!)
 
 socks_port=$(free_port)
