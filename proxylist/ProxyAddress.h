@@ -8,10 +8,10 @@
 #include <optional>
 
 // Where a row points and how to speak to it, read from the row once. A row may begin with a scheme, http://,
-// https://, socks4:// or socks5:// in any letter case, and after it credentials user:password@; what follows is the
-// host:port text that the line test reads, or a host name or an IPv6 address in brackets and a port. A bare row is
-// that text alone, and speaks the protocol a check gives bare rows (HTTP unless told otherwise); written
-// host:port:user:pass, it carries credentials.
+// https://, socks4:// or socks5:// in any letter case, and after it credentials user:password@, where %XX stands for
+// a byte; what follows is the host:port text that the line test reads, or a host name or an IPv6 address in brackets
+// and a port. A bare row is that text alone, and speaks the protocol a check gives bare rows (HTTP unless told
+// otherwise); written host:port:user:pass, it carries credentials, byte for byte.
 struct ProxyAddress
 {
     // Connect is the https:// scheme: a CONNECT tunnel to the echo host, with no TLS in it.

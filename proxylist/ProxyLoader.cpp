@@ -231,11 +231,20 @@ private:
     bool m_dropsRows = false;
 };
 
+// A UTF-8 byte-order mark: files joined into one list (cat a.txt b.txt) bring theirs to the start of any line.
+constexpr QByteArrayView Mark = "\xef\xbb\xbf";
+
+// The line without a mark at its start: the mark is no part of the row.
+inline QByteArrayView withoutMark(QByteArrayView line)
+{
+    return line.size() >= 3 && line[0] == Mark[0] && line[1] == Mark[1] && line[2] == Mark[2] ? line.sliced(3) : line;
+}
+
 // Cuts a list, handed over in pieces, into lines: a line ends at CR LF, at a lone CR or at a lone LF, the
-// terminator not included; after the last terminator the rest is a line unless it is empty. A line that runs over
-// the end of a piece is gathered, and handed on as passing; the others are handed on where they lie in the piece.
-// A gathered line is kept only while the line test may still pass it: one that cannot is skipped to its end, so
-// a list of one endless bad line takes no memory.
+// terminator not included, and a byte-order mark at its start is left out; after the last terminator the rest is a
+// line unless it is empty. A line that runs over the end of a piece is gathered, and handed on as passing; the
+// others are handed on where they lie in the piece. A gathered line is kept only while the line test may still pass
+// it: one that cannot is skipped to its end, so a list of one endless bad line takes no memory.
 template <typename F> class LineCutter
 {
 public:
@@ -282,7 +291,7 @@ public:
     void finish()
     {
         if (!m_partial.isEmpty())
-            m_line(QByteArrayView(m_partial), true);
+            m_line(withoutMark(m_partial), true);
         endLine();
     }
 
@@ -292,12 +301,12 @@ private:
     {
         if (m_skipping || m_partial.isEmpty()) {
             if (!m_skipping)
-                m_line(tail, false);
+                m_line(withoutMark(tail), false);
             endLine();
             return;
         }
         m_partial.append(tail);
-        m_line(QByteArrayView(m_partial), true);
+        m_line(withoutMark(m_partial), true);
         endLine();
     }
 
@@ -311,8 +320,11 @@ private:
         if (m_settled || m_partial.size() < 2 * m_judged)
             return;
         m_judged = m_partial.size();
-        const ProxyValidator::Outlook outlook =
-            m_validator.outlook(QLatin1StringView(m_partial.constData(), m_partial.size()));
+        // A piece may end inside a mark, which the next completes.
+        if (Mark.startsWith(m_partial))
+            return;
+        const QByteArrayView line = withoutMark(m_partial);
+        const ProxyValidator::Outlook outlook = m_validator.outlook(QLatin1StringView(line.data(), line.size()));
         m_settled = outlook == ProxyValidator::Outlook::Passes;
         if (outlook == ProxyValidator::Outlook::Fails) {
             m_partial.clear();
@@ -389,10 +401,8 @@ void ProxyLoader::loadFromBytes(QByteArrayView data, bool merge)
 
 void ProxyLoader::loadFromClipboard(QStringView text, bool merge)
 {
-    // A byte-order mark that some programs put before copied text is no part of the first line.
-    if (text.startsWith(QChar(0xfeff)))
-        text = text.sliced(1);
-    // Its UTF-8 bytes, line breaks and blank lines included: the line test drops a line of blanks.
+    // Its UTF-8 bytes, line breaks and blank lines included: the line test drops a line of blanks, and a byte-order
+    // mark (U+FEFF) that some programs put before copied text leaves the line it starts, as in a file.
     loadFromBytes(text.toUtf8(), merge);
 }
 

@@ -26,14 +26,15 @@ public:
     ProxyLoader(ProxyList &table, const ProxyValidator &validator) : m_table(table), m_validator(validator) {}
 
     // A file is one byte per character (a UTF-16 one the UTF-8 of its text; see ListFileReader). In files and
-    // clipboard text alike a line ends at CR LF, a lone CR or a lone LF; lines are not trimmed. path is a native
-    // name (see NativeName). A file that cannot be read, or is larger than the window's cap, leaves the table as it
-    // was, even in replace mode.
+    // clipboard text alike a line ends at CR LF, a lone CR or a lone LF; lines are not trimmed, but a UTF-8
+    // byte-order mark at the start of any line is no part of it (lists joined by cat keep each file's). path is a
+    // native name (see NativeName). A file that cannot be read, or is larger than the window's cap, leaves the table as
+    // it was, even in replace mode.
     Result<> loadFromFile(const QString &path, bool merge);
     // The contents of a list once read.
     void loadFromBytes(QByteArrayView data, bool merge);
-    // Clipboard text is taken as its UTF-8 bytes, any character included; a byte-order mark (U+FEFF) at its start
-    // is dropped. A line that is empty once blanks are trimmed is skipped.
+    // Clipboard text is taken as its UTF-8 bytes, any character included, so a byte-order mark (U+FEFF) at the
+    // start of a line is dropped as in a file. A line that is empty once blanks are trimmed is skipped.
     void loadFromClipboard(QStringView text, bool merge);
     // Each list merged in order, as "Load and merge" loads it; with sources that take streams, "-" is standard
     // input. Each is read up to the cap of its sources, unless one is given. Returns "name: reason" for each list

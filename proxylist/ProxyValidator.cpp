@@ -483,15 +483,44 @@ template <typename View> bool beginsScheme(View line)
     return false;
 }
 
-// The length of "user:password@" at the start of the text, 0 when it does not start so: the user is 1 to 255
-// bytes without ":" or "@", the password up to 255 bytes without "@".
+// The most bytes a user or a password gives the proxy: as many as a SOCKS 5 login carries.
+constexpr qsizetype MostCredentialBytes = 255;
+// How far "user:password@" may reach: each of the two written in %XX escapes whole, and its ":" or "@".
+constexpr qsizetype CredentialsReach = 2 * (3 * MostCredentialBytes + 1);
+
+// Whether a %XX escape starts at i. Where the text may go on, a "%" or "%X" at its end may still become one.
+template <typename View> bool escapeAt(View text, qsizetype i, bool open = false)
+{
+    if (unitAt(text, i) != u'%')
+        return false;
+    for (qsizetype digit = i + 1; digit <= i + 2; ++digit) {
+        if (digit == text.size())
+            return open;
+        if (hexDigitValue(unitAt(text, digit)) < 0)
+            return false;
+    }
+    return true;
+}
+
+// How many bytes credentials' text gives the proxy: an escape is one byte, a "%" that starts none is itself.
+template <typename View> qsizetype decodedLength(View text, bool open = false)
+{
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < text.size(); i += escapeAt(text, i, open) ? 3 : 1)
+        ++bytes;
+    return bytes;
+}
+
+// The length of "user:password@" at the start of the text, 0 when it does not start so: the user gives 1 to 255
+// bytes and holds no ":" or "@", the password gives up to 255 bytes and holds no "@".
 template <typename View> qsizetype credentialsLength(View text)
 {
     // An "@" further on cannot end them: a huge row is not searched to its end.
-    const View start = text.first(std::min<qsizetype>(text.size(), 512));
+    const View start = text.first(std::min(text.size(), CredentialsReach));
     const qsizetype at = indexOf(start, u'@', 0);
     const qsizetype colon = indexOf(start, u':', 0);
-    if (at < 0 || colon < 1 || colon > at || colon > 255 || at - colon - 1 > 255)
+    if (at < 0 || colon < 1 || colon > at || decodedLength(start.first(colon)) > MostCredentialBytes ||
+        decodedLength(start.sliced(colon + 1, at - colon - 1)) > MostCredentialBytes)
         return 0;
     return at + 1;
 }
@@ -500,10 +529,30 @@ template <typename View> qsizetype credentialsLength(View text)
 // password is already too long.
 template <typename View> bool credentialsMayFollow(View text)
 {
-    if (text.size() > 511 || indexOf(text, u'@', 0) >= 0)
+    if (text.size() >= CredentialsReach || indexOf(text, u'@', 0) >= 0)
         return false;
     const qsizetype colon = indexOf(text, u':', 0);
-    return colon < 0 ? text.size() <= 255 : colon >= 1 && colon <= 255 && text.size() - colon - 1 <= 255;
+    if (colon < 0)
+        return decodedLength(text, true) <= MostCredentialBytes;
+    return colon >= 1 && decodedLength(text.first(colon)) <= MostCredentialBytes &&
+           decodedLength(text.sliced(colon + 1), true) <= MostCredentialBytes;
+}
+
+// The bytes of a user or a password as the proxy is to get them: each escape becomes its byte, and a "%" that
+// starts none stays, as rows written before escapes were read.
+QByteArray decoded(QLatin1StringView text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!escapeAt(text, i)) {
+            bytes.append(text[i].toLatin1());
+            continue;
+        }
+        bytes.append(char(hexDigitValue(unitAt(text, i + 1)) << 4 | hexDigitValue(unitAt(text, i + 2))));
+        i += 2;
+    }
+    return bytes;
 }
 
 // Where the host:port text of an accepted line starts: after its scheme and, where what follows them passes the
@@ -666,9 +715,9 @@ std::optional<ProxyAddress> ProxyValidator::address(QLatin1StringView line, Prox
         break;
     }
     if (*start > scheme) {
-        const QByteArrayView credentials(line.data() + scheme, *start - scheme - 1);
-        const qsizetype colon = credentials.indexOf(':');
-        proxy.credentials = {credentials.first(colon).toByteArray(), credentials.sliced(colon + 1).toByteArray()};
+        const QLatin1StringView credentials = line.sliced(scheme, *start - scheme - 1);
+        const qsizetype colon = credentials.indexOf(u':');
+        proxy.credentials = {decoded(credentials.first(colon)), decoded(credentials.sliced(colon + 1))};
     } else if (const std::optional<TrailingCredentials> trailing =
                    scheme == 0 ? trailingCredentials(line) : std::nullopt) {
         proxy.credentials = {trailing->user.toByteArray(), trailing->password.toByteArray()};

@@ -13,7 +13,8 @@
 // of any value; anything after a second ":" is not looked at. Before it a line may hold a scheme and credentials
 // (see ProxyAddress), and after a scheme the host may also be a host name (letters, digits, hyphens and dots) or an
 // IPv6 address in brackets, with a port of plain digits from 1 to 65535: a user of 1 to 255 bytes without ":" or "@", a
-// password of up to 255 bytes without "@". "Numeric text" follows the user's locale: white space around the number, a
+// password of up to 255 bytes without "@", each %XX escape counted as the one byte it stands for. "Numeric text"
+// follows the user's locale: white space around the number, a
 // sign before or after it or parentheses, the currency symbol, thousands and decimal separators, an exponent, and the
 // &H (hexadecimal) and &O (octal) notations.
 class ProxyValidator
@@ -45,6 +46,8 @@ public:
     // How an accepted row is spoken to: its protocol (bareProtocol when the row has no scheme), its credentials and
     // where it points, from what the line test read; nothing for a row the line test rejects, or whose address or
     // port is unusable (a row may read 10.0.0.1:-1, which passes the test). The port ends at a second colon.
+    // Credentials before the host are percent-decoded (a "%" that starts no %XX escape is kept); those after the
+    // port of a bare row are taken as they are.
     std::optional<ProxyAddress> address(QLatin1StringView row,
                                         ProxyAddress::Protocol bareProtocol = ProxyAddress::Protocol::Http) const;
     // Whether the row begins with a scheme.

@@ -87,17 +87,36 @@ QByteArrayView foundScheme(const ProxyResult &result)
     return found ? bytesOf(ProxyAddress::scheme(*found)) : QByteArrayView();
 }
 
-// A row's bytes under a scheme, in parts: the scheme, then the row, but host:port:user:pass as user:pass@host:port
-// (the same bytes, one ":" become "@"). Without a scheme, the row as it is.
+// A user or a password as a schemed row holds it, in parts: a byte that would end it early (":", "@"), break the
+// line or the row for other programs (a control character, a space) or read as an escape ("%") is written %XX, so
+// that the row reads back as the same credentials.
+template <typename Put> void putCredential(QByteArrayView bytes, const Put &put)
+{
+    constexpr char Hex[] = "0123456789ABCDEF";
+    qsizetype plain = 0; // where the bytes that need no escape begin
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const uchar byte = uchar(bytes[i]);
+        if (byte > ' ' && byte != 0x7f && byte != '%' && byte != ':' && byte != '@')
+            continue;
+        put(bytes.sliced(plain, i - plain));
+        const char escape[] = {'%', Hex[byte >> 4], Hex[byte & 0xf]};
+        put(QByteArrayView(escape, 3));
+        plain = i + 1;
+    }
+    put(bytes.sliced(plain));
+}
+
+// A row's bytes under a scheme, in parts: the scheme, then the row, but host:port:user:pass as user:pass@host:port.
+// Without a scheme, the row as it is.
 template <typename Put> void putRow(QLatin1StringView text, QByteArrayView scheme, const Put &put)
 {
     put(scheme);
     const auto trailing = scheme.isEmpty() ? std::nullopt : ProxyValidator::trailingCredentials(text);
     if (!trailing)
         return put(bytesOf(text));
-    put(trailing->user);
+    putCredential(trailing->user, put);
     put(":");
-    put(trailing->password);
+    putCredential(trailing->password, put);
     put("@");
     put(bytesOf(text.first(trailing->hostPortEnd)));
 }
@@ -207,10 +226,18 @@ QByteArray ProxyWriter::list(const ProxyList &table, const std::vector<int> &row
     qsizetype size = 0;
     for (const int r : rows)
         size += schemeOf(table, r, bareScheme).size() + table.text(r).size() + lineEnd.size();
-    // Written straight into its place: a copy of each row first would cost as much again.
+    // Written straight into its place: a copy of each row first would cost as much again. Only escaped credentials
+    // take more room than the rows' own bytes.
     QByteArray bytes(size, Qt::Uninitialized);
     char *out = bytes.data();
-    const auto put = [&out](QByteArrayView part) { out = std::copy(part.begin(), part.end(), out); };
+    const auto put = [&bytes, &out](QByteArrayView part) {
+        if (part.size() > bytes.constData() + bytes.size() - out) {
+            const qsizetype used = out - bytes.constData();
+            bytes.resize(std::max(used + part.size(), bytes.size() + bytes.size() / 4));
+            out = bytes.data() + used;
+        }
+        out = std::copy(part.begin(), part.end(), out);
+    };
     for (const int r : rows) {
         putRow(table.text(r), schemeOf(table, r, bareScheme), put);
         put(lineEnd);

@@ -15,7 +15,8 @@ namespace ProxyWriter {
 using Sink = std::function<bool(QByteArrayView)>;
 
 // Each row's bytes exactly as loaded, as a list file holds them, followed by lineEnd: CR LF in the lists the
-// window writes, LF in korvane-cli's. A row without a scheme gets bareScheme before it.
+// window writes, LF in korvane-cli's. A row without a scheme gets bareScheme before it, host:port:user:pass as
+// user:pass@host:port with each byte of the credentials that such a row cannot hold as it is written %XX.
 QByteArray list(const ProxyList &table, const std::vector<int> &rows, QByteArrayView lineEnd = "\r\n",
                 QByteArrayView bareScheme = {});
 // Text, status, anonymity, the time in milliseconds, the exit address and the grade ("-" for none),
