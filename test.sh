@@ -27,6 +27,20 @@ if dpkg-deb --field build/packages/korvane-cli_*.deb Depends | grep -Eq 'libqt6(
     echo "korvane-cli depends on a Qt GUI library" >&2
     exit 1
 fi
+# What software centres and the shell read, as the packages install it: the metainfo beside the .desktop entry it
+# names, with no hint at all, even a pedantic one (--no-net: nothing is fetched), and the completion through
+# bash-completion's own functions.
+root=build/packages/root
+for deb in build/packages/*.deb; do dpkg-deb -x "$deb" "$root"; done
+metainfo=$(appstreamcli validate-tree --pedantic --no-net "$root") &&
+    ! grep -E '^ *[EWIP]: ' <<<"$metainfo" || { echo "$metainfo" >&2; exit 1; }
+only=$(bash -c 'source /usr/share/bash-completion/bash_completion; source "$1"; COMP_WORDS=(korvane-cli check --only "")
+    COMP_CWORD=3; COMP_LINE="korvane-cli check --only "; COMP_POINT=${#COMP_LINE}; _korvane_cli; echo "${COMPREPLY[*]}"' \
+    _ "$root"/usr/share/bash-completion/completions/korvane-cli)
+if [[ "$only" != "working anonymous elite fast:" ]]; then
+    echo "korvane-cli's completion offers \"$only\" after --only" >&2
+    exit 1
+fi
 
 # File by file, unlike the build above: a header that forgets an include fails here.
 echo "== build and test with AddressSanitizer + UndefinedBehaviorSanitizer"

@@ -6,6 +6,8 @@ namespace {
 constexpr char Version = 5;
 constexpr char NoAuthentication = 0;
 constexpr char UserPassword = 2;
+// The server's choice when it takes none of the methods offered.
+constexpr char NoAcceptableMethod = char(0xff);
 constexpr char LoginVersion = 1;
 constexpr char Succeeded = 0;
 // Searching: 11 methods, their last four the bytes of two ends of line, which no server has.
@@ -46,8 +48,11 @@ Handshake::Step Socks5Handshake::onChoice(QByteArrayView reply)
 {
     if (reply.size() < 2)
         return needMore();
-    m_heard = reply[0] == Version;
-    if (reply[0] != Version || (reply[1] != NoAuthentication && (reply[1] != UserPassword || !m_credentials)))
+    // A server says nothing more before the client's next message: more bytes at once are no choice of method but
+    // something else, the greeting echoed back, say. A server that chose no method is a SOCKS 5 server all the same.
+    const bool offered = reply[1] == NoAuthentication || (reply[1] == UserPassword && m_credentials);
+    m_heard = reply.size() == 2 && reply[0] == Version && (offered || reply[1] == NoAcceptableMethod);
+    if (!m_heard || !offered)
         return refused();
     if (reply[1] == NoAuthentication)
         return connect(2);

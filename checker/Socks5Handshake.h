@@ -16,7 +16,7 @@ public:
 
     Step opening() const override;
     Step onReply(QByteArrayView reply) override { return (this->*m_parser)(reply); }
-    // A method chosen, or none: a SOCKS 5 server's reply to the greeting.
+    // A SOCKS 5 server's reply to the greeting: two bytes, version 5 and a method offered, or none acceptable.
     bool heard() const override { return m_heard; }
 
 private:

@@ -1,7 +1,8 @@
 # `cpack -G DEB` in the build folder makes one Debian package per install component:
-#   korvane      the window: bin/korvane, its manual page, the .desktop entry, the icon, the page Exit opens;
-#   korvane-cli  bin/korvane-cli, its manual page and the korvane-judge service (not enabled), for machines without
-#                a display (no window, no Qt Widgets).
+#   korvane      the window: bin/korvane, its manual page, the .desktop entry, the icon, the page Exit opens, its
+#                AppStream metainfo;
+#   korvane-cli  bin/korvane-cli, its manual page, its bash completion and the korvane-judge service (not enabled),
+#                for machines without a display (no window, no Qt Widgets).
 # Each install() of the project names its component; the manual pages go with the program of the same name.
 set(KORVANE_MAINTAINER "Korvane developers <korvane-devel@users.noreply.github.com>")
 set(korvane_packages korvane korvane-cli)
@@ -36,6 +37,8 @@ endforeach()
 # What lintian is told about the korvane-judge service of korvane-cli, and why.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/korvane-cli.lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME korvane-cli COMPONENT korvane-cli)
+# The metainfo and the bash completion (cmake/Integration.cmake).
+include(${PROJECT_SOURCE_DIR}/cmake/Integration.cmake)
 
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "korvane")

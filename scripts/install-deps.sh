@@ -6,6 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     clang-format clang-tidy        # the layout and code checks of test.sh
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    libssl-dev                     # libcrypto's HMAC-SHA256, which signs the echo host's pages
     fonts-dejavu-core
     fonts-liberation               # the face the window's captions are measured for
     tinyproxy                      # the real HTTP proxy server of the end-to-end tests
@@ -16,6 +17,7 @@ packages=(
     jq                             # the README's jq recipe reading check --json back, in the tests
     help2man                       # the manual pages
     lintian desktop-file-utils     # the checks of the Debian packages in test.sh
+    appstream bash-completion      # the window's metainfo and korvane-cli's completion, checked in test.sh
     clang libclang-rt-14-dev       # libFuzzer targets
     xvfb xauth                     # showing the window where no display is running
 )
