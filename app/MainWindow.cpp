@@ -358,6 +358,31 @@ void MainWindow::finishCheck(const RunOutcome &outcome)
     if (!silentHosts.isEmpty())
         text += QStringLiteral("\n\n") +
                 tr("These echo hosts did not answer, and the proxies were tested without them:%1").arg(silentHosts);
+    QString frontedHosts;
+    for (const RunOutcome::SilentHost &host : outcome.frontedHosts)
+        frontedHosts += QStringLiteral("\n%1: %2").arg(host.host, host.reason);
+    if (!frontedHosts.isEmpty())
+        text += QStringLiteral("\n\n") +
+                tr("These echo hosts returned origin headers when asked directly: something between this computer and "
+                   "them adds those, so the grades of the proxies checked through them cannot be trusted:%1")
+                    .arg(frontedHosts);
+    QString lostHosts;
+    for (const RunOutcome::SilentHost &host : outcome.lostHosts)
+        lostHosts += QStringLiteral("\n%1: %2").arg(host.host, host.reason);
+    if (!lostHosts.isEmpty() && outcome.echoLost) {
+        text += QStringLiteral("\n\n") +
+                tr("Every echo host stopped answering during the check:%1\n\nThe proxies they failed since they last "
+                   "answered, and those not reached, are still untested: \"Test untested proxies\" goes on with them "
+                   "once an echo host answers.")
+                    .arg(lostHosts);
+        m_desktop.warning(tr("Proxy Checking Completed."), text);
+        return;
+    }
+    if (!lostHosts.isEmpty())
+        text += QStringLiteral("\n\n") +
+                tr("These echo hosts stopped answering during the check, and the proxies they had failed since they "
+                   "last answered were tested again through the others:%1")
+                    .arg(lostHosts);
     if (outcome.echoLost) {
         text += QStringLiteral("\n\n") +
                 tr("The echo host stopped answering during the check: no proxy was found working, and "

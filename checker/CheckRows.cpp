@@ -3,10 +3,13 @@
 #include "proxylist/ProxyList.h"
 #include "proxylist/RowSelection.h"
 
+#include <algorithm>
+
 void CheckRows::start(Mode mode)
 {
     m_mode = mode;
     m_cursor = 0;
+    m_putBack.clear();
 }
 
 std::vector<bool> CheckRows::rowsToReset() const
@@ -34,8 +37,19 @@ bool CheckRows::isCandidate(int row) const
     return false;
 }
 
+bool CheckRows::hasRows() const
+{
+    const std::vector<bool> rows = rowsToReset();
+    return std::find(rows.begin(), rows.end(), true) != rows.end();
+}
+
 std::optional<int> CheckRows::nextRow()
 {
+    if (!m_putBack.empty()) {
+        const int row = m_putBack.front();
+        m_putBack.pop_front();
+        return row;
+    }
     while (m_cursor < m_list.count()) {
         const int row = m_cursor++;
         if (isCandidate(row))

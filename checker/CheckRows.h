@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -24,8 +25,12 @@ public:
 
     // The rows the run will probe, flagged: those a run resets before it starts.
     std::vector<bool> rowsToReset() const;
-    // The next row of the run; nothing when none is left.
+    // Whether the mode has any row to probe, as the list and the selection stand now.
+    bool hasRows() const;
+    // The next row of the run: one put back first, then the next down the list; nothing when none is left.
     std::optional<int> nextRow();
+    // The row goes out once more before the rest: its verdict did not hold (its echo host had stopped answering).
+    void putBack(int row) { m_putBack.push_back(row); }
 
 private:
     bool isCandidate(int row) const;
@@ -34,4 +39,5 @@ private:
     const RowSelection *m_selection = nullptr;
     Mode m_mode = Mode::All;
     int m_cursor = 0;
+    std::deque<int> m_putBack;
 };

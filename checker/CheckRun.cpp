@@ -16,6 +16,10 @@ CheckRun::CheckRun(ProxyList &list, const Clock *clock, QObject *parent)
     for (Scheduler *scheduler : {static_cast<Scheduler *>(&m_batches), static_cast<Scheduler *>(&m_pool)})
         connect(scheduler, &Scheduler::finished, this, &CheckRun::onSchedulerFinished);
     connect(&m_echoCheck, &EchoCheck::finished, this, &CheckRun::onEchoCheckFinished);
+    connect(&m_probes, &ProbeSet::hostSuspected, this, &CheckRun::onHostSuspected);
+    connect(&m_hostCheck, &EchoCheck::finished, this, &CheckRun::onHostCheckFinished);
+    // Before judged(), which refills the pool: the row goes out again first.
+    connect(&m_probes, &ProbeSet::returned, this, [this](int row) { m_rows.putBack(row); });
 }
 
 void CheckRun::start(CheckRows::Mode mode)
@@ -29,11 +33,13 @@ void CheckRun::start(CheckRows::Mode mode)
     // Abort may come from whoever handled started().
     if (m_outcome.aborted)
         return finish();
-    if (!m_checksEchoHosts) {
+    // Nothing to test: no echo host is asked, and the run ends as one that tested every row it had.
+    m_rows.start(mode);
+    if (!m_checksEchoHosts || !m_rows.hasRows()) {
         // Nothing known of the hosts: no token, no grade.
         for (EchoHost &host : m_probes.echoHosts())
             host.setKorvane(false);
-        m_probes.setYourAddresses(std::nullopt);
+        m_probes.forgetYourAddresses();
         m_probes.useAllHosts();
         return probe();
     }
@@ -48,8 +54,8 @@ void CheckRun::onEchoCheckFinished()
         return finish();
     }
     std::vector<size_t> answering;
-    std::vector<QHostAddress> yourAddresses;
     std::vector<EchoHost> &hosts = m_probes.echoHosts();
+    m_probes.forgetYourAddresses();
     for (size_t i = 0; i < hosts.size(); ++i) {
         const EchoCheck::Answer &answer = m_echoCheck.answers()[i];
         hosts[i].setKorvane(answer.korvane);
@@ -58,18 +64,27 @@ void CheckRun::onEchoCheckFinished()
             continue;
         }
         answering.push_back(i);
-        yourAddresses.push_back(*answer.yourAddress);
+        if (!answer.originHeaders.isEmpty()) {
+            QStringList names;
+            for (const QByteArray &header : answer.originHeaders)
+                names.append(QString::fromLatin1(header.left(header.indexOf(':'))));
+            m_outcome.frontedHosts.push_back({hosts[i].text(), names.join(QStringLiteral(", "))});
+        }
+        // Each host's probes are judged by what that host saw: another host may be behind a NAT, or lie.
+        m_probes.setYourAddress(i, *answer.yourAddress);
     }
     if (answering.empty())
         return finish();
     m_probes.setHostsInTurn(std::move(answering));
-    m_probes.setYourAddresses(std::move(yourAddresses));
     probe();
 }
 
 void CheckRun::probe()
 {
     m_phase = Phase::Probing;
+    m_suspects.clear();
+    m_schedulerWaits = false;
+    m_rowsPutBack = false;
     m_outcome.probed = true;
     m_working = 0;
     m_failed = 0;
@@ -89,7 +104,15 @@ void CheckRun::onJudged(int row)
 
 void CheckRun::onSchedulerFinished()
 {
+    // A host being asked again may yet send rows back out.
+    if (m_hostCheck.isRunning()) {
+        m_schedulerWaits = true;
+        return;
+    }
     m_outcome.shortage = m_probes.shortage();
+    // Every echo host stopped answering during the run: there is nothing to ask again.
+    if (m_outcome.echoLost)
+        return finish();
     // Nothing but failures: the echo hosts may have stopped answering during the run.
     if (m_checksEchoHosts && !m_outcome.aborted && m_outcome.shortage.isEmpty() && m_working == 0 &&
         m_failed >= SuspectFailures) {
@@ -100,6 +123,65 @@ void CheckRun::onSchedulerFinished()
         return m_echoCheck.start(m_hostsAgain, m_settings.timeout);
     }
     finish();
+}
+
+void CheckRun::onHostSuspected(size_t host)
+{
+    // A computer that reaches the internet only through proxies cannot ask a host directly.
+    if (!m_checksEchoHosts)
+        return;
+    m_suspects.push_back(host);
+    if (!m_hostCheck.isRunning())
+        askNextSuspect();
+}
+
+void CheckRun::askNextSuspect()
+{
+    // A copy: whatever the check learns of it, the run's host stays as the probes know it.
+    m_hostAsked = {m_probes.echoHosts()[m_suspects.front()]};
+    m_hostCheck.start(m_hostAsked, m_settings.timeout);
+}
+
+void CheckRun::onHostCheckFinished()
+{
+    const size_t host = m_suspects.front();
+    m_suspects.pop_front();
+    const EchoCheck::Answer &answer = m_hostCheck.answers().front();
+    if (answer.yourAddress) {
+        m_probes.hostAnswers(host);
+        // A judge that restarted signs with new keys only: the next probes take the one it offered now.
+        if (m_hostAsked.front().key())
+            m_probes.echoHosts()[host].setKey(m_hostAsked.front().key());
+    } else {
+        dropHost(host, answer.failure);
+    }
+    if (!m_suspects.empty())
+        return askNextSuspect();
+    if (!std::exchange(m_schedulerWaits, false))
+        return;
+    // The scheduler had run out of rows: those put back go out now, through the hosts left.
+    if (std::exchange(m_rowsPutBack, false) && !m_outcome.echoLost && !m_outcome.aborted &&
+        m_probes.shortage().isEmpty())
+        return m_scheduler->start(m_settings);
+    onSchedulerFinished();
+}
+
+void CheckRun::dropHost(size_t host, const QString &why)
+{
+    m_outcome.lostHosts.push_back({m_probes.echoHosts()[host].text(), why});
+    for (const int row : m_probes.dropHost(host)) {
+        // The proxy did its part; the echo host did not: the row is untested, and goes out again.
+        if (!m_list.isValidRow(row) || !m_list.result(row).isVerdict())
+            continue;
+        --m_failed;
+        m_list.setResult(row, ProxyResult());
+        m_rows.putBack(row);
+        m_rowsPutBack = true;
+    }
+    if (m_probes.hostsInTurn().empty()) {
+        m_outcome.echoLost = true;
+        m_scheduler->abort();
+    }
 }
 
 void CheckRun::finish()
@@ -135,6 +217,9 @@ void CheckRun::setEchoHosts(const QStringList &hosts)
 void CheckRun::stop()
 {
     m_echoCheck.stop();
+    m_hostCheck.stop();
+    m_suspects.clear();
+    m_schedulerWaits = false;
     m_scheduler->stop();
     m_phase = Phase::Idle;
     m_running = false;

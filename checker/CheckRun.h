@@ -12,6 +12,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <deque>
+
 class ProxyList;
 class RowSelection;
 
@@ -74,6 +76,12 @@ private:
     void onJudged(int row);
     void onSchedulerFinished();
     void finish();
+    // An echo host whose probes kept failing is asked directly, one at a time, while the probes go on.
+    void onHostSuspected(size_t host);
+    void askNextSuspect();
+    void onHostCheckFinished();
+    // A host that no longer answers: the rows it failed since its last page go out again.
+    void dropHost(size_t host, const QString &why);
 
     ProxyList &m_list;
     CheckSettings m_settings;
@@ -88,6 +96,13 @@ private:
     EchoCheck m_echoCheck;
     // The hosts asked again after a run, kept while they are.
     std::vector<EchoHost> m_hostsAgain;
+    // The hosts asked again during the run, by their place, the first being asked; and a copy of that one.
+    EchoCheck m_hostCheck;
+    std::deque<size_t> m_suspects;
+    std::vector<EchoHost> m_hostAsked;
+    // The scheduler ended while a host was being asked: whether rows go out again depends on its answer.
+    bool m_schedulerWaits = false;
+    bool m_rowsPutBack = false;
     SteadyClock m_steadyClock;
     CheckRows m_rows;
     ProbeSet m_probes;

@@ -87,8 +87,11 @@ void EchoCheck::settleFromAnswer(size_t index)
     const QByteArray &answer = m_asking[index].socket->answer();
     const std::optional<QString> shown = EchoPage::shownText(answer);
     const std::optional<QHostAddress> address = shown ? EchoPage::addressIn(*shown) : std::nullopt;
-    settle(index,
-           {address, address ? QString() : tr("the page shows no address"), address && EchoPage::extrasIn(answer)});
+    const std::optional<EchoPage::Extras> extras = address ? EchoPage::extrasIn(answer) : std::nullopt;
+    // Asked directly, no proxy has seen the key: the host signs with it what the probes' proxies cannot.
+    (*m_hosts)[index].setKey(extras ? extras->key : std::nullopt);
+    settle(index, {address, address ? QString() : tr("the page shows no address"), extras.has_value(),
+                   extras ? extras->headers : QByteArrayList()});
 }
 
 void EchoCheck::settle(size_t index, const Answer &answer)
@@ -115,7 +118,7 @@ void EchoCheck::finish()
 
 void EchoCheck::fail(size_t index, const QString &why)
 {
-    settle(index, {std::nullopt, why, false});
+    settle(index, {std::nullopt, why, false, {}});
 }
 
 void EchoCheck::onTimeout()

@@ -2,6 +2,7 @@
 
 #include "checker/EchoHost.h"
 
+#include <QByteArrayList>
 #include <QHostAddress>
 #include <QObject>
 #include <QTimer>
@@ -21,20 +22,23 @@ class EchoCheck : public QObject
     Q_OBJECT
 
 public:
-    // What one host answered: the address its page showed, or why it failed, in words for the user; and whether
-    // it is a Korvane echo host.
+    // What one host answered: the address its page showed, or why it failed, in words for the user; whether it is
+    // a Korvane echo host, and the origin headers it returned ("Name: value"): asked directly, a header there was
+    // put in by something between this computer and the host, not by a proxy.
     struct Answer
     {
         std::optional<QHostAddress> yourAddress;
         QString failure;
         bool korvane = false;
+        QByteArrayList originHeaders;
     };
 
     explicit EchoCheck(QObject *parent = nullptr);
     ~EchoCheck() override;
 
     // Asks each host; a host named by a name that is found gets its IPv4 address, for SOCKS 4, as a run's look-up
-    // would give it. The hosts must outlive the check. finished() follows unless stop() comes first.
+    // would give it, and a host that answers gets the key its page offered, or none. The hosts must outlive the check.
+    // finished() follows unless stop() comes first.
     void start(std::vector<EchoHost> &hosts, std::chrono::milliseconds timeout);
     // Every question goes, unanswered; finished() does not follow.
     void stop();

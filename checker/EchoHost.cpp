@@ -37,12 +37,20 @@ void EchoHost::setAddressFrom(const QList<QHostAddress> &found)
     }
 }
 
+QByteArray EchoHost::path(const QByteArray &token) const
+{
+    // Without a token, "/" as ever: any echo host is asked as it always was.
+    if (m_key && !token.isEmpty())
+        return '/' + m_key->id + '/' + token;
+    return '/' + token;
+}
+
 QByteArray EchoHost::proxyRequest(const QByteArray &headerLines, const QByteArray &token) const
 {
-    return "GET http://" + m_text.toLatin1() + '/' + token + " HTTP/1.0\r\n" + headerLines + "\r\n\r\n";
+    return "GET http://" + m_text.toLatin1() + path(token) + " HTTP/1.0\r\n" + headerLines + "\r\n\r\n";
 }
 
 QByteArray EchoHost::directRequest(const QByteArray &token) const
 {
-    return "GET /" + token + " HTTP/1.0\r\nHost: " + m_text.toLatin1() + "\r\n\r\n";
+    return "GET " + path(token) + " HTTP/1.0\r\nHost: " + m_text.toLatin1() + "\r\n\r\n";
 }

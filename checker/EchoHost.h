@@ -1,5 +1,7 @@
 #pragma once
 
+#include "checker/EchoKey.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -31,18 +33,26 @@ public:
     // Whether its page, asked directly, said it is a Korvane echo host: then each probe's request carries a token.
     bool isKorvane() const { return m_korvane; }
     void setKorvane(bool korvane) { m_korvane = korvane; }
+    // The key its direct answer offered, which signs the pages of the probes that name it; none from an older
+    // Korvane echo host, whose pages only carry the token.
+    const std::optional<EchoKey> &key() const { return m_key; }
+    void setKey(const std::optional<EchoKey> &key) { m_key = key; }
 
     // Asked of an HTTP proxy: the request line in absolute form, the header lines given (each ending in CR LF), then
-    // CR LF twice. The path is "/", and the token after it when there is one.
+    // CR LF twice. The path is "/", and the token after it when there is one, after the key's id when there is a
+    // key: "/ID/TOKEN".
     QByteArray proxyRequest(const QByteArray &headerLines = {}, const QByteArray &token = {}) const;
     // Asked through a tunnel, of the echo host itself.
     QByteArray directRequest(const QByteArray &token = {}) const;
 
 private:
+    QByteArray path(const QByteArray &token) const;
+
     QString m_text;
     QString m_name;
     quint16 m_port = 80;
     std::optional<quint32> m_address;
     bool m_isAddress = false;
     bool m_korvane = false;
+    std::optional<EchoKey> m_key;
 };

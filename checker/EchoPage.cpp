@@ -1,10 +1,12 @@
 #include "checker/EchoPage.h"
 
+#include "checker/EchoSignature.h"
 #include "proxylist/TextFunctions.h"
 
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cctype>
 
 namespace EchoPage {
@@ -21,24 +23,62 @@ std::optional<QString> shownText(const QByteArray &answer)
     return firstValue(rest, QString(EndMarker));
 }
 
+namespace {
+bool isAddressChar(char c)
+{
+    return std::isxdigit(uchar(c)) || c == '.' || c == ':' || c == 'x' || c == 'X';
+}
+
+// Beside an address standing alone: nothing that makes it part of a word or a version ("Mozilla/5.0", "v1.2").
+bool joinsWord(char c)
+{
+    return std::isalnum(uchar(c)) || c == '/' || c == '-' || c == '_';
+}
+
+// An IPv4 address in a form the system's resolver connects to: 1 to 4 parts, each decimal, octal (a leading 0) or
+// hexadecimal (0x), the last filling the bytes left. A site that reads a header passes it on as such.
+std::optional<QHostAddress> resolverForm(QByteArrayView text)
+{
+    in_addr address{};
+    if (::inet_aton(text.toByteArray().constData(), &address) == 0 || (ntohl(address.s_addr) >> 24) == 0)
+        return std::nullopt;
+    return QHostAddress(ntohl(address.s_addr));
+}
+
+// The address a run of address characters writes: dotted decimal or IPv6, an IPv4 address with a port; standing
+// alone, a resolver's form too.
+std::optional<QHostAddress> addressInRun(QByteArrayView run, bool alone)
+{
+    // Long enough for "::1" or "1.2.3.4", short enough for any address's text with a port.
+    if (run.size() < 3 || run.size() > 51)
+        return std::nullopt;
+    // "1.2.3.4:4711" is an IPv4 address and a port.
+    const qsizetype colon = run.indexOf(':');
+    const QByteArrayView ipv4 = colon > 0 && run.indexOf('.') < colon ? run.first(colon) : run;
+    for (const QByteArrayView candidate : {run, ipv4}) {
+        if (std::optional<QHostAddress> address = addressIn(QString::fromLatin1(candidate)))
+            return address;
+    }
+    return alone ? resolverForm(ipv4) : std::nullopt;
+}
+} // namespace
+
 QList<QHostAddress> addressesIn(QByteArrayView text)
 {
-    const auto isAddressChar = [](char c) { return std::isxdigit(uchar(c)) || c == '.' || c == ':'; };
     QList<QHostAddress> found;
     for (qsizetype i = 0; i < text.size();) {
         qsizetype end = i;
         while (end < text.size() && isAddressChar(text[end]))
             ++end;
-        // Long enough for "::1" or "1.2.3.4", short enough for any address's text with a port.
-        if (const QByteArray run = text.sliced(i, end - i).toByteArray(); run.size() >= 3 && run.size() <= 51) {
-            // "1.2.3.4:4711" is an IPv4 address and a port.
-            const qsizetype colon = run.indexOf(':');
-            const QByteArray ipv4 = colon > 0 && run.indexOf('.') < colon ? run.first(colon) : run;
-            for (const QByteArray &candidate : {run, ipv4}) {
-                if (const std::optional<QHostAddress> address = addressIn(QString::fromLatin1(candidate))) {
-                    found.append(*address);
-                    break;
-                }
+        const QByteArrayView run = text.sliced(i, end - i);
+        const bool alone = (i == 0 || !joinsWord(text[i - 1])) && (end == text.size() || !joinsWord(text[end]));
+        if (const std::optional<QHostAddress> address = addressInRun(run, alone)) {
+            found.append(*address);
+        } else if (run.contains('x') || run.contains('X')) {
+            // An x is no part of a dotted address: "x10.0.0.1" still names 10.0.0.1.
+            for (const QByteArrayView piece : QByteArray(run.toByteArray()).replace('X', 'x').split('x')) {
+                if (const std::optional<QHostAddress> inPiece = addressInRun(piece, false))
+                    found.append(*inPiece);
             }
         }
         i = std::max(end, i + 1);
@@ -67,6 +107,37 @@ namespace {
 constexpr QByteArrayView TokenField("token: ");
 constexpr QByteArrayView HeaderField("header: ");
 constexpr QByteArrayView CommentEnd("-->");
+constexpr QByteArrayView KeyField("key: ");
+constexpr QByteArrayView SignatureInputField("signature-input: korvane=");
+constexpr QByteArrayView SignatureField("signature: korvane=:");
+// A key's id as a Korvane echo host makes one: at most this many hexadecimal digits.
+constexpr qsizetype MaxKeyIdSize = 64;
+
+bool isHex(QByteArrayView text)
+{
+    return !text.isEmpty() && text.size() <= MaxKeyIdSize &&
+           std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(uchar(c)); });
+}
+
+// "ID SECRET", both in hexadecimal.
+std::optional<EchoKey> keyIn(QByteArrayView field)
+{
+    const qsizetype blank = field.indexOf(' ');
+    if (blank < 0 || !isHex(field.first(blank)) || !isHex(field.sliced(blank + 1)))
+        return std::nullopt;
+    return EchoKey{field.first(blank).toByteArray(), QByteArray::fromHex(field.sliced(blank + 1).toByteArray())};
+}
+
+// The key id of parameters as EchoSignature writes them; empty for any others.
+QByteArray keyIdIn(QByteArrayView parameters)
+{
+    constexpr QByteArrayView KeyId("keyid=\"");
+    const qsizetype from = parameters.indexOf(KeyId) + KeyId.size();
+    const qsizetype to = from < KeyId.size() ? -1 : parameters.indexOf('"', from);
+    const QByteArrayView id = to < 0 ? QByteArrayView() : parameters.sliced(from, to - from);
+    return isHex(id) && EchoSignature::parameters(id) == parameters ? id.toByteArray() : QByteArray();
+}
+} // namespace
 
 QByteArray escaped(QByteArrayView bytes)
 {
@@ -81,7 +152,6 @@ QByteArray escaped(QByteArrayView bytes)
     }
     return out;
 }
-} // namespace
 
 QByteArray extras(const Extras &extras)
 {
@@ -90,6 +160,12 @@ QByteArray extras(const Extras &extras)
         out.append(TokenField).append(escaped(extras.token)).append("\r\n");
     for (const QByteArray &header : extras.headers)
         out.append(HeaderField).append(escaped(header)).append("\r\n");
+    if (extras.key)
+        out.append(KeyField).append(extras.key->id).append(' ').append(extras.key->secret.toHex()).append("\r\n");
+    if (!extras.signature.isEmpty()) {
+        out.append(SignatureInputField).append(EchoSignature::parameters(extras.keyId)).append("\r\n");
+        out.append(SignatureField).append(extras.signature.toBase64()).append(":\r\n");
+    }
     return out.append(CommentEnd).append("\r\n");
 }
 
@@ -110,6 +186,12 @@ std::optional<Extras> extrasIn(const QByteArray &answer)
             found.token = QByteArray::fromPercentEncoding(field.sliced(TokenField.size()).toByteArray());
         else if (field.startsWith(HeaderField))
             found.headers.append(QByteArray::fromPercentEncoding(field.sliced(HeaderField.size()).toByteArray()));
+        else if (field.startsWith(KeyField))
+            found.key = keyIn(field.sliced(KeyField.size()));
+        else if (field.startsWith(SignatureInputField))
+            found.keyId = keyIdIn(field.sliced(SignatureInputField.size()));
+        else if (field.startsWith(SignatureField) && field.endsWith(':'))
+            found.signature = QByteArray::fromBase64(field.sliced(SignatureField.size()).chopped(1).toByteArray());
     }
     return found;
 }

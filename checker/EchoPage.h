@@ -1,5 +1,7 @@
 #pragma once
 
+#include "checker/EchoKey.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QHostAddress>
@@ -25,17 +27,26 @@ inline QByteArray page(QByteArrayView address)
 }
 
 // What a Korvane echo host adds after the page's end marker, in an HTML comment where no marker search reaches:
-// the token of the request's path, and the request's headers that can tell where it came from, as
-//     <!-- korvane-echo CR LF  [token: TOKEN CR LF]  [header: Name: value CR LF]...  --> CR LF
-// A header's bytes outside printable ASCII, and '%', '<' and '>', are written %XX: nothing a client sent can end
-// the comment or break a line.
+// the token of the request's path, the request's headers that can tell where it came from, a key offered for the
+// probes to come, and the signature of what it saw, as
+//     <!-- korvane-echo CR LF  [token: TOKEN CR LF]  [header: Name: value CR LF]...  [key: ID SECRET CR LF]
+//     [signature-input: korvane=PARAMETERS CR LF  signature: korvane=:BASE64: CR LF]  --> CR LF
+// with the secret in hexadecimal (see EchoSignature). A header's bytes outside printable ASCII, and '%', '<' and
+// '>', are written %XX: nothing a client sent can end the comment or break a line.
 inline constexpr QLatin1StringView KorvaneMark("<!-- korvane-echo\r\n");
 struct Extras
 {
     QByteArray token;
     QByteArrayList headers;
+    // Offered for the probes to come: trusted only on the host's direct answer, which no proxy handled.
+    std::optional<EchoKey> key = std::nullopt;
+    // The id of the key that signed the page, and the signature; empty when the page is not signed.
+    QByteArray keyId = {};
+    QByteArray signature = {};
 };
 QByteArray extras(const Extras &extras);
+// The bytes as the extras write them: printable ASCII but '%', '<' and '>', the rest %XX.
+QByteArray escaped(QByteArrayView bytes);
 // The extras after the end marker of the page the answer holds; nothing when they are not there: the page is not
 // a Korvane echo host's.
 std::optional<Extras> extrasIn(const QByteArray &answer);
@@ -43,7 +54,9 @@ std::optional<Extras> extrasIn(const QByteArray &answer);
 // The text the page shows after its start marker, up to its end marker, trimmed of blanks; the rest of the answer
 // when no end marker follows. Nothing when there is no start marker.
 std::optional<QString> shownText(const QByteArray &answer);
-// Every IPv4 and IPv6 address written in the text (a header's value, say), an IPv4 address with a port too.
+// Every IPv4 and IPv6 address written in the text (a header's value, say), an IPv4 address with a port too. An IPv4
+// address standing alone may be in any form a resolver connects to (127.1, 2130706433, 0x7f.0.0.01), but none in
+// 0.0.0.0/8: counts and sizes ("DNT: 1", "max-age=600") are not addresses.
 QList<QHostAddress> addressesIn(QByteArrayView text);
 // The address that text names, white space around it aside: dotted decimal IPv4 (no leading zeros, which some read
 // as octal) or IPv6.

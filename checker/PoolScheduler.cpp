@@ -19,7 +19,6 @@ PoolScheduler::PoolScheduler(ProbeSet &probes, CheckRows &rows, const Clock &clo
 
 void PoolScheduler::begin()
 {
-    m_rowsLeft = true;
     refill();
     waitForOldest();
 }
@@ -48,11 +47,10 @@ void PoolScheduler::refill()
         return;
     m_refilling = true;
     const int slots = std::max(1, m_settings.probesAtOnce);
-    while (m_rowsLeft && mayStart() && m_probes.openCount() < slots) {
+    // Asked again at every refill: a row may be put back once the list's end was reached.
+    while (mayStart() && m_probes.openCount() < slots) {
         const std::optional<int> next = m_rows.nextRow();
-        if (!next)
-            m_rowsLeft = false;
-        else if (!m_probes.start(*next))
+        if (!next || !m_probes.start(*next))
             break;
     }
     m_refilling = false;

@@ -23,5 +23,4 @@ private:
     void waitForOldest();
 
     bool m_refilling = false;
-    bool m_rowsLeft = false;
 };

@@ -1,6 +1,7 @@
 #include "checker/ProbeExchange.h"
 
 #include "checker/EchoPage.h"
+#include "checker/EchoSignature.h"
 #include "checker/Socks4Handshake.h"
 #include "proxylist/TextFunctions.h"
 
@@ -25,9 +26,12 @@ bool refusesCredentials(const QByteArray &answer)
 } // namespace
 
 ProbeExchange::ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo,
-                             const std::vector<QHostAddress> *yourAddresses, bool searching)
+                             const std::optional<QHostAddress> &yourAddress, bool searching)
     : m_hostPort(proxy.hostPort), m_protocol(proxy.protocol),
-      m_echo(echo), m_expected{yourAddresses, echo.isKorvane() ? freshToken() : QByteArray(), {}},
+      m_echo(echo), m_expected{yourAddress,
+                               echo.isKorvane() ? freshToken() : QByteArray(),
+                               {},
+                               echo.isKorvane() ? echo.key() : std::nullopt},
       m_handshake(Handshake::create(proxy, echo, m_expected.token, searching))
 {}
 
@@ -131,39 +135,71 @@ ProxyResult ProbeExchange::judge(const QByteArray &answer, const QString &hostPo
     const std::optional<QString> shown = EchoPage::shownText(answer);
     if (!shown)
         return Refused;
-    if (!expected.yourAddresses && !expected.proxyAddresses.isEmpty()) {
-        const std::optional<QHostAddress> seen = EchoPage::addressIn(*shown);
-        return ProxyResult::working(seen && std::any_of(expected.proxyAddresses.begin(), expected.proxyAddresses.end(),
-                                                        [&](const QHostAddress &proxy) {
-                                                            return proxy.isEqual(*seen,
-                                                                                 QHostAddress::TolerantConversion);
-                                                        }));
-    }
-    if (!expected.yourAddresses) {
-        // Text against text, as the table shows it: 010.0.0.1 is not the 10.0.0.1 that the echo page saw.
-        return ProxyResult::working(firstValue(hostPort, QStringLiteral(":")) == *shown);
-    }
+    if (!expected.yourAddress)
+        return judgeWithoutYou(*shown, hostPort, expected);
     const auto isYours = [&](const QHostAddress &seen) {
-        return std::any_of(
-            expected.yourAddresses->begin(), expected.yourAddresses->end(),
-            [&](const QHostAddress &you) { return you.isEqual(seen, QHostAddress::TolerantConversion); });
+        return expected.yourAddress->isEqual(seen, QHostAddress::TolerantConversion);
     };
-    const std::optional<QHostAddress> seen = EchoPage::addressIn(*shown);
-    const bool showsYou = seen && isYours(*seen);
+    // Every address the page's text holds, as a site would read it: a page that names you anywhere, beside another
+    // address or with a port, gives you away; one that names no address shows nothing a proxy did.
+    const QList<QHostAddress> named = EchoPage::addressesIn(shown->toLatin1());
+    if (named.isEmpty())
+        return Refused;
+    const bool showsYou = std::any_of(named.begin(), named.end(), isYours);
     if (expected.token.isEmpty())
         return ProxyResult::working(!showsYou);
     // A stored page, one served to another probe or one the proxy made up carries no token of this probe.
     const std::optional<EchoPage::Extras> extras = EchoPage::extrasIn(answer);
-    if (!extras || extras->token != expected.token)
+    // A page a proxy made up with the token it read in the path, or altered, is not signed with a key it never saw.
+    if (!extras || extras->token != expected.token ||
+        (expected.key && !EchoSignature::holds(*extras, shown->toLatin1(), *expected.key)))
         return Refused;
     const bool headersShowYou =
         std::any_of(extras->headers.begin(), extras->headers.end(), [&](const QByteArray &header) {
-            const QList<QHostAddress> named = EchoPage::addressesIn(header);
-            return std::any_of(named.begin(), named.end(), isYours);
+            const QList<QHostAddress> inHeader = EchoPage::addressesIn(header);
+            return std::any_of(inHeader.begin(), inHeader.end(), isYours);
         });
     if (showsYou || headersShowYou)
         return ProxyResult::graded(Grade::Transparent);
     return ProxyResult::graded(extras->headers.isEmpty() ? Grade::Elite : Grade::Anonymous);
+}
+
+ProxyResult ProbeExchange::judgeWithoutYou(const QString &shown, const QString &hostPort, const Expectation &expected)
+{
+    if (expected.proxyAddresses.isEmpty()) {
+        // Text against text, as the table shows it: 010.0.0.1 is not the 10.0.0.1 that the echo page saw.
+        return ProxyResult::working(firstValue(hostPort, QStringLiteral(":")) == shown);
+    }
+    const std::optional<QHostAddress> seen = EchoPage::addressIn(shown);
+    return ProxyResult::working(seen && std::any_of(expected.proxyAddresses.begin(), expected.proxyAddresses.end(),
+                                                    [&](const QHostAddress &proxy) {
+                                                        return proxy.isEqual(*seen, QHostAddress::TolerantConversion);
+                                                    }));
+}
+
+QString ProbeExchange::exitAddress(const QByteArray &answer)
+{
+    const std::optional<QString> shown = EchoPage::shownText(answer);
+    if (!shown)
+        return {};
+    std::optional<QHostAddress> address = EchoPage::addressIn(*shown);
+    if (!address) {
+        const QList<QHostAddress> named = EchoPage::addressesIn(shown->toLatin1());
+        if (named.isEmpty())
+            return {};
+        address = named.first();
+    }
+    // ::ffff:a.b.c.d and the old ::a.b.c.d are IPv4 callers seen by a dual-stack server: the address is the IPv4 one.
+    const Q_IPV6ADDR bytes = address->toIPv6Address();
+    const bool zeroPrefix = std::all_of(bytes.c, bytes.c + 10, [](quint8 byte) { return byte == 0; });
+    const bool mapped = zeroPrefix && bytes.c[10] == 0xff && bytes.c[11] == 0xff;
+    const quint32 ipv4 =
+        quint32(bytes.c[12]) << 24 | quint32(bytes.c[13]) << 16 | quint32(bytes.c[14]) << 8 | bytes.c[15];
+    // Beyond ::1: the unspecified address and loopback are IPv6 addresses of their own.
+    const bool compatible = zeroPrefix && bytes.c[10] == 0 && bytes.c[11] == 0 && ipv4 > 1;
+    if (address->protocol() == QAbstractSocket::IPv6Protocol && (mapped || compatible))
+        return QHostAddress(ipv4).toString();
+    return address->toString();
 }
 
 bool ProbeExchange::holdsCompletePage(const QByteArray &answer)

@@ -13,19 +13,21 @@
 
 #include <memory>
 #include <optional>
-#include <vector>
 
 // What a probe's answer is held against.
 struct ProbeExpectation
 {
-    // The addresses the echo hosts showed when asked directly, which a proxy must hide; null when they were not
-    // asked.
-    const std::vector<QHostAddress> *yourAddresses = nullptr;
+    // The address the probe's own echo host showed when asked directly: the user's, as that host sees it, which a
+    // proxy must hide. Nothing when the echo hosts were not asked.
+    std::optional<QHostAddress> yourAddress;
     // The probe's own token, which a Korvane echo host's page must carry; empty for any other echo host.
     QByteArray token;
     // The addresses of a proxy whose row names its host or gives an IPv6 address: without your addresses, the
     // proxy is anonymous when its page shows one of these. Empty for a dotted row, whose text is compared.
     QList<QHostAddress> proxyAddresses;
+    // The key the Korvane echo host offered when asked directly: its page must be signed with it (EchoSignature).
+    // None for an older Korvane echo host, whose page only carries the token.
+    std::optional<EchoKey> key = std::nullopt;
 };
 
 // The exchange of one probe with its proxy: the handshake of the proxy's protocol, then through the proxy the
@@ -38,7 +40,7 @@ public:
 
     // A Korvane echo host is asked with a fresh token. Searching for the proxy's protocol, a SOCKS 5 exchange opens
     // with a greeting every kind of proxy answers.
-    ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo, const std::vector<QHostAddress> *yourAddresses,
+    ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo, const std::optional<QHostAddress> &yourAddress,
                   bool searching = false);
 
     const EchoHost &echo() const { return m_echo; }
@@ -64,17 +66,23 @@ public:
     // goes out as a reset: the page it sent is judged as an orderly close would be.
     ProxyResult onFailed(const ProbeSocket &socket) const;
 
-    // The verdict on a complete answer received through a proxy whose row reads hostPort from its host on. A
-    // working proxy is anonymous unless its page shows one of your addresses; when those are not known, when its
-    // page shows the proxy's own host as the row writes it. With a token, the page must carry it, and the proxy is
-    // graded by what the echo host saw.
+    // The verdict on a complete answer received through a proxy whose row reads hostPort from its host on. When
+    // your address is known, a page must show an address, and the proxy is anonymous unless the page shows yours
+    // anywhere; when it is not, anonymous when its page shows the proxy's own host as the row writes it. With a
+    // token, the page must carry it, and the proxy is graded by what the echo host saw.
     static ProxyResult judge(const QByteArray &answer, const QString &hostPort, const Expectation &expected = {});
+    // The exit address a working proxy's answer shows, as it is printed: the page's address, or the first address in
+    // its text when it shows more than one; an IPv4 address that came as IPv6 (::ffff:a.b.c.d) written as IPv4.
+    // Empty when the page shows none.
+    static QString exitAddress(const QByteArray &answer);
     // 128 random bits from the system's source, as 32 hexadecimal digits: no proxy can guess one.
     static QByteArray freshToken();
     // Whether the answer holds the start marker and, after it, the end marker.
     static bool holdsCompletePage(const QByteArray &answer);
 
 private:
+    // The verdict when your address is not known: by the proxy's own.
+    static ProxyResult judgeWithoutYou(const QString &shown, const QString &hostPort, const Expectation &expected);
     // The handshake's step on the reply so far; the echo host is asked once the proxy is open.
     std::optional<ProxyResult> stepHandshake(ProbeSocket &socket);
     std::optional<ProxyResult> send(ProbeSocket &socket, const QByteArray &bytes);

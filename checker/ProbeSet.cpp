@@ -1,7 +1,6 @@
 #include "checker/ProbeSet.h"
 
 #include "checker/Clock.h"
-#include "checker/EchoPage.h"
 #include "checker/ProbeSocket.h"
 #include "proxylist/ProxyList.h"
 
@@ -10,6 +9,12 @@
 #include <algorithm>
 #include <climits>
 #include <numeric>
+
+namespace {
+// So many probes through an echo host fail in a row, their proxies reached, and the host is asked whether it still
+// answers.
+constexpr size_t SuspectFailures = 20;
+} // namespace
 
 ProbeSet::ProbeSet(ProxyList &table, const Clock &clock, QObject *parent)
     : QObject(parent), m_table(table), m_clock(clock)
@@ -21,6 +26,7 @@ ProbeSet::~ProbeSet() = default;
 void ProbeSet::setEchoHosts(std::vector<EchoHost> hosts)
 {
     m_echoHosts = std::move(hosts);
+    m_hosts.assign(m_echoHosts.size(), HostRecord());
     useAllHosts();
 }
 
@@ -35,13 +41,53 @@ void ProbeSet::setHostsInTurn(std::vector<size_t> hosts)
 {
     m_inTurn = std::move(hosts);
     m_turn = 0;
+    for (HostRecord &record : m_hosts)
+        record = {record.yourAddress, {}, false, false};
 }
 
-const EchoHost &ProbeSet::nextHost()
+void ProbeSet::forgetYourAddresses()
+{
+    for (HostRecord &record : m_hosts)
+        record.yourAddress.reset();
+}
+
+size_t ProbeSet::nextHost()
 {
     Q_ASSERT(!m_inTurn.empty());
-    const size_t host = m_inTurn[m_turn++ % m_inTurn.size()];
-    return m_echoHosts[host];
+    return m_inTurn[m_turn++ % m_inTurn.size()];
+}
+
+void ProbeSet::hostAnswers(size_t host)
+{
+    HostRecord &record = m_hosts.at(host);
+    record.failedRows.clear();
+    record.suspected = false;
+}
+
+std::vector<int> ProbeSet::dropHost(size_t host)
+{
+    HostRecord &record = m_hosts.at(host);
+    record.dead = true;
+    std::erase(m_inTurn, host);
+    return std::exchange(record.failedRows, {});
+}
+
+bool ProbeSet::countForHost(const Probe &probe, int row, const ProxyResult &result)
+{
+    HostRecord &record = m_hosts[probe.host];
+    if (result.status == ProxyStatus::Working) {
+        record.failedRows.clear();
+        return true;
+    }
+    // A proxy that could not be reached tells nothing of the echo host behind it: its verdict is its own.
+    if (!probe.exchange.connected())
+        return true;
+    if (record.dead)
+        return false;
+    record.failedRows.push_back(row);
+    if (record.failedRows.size() >= SuspectFailures && !std::exchange(record.suspected, true))
+        Q_EMIT hostSuspected(probe.host);
+    return true;
 }
 
 bool ProbeSet::hasSocks4Rows() const
@@ -64,6 +110,12 @@ bool ProbeSet::start(int row)
     const bool searching = m_searching && !ProxyValidator::hasScheme(text);
     const std::optional<ProxyAddress> proxy =
         m_validator.address(text, searching ? ProxyAddress::Protocol::Socks5 : m_bareProtocol);
+    // No echo host left: the run ends, the row untested.
+    if (m_inTurn.empty()) {
+        m_table.setResult(row, ProxyResult());
+        Q_EMIT judged(row);
+        return true;
+    }
     if (!proxy) {
         m_table.setResult(row, ProxyResult::failed(ProxyStatus::Error));
         Q_EMIT judged(row);
@@ -73,9 +125,10 @@ bool ProbeSet::start(int row)
     socket->setRow(row);
     // Each probe's own start: the probes of a batch start together, and none is charged another's time.
     socket->setStartedMs(m_clock.nowMs());
+    const size_t host = nextHost();
     Probe &probe =
         m_probes
-            .emplace(socket, Probe{ProbeExchange(*proxy, nextHost(), yourAddresses(), searching),
+            .emplace(socket, Probe{host, ProbeExchange(*proxy, m_echoHosts[host], m_hosts[host].yourAddress, searching),
                                    searching ? std::optional(ProtocolSearch()) : std::nullopt, socket->startedMs()})
             .first->second;
     connectEvents(socket);
@@ -184,7 +237,8 @@ bool ProbeSet::searchOn(ProbeSocket *socket, ProxyResult &result)
     again->setRow(row);
     again->setStartedMs(socket->startedMs());
     *std::find(m_open.begin(), m_open.end(), socket) = again;
-    Probe taken{ProbeExchange(*proxy, ended.echo(), yourAddresses()), probe.search, m_clock.nowMs()};
+    Probe taken{probe.host, ProbeExchange(*proxy, ended.echo(), m_hosts[probe.host].yourAddress), probe.search,
+                m_clock.nowMs()};
     letGo(socket);
     m_probes.emplace(again, std::move(taken));
     connectEvents(again);
@@ -202,13 +256,19 @@ void ProbeSet::finish(ProbeSocket *socket, ProxyResult result)
     QString exitAddress;
     if (result.status == ProxyStatus::Working) {
         result.ms = int(std::clamp<qint64>(m_clock.nowMs() - m_probes.at(socket).startedMs, 0, INT_MAX));
-        const std::optional<QString> shown = EchoPage::shownText(socket->answer());
-        if (const std::optional<QHostAddress> address = shown ? EchoPage::addressIn(*shown) : std::nullopt)
-            exitAddress = address->toString();
+        exitAddress = ProbeExchange::exitAddress(socket->answer());
     }
+    const bool holds = countForHost(m_probes.at(socket), row, result);
     // Let go first: writing the verdict tells the table's watchers, and they may do anything.
     release(socket);
+    writeVerdict(row, holds ? result : ProxyResult(), holds, exitAddress);
+}
+
+void ProbeSet::writeVerdict(int row, const ProxyResult &result, bool holds, const QString &exitAddress)
+{
     m_table.setResult(row, result, exitAddress);
+    if (!holds)
+        Q_EMIT returned(row);
     Q_EMIT judged(row);
 }
 
@@ -232,13 +292,13 @@ void ProbeSet::timeOutStartedBefore(qint64 ms)
     while (!m_open.empty() && m_open.front()->startedMs() <= ms) {
         ProbeSocket *socket = m_open.front();
         const int row = socket->row();
-        const std::optional<ProtocolSearch> &search = m_probes.at(socket).search;
-        const ProxyResult verdict = search ? search->timedOut() : ProxyResult::failed(ProxyStatus::Timeout);
+        const Probe &probe = m_probes.at(socket);
+        const ProxyResult verdict = probe.search ? probe.search->timedOut() : ProxyResult::failed(ProxyStatus::Timeout);
+        const bool checking = m_table.isValidRow(row) && m_table.result(row).status == ProxyStatus::Checking;
+        const bool holds = !checking || countForHost(probe, row, verdict);
         release(socket);
-        if (m_table.isValidRow(row) && m_table.result(row).status == ProxyStatus::Checking) {
-            m_table.setResult(row, verdict);
-            Q_EMIT judged(row);
-        }
+        if (checking)
+            writeVerdict(row, holds ? verdict : ProxyResult(), holds);
     }
 }
 

@@ -40,12 +40,10 @@ public:
     void setHostsInTurn(std::vector<size_t> hosts);
     void useAllHosts();
     const std::vector<size_t> &hostsInTurn() const { return m_inTurn; }
-    // The addresses the echo hosts showed when asked directly: the user's own, which a proxy must hide. Without
-    // them, a proxy is anonymous when its page shows the proxy's own host.
-    void setYourAddresses(std::optional<std::vector<QHostAddress>> addresses)
-    {
-        m_yourAddresses = std::move(addresses);
-    }
+    // The address a host showed when asked directly: the user's own as that host sees it, which a proxy must hide
+    // from it. Hosts not asked have none: a proxy is then anonymous when its page shows the proxy's own address.
+    void setYourAddress(size_t host, const QHostAddress &address) { m_hosts.at(host).yourAddress = address; }
+    void forgetYourAddresses();
     // The protocol of rows without a scheme.
     void setBareProtocol(ProxyAddress::Protocol protocol) { m_bareProtocol = protocol; }
     // Whether the protocol of rows without a scheme is found for each, rather than the one above.
@@ -70,14 +68,27 @@ public:
     const QString &shortage() const { return m_shortage; }
     void clearShortage() { m_shortage.clear(); }
 
+    // A host's probes failed so often since its last working one that it may have stopped answering: the run asks
+    // it directly whether it still does (hostSuspected()), then says what it found.
+    void hostAnswers(size_t host);
+    // It does not: it takes no more probes, and every row it failed since it last gave a page is untested again,
+    // as is every row of a probe to it still open once that ends. Those rows are returned.
+    std::vector<int> dropHost(size_t host);
+
 Q_SIGNALS:
     // The row's verdict has been written.
     void judged(int row);
+    // See hostAnswers().
+    void hostSuspected(size_t host);
+    // A probe through a host found dead ended: its row is untested again, and judged() follows.
+    void returned(int row);
 
 private:
     // One row's probe: the exchange of its connection, and where a search for its protocol stands.
     struct Probe
     {
+        // The echo host it asks, by its place in echoHosts().
+        size_t host = 0;
         ProbeExchange exchange;
         std::optional<ProtocolSearch> search;
         // When the connection started: a search's later connection is timed from its own start, its row's time
@@ -102,16 +113,30 @@ private:
     // The connection of a row searched for its protocol ended: the search's next connection takes its place, or
     // false when the row has its verdict.
     bool searchOn(ProbeSocket *socket, ProxyResult &result);
-    // The host the next probe asks.
-    const EchoHost &nextHost();
+    // How an echo host has done in this run.
+    struct HostRecord
+    {
+        std::optional<QHostAddress> yourAddress;
+        // The rows whose proxies took the connection and failed, since the host's last working probe.
+        std::vector<int> failedRows;
+        bool suspected = false;
+        bool dead = false;
+    };
+
+    // The host the next probe asks, by its place.
+    size_t nextHost();
+    // Counts the verdict against the probe's echo host; false when the host was found dead, and the row is
+    // untested again instead.
+    bool countForHost(const Probe &probe, int row, const ProxyResult &result);
     // Lets the connection go, then writes the verdict to the row it probed; a working proxy's with its time and the
     // address its page showed.
     void finish(ProbeSocket *socket, ProxyResult result);
     void finishIf(ProbeSocket *socket, const std::optional<ProxyResult> &result);
+    // Writes the row's verdict, or, when it does not hold, leaves the row untested and says it was returned.
+    void writeVerdict(int row, const ProxyResult &result, bool holds, const QString &exitAddress = {});
     void release(ProbeSocket *socket);
     // The connection and its probe go; the caller sees to its place among the open.
     void letGo(ProbeSocket *socket);
-    const std::vector<QHostAddress> *yourAddresses() const { return m_yourAddresses ? &*m_yourAddresses : nullptr; }
 
     ProxyList &m_table;
     const Clock &m_clock;
@@ -119,7 +144,7 @@ private:
     std::vector<EchoHost> m_echoHosts{*EchoHost::parse(EchoHost::Default)};
     std::vector<size_t> m_inTurn{0};
     size_t m_turn = 0;
-    std::optional<std::vector<QHostAddress>> m_yourAddresses;
+    std::vector<HostRecord> m_hosts{1};
     ProxyAddress::Protocol m_bareProtocol = ProxyAddress::Protocol::Http;
     bool m_searching = false;
     // In the order their rows started.

@@ -21,8 +21,16 @@ struct RunOutcome
     // The echo hosts that did not answer before the run. The run went on without them, or, when none answered,
     // did not start.
     std::vector<SilentHost> silentHosts;
-    // The run found no working proxy and, asked again afterwards, no echo host answered: the verdicts tell more
-    // about the echo hosts than about the proxies.
+    // The Korvane echo hosts whose page, asked directly, already returned origin headers, and their names: something
+    // between this computer and the host adds them (a reverse proxy in front of it, say), so a proxy's grade through
+    // that host cannot be told.
+    std::vector<SilentHost> frontedHosts;
+    // The echo hosts that stopped answering during the run. They took no more proxies, and the rows they had failed
+    // since they last answered went out again through the others, or stayed untested when none was left.
+    std::vector<SilentHost> lostHosts;
+    // No echo host was left: either every one stopped answering during the run (lostHosts says which, and the rows
+    // they failed are untested), or the run found no working proxy and, asked again afterwards, none answered (the
+    // verdicts tell more about the echo hosts than about the proxies).
     bool echoLost = false;
     // What this machine ran out of, in the system's words: the rows not probed are untested.
     QString shortage;

@@ -112,7 +112,11 @@ int CheckCommand::run()
         outcome = how;
         QCoreApplication::quit();
     });
-    checkRun.start(CheckRows::Mode::All);
+    // No row to test: no echo host is asked, and the check is done.
+    if (m_table.count() == 0)
+        outcome.probed = true;
+    else
+        checkRun.start(CheckRows::Mode::All);
     // A run of rows that are all judged at once is over before the event loop would start.
     if (checkRun.isRunning())
         QCoreApplication::exec();
@@ -120,6 +124,17 @@ int CheckCommand::run()
     for (const RunOutcome::SilentHost &host : outcome.silentHosts)
         printError(tr("echo host %1 did not answer (%2)%3")
                        .arg(host.host, host.reason, outcome.probed ? tr(": the check went on without it") : QString()));
+    for (const RunOutcome::SilentHost &host : outcome.frontedHosts)
+        printError(tr("echo host %1 returned %2 when asked directly: something between this computer and it adds "
+                      "them, so the grades of the proxies checked through it cannot be trusted")
+                       .arg(host.host, host.reason));
+    const bool hostsLeft = !outcome.echoLost || outcome.lostHosts.empty();
+    for (const RunOutcome::SilentHost &host : outcome.lostHosts)
+        printError(tr("echo host %1 stopped answering during the check (%2): %3")
+                       .arg(host.host, host.reason,
+                            hostsLeft ? tr("the proxies it had failed since it last answered were tested again "
+                                           "through the other echo hosts")
+                                      : tr("no echo host is left, so the proxies not printed were not tested")));
     if (!outcome.probed && !outcome.aborted && !signals.exitStatus()) {
         printError(tr("no echo host answered, so no proxy was tested (--no-echo-check tests without asking them)"));
         return EchoHostsSilent;
@@ -138,8 +153,9 @@ int CheckCommand::run()
         return 1;
     }
     if (outcome.echoLost) {
-        printError(tr("no proxy worked, and the echo hosts no longer answer: they stopped answering during the "
-                      "check, and these verdicts are not to be trusted"));
+        if (hostsLeft)
+            printError(tr("no proxy worked, and the echo hosts no longer answer: they stopped answering during the "
+                          "check, and these verdicts are not to be trusted"));
         return EchoHostsSilent;
     }
     return 0;

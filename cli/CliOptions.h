@@ -44,9 +44,10 @@ struct CliOptions
     // Whether they are asked directly before the check.
     bool echoCheck = true;
     bool quiet = false;
-    // judge: the addresses to listen on, and whether each request is logged.
+    // judge: the addresses to listen on, whether each request is logged, and the reverse proxies in front of it.
     QList<ListenAddress> listen;
     bool log = false;
+    QList<QHostAddress> trustedProxies;
 };
 
 // The program ends before doing anything: help, version, or bad usage.

@@ -4,6 +4,7 @@
 #include "cli/SignalWatch.h"
 #include "cli/StandardStreams.h"
 
+#include <csignal>
 #include <sys/resource.h>
 
 int JudgeCommand::run()
@@ -14,9 +15,12 @@ int JudgeCommand::run()
         limit.rlim_cur = limit.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
+    // A write to a log whose reader has gone fails with EPIPE, which the server survives; the signal would end it.
+    std::signal(SIGPIPE, SIG_IGN);
     SignalWatch signals;
     JudgeServer server;
     server.setLogging(m_options.log);
+    server.setTrustedFronts(m_options.trustedProxies);
     for (const CliOptions::ListenAddress &at : m_options.listen) {
         if (const QString failure = server.listen(at.address, at.port); !failure.isEmpty()) {
             printError(tr("cannot listen on %1: %2").arg(at.text, failure));

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QByteArrayView>
+#include <QHostAddress>
 #include <QList>
 #include <QPair>
 
@@ -25,11 +26,26 @@ public:
     // The last segment of the target's path when it is a token as the checker writes one (16 to 64 letters and
     // digits); empty otherwise.
     QByteArray token() const;
+    // The segment before the token, which names the key a checker was given ("/ID/TOKEN"); empty without a token.
+    QByteArray keyId() const;
     // "Name: value" of every header that can carry where the request came from: those proxies use for it, and any
     // but Host whose value holds an IPv4 or IPv6 address.
     QByteArrayList originHeaders() const;
 
+    // Where the request came from, as the page shows it: the caller's address and the origin headers.
+    struct Origin
+    {
+        QByteArray caller;
+        QByteArrayList headers;
+    };
+    // The address that connected and the origin headers; when that address is one of the fronts (reverse proxies of
+    // the judge's own, trusted to say who called them), the nearest caller in X-Forwarded-For that is no front, or
+    // else X-Real-IP, and the headers without what the fronts wrote there.
+    Origin origin(const QByteArray &connected, const QList<QHostAddress> &fronts) const;
+
 private:
+    // The target's path, without its query.
+    QByteArrayView path() const;
     bool parseRequestLine(QByteArrayView line);
     bool parseHeaderLine(QByteArrayView line);
 

@@ -1,7 +1,9 @@
 #include "cli/JudgeServer.h"
 
 #include "checker/EchoPage.h"
+#include "checker/EchoSignature.h"
 #include "cli/JudgeRequest.h"
+#include "cli/StandardStreams.h"
 
 #include <QDateTime>
 #include <QHostAddress>
@@ -39,13 +41,26 @@ QByteArray statusLine(QByteArrayView version, int status)
     return version.toByteArray() + ' ' + QByteArray::number(status) + ' ' + reason + "\r\n";
 }
 
-QByteArray response(const JudgeRequest &request, const QByteArray &caller, int status)
+} // namespace
+
+QByteArray JudgeServer::response(const JudgeRequest &request, const Connection &connection, int status) const
 {
     QByteArray body;
     if (status == 200) {
+        const JudgeRequest::Origin origin = request.origin(connection.caller, m_fronts);
+        EchoPage::Extras extras{request.token(), origin.headers};
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        // A probe's request names the key its checker was given; any other request is offered one.
+        if (const std::optional<EchoKey> key = m_keys.find(request.keyId(), now); key && !extras.token.isEmpty()) {
+            extras.keyId = key->id;
+            extras.signature = EchoSignature::sign(
+                key->secret, EchoSignature::base(key->id, extras.token, origin.caller, extras.headers));
+        } else {
+            extras.key = m_keys.fresh(now);
+        }
         // The page after its HTTP header: what EchoPage::page() writes there, then the extras.
-        const QByteArray page = EchoPage::page(caller);
-        body = page.sliced(page.indexOf("\r\n\r\n") + 4) + EchoPage::extras({request.token(), request.originHeaders()});
+        const QByteArray page = EchoPage::page(origin.caller);
+        body = page.sliced(page.indexOf("\r\n\r\n") + 4) + EchoPage::extras(extras);
     } else {
         body = statusLine("", status).trimmed() + "\r\n";
     }
@@ -58,7 +73,6 @@ QByteArray response(const JudgeRequest &request, const QByteArray &caller, int s
     head += "\r\n";
     return request.method() == "HEAD" ? head : head + body;
 }
-} // namespace
 
 void JudgeServer::NotifierDeleter::operator()(QSocketNotifier *notifier) const
 {
@@ -194,10 +208,10 @@ void JudgeServer::answer(Connection &connection)
     if (m_logging) {
         const QByteArrayView received = connection.received;
         const qsizetype lineEnd = received.indexOf('\n');
-        log(connection, received.first(std::min<qsizetype>(lineEnd < 0 ? received.size() : lineEnd, 200)).trimmed(),
-            status);
+        log(request.origin(connection.caller, m_fronts).caller,
+            received.first(std::min<qsizetype>(lineEnd < 0 ? received.size() : lineEnd, 200)).trimmed(), status);
     }
-    connection.unsent = response(request, connection.caller, status);
+    connection.unsent = response(request, connection, status);
     connection.received = QByteArray();
     connection.answered = true;
     send(connection);
@@ -227,18 +241,22 @@ void JudgeServer::onWritable(int fd)
     send(m_connections.at(fd));
 }
 
-void JudgeServer::log(const Connection &connection, QByteArrayView requestLine, int status) const
+void JudgeServer::log(const QByteArray &caller, QByteArrayView requestLine, int status)
 {
-    QByteArray line =
-        QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1() + ' ' + connection.caller + " \"";
+    QByteArray line = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1() + ' ' + caller + " \"";
     // A request line is the caller's bytes: nothing unprintable reaches the terminal or the journal.
     for (const char c : requestLine)
         line += c >= 0x20 && c < 0x7f && c != '"' && c != '\\'
                     ? QByteArray(1, c)
                     : "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
     line += "\" " + QByteArray::number(status) + '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fflush(stdout);
+    // A server that faces the internet goes on serving when its log's reader has gone (SIGPIPE is ignored).
+    if (std::fwrite(line.constData(), 1, size_t(line.size()), stdout) != size_t(line.size()) ||
+        std::fflush(stdout) != 0) {
+        const int error = errno;
+        m_logging = false;
+        printError(tr("the log cannot be written (%1): requests are no longer logged").arg(qt_error_string(error)));
+    }
 }
 
 void JudgeServer::close(int fd)

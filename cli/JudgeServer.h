@@ -1,7 +1,11 @@
 #pragma once
 
+#include "cli/JudgeKeys.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -10,11 +14,12 @@
 #include <unordered_map>
 #include <vector>
 
-class QHostAddress;
+class JudgeRequest;
 class QSocketNotifier;
 
 // Korvane's own echo host: to every GET, for any path, the echo page showing the address the request came from,
-// with the request's token and the headers that can tell its origin after the page (see EchoPage::extras()).
+// with the request's token and the headers that can tell its origin after the page (see EchoPage::extras()), signed
+// with the key the path names, or a fresh key offered when it names none (see JudgeKeys).
 // Built to face the open internet: a request has JudgeRequest::MaxHeadBytes and RequestSeconds to arrive, at most
 // MaxConnections are open at once (more are closed as they come), and every answer ends its connection.
 class JudgeServer : public QObject
@@ -30,8 +35,11 @@ public:
 
     // Listens on the address and port; empty, or why it could not, in the system's words.
     QString listen(const QHostAddress &address, quint16 port);
-    // One line per request on standard output: time, caller, request line, status.
+    // One line per request on standard output: time, caller, request line, status. Once the log cannot be written
+    // (its reader went away), the server says so on standard error and goes on without it.
     void setLogging(bool logging) { m_logging = logging; }
+    // Reverse proxies in front of the server: a request they pass on is answered as from the caller they name.
+    void setTrustedFronts(const QList<QHostAddress> &fronts) { m_fronts = fronts; }
     int connectionCount() const { return int(m_connections.size()); }
 
 private:
@@ -61,7 +69,8 @@ private:
     void onWritable(int fd);
     void answer(Connection &connection);
     void send(Connection &connection);
-    void log(const Connection &connection, QByteArrayView requestLine, int status) const;
+    QByteArray response(const JudgeRequest &request, const Connection &connection, int status) const;
+    void log(const QByteArray &caller, QByteArrayView requestLine, int status);
     void close(int fd);
     void sweep();
 
@@ -70,5 +79,7 @@ private:
     std::unordered_map<int, Connection> m_connections;
     QTimer m_sweep;
     QElapsedTimer m_clock;
+    JudgeKeys m_keys;
+    QList<QHostAddress> m_fronts;
     bool m_logging = false;
 };

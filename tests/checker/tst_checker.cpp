@@ -11,14 +11,32 @@
 
 #include <QtTest>
 
+#include <atomic>
 #include <deque>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 
+namespace {
+// Set, the system finds no address for localhost, as when a name server has lost a name.
+std::atomic<bool> localhostLost = false;
+} // namespace
+
+// The system's look-up of names, which Qt calls, with localhost lost while localhostLost is set.
+extern "C" int getaddrinfo(const char *name, const char *service, const addrinfo *hints, addrinfo **found)
+{
+    if (localhostLost && name && ::strcasecmp(name, "localhost") == 0)
+        return EAI_NONAME;
+    static const auto system = reinterpret_cast<decltype(&getaddrinfo)>(::dlsym(RTLD_NEXT, "getaddrinfo"));
+    return system(name, service, hints, found);
+}
+
 const QString Timeout = "Timeout";
-using Judging = std::tuple<QString, QString, QString, QStringList, QByteArray>;
+using Judging = std::tuple<QString, QString, QString, QString, QByteArray>;
 // A row's scheme, its proxy's behaviour, the echo host, the verdict and the first thing the proxy got.
 using Tunnel = std::tuple<QString, FakeProxy::Behaviour, QString, QString, QByteArray>;
 // A row to 127.0.0.1:1080, the echo host, the replies in the pieces they come in, all that was sent, the outcome.
@@ -101,14 +119,15 @@ class TestChecker : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Without your addresses, the answer's text against the row's (blanks trimmed, text as text, whatever the status);
-    // with them, "N" exactly when the page shows one as an address. Exit: dotted IPv4 without leading zeros, or IPv6.
+    // Without your address, the answer's text against the row's (blanks trimmed, text as text, whatever the status);
+    // with it, "N" when the page shows it anywhere, "Invalid Response" when it shows no address. Exit: the address
+    // shown, else the first of several; IPv4 that came as IPv6 written as IPv4.
     // With a token, the page's own, and a grade by the headers the echo host returned, written with hostile bytes.
     void judge_data()
     {
         QTest::addColumn<Judging>("judging");
         const auto add = [](const char *name, const QString &answer, const char *proxy, const char *verdict,
-                            const QStringList &you = {}, const QByteArray &token = {}) {
+                            const QString &you = {}, const QByteArray &token = {}) {
             QTest::newRow(name) << Judging{answer, proxy, verdict, you, token};
         };
         const QString page = "HTTP/1.0 500 Oops\r\n\r\n<body>Current IP Address: 10.0.0.1</body></html>";
@@ -125,16 +144,21 @@ private Q_SLOTS:
         add("second marker", start + "10.0.0.1" + start + "10.0.0.2", "10.0.0.1:80", "Y Working 10.0.0.1");
         add("marker in lower case", start.toLower() + "10.0.0.1", "10.0.0.1:80", "- Invalid Response");
         add("empty answer", "", "10.0.0.1:80", "- Invalid Response");
-        add("your address shown", page, "10.0.0.1:80", "N Working 10.0.0.1", {"10.0.0.9", "10.0.0.1"});
-        add("another address shown", page, "10.0.0.2:80", "Y Working 10.0.0.1", {"10.0.0.9"});
-        add("IPv4-mapped", start + "::FFFF:10.0.0.1" + end, "10.0.0.2:80", "N Working ::ffff:10.0.0.1", {"10.0.0.1"});
-        add("words around yours", start + "you are 10.0.0.1" + end, "10.0.0.1:80", "Y Working", {"10.0.0.1"});
-        add("leading zero", start + "010.0.0.1" + end, "010.0.0.1:80", "Y Working", {"10.0.0.1", "8.0.0.1"});
-        add("three parts", start + "10.0.1" + end, "10.0.0.1:80", "Y Working", {"10.0.0.1"});
+        add("your address shown", page, "10.0.0.1:80", "N Working 10.0.0.1", "10.0.0.1");
+        add("another address shown", page, "10.0.0.2:80", "Y Working 10.0.0.1", "10.0.0.9");
+        add("IPv4-mapped", start + "::FFFF:10.0.0.1" + end, "10.0.0.2:80", "N Working 10.0.0.1", "10.0.0.1");
+        add("IPv4-compatible", start + "::10.0.0.1" + end, "10.0.0.2:80", "Y Working 10.0.0.1", "10.0.0.9");
+        add("IPv6 loopback", start + "::1" + end, "10.0.0.2:80", "Y Working ::1", "10.0.0.9");
+        add("words around yours", start + "you are 10.0.0.1" + end, "10.0.0.1:80", "N Working 10.0.0.1", "10.0.0.1");
+        add("yours with a port", start + "10.0.0.1:5555" + end, "10.0.0.2:80", "N Working 10.0.0.1", "10.0.0.1");
+        add("yours second of two", start + "10.0.5.5, 10.0.0.1" + end, "10.0.0.2:80", "N Working 10.0.5.5", "10.0.0.1");
+        add("no address, you known", start + "unknown" + end, "10.0.0.2:80", "- Invalid Response", "10.0.0.1");
+        add("nothing shown, you known", start + end, "10.0.0.2:80", "- Invalid Response", "10.0.0.1");
+        add("three parts", start + "10.0.1" + end, "10.0.0.1:80", "N Working 10.0.0.1", "10.0.0.1");
         const QByteArray t = "0123456789abcdef0123456789abcdef";
         const auto graded = [&](const char *name, const QByteArrayList &headers, const char *verdict,
                                 const QByteArray &token = "0123456789abcdef0123456789abcdef") {
-            add(name, page + EchoPage::extras({token, headers}), "10.0.0.2:80", verdict, {"10.0.0.9"}, t);
+            add(name, page + EchoPage::extras({token, headers}), "10.0.0.2:80", verdict, "10.0.0.9", t);
         };
         graded("token, no headers", {}, "Y Working 10.0.0.1 elite");
         graded("token, Via", {"Via: 1.1 cache"}, "Y Working 10.0.0.1 anonymous");
@@ -145,20 +169,18 @@ private Q_SLOTS:
         graded("token, comment end", {"X-Real-IP: -->10.0.0.9"}, "N Working 10.0.0.1 transparent");
         graded("another token", {}, "- Invalid Response", "1123456789abcdef0123456789abcdef");
         add("token, page shows you", start + "10.0.0.9" + end + EchoPage::extras({t, {}}), "10.0.0.2:80",
-            "N Working 10.0.0.9 transparent", {"10.0.0.9"}, t);
-        add("token, no extras", page, "10.0.0.2:80", "- Invalid Response", {"10.0.0.9"}, t);
+            "N Working 10.0.0.9 transparent", "10.0.0.9", t);
+        add("token, no extras", page, "10.0.0.2:80", "- Invalid Response", "10.0.0.9", t);
     }
 
     void judge()
     {
         QFETCH(Judging, judging);
         const auto &[answer, proxy, verdict, yours, token] = judging;
-        const std::vector<QHostAddress> you(yours.begin(), yours.end());
-        const ProxyResult judged =
-            ProbeExchange::judge(answer.toLatin1(), proxy, {yours.isEmpty() ? nullptr : &you, token, {}});
-        const std::optional<QString> shown = EchoPage::shownText(answer.toLatin1());
-        const bool working = shown && judged.status == ProxyStatus::Working;
-        const QString exit = working ? EchoPage::addressIn(*shown).value_or(QHostAddress()).toString() : QString();
+        const ProxyResult judged = ProbeExchange::judge(
+            answer.toLatin1(), proxy, {yours.isEmpty() ? std::nullopt : std::optional(QHostAddress(yours)), token, {}});
+        const QString exit =
+            judged.status == ProxyStatus::Working ? ProbeExchange::exitAddress(answer.toLatin1()) : QString();
         QCOMPARE(QString(ResultText::anonymity(judged) + ' ' + ResultText::status(judged) + ' ' + exit + ' ' +
                          ResultText::grade(judged))
                      .simplified(),
@@ -263,7 +285,8 @@ private Q_SLOTS:
 
     // Each protocol's handshake, byte for byte, to the echo host at 127.0.0.1:9 or by name, and a Korvane echo host's
     // token after a slash. A row ending in its scheme or credentials points to 127.0.0.1:1080, as the others do in
-    // their own spelling; one after "?" is searched for its protocol.
+    // their own spelling; one after "?" is searched for its protocol, its outcome "socks5 ..." when that is what the
+    // proxy's reply was: two bytes, version 5, a method offered or none acceptable.
     void handshakes_data()
     {
         QTest::addColumn<Shake>("shake");
@@ -306,9 +329,15 @@ private Q_SLOTS:
         add("socks5 connect, short", "socks5://", {B("\5\0", 2), B("\5\0\0\3\377abc", 8)}, socks5 + to127, "more");
         add("socks5, address type 7", "socks5://", {B("\5\0", 2), B("\5\0\0\7\0", 5)}, socks5 + to127, "refused");
         const B greeting("\5\13\0\0\0\0\0\0\0\r\n\r\n", 13);
-        add("socks5, searching", "?socks5://", {B("\5\0", 2)}, greeting + to127, "more");
-        add("socks5 login, searching", "?socks5://u:p@", {B("\0\x5b", 2)},
-            greeting.first(3) + '\2' + greeting.sliced(4), "refused");
+        const B loginGreeting = greeting.first(3) + '\2' + greeting.sliced(4);
+        add("socks5, searching", "?socks5://", {"\5", B("\0", 1)}, greeting + to127, "socks5 more");
+        add("socks5 login, searching", "?socks5://u:p@", {B("\0\x5b", 2)}, loginGreeting, "refused");
+        add("searching, login chosen", "?socks5://u:p@", {"\5\2"}, loginGreeting + login.sliced(4), "socks5 more");
+        add("searching, no acceptable method", "?socks5://", {"\5\377"}, greeting, "socks5 refused");
+        add("searching, login not offered", "?socks5://", {"\5\2"}, greeting, "refused");
+        add("searching, a line end chosen", "?socks5://", {"\5\r"}, greeting, "refused");
+        add("searching, choice and more at once", "?socks5://", {B("\5\0\0", 3)}, greeting, "refused");
+        add("searching, greeting echoed", "?socks5://", {greeting}, greeting, "refused");
     }
 
     void handshakes()
@@ -329,7 +358,9 @@ private Q_SLOTS:
             reply.remove(0, step.consumed);
         }
         const char *const outcomes[] = {"more", "open ", "refused"};
-        QCOMPARE(outcomes[step.outcome] + (step.outcome == Handshake::Step::Open ? reply : QByteArray()), outcome);
+        QCOMPARE(QByteArray(searching && handshake->heard() ? "socks5 " : "") + outcomes[step.outcome] +
+                     (step.outcome == Handshake::Step::Open ? reply : QByteArray()),
+                 outcome);
         QCOMPARE(out, sent);
     }
 
@@ -365,18 +396,33 @@ private Q_SLOTS:
         QCOMPARE(proxy.requests().join(), request);
     }
 
-    // The socket reaches a proxy on IPv6 as it does one on IPv4 (rows hold IPv4 addresses only, so far).
-    void socketOverIPv6()
+    // A row written as an IPv6 address reaches its proxy there; without your addresses, a page showing that address
+    // is the proxy's own: anonymous.
+    void proxyOverIPv6()
     {
         const FakeProxy proxy(FakeProxy::EchoOwnAddress, QHostAddress::LocalHostIPv6);
         if (proxy.port() == 0)
             QSKIP("::1 is not available here");
-        ProbeSocket socket;
-        QObject::connect(&socket, &ProbeSocket::connected, &socket,
-                         [&socket] { socket.send("GET / HTTP/1.0\r\n\r\n"); });
-        QSignalSpy closed(&socket, &ProbeSocket::closed);
-        QCOMPARE(socket.connectTo(QHostAddress::LocalHostIPv6, proxy.port()), 0);
-        QVERIFY(closed.wait(5000) && socket.answer().contains("Current IP Address: ::1</body>"));
+        Harness h(1);
+        h.table.addRows({"http://[::1]:" + QString::number(proxy.port())});
+        h.start(1, 1);
+        QCOMPARE(h.verdicts(), QStringList("Y Working ::1"));
+    }
+
+    // A run looks its names up afresh: a name lost in one run is found in the next. Qt itself keeps an answer for a
+    // minute, by the name as spelt: each run's row spells it as no other test does.
+    void namesLookedUpEachRun()
+    {
+        Harness h(1);
+        const FakeProxy proxy(FakeProxy::EchoOwnAddress);
+        const QString port = QString::number(proxy.port());
+        h.table.addRows({"http://LOCALHOST:" + port, "http://Localhost:" + port});
+        h.model.selectionModel()->select(h.model.index(0, 0), QItemSelectionModel::Select);
+        localhostLost = true;
+        h.start(2, 2, CheckRows::Mode::Selected);
+        localhostLost = false;
+        h.start(2, 2, CheckRows::Mode::Untested);
+        QCOMPARE(h.verdicts(), QStringList({"- Error", "Y Working 127.0.0.1"}));
     }
 
     // Every protocol through real servers, refused credentials and tunnels, the wrong protocol for a server too.
@@ -467,6 +513,9 @@ private Q_SLOTS:
         add("name not found", {"unknown"}, unasked + "unknown: the name was not found", asBefore);
         add("two live of three", {"live", "refused", "second"},
             probed + " via live via second, refused: the connection was refused", checked);
+        // Each probe is judged by what its own host saw of you: not by another's, which shows 127.0.0.44.
+        add("one host shows another address", {"liar", "live"}, probed + " via liar via live",
+            {"Y Working 127.0.0.1", "Y Working 127.0.0.44"});
         add("not asked", {"refused"}, probed + " via refused via refused",
             {"Y Working 127.0.0.1", "N Working 127.0.0.44"}, "no check");
         add("abort while asking", {"silent"}, "started finished abort untouched aborted", asBefore, "abort");
@@ -482,11 +531,12 @@ private Q_SLOTS:
         const auto &[hosts, action, refusedRows, told, verdicts] = echoing;
         EchoServer live, live2, korvane(true);
         const FakeProxy own(FakeProxy::EchoOwnAddress), other(FakeProxy::EchoOtherAddress), refused(FakeProxy::Refused),
-            silent(FakeProxy::Silent), plain(FakeProxy::NoMarkers), stream(FakeProxy::EndlessStream);
-        const QStringList kinds{"live", "second", "refused", "silent", "plain", "stream", "unknown", "korvane"};
+            silent(FakeProxy::Silent), plain(FakeProxy::NoMarkers), stream(FakeProxy::EndlessStream),
+            liar(FakeProxy::EchoOtherAddress);
+        const QStringList kinds{"live", "second", "refused", "silent", "plain", "stream", "unknown", "korvane", "liar"};
         const QString unknown = QString(64, 'x') + ".invalid:9";
-        const QStringList texts{live.host(), live2.host(), refused.row(), silent.row(),
-                                plain.row(), stream.row(), unknown,       korvane.host()};
+        const QStringList texts{live.host(),  live2.host(), refused.row(),  silent.row(), plain.row(),
+                                stream.row(), unknown,      korvane.host(), liar.row()};
         Harness h(1);
         QStringList echoHosts = hosts;
         for (qsizetype k = 0; k < kinds.size(); ++k)
@@ -516,6 +566,42 @@ private Q_SLOTS:
             shown.replace(QRegularExpression(QRegularExpression::escape(texts[k]) + "\\b"), kinds[k]);
         QCOMPARE(shown, told);
         QCOMPARE(h.verdicts(), verdicts);
+    }
+
+    // An echo host that dies once some rows worked: another left takes the rows it failed since; alone, it leaves
+    // them untested, never "Error", and the run says every host is lost.
+    void echoHostDiesMidRun_data()
+    {
+        QTest::addColumn<int>("hosts");
+        QTest::newRow("one host") << 1;
+        QTest::newRow("two hosts") << 2;
+    }
+
+    void echoHostDiesMidRun()
+    {
+        QFETCH(int, hosts);
+        EchoServer dying, staying;
+        const QString dyingHost = dying.host();
+        const FakeProxy relay(FakeProxy::ForwardsAddingXff);
+        Harness h(1);
+        h.run.setEchoHosts(QStringList{dyingHost, staying.host()}.first(hosts));
+        h.run.setEchoCheck(true);
+        h.run.setPool(true);
+        h.run.setSettings({1, std::chrono::seconds(2)});
+        for (int i = 0; i < 60; ++i)
+            h.table.addRows({relay.row() + ':' + QString::number(i)});
+        int working = 0;
+        connect(&h.table, &ProxyList::resultsChanged, this, [&](int row) {
+            if (h.table.result(row).status == ProxyStatus::Working && ++working == 5)
+                dying.close();
+        });
+        QVERIFY(runToEnd(h.run));
+        const QStringList shown = h.verdicts();
+        QCOMPARE(shown.count("N Working 127.0.0.1"), hosts == 1 ? 5 : 60);
+        QCOMPARE(shown.count(QString()), hosts == 1 ? 55 : 0);
+        QCOMPARE(h.outcome.echoLost, hosts == 1);
+        QCOMPARE(h.outcome.lostHosts.size(), size_t(1));
+        QCOMPARE(h.outcome.lostHosts.front().host, dyingHost);
     }
 
     // A row's time runs from its own connection attempt: 50 and 400 ms proxies in batches of three, one slow to accept.

@@ -57,6 +57,16 @@ void tunnel(QTcpSocket *peer, FakeProxy::Behaviour behaviour, QList<QByteArray> 
             peer->write("\x05");
             peer->disconnectFromHost();
             return;
+        case FakeProxy::EchoesBack:
+        case FakeProxy::ClosesSilently:
+            if (step++ > 0)
+                return;
+            if (behaviour == FakeProxy::EchoesBack)
+                peer->write(received);
+            else
+                requests.append(received);
+            peer->disconnectFromHost();
+            return;
         default:
             peer->write("HTTP/1.1 200 Connection established\r\n" +
                         QByteArray("X-Pad: ").repeated(ProbeSocket::MaxAnswerBytes / 4));
@@ -147,20 +157,35 @@ void FakeProxy::forward(QTcpSocket *peer, Behaviour behaviour, const QByteArray 
     const QUrl url(QString::fromLatin1(request.split(' ').value(1)));
     if (!QHostAddress(url.host()).isLoopback())
         return relay(peer, "HTTP/1.0 502 Bad Gateway\r\n\r\n");
+    if (behaviour == Forges) {
+        const QString path = url.path();
+        return relay(peer, EchoPage::page(m_address.toString().toLatin1()) +
+                               EchoPage::extras({path.sliced(path.lastIndexOf(u'/') + 1).toLatin1(), {}}));
+    }
     auto *upstream = new QTcpSocket(peer);
     QObject::connect(upstream, &QTcpSocket::disconnected, peer, [=, this] {
-        const QByteArray answer = upstream->readAll();
+        QByteArray answer = upstream->readAll();
+        if (behaviour == RelaysOtherAddress)
+            answer.replace(QByteArray(m_address.toString().toLatin1() + "</body>"), "127.0.0.44</body>");
+        if (const qsizetype header = answer.indexOf("header: X-Forwarded-For"); behaviour == RelaysDroppingHeader)
+            answer.remove(header, answer.indexOf('\n', header) + 1 - header);
         if (behaviour != Replays)
             return relay(peer, answer);
         m_replay = answer;
         for (const QPointer<QTcpSocket> &waiting : std::exchange(m_waiting, {}))
             relay(waiting, answer);
     });
+    // As a proxy does, a 502 when the server cannot be reached.
+    QObject::connect(upstream, &QTcpSocket::errorOccurred, peer, [peer](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::ConnectionRefusedError)
+            relay(peer, "HTTP/1.0 502 Bad Gateway\r\n\r\n");
+    });
     upstream->bind(m_address, 0);
     upstream->connectToHost(url.host(), quint16(url.port(80)));
     const QByteArray xff = "X-Forwarded-For: " + peer->peerAddress().toString().toLatin1() + "\r\n";
-    upstream->write("GET " + url.path(QUrl::FullyEncoded).toLatin1() + " HTTP/1.0\r\nHost: " +
-                    url.authority().toLatin1() + "\r\n" + (behaviour == Replays ? QByteArray() : xff) + "\r\n");
+    upstream->write(
+        "GET " + url.path(QUrl::FullyEncoded).toLatin1() + " HTTP/1.0\r\nHost: " + url.authority().toLatin1() + "\r\n" +
+        (behaviour == ForwardsAddingXff || behaviour == RelaysDroppingHeader ? xff : QByteArray()) + "\r\n");
 }
 
 FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address, int delayMs) : m_address(address)
@@ -195,7 +220,7 @@ FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address, int delay
                     if (!received.contains("\r\n\r\n"))
                         return;
                     m_requests.append(std::exchange(received, {}));
-                    if (behaviour == ForwardsAddingXff || behaviour == Replays)
+                    if (behaviour >= ForwardsAddingXff)
                         return forward(peer, behaviour, m_requests.last());
                     // Never early: a coarse timer may fire a little before its time.
                     QTimer::singleShot(delayMs, Qt::PreciseTimer, peer, [peer, behaviour] { answer(peer, behaviour); });

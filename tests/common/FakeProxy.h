@@ -30,12 +30,17 @@ public:
         // HTTP proxies that pass "GET http://H:P/PATH HTTP/1.0" on to H:P (an address on loopback, else a 502) as
         // "GET /PATH HTTP/1.0" with a Host header, connecting out from the proxy's own address; the answer is
         // relayed, then the close.
-        ForwardsAddingXff, // adds "X-Forwarded-For: " and the client's address
-        Replays,           // forwards the first request only; every request gets that first answer, a canned page
+        ForwardsAddingXff,    // adds "X-Forwarded-For: " and the client's address
+        Replays,              // forwards the first request only; every request gets that first answer, a canned page
+        Forges,               // forwards nothing: a page of its own, showing its address, with the token of the path
+        RelaysOtherAddress,   // the page of the echo host, showing 127.0.0.44 in place of the proxy's address
+        RelaysDroppingHeader, // adds "X-Forwarded-For", then drops it from the page of the echo host
         // Tunnels: each answers the client's first bytes, whatever they are.
         Socks4Echo,            // grants a SOCKS 4 or 4a request, then serves the echo page through the tunnel
         Socks5CutShort,        // one byte of a SOCKS 5 reply, then the close
         ConnectEndlessHeaders, // a 200 status line, then header lines far past what an answer keeps
+        EchoesBack,            // the client's first bytes sent back, then the close
+        ClosesSilently,        // the close without a word, each client's first bytes kept as its request
     };
 
     // delayMs: how long it waits, once a request is in, before it answers.

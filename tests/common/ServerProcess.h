@@ -148,3 +148,25 @@ inline std::unique_ptr<ServerProcess> squid(const QString &folder, const QHostAd
     server->start("squid", {"-N", "-f", "%c"}, folder, config);
     return server;
 }
+
+// nginx in front of upstream, a reverse proxy as a server's own would be: it tells the upstream who called in X-Real-IP
+// and X-Forwarded-For, connecting out from bind. Its pid, logs and buffers are in folder.
+inline std::unique_ptr<ServerProcess> nginxFront(const QString &folder, const QHostAddress &listen,
+                                                 const QString &upstream, const QByteArray &bind)
+{
+    auto server = std::make_unique<ServerProcess>(listen);
+    const QByteArray files = folder.toLocal8Bit() + "/nginx-" + QByteArray::number(server->port());
+    QByteArray config = "pid " + files + ".pid;\nerror_log " + files +
+                        ".log;\nworker_processes 1;\n"
+                        "events { worker_connections 64; }\nhttp {\naccess_log off;\n";
+    for (const char *buffer : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
+        config += buffer + QByteArray("_temp_path ") + files + '-' + buffer + ";\n";
+    config += "server {\nlisten " + server->hostPort().toLatin1() + ";\nlocation / {\nproxy_pass http://" +
+              upstream.toLatin1() + ";\nproxy_bind " + bind +
+              ";\nproxy_set_header X-Real-IP $remote_addr;\n"
+              "proxy_set_header X-Forwarded-For $proxy_add_x_forwarded_for;\n}\n}\n}\n";
+    server->start("nginx",
+                  {"-e", QString::fromLocal8Bit(files + ".log"), "-p", folder, "-c", "%c", "-g", "daemon off;"}, folder,
+                  config);
+    return server;
+}

@@ -294,7 +294,7 @@ private Q_SLOTS:
     }
 
     // A cancelled and an unreadable load keep the rows and their results, yet recount them; a failed save says why;
-    // a test whose echo host is dead changes no row and says why.
+    // a test whose echo host is dead changes no row and says why, unless it has no row to test.
     void failedFileCommandsKeepTheTable()
     {
         table().addRows({"127.0.0.1:1", "127.0.0.2:2"});
@@ -308,12 +308,14 @@ private Q_SLOTS:
         choose(&C::actionLoadFileReplace);
         choose(&C::actionSaveAllToFile);
         m_window->checkRun().setEchoHosts({proxy('a')});
+        choose(&C::actionTestSelected); // nothing selected: nothing to test, no echo host asked
         choose(&C::actionTestAll);
         QCOMPARE(shown() + ' ' + enabled() + m_desktop.boxes.join(""),
                  "a__ bWY  1 1 11110111@1Keep proxies by speed: No proxy has a time yet.warning Can't save proxies: "
                  "The proxies could not be saved to \"" +
                      m_folder.path() +
-                     "\".\n\nIt is a folder, not a file.warning Proxy Checking Not Started.: No echo "
+                     "\".\n\nIt is a folder, not a file.Proxy Checking Completed.: The proxies have been checked."
+                     "warning Proxy Checking Not Started.: No echo "
                      "host answered:\n" +
                      proxy('a') + ": the connection was refused\n\nNo proxy was tested.");
         // korvane FILE...: merged in order, an unreadable one named, a name need not be UTF-8; none, no recount.
