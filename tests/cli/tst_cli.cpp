@@ -88,11 +88,13 @@ class TestCli : public QObject
     FakeProxy m_other{FakeProxy::EchoOtherAddress};
     // A refused port: a dead echo host, and a proxy that gives "Error".
     FakeProxy m_dead{FakeProxy::Refused};
+    // Passes each page on from its echo host, or a 502 when that host is gone.
+    FakeProxy m_relay{FakeProxy::ForwardsAddingXff};
     // Proxies that answer nothing known: the client's words sent back, or the close.
     FakeProxy m_echoing{FakeProxy::EchoesBack};
     FakeProxy m_closing{FakeProxy::ClosesSilently};
-    // m_once stops listening once it has been asked: an echo host that dies during a run.
-    EchoServer m_echo, m_once;
+    // m_once and m_dying stop listening once asked: echo hosts that die during a run.
+    EchoServer m_echo, m_once, m_dying;
     // korvane-cli judge, the echo host of the grades; how long it held a request that never ended.
     std::unique_ptr<QProcess> m_judge;
     quint16 m_judgePort = 0;
@@ -122,7 +124,7 @@ class TestCli : public QObject
 
 private Q_SLOTS:
     // In the test's folder: a.txt, b.txt, silent.txt, socks4.txt, exits.txt, big.txt (300 rows); $CLI, $WINDOW: the
-    // programs; $ECHO, $ONCE, $DEAD: echo hosts.
+    // programs; $ECHO, $ONCE, $DYING, $DEAD: echo hosts; $RELAY a proxy.
     void initTestCase()
     {
         QVERIFY(QDir::setCurrent(m_folder.path()));
@@ -130,6 +132,8 @@ private Q_SLOTS:
         qputenv("WINDOW", KORVANE_WINDOW);
         qputenv("ECHO", m_echo.host().toLatin1());
         qputenv("ONCE", m_once.host().toLatin1());
+        qputenv("DYING", m_dying.host().toLatin1());
+        qputenv("RELAY", m_relay.row().toLatin1());
         qputenv("DEAD", m_dead.row().toLatin1());
         // Raised for the judge, which inherits the limit, to hold its thousands of connections.
         rlimit files{};
@@ -153,9 +157,10 @@ private Q_SLOTS:
             return ::poll(&closing, 1, 15000) == 1 && readToEnd(fd).isEmpty() ? held.elapsed() : -1;
         });
         // Once its page is on the way: closed sooner, it would no longer know its port, which its page checks.
-        connect(&m_once, &QTcpServer::newConnection, &m_once, [this] {
-            connect(m_once.findChild<QTcpSocket *>(), &QTcpSocket::bytesWritten, &m_once, [this] { m_once.close(); });
-        });
+        for (EchoServer *once : {&m_once, &m_dying})
+            connect(once, &QTcpServer::newConnection, once, [once] {
+                connect(once->findChild<QTcpSocket *>(), &QTcpSocket::bytesWritten, once, [once] { once->close(); });
+            });
         QByteArray big;
         for (int port = 1; port <= 300; ++port)
             big += "127.0.0.1:" + QByteArray::number(port) + '\n';
@@ -229,6 +234,10 @@ private Q_SLOTS:
             "[\"Y\",\"127.0.0.44\"]\n[\"N\",\"127.0.0.1\"]\n[\"-\",null]\n", {});
         add("echo host died during the run", "seq 20 | sed \"s/^/$DEAD:/\" | \"$CLI\" check --echo-host \"$ONCE\"", 3,
             twenty, "the echo hosts no longer answer");
+        // Through a proxy that reaches it, the host's death is noticed during the run: no row is judged for it.
+        add("echo host died, proxies reached",
+            "seq 25 | sed \"s/^/$RELAY:/\" | \"$CLI\" check -n 1 --echo-host \"$DYING\"", 3, {},
+            "stopped answering during the check (the connection was refused): no echo host is left");
         add("echo host alive after the run", "seq 20 | sed \"s/^/$DEAD:/\" | \"$CLI\" check --echo-host \"$ECHO\"", 0,
             twenty, {});
         add("beyond the file limit", "ulimit -n 200; \"$CLI\" check -n 1000 --echo-host \"$DEAD\" big.txt", 2, {},
