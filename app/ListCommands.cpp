@@ -2,6 +2,7 @@
 
 #include "app/BusyCursor.h"
 #include "app/Desktop.h"
+#include "checker/CheckSettings.h"
 #include "proxylist/ListFileWriter.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyList.h"
@@ -91,9 +92,10 @@ bool ListCommands::keepBySpeed()
         m_desktop.information(tr("Keep proxies by speed"), tr("No proxy has a time yet."));
         return false;
     }
-    // A whole minute: no probe waits longer.
-    const std::optional<int> slowest = m_desktop.askInteger(
-        tr("Keep proxies by speed"), tr("Keep the proxies that answered within (milliseconds):"), *median, 1, 60000);
+    // Up to the longest timeout: no probe waits longer.
+    const std::optional<int> slowest =
+        m_desktop.askInteger(tr("Keep proxies by speed"), tr("Keep the proxies that answered within (milliseconds):"),
+                             *median, 1, int(CheckLimits::LongestAnswer.count()));
     if (!slowest)
         return false;
     filter(ProxyFilter::within(*slowest));

@@ -5,6 +5,7 @@
 #include "app/ListCommands.h"
 #include "app/ProxyView.h"
 #include "checker/CheckRun.h"
+#include "checker/CheckSettings.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyList.h"
 #include "proxylist/ProxyTableModel.h"
@@ -14,6 +15,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QSlider>
 
 #include <array>
 #include <chrono>
@@ -30,6 +32,12 @@ QFont captionFont(qreal pointSize)
     font.setPointSizeF(pointSize);
     return font;
 }
+
+void setLimit(QSlider *slider, const CheckLimit &limit)
+{
+    slider->setRange(limit.lowest, limit.highest);
+    slider->setValue(limit.start);
+}
 } // namespace
 
 MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
@@ -44,9 +52,11 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     setUpTable();
     connectControls();
     m_checkRun->setSelection(m_model);
-    // Start-up reads the sliders; the labels keep the captions they were created with.
-    m_checkRun->setSettings(
-        {m_controls.probesSlider->value(), std::chrono::seconds(m_controls.timeoutSlider->value())});
+    // The sliders' ranges and starts are the checker's limits, not the form's; their labels and the run follow.
+    setLimit(m_controls.probesSlider, CheckLimits::WindowProbesAtOnce);
+    setLimit(m_controls.timeoutSlider, CheckLimits::TimeoutSeconds);
+    setProbesAtOnce(m_controls.probesSlider->value());
+    setTimeout(m_controls.timeoutSlider->value());
     m_ui->ListProxies->setFocus(Qt::OtherFocusReason);
 }
 

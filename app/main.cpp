@@ -2,7 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/QtDesktop.h"
 #include "checker/CheckRun.h"
-#include "checker/EchoHost.h"
+#include "checker/EchoHostOptions.h"
 #include "proxylist/NativeName.h"
 
 #include <QApplication>
@@ -18,8 +18,7 @@ const char Program[] = "korvane";
 // korvane [--echo-host HOST]... [--no-echo-check] [FILE...]: what the window should start with.
 struct StartOptions
 {
-    QStringList echoHosts;
-    bool echoCheck = true;
+    EchoHostOptions echo;
     QStringList files;
 };
 
@@ -54,12 +53,7 @@ std::variant<StartOptions, int> parseArguments(const QStringList &arguments)
                        "The files given are loaded at start, in order, as \"Load and merge\" loads them."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption echoHost(
-        QStringLiteral("echo-host"),
-        QStringLiteral("An IP-echo host asked through the proxies (default: %1); give it several times and the hosts "
-                       "that answer take the proxies in turn.")
-            .arg(EchoHost::Default),
-        QStringLiteral("HOST"));
+    const QCommandLineOption echoHost = EchoHostOptions::echoHostOption();
     parser.addOption(echoHost);
     const QCommandLineOption noEchoCheck(
         QStringLiteral("no-echo-check"),
@@ -90,12 +84,10 @@ std::variant<StartOptions, int> parseArguments(const QStringList &arguments)
         print(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(Program), QStringLiteral(KORVANE_VERSION)));
         return 0;
     }
-    const QStringList echoHosts = parser.values(echoHost);
-    for (const QString &host : echoHosts) {
-        if (!EchoHost::parse(host))
-            return usageError(QStringLiteral("--echo-host takes a host name or address, with an optional :port"));
-    }
-    return StartOptions{echoHosts, !parser.isSet(noEchoCheck), parser.positionalArguments()};
+    const std::variant<EchoHostOptions, QString> echo = EchoHostOptions::read(parser, echoHost, noEchoCheck);
+    if (const QString *error = std::get_if<QString>(&echo))
+        return usageError(*error);
+    return StartOptions{std::get<EchoHostOptions>(echo), parser.positionalArguments()};
 }
 } // namespace
 
@@ -121,8 +113,8 @@ int main(int argc, char *argv[])
     MainWindow window(desktop);
     desktop.setDialogParent(&window);
     QObject::connect(&window, &MainWindow::exitRequested, &app, [] { QCoreApplication::exit(0); });
-    window.checkRun().setEchoHosts(options.echoHosts);
-    window.checkRun().setEchoCheck(options.echoCheck);
+    window.checkRun().setEchoHosts(options.echo.hosts);
+    window.checkRun().setEchoCheck(options.echo.echoCheck);
     // A list that cannot be read is skipped, as the load command skips it; the terminal is told which and why.
     for (const QString &failure : window.mergeFiles(options.files))
         std::fprintf(stderr, "%s: %s\n", Program, qPrintable(failure));

@@ -1,6 +1,5 @@
 #include "checker/BatchScheduler.h"
 
-#include "checker/Clock.h"
 #include "checker/ProbeSet.h"
 
 #include <algorithm>
@@ -16,7 +15,7 @@ void BatchScheduler::startBatch()
         if (!m_probes.start(*next) || i == slots || !(next = m_rows.nextRow()))
             break;
     }
-    setDeadline(m_clock.nowMs() + m_settings.timeout.count());
+    setDeadline(m_clock.now() + m_settings.timeout);
 }
 
 void BatchScheduler::deadlinePassed()

@@ -1,6 +1,5 @@
 #include "checker/PoolScheduler.h"
 
-#include "checker/Clock.h"
 #include "checker/ProbeSet.h"
 
 #include <algorithm>
@@ -27,7 +26,7 @@ void PoolScheduler::deadlinePassed()
 {
     // Each probe past its own deadline goes; the oldest left sets the next one.
     m_refilling = true;
-    m_probes.timeOutStartedBefore(m_clock.nowMs() - m_settings.timeout.count());
+    m_probes.timeOutStartedBefore(m_clock.now() - m_settings.timeout);
     m_refilling = false;
     refill();
     waitForOldest();
@@ -37,7 +36,7 @@ void PoolScheduler::waitForOldest()
 {
     if (m_probes.openCount() == 0)
         return end();
-    setDeadline(m_probes.open().front()->startedMs() + m_settings.timeout.count());
+    setDeadline(m_probes.open().front()->startedAt() + m_settings.timeout);
 }
 
 void PoolScheduler::refill()

@@ -1,6 +1,5 @@
 #include "checker/ProbeSet.h"
 
-#include "checker/Clock.h"
 #include "checker/ProbeSocket.h"
 #include "proxylist/ProxyList.h"
 
@@ -124,12 +123,12 @@ bool ProbeSet::start(int row)
     auto *socket = new ProbeSocket(this);
     socket->setRow(row);
     // Each probe's own start: the probes of a batch start together, and none is charged another's time.
-    socket->setStartedMs(m_clock.nowMs());
+    socket->setStartedAt(m_clock.now());
     const size_t host = nextHost();
     Probe &probe =
         m_probes
             .emplace(socket, Probe{host, ProbeExchange(*proxy, m_echoHosts[host], m_hosts[host].yourAddress, searching),
-                                   searching ? std::optional(ProtocolSearch()) : std::nullopt, socket->startedMs()})
+                                   searching ? std::optional(ProtocolSearch()) : std::nullopt, socket->startedAt()})
             .first->second;
     connectEvents(socket);
     m_open.push_back(socket);
@@ -235,10 +234,10 @@ bool ProbeSet::searchOn(ProbeSocket *socket, ProxyResult &result)
     // still counts from its first.
     auto *again = new ProbeSocket(this);
     again->setRow(row);
-    again->setStartedMs(socket->startedMs());
+    again->setStartedAt(socket->startedAt());
     *std::find(m_open.begin(), m_open.end(), socket) = again;
     Probe taken{probe.host, ProbeExchange(*proxy, ended.echo(), m_hosts[probe.host].yourAddress), probe.search,
-                m_clock.nowMs()};
+                m_clock.now()};
     letGo(socket);
     m_probes.emplace(again, std::move(taken));
     connectEvents(again);
@@ -255,7 +254,9 @@ void ProbeSet::finish(ProbeSocket *socket, ProxyResult result)
     const int row = socket->row();
     QString exitAddress;
     if (result.status == ProxyStatus::Working) {
-        result.ms = int(std::clamp<qint64>(m_clock.nowMs() - m_probes.at(socket).startedMs, 0, INT_MAX));
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(m_clock.now() - m_probes.at(socket).startedAt);
+        result.ms = int(std::clamp<qint64>(took.count(), 0, INT_MAX));
         exitAddress = ProbeExchange::exitAddress(socket->answer());
     }
     const bool holds = countForHost(m_probes.at(socket), row, result);
@@ -286,10 +287,10 @@ void ProbeSet::letGo(ProbeSocket *socket)
     socket->deleteLater();
 }
 
-void ProbeSet::timeOutStartedBefore(qint64 ms)
+void ProbeSet::timeOutStartedBefore(Clock::TimePoint moment)
 {
     // In the order the probes started; a probe's connection goes before its row is written.
-    while (!m_open.empty() && m_open.front()->startedMs() <= ms) {
+    while (!m_open.empty() && m_open.front()->startedAt() <= moment) {
         ProbeSocket *socket = m_open.front();
         const int row = socket->row();
         const Probe &probe = m_probes.at(socket);

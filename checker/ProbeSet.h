@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checker/Clock.h"
 #include "checker/EchoHost.h"
 #include "checker/ProbeExchange.h"
 #include "checker/ProtocolSearch.h"
@@ -10,13 +11,11 @@
 #include <QObject>
 #include <QPointer>
 
-#include <limits>
 #include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
 
-class Clock;
 class ProxyList;
 
 // The probes under way: one connection per row being checked, each taken through its exchange to its verdict,
@@ -55,8 +54,8 @@ public:
     // untested again, and shortage() says what ran out.
     bool start(int row);
     // Every probe still open that started at or before the moment gets "Timeout" and goes.
-    void timeOutStartedBefore(qint64 ms);
-    void timeOutAll() { timeOutStartedBefore(std::numeric_limits<qint64>::max()); }
+    void timeOutStartedBefore(Clock::TimePoint moment);
+    void timeOutAll() { timeOutStartedBefore(Clock::TimePoint::max()); }
     // Every probe goes, without a verdict, and the names looked up are forgotten.
     void releaseAll();
     // A new run looks names up afresh.
@@ -93,7 +92,7 @@ private:
         std::optional<ProtocolSearch> search;
         // When the connection started: a search's later connection is timed from its own start, its row's time
         // out from the first's.
-        qint64 startedMs = 0;
+        Clock::TimePoint startedAt;
     };
 
     // A host name and the probes that wait for its addresses; looked up once per run.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "checker/Clock.h"
+
 #include <QByteArray>
 #include <QObject>
 
@@ -25,8 +27,8 @@ public:
     int row() const { return m_row; }
     void setRow(int row) { m_row = row; }
     // When the connection attempt started, on the run's clock.
-    qint64 startedMs() const { return m_startedMs; }
-    void setStartedMs(qint64 ms) { m_startedMs = ms; }
+    Clock::TimePoint startedAt() const { return m_startedAt; }
+    void setStartedAt(Clock::TimePoint moment) { m_startedAt = moment; }
     // The first MaxAnswerBytes received; what came after is counted in received() but not kept.
     const QByteArray &answer() const { return m_answer; }
     qint64 received() const { return m_received; }
@@ -69,7 +71,7 @@ private:
     QSocketNotifier *m_writeNotifier = nullptr;
     QSocketNotifier *m_readNotifier = nullptr;
     int m_row = 0;
-    qint64 m_startedMs = 0;
+    Clock::TimePoint m_startedAt;
     QByteArray m_answer;
     qint64 m_received = 0;
     int m_error = 0;

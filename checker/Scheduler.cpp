@@ -1,6 +1,5 @@
 #include "checker/Scheduler.h"
 
-#include "checker/Clock.h"
 #include "checker/ProbeSet.h"
 
 #include <QHostInfo>
@@ -53,7 +52,7 @@ void Scheduler::lookUpEchoHosts(const std::vector<EchoHost *> &hosts)
                 run();
         });
     }
-    setDeadline(m_clock.nowMs() + m_settings.timeout.count());
+    setDeadline(m_clock.now() + m_settings.timeout);
 }
 
 void Scheduler::run()
@@ -96,17 +95,19 @@ bool Scheduler::mayStart() const
     return !m_aborted && m_phase == Phase::Running && m_probes.shortage().isEmpty();
 }
 
-void Scheduler::setDeadline(qint64 ms)
+void Scheduler::setDeadline(Clock::TimePoint deadline)
 {
-    m_deadline = ms;
+    using std::chrono::milliseconds;
+    m_deadline = deadline;
     m_lastPass = false;
-    m_timer.start(int(std::clamp<qint64>(m_clock.msUntil(ms) + 1, 1, INT_MAX)));
+    // A millisecond past the reading, so that the clock is past it when the timer fires; a timer counts in an int.
+    m_timer.start(std::clamp(m_clock.until(deadline) + milliseconds(1), milliseconds(1), milliseconds(INT_MAX)));
 }
 
 void Scheduler::onTimer()
 {
     // A timer may fire a little early, and a stand-in clock runs its own pace.
-    if (m_clock.nowMs() <= m_deadline)
+    if (m_clock.now() <= m_deadline)
         return setDeadline(m_deadline);
     // Answers that came in before the deadline are read in the event loop's next pass, before any probe is judged
     // out of time: one pass, not until idle, since a proxy that never stops talking always has more.

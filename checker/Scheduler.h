@@ -2,6 +2,7 @@
 
 #include "checker/CheckRows.h"
 #include "checker/CheckSettings.h"
+#include "checker/Clock.h"
 
 #include <QObject>
 #include <QTimer>
@@ -9,7 +10,6 @@
 #include <memory>
 #include <vector>
 
-class Clock;
 class EchoHost;
 class ProbeSet;
 
@@ -42,7 +42,7 @@ protected:
     // The clock is past the deadline set last, and what came in before it has been handled.
     virtual void deadlinePassed() = 0;
     // Asks for one call of deadlinePassed() once the clock is past the reading, instead of any asked before.
-    void setDeadline(qint64 ms);
+    void setDeadline(Clock::TimePoint deadline);
     // Whether rows may still be handed out: no Abort, no shortage.
     bool mayStart() const;
     // The run is over: finished() goes out, once.
@@ -67,7 +67,7 @@ private:
     // The receiver of the look-up's answer: gone with it, an answer that comes later is dropped.
     std::unique_ptr<QObject> m_lookup;
     size_t m_lookupsLeft = 0;
-    qint64 m_deadline = 0;
+    Clock::TimePoint m_deadline;
     // The deadline has passed and one more pass of the event loop is under way, for what came in before it.
     bool m_lastPass = false;
     bool m_aborted = false;

@@ -1,9 +1,6 @@
 #include "checker/SteadyClock.h"
 
-#include <chrono>
-
-qint64 SteadyClock::nowMs() const
+Clock::TimePoint SteadyClock::now() const
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return std::chrono::steady_clock::now();
 }

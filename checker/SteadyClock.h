@@ -6,5 +6,5 @@
 class SteadyClock final : public Clock
 {
 public:
-    qint64 nowMs() const override;
+    TimePoint now() const override;
 };

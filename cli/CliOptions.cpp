@@ -1,26 +1,27 @@
 #include "cli/CliOptions.h"
 
-#include "checker/EchoHost.h"
+#include "checker/EchoHostOptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace {
-constexpr int MaxProbesAtOnce = 1000;
-constexpr int MaxTimeoutSeconds = 60;
-// No probe waits longer than the longest timeout.
-constexpr int MaxFastMs = MaxTimeoutSeconds * 1000;
-
-// The MS of "fast:MS", digits only, from 1 to MaxFastMs.
+// The MS of "fast:MS", digits only, from 1 to the longest answer.
 std::optional<int> fastest(const QString &rows)
 {
     static const QRegularExpression form(QRegularExpression::anchoredPattern(QStringLiteral("fast:([0-9]{1,5})")));
     const QRegularExpressionMatch match = form.match(rows);
     const int ms = match.hasMatch() ? match.captured(1).toInt() : 0;
-    if (ms < 1 || ms > MaxFastMs)
+    if (ms < 1 || std::chrono::milliseconds(ms) > CheckLimits::LongestAnswer)
         return std::nullopt;
     return ms;
+}
+
+// "(1 to 60, default 10)", as the help gives a range.
+QString rangeText(const CheckLimit &limit)
+{
+    return QStringLiteral("(%1 to %2, default %3)").arg(limit.lowest).arg(limit.highest).arg(limit.start);
 }
 
 // "ADDRESS:PORT", an IPv6 address in brackets.
@@ -43,29 +44,27 @@ std::optional<CliOptions::ListenAddress> listenAddress(const QString &text)
 struct Parser
 {
     QCommandLineParser parser;
-    QCommandLineOption probesAtOnce{{QStringLiteral("n"), QStringLiteral("threads")},
-                                    QStringLiteral("Proxies tested at once (1 to 1000, default 200)."),
-                                    QStringLiteral("N"),
-                                    QStringLiteral("200")};
-    QCommandLineOption timeout{{QStringLiteral("t"), QStringLiteral("timeout")},
-                               QStringLiteral("Seconds each proxy has to answer (1 to 60, default 10)."),
-                               QStringLiteral("S"),
-                               QStringLiteral("10")};
+    QCommandLineOption probesAtOnce{
+        {QStringLiteral("n"), QStringLiteral("threads")},
+        QStringLiteral("Proxies tested at once %1.").arg(rangeText(CheckLimits::CliProbesAtOnce)),
+        QStringLiteral("N"),
+        QString::number(CheckLimits::CliProbesAtOnce.start)};
+    QCommandLineOption timeout{
+        {QStringLiteral("t"), QStringLiteral("timeout")},
+        QStringLiteral("Seconds each proxy has to answer %1.").arg(rangeText(CheckLimits::TimeoutSeconds)),
+        QStringLiteral("S"),
+        QString::number(CheckLimits::TimeoutSeconds.start)};
     QCommandLineOption only{QStringLiteral("only"),
                             QStringLiteral("Print only the proxies that work, that work and are anonymous, that a "
                                            "Korvane echo host graded elite, or that work and answered within MS "
-                                           "milliseconds (1 to 60000)."),
+                                           "milliseconds (1 to %1).")
+                                .arg(CheckLimits::LongestAnswer.count()),
                             QStringLiteral("working|anonymous|elite|fast:MS")};
     QCommandLineOption json{
         QStringLiteral("json"),
         QStringLiteral("Print one JSON array of {\"proxy\", \"status\", \"anonymity\", \"ms\", \"exit\", "
                        "\"grade\"} objects.")};
-    QCommandLineOption echoHost{
-        QStringLiteral("echo-host"),
-        QStringLiteral("An IP-echo host asked through the proxies (default: %1); give it several times and the hosts "
-                       "that answer take the proxies in turn.")
-            .arg(EchoHost::Default),
-        QStringLiteral("HOST")};
+    QCommandLineOption echoHost = EchoHostOptions::echoHostOption();
     QCommandLineOption noEchoCheck{
         QStringLiteral("no-echo-check"),
         QStringLiteral("Do not ask the echo hosts directly before the check: for a computer that reaches the "
@@ -181,11 +180,11 @@ struct Parser
         return {2, QCoreApplication::applicationName() + QStringLiteral(": ") + what + u'\n' + usageLine() + u'\n'};
     }
 
-    std::optional<int> number(const QCommandLineOption &option, int lowest, int highest) const
+    std::optional<int> number(const QCommandLineOption &option, const CheckLimit &limit) const
     {
         bool ok = false;
         const int value = parser.value(option).toInt(&ok);
-        if (!ok || value < lowest || value > highest)
+        if (!ok || value < limit.lowest || value > limit.highest)
             return std::nullopt;
         return value;
     }
@@ -261,12 +260,16 @@ std::variant<CliOptions, CliExit> Parser::options() const
         return options;
     }
 
-    const std::optional<int> n = number(probesAtOnce, 1, MaxProbesAtOnce);
+    const std::optional<int> n = number(probesAtOnce, CheckLimits::CliProbesAtOnce);
     if (!n)
-        return usageError(QStringLiteral("--threads takes a whole number from 1 to %1").arg(MaxProbesAtOnce));
-    const std::optional<int> t = number(timeout, 1, MaxTimeoutSeconds);
+        return usageError(QStringLiteral("--threads takes a whole number from %1 to %2")
+                              .arg(CheckLimits::CliProbesAtOnce.lowest)
+                              .arg(CheckLimits::CliProbesAtOnce.highest));
+    const std::optional<int> t = number(timeout, CheckLimits::TimeoutSeconds);
     if (!t)
-        return usageError(QStringLiteral("--timeout takes a whole number from 1 to %1").arg(MaxTimeoutSeconds));
+        return usageError(QStringLiteral("--timeout takes a whole number from %1 to %2")
+                              .arg(CheckLimits::TimeoutSeconds.lowest)
+                              .arg(CheckLimits::TimeoutSeconds.highest));
     options.settings = {*n, std::chrono::seconds(*t)};
 
     if (parser.isSet(only)) {
@@ -280,15 +283,14 @@ std::variant<CliOptions, CliExit> Parser::options() const
         else if (const std::optional<int> ms = fastest(rows))
             options.only = ProxyFilter::within(*ms);
         else
-            return usageError(
-                QStringLiteral("--only takes working, anonymous, elite or fast:MS, MS from 1 to %1").arg(MaxFastMs));
+            return usageError(QStringLiteral("--only takes working, anonymous, elite or fast:MS, MS from 1 to %1")
+                                  .arg(CheckLimits::LongestAnswer.count()));
     }
-    options.echoHosts = parser.values(echoHost);
-    for (const QString &host : options.echoHosts) {
-        if (!EchoHost::parse(host))
-            return usageError(QStringLiteral("--echo-host takes a host name or address, with an optional :port"));
-    }
-    options.echoCheck = !parser.isSet(noEchoCheck);
+    const std::variant<EchoHostOptions, QString> echo = EchoHostOptions::read(parser, echoHost, noEchoCheck);
+    if (const QString *error = std::get_if<QString>(&echo))
+        return usageError(*error);
+    options.echoHosts = std::get<EchoHostOptions>(echo).hosts;
+    options.echoCheck = std::get<EchoHostOptions>(echo).echoCheck;
     options.json = parser.isSet(json);
     options.batches = parser.isSet(batches);
     options.quiet = parser.isSet(quiet);

@@ -28,7 +28,7 @@ struct CliOptions
     // Read in this order; "-" is standard input, and no file at all means standard input alone.
     QStringList files;
     // -n and -t.
-    CheckSettings settings{200, std::chrono::seconds(10)};
+    CheckSettings settings{CheckLimits::CliProbesAtOnce.start, std::chrono::seconds(CheckLimits::TimeoutSeconds.start)};
     // The rows a check prints, of those with a verdict: all, or those that "Keep working proxies" or "Keep
     // anonymous proxies" would keep.
     std::optional<ProxyFilter> only;

@@ -64,12 +64,13 @@ public:
                          [this](const RunOutcome &told) { calls.append("finished " + (outcome = told).shortage); });
     }
 
-    qint64 nowMs() const override { return m_origin.elapsed() * m_factor; }
+    qint64 nowMs() const { return m_origin.elapsed() * m_factor; }
+    TimePoint now() const override { return TimePoint(std::chrono::milliseconds(nowMs())); }
     // Asked while a batch waits: a new deadline is a new batch.
-    qint64 msUntil(qint64 deadline) const override
+    std::chrono::milliseconds until(TimePoint deadline) const override
     {
         waits += deadline != std::exchange(m_deadline, deadline);
-        return (deadline - nowMs() + m_factor - 1) / m_factor;
+        return (Clock::until(deadline) + std::chrono::milliseconds(m_factor - 1)) / m_factor;
     }
 
     // A run, the table filled up with silent proxies: it starts, ends, tells each verdict once, keeps no connection.
@@ -111,7 +112,7 @@ private:
     FakeProxy m_silent{FakeProxy::Silent};
     QElapsedTimer m_origin;
     qint64 m_factor;
-    mutable qint64 m_deadline = -1;
+    mutable TimePoint m_deadline = TimePoint::min();
 };
 
 class TestChecker : public QObject

@@ -321,6 +321,22 @@ private Q_SLOTS:
         add("window, help", noDisplay + "--help | head -n 1", 0, "Usage: korvane [options] [FILE...]\n", {});
     }
 
+    // The README and the page Exit opens give -n's and -t's limits in prose: what the options take.
+    void docsGiveTheLimits()
+    {
+        const auto prose = [](const char *file) {
+            return QString(readFile(QStringLiteral(KORVANE_SOURCE_DIR "/") + file)).simplified();
+        };
+        const auto range = [](const CheckLimit &limit) {
+            return QString("(%1 to %2, default %3)").arg(limit.lowest).arg(limit.highest).arg(limit.start);
+        };
+        const QString readme = prose("README.md"), page = prose("docs/korvane.html.in");
+        QVERIFY(readme.contains("is the number of proxies tested at once " + range(CheckLimits::CliProbesAtOnce)));
+        QVERIFY(readme.contains("the seconds each has to answer " + range(CheckLimits::TimeoutSeconds)));
+        QVERIFY(page.contains(QString("at a time (default %1)").arg(CheckLimits::CliProbesAtOnce.start)));
+        QVERIFY(page.contains(QString("seconds to answer (default %1)").arg(CheckLimits::TimeoutSeconds.start)));
+    }
+
     void commandLines()
     {
         QFETCH(CommandLine, line);

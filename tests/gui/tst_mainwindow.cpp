@@ -188,6 +188,11 @@ private Q_SLOTS:
         table().addRows({m_silent.row(), "127.0.0.10:1", "127.0.0.9:1", working.row()}); // the silent one holds it
         QCOMPARE(sortByClick(), "1 127.0.0.9:1"); // the first click sorts descending
         QCOMPARE(sortByClick(), "0 127.0.0.10:1");
+        // A fresh window offers 1 to 200 threads from 20 and 1 to 60 seconds from 10, and its run starts with those.
+        const auto range = [](const QSlider *s) { return QList<int>{s->minimum(), s->maximum(), s->value()}; };
+        QCOMPARE(range(controls().probesSlider) + range(controls().timeoutSlider), QList<int>({1, 200, 20, 1, 60, 10}));
+        QCOMPARE(controls().probesLabel->text() + controls().timeoutLabel->text(), "2010");
+        QCOMPARE(m_window->checkRun().settings().timeout.count(), 10000);
         controls().probesSlider->setValue(2);
         controls().timeoutSlider->setValue(1);
         QCOMPARE(controls().probesLabel->text() + controls().timeoutLabel->text(), "21");
