@@ -17,13 +17,18 @@ namespace EchoPage {
 inline constexpr QLatin1StringView StartMarker("Current IP Address: ");
 inline constexpr QLatin1StringView EndMarker("</body></html>");
 
+// The page's HTML, showing the address, without an HTTP header.
+inline QByteArray body(QByteArrayView address)
+{
+    QByteArray body("<html><head><title>Current IP Check</title></head><body>");
+    body.append(StartMarker.data(), StartMarker.size()).append(address);
+    return body.append(EndMarker.data(), EndMarker.size()).append("\r\n");
+}
+
 // The page as an echo host answers it, showing the address.
 inline QByteArray page(QByteArrayView address)
 {
-    QByteArray page("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><head><title>Current IP Check</title>"
-                    "</head><body>");
-    page.append(StartMarker.data(), StartMarker.size()).append(address);
-    return page.append(EndMarker.data(), EndMarker.size()).append("\r\n");
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + body(address);
 }
 
 // What a Korvane echo host adds after the page's end marker, in an HTML comment where no marker search reaches:

@@ -1,12 +1,12 @@
 #include "checker/ProbeSocket.h"
 
+#include "checker/SocketSystem.h"
+
 #include <QHostAddress>
 #include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,32 +21,6 @@ constexpr qsizetype FirstReserve = qsizetype(4) << 10;
 // Bytes beyond an answer's keep are dropped by the kernel (MSG_TRUNC on TCP) without being copied anywhere; the
 // area only backs the length passed, as the sanitizers expect of recv(), and is never written.
 char discardArea[ReadBudget];
-
-bool isLocalShortage(int error)
-{
-    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM || error == EADDRNOTAVAIL;
-}
-
-// The socket address of an IPv4 or IPv6 address and a port, and its length; of anything else, a family that no
-// socket is made for.
-socklen_t socketAddress(const QHostAddress &address, quint16 port, sockaddr_storage &to)
-{
-    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
-        sockaddr_in6 in6{};
-        in6.sin6_family = AF_INET6;
-        in6.sin6_port = htons(port);
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
-        std::memcpy(&in6.sin6_addr, bytes.c, sizeof in6.sin6_addr);
-        std::memcpy(&to, &in6, sizeof in6);
-        return sizeof in6;
-    }
-    sockaddr_in in{};
-    in.sin_family = address.protocol() == QAbstractSocket::IPv4Protocol ? AF_INET : AF_UNSPEC;
-    in.sin_port = htons(port);
-    in.sin_addr.s_addr = htonl(address.toIPv4Address());
-    std::memcpy(&to, &in, sizeof in);
-    return sizeof in;
-}
 } // namespace
 
 ProbeSocket::ProbeSocket(QObject *parent) : QObject(parent) {}
@@ -59,13 +33,13 @@ ProbeSocket::~ProbeSocket()
 int ProbeSocket::connectTo(const QHostAddress &address, quint16 port)
 {
     sockaddr_storage to{};
-    const socklen_t length = socketAddress(address, port, to);
+    const socklen_t length = SocketSystem::socketAddress(address, port, to);
     m_fd = ::socket(to.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_fd < 0 || (::connect(m_fd, reinterpret_cast<const sockaddr *>(&to), length) < 0 && errno != EINPROGRESS &&
                      errno != EINTR)) {
         const int error = errno;
         disconnectSocket();
-        if (isLocalShortage(error))
+        if (SocketSystem::isLocalShortage(error))
             return error;
         // Reported through the event loop like any other outcome, never from inside the caller's batch start.
         QMetaObject::invokeMethod(

@@ -1,6 +1,7 @@
 #include "cli/CheckCommand.h"
 
 #include "checker/CheckRun.h"
+#include "checker/SocketSystem.h"
 #include "cli/CheckReport.h"
 #include "cli/ProgressLine.h"
 #include "cli/SignalWatch.h"
@@ -36,15 +37,10 @@ rlim_t openDescriptors()
 
 QString CheckCommand::reserveDescriptors() const
 {
-    rlimit limit = {};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+    const std::optional<rlimit> raised = SocketSystem::raiseOpenFileLimit();
+    if (!raised)
         return {};
-    // As far as the hard limit allows: a batch of a thousand sockets is more than the usual soft limit.
-    if (limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-        ::getrlimit(RLIMIT_NOFILE, &limit);
-    }
+    const rlimit limit = *raised;
     const int atOnce = std::min(m_options.settings.probesAtOnce, m_table.count());
     if (atOnce == 0)
         return {};

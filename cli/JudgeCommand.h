@@ -4,7 +4,7 @@
 
 #include <QCoreApplication>
 
-// korvane-cli judge: serves the echo page until SIGTERM or Ctrl+C.
+// korvane-cli judge: runs the judge until SIGTERM, SIGHUP or Ctrl+C.
 class JudgeCommand
 {
     Q_DECLARE_TR_FUNCTIONS(JudgeCommand)

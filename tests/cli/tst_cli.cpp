@@ -1,7 +1,5 @@
 // korvane-cli as scripts run it: the real executable, against fake proxies on loopback.
 #include "checker/CheckRun.h"
-#include "cli/JudgeRequest.h"
-#include "cli/JudgeServer.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyList.h"
 #include "proxylist/ProxyWriter.h"
@@ -13,13 +11,9 @@
 
 #include <QtTest>
 
-#include <arpa/inet.h>
 #include <csignal>
 #include <deque>
-#include <future>
-#include <poll.h>
 #include <pty.h>
-#include <sys/resource.h>
 
 namespace {
 struct Outcome
@@ -61,21 +55,6 @@ QByteArray readToEnd(int fd)
     ::close(fd);
     return text;
 }
-
-// A connection to the loopback port that has sent the request, blocking at most 15 s at a time; -1 for none.
-int connectTo(quint16 port, const QByteArray &request)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const timeval wait{15, 0};
-    const sockaddr_in to{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) == 0 &&
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait) == 0 &&
-        ::connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0 &&
-        ::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) == request.size())
-        return fd;
-    ::close(fd);
-    return -1;
-}
 } // namespace
 
 class TestCli : public QObject
@@ -95,10 +74,8 @@ class TestCli : public QObject
     FakeProxy m_closing{FakeProxy::ClosesSilently};
     // m_once and m_dying stop listening once asked: echo hosts that die during a run.
     EchoServer m_echo, m_once, m_dying;
-    // korvane-cli judge, the echo host of the grades; how long it held a request that never ended.
-    std::unique_ptr<QProcess> m_judge;
-    quint16 m_judgePort = 0;
-    std::future<qint64> m_heldMs;
+    // korvane-cli judge, the echo host of the grades.
+    ServerProcess m_judge{QHostAddress::LocalHost};
 
     // A shell running the command; the test's own event loop keeps serving the fake proxies meanwhile.
     std::unique_ptr<QProcess> shell(const QString &command, const std::function<void()> &childSetup = {})
@@ -135,27 +112,11 @@ private Q_SLOTS:
         qputenv("DYING", m_dying.host().toLatin1());
         qputenv("RELAY", m_relay.row().toLatin1());
         qputenv("DEAD", m_dead.row().toLatin1());
-        // Raised for the judge, which inherits the limit, to hold its thousands of connections.
-        rlimit files{};
-        ::getrlimit(RLIMIT_NOFILE, &files);
-        files.rlim_cur = files.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &files);
-        QTcpServer free;
-        QVERIFY(free.listen(QHostAddress::LocalHost));
-        m_judgePort = free.serverPort();
-        free.close();
         // The judge's port on another address is free.
-        qputenv("JUDGE", "127.0.0.1:" + QByteArray::number(m_judgePort));
-        qputenv("FREE", "127.0.0.5:" + QByteArray::number(m_judgePort));
-        m_judge = shell("exec \"$CLI\" judge --listen \"$JUDGE\"");
-        QTRY_VERIFY(!readToEnd(connectTo(m_judgePort, "GET / HTTP/1.0\r\n\r\n")).isEmpty());
-        // A request that never ends, watched while the other tests run.
-        m_heldMs = std::async(std::launch::async, [fd = connectTo(m_judgePort, "GET / HTTP/1.1\r\nX-Slow: ")] {
-            QElapsedTimer held;
-            held.start();
-            pollfd closing{fd, POLLIN, 0};
-            return ::poll(&closing, 1, 15000) == 1 && readToEnd(fd).isEmpty() ? held.elapsed() : -1;
-        });
+        qputenv("JUDGE", m_judge.hostPort().toLatin1());
+        qputenv("FREE", "127.0.0.5:" + QByteArray::number(m_judge.port()));
+        m_judge.start(KORVANE_CLI, {"judge", "--listen", m_judge.hostPort()});
+        QTRY_VERIFY2(m_judge.ready(), m_judge.log().constData());
         // Once its page is on the way: closed sooner, it would no longer know its port, which its page checks.
         for (EchoServer *once : {&m_once, &m_dying})
             connect(once, &QTcpServer::newConnection, once, [once] {
@@ -292,24 +253,28 @@ private Q_SLOTS:
             "cannot read gone\\xE9: The file does not exist.");
         add("no sockets", "\"$CLI\" check -t 1 --no-echo-check --echo-host \"$DEAD\" silent.txt", 1, {},
             "(Too many open files)", 0, true);
+        // Up to 10 s for the judge $! to end (a zombie, not yet waited for, has ended).
+        const QString judgeGone = "for i in $(seq 100); do grep -qs '^State:.Z' /proc/$!/status || ! kill -0 $! "
+                                  "2>/dev/null && break; sleep 0.1; done; ";
         // A judge asked once by a check, then signalled: it ends with 0; its log (times cut) has a line a request.
-        const auto judged = [](const QString &options, const QString &signal) -> QString {
+        const auto judged = [judgeGone](const QString &options, const QString &signal) -> QString {
             return "\"$CLI\" judge " + options +
                    " --listen \"$FREE\" >judge.log & for i in $(seq 50); do echo \"$DEAD\" | "
                    "\"$CLI\" check -q --echo-host \"$FREE\" >/dev/null && break; sleep 0.2; done; kill -" +
-                   signal + " $!; sleep 2; kill -9 $! 2>/dev/null; wait $!; s=$?; cut -d' ' -f2- judge.log; exit $s";
+                   signal + " $!; " + judgeGone +
+                   "kill -9 $! 2>/dev/null; wait $!; s=$?; cut -d' ' -f2- judge.log; exit $s";
         };
         add("judge ends on TERM", judged("--log", "TERM"), 0, "127.0.0.1 \"GET / HTTP/1.0\" 200\n", {});
         add("judge ends on Ctrl+C, logs nothing", judged({}, "INT"), 0, {}, {});
         // Its log's reader gone after one byte, the judge says so once and still answers.
         add("judge outlives its log's reader",
-            "mkfifo judge.pipe; head -c 1 judge.pipe >/dev/null & \"$CLI\" judge --log --listen \"$FREE\" >judge.pipe "
-            "2>judge.err & for i in $(seq 50); do echo \"$DEAD\" | \"$CLI\" check -q --echo-host \"$FREE\" "
-            ">/dev/null && break; sleep 0.2; done; sleep 0.5; echo \"$DEAD\" | \"$CLI\" check -q --echo-host "
+            "mkfifo judge.pipe; head -c 1 judge.pipe >/dev/null & h=$!; \"$CLI\" judge --log --listen \"$FREE\" "
+            ">judge.pipe 2>judge.err & for i in $(seq 50); do echo \"$DEAD\" | \"$CLI\" check -q --echo-host "
+            "\"$FREE\" >/dev/null && break; sleep 0.2; done; wait $h; echo \"$DEAD\" | \"$CLI\" check -q --echo-host "
             "\"$FREE\" >/dev/null; s=$?; kill $!; wait $!; cat judge.err; exit $s",
             0, "korvane-cli: the log cannot be written (Broken pipe): requests are no longer logged\n", {});
         add("judge, port in use", "\"$CLI\" judge --listen \"$JUDGE\"", 1, {},
-            "cannot listen on 127.0.0.1:" + QByteArray::number(m_judgePort) + ": Address already in use");
+            "cannot listen on " + m_judge.hostPort().toLatin1() + ": Address already in use");
         add("judge reads no lists", "\"$CLI\" judge list.txt", 2, {}, "judge reads no lists" + usage);
         add("judge without a port", "\"$CLI\" judge --listen 1.2.3.4", 2, {}, "--listen takes ADDRESS:PORT");
         add("listen for check", "\"$CLI\" check --listen 127.0.0.1:1 --echo-host \"$DEAD\" silent.txt", 2, {},
@@ -557,91 +522,6 @@ private Q_SLOTS:
         QCOMPARE(partLines.size(), 2501);
         QCOMPARE(partLines, wholeLines);
         QVERIFY(whole.count("\tWorking\t") == 1250 && whole.count("\tTimeout\t") == 250);
-    }
-
-    // The judge asked by hand, by hostile clients too: the page, the token and the origin headers (escaped) to GET and
-    // HEAD on any path, other requests refused; the request that never ended closed after 10 s, idle connections past
-    // the cap at once, the others held. Then the next caller is answered, and the judge's peak memory is small.
-    void judgeUnderHostileClients()
-    {
-        const QByteArray page = EchoPage::page("127.0.0.1"), body = page.sliced(page.indexOf("\r\n\r\n") + 4);
-        const auto head = [](qsizetype size) -> QByteArray {
-            return "GET / HTTP/1.1\r\nX-Pad: " + QByteArray(size - 27, 'a') + "\r\n\r\n";
-        };
-        // Each: the request, how the answer starts and how it ends (without the key offered).
-        const std::array<std::array<QByteArray, 3>, 9> asked = {{
-            {"\x16\"\xfe\x7f\x80\r\n\r\n", "HTTP/1.1 400 Bad Request\r\n", "\r\n\r\n400 Bad Request\r\n"},
-            {"GET /any/where?x=1 HTTP/1.0\r\n\r\n", "HTTP/1.0 200 OK\r\n", body + "<!-- korvane-echo\r\n-->\r\n"},
-            {"GET / HTTP/1.1\r\nX-Big: " + QByteArray(1 << 20, 'a') + "\r\n\r\n",
-             "HTTP/1.1 431 Request Header Fields Too Large\r\n", "\r\n\r\n431 Request Header Fields Too Large\r\n"},
-            {"GET /a/0123456789abcdefABCDEF?q HTTP/1.1\r\nHost: 127.0.0.1:1\r\nVia: 1.1 cache\r\nUser-Agent: "
-             "Mozilla/5.0\r\nX-Seen: \x01<a>-->% 10.0.0.9\r\nMax-Forwards: 10\r\nX-A: 2130706433\r\nX-B: 0x7f.0.0.1\r\n"
-             "X-C: 127.000.000.001\r\nX-D: 127.1\r\n\r\n",
-             "HTTP/1.1 200 OK\r\n",
-             "<!-- korvane-echo\r\ntoken: 0123456789abcdefABCDEF\r\nheader: Via: 1.1 cache\r\nheader: X-Seen: "
-             "%01%3Ca%3E--%3E%25 10.0.0.9\r\nheader: X-A: 2130706433\r\nheader: X-B: 0x7f.0.0.1\r\nheader: X-C: "
-             "127.000.000.001\r\nheader: X-D: 127.1\r\n-->\r\n"},
-            // An expired key signs nothing.
-            {"GET /0000000000000001aaaaaaaaaaaaaaaa/0123456789abcdef HTTP/1.0\r\n\r\n", "HTTP/1.0 200 OK\r\n",
-             "token: 0123456789abcdef\r\n-->\r\n"},
-            {head(JudgeRequest::MaxHeadBytes), "HTTP/1.1 200 OK\r\n", "-->\r\n"},
-            {head(JudgeRequest::MaxHeadBytes + 1), "HTTP/1.1 431 Request Header Fields Too Large\r\n", "Large\r\n"},
-            {"POST / HTTP/1.1\r\n\r\n", "HTTP/1.1 405 Method Not Allowed\r\n",
-             "Allow: GET, HEAD\r\n\r\n405 Method Not Allowed\r\n"},
-            {"HEAD /x HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK\r\n", "Connection: close\r\n\r\n"},
-        }};
-        static const QRegularExpression offeredKey("key: [0-9a-f]{32} [0-9a-f]{64}\r\n");
-        for (const auto &[request, start, tail] : asked) {
-            // The blank line that ends the head comes 100 ms after the rest: the head is measured whole.
-            const int fd = connectTo(m_judgePort, request.chopped(4));
-            QTest::qWait(100);
-            ::send(fd, request.last(4).constData(), 4, MSG_NOSIGNAL);
-            const QByteArray answer = QString::fromLatin1(readToEnd(fd)).remove(offeredKey).toLatin1();
-            QVERIFY2(answer.startsWith(start) && answer.endsWith(tail) && answer.contains("\r\nConnection: close\r\n"),
-                     answer);
-        }
-        const qint64 heldMs = m_heldMs.get();
-        QVERIFY2(heldMs >= 9000 && heldMs < 13000, qPrintable(QString::number(heldMs)));
-        rlimit files{};
-        if (::getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur < rlim_t(JudgeServer::MaxConnections) + 100)
-            QSKIP("the hard limit of open files is too low for the judge's connections (see ulimit -Hn)");
-        // The connections of earlier callers go first: the judge may hold one until it has read its close.
-        const auto clientsOfJudge = [fds = QString("/proc/%1/fd").arg(m_judge->processId())] {
-            int sockets = 0;
-            for (const QString &fd : QDir(fds).entryList(QDir::System | QDir::NoDotAndDotDot)) {
-                char target[64] = {};
-                sockets += ::readlink(qPrintable(fds + '/' + fd), target, sizeof target - 1) > 0 &&
-                           QByteArray(target).startsWith("socket:");
-            }
-            return sockets - 1; // its listener
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(clientsOfJudge(), 0, 12000);
-        std::vector<pollfd> idle;
-        idle.reserve(JudgeServer::MaxConnections + 8);
-        for (int i = 0; i < JudgeServer::MaxConnections + 8; ++i)
-            idle.push_back({connectTo(m_judgePort, "GET / HTTP/1.1\r\n"), POLLIN, 0});
-        QTest::qWait(1500);
-        QCOMPARE(::poll(idle.data(), idle.size(), 0), 8);
-        for (const pollfd &connection : idle)
-            ::close(connection.fd);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            readToEnd(connectTo(m_judgePort, "GET / HTTP/1.0\r\n\r\n")).startsWith("HTTP/1.0 200 OK\r\n"), 5000);
-        static const QRegularExpression peak("VmHWM:\\s*([0-9]+) kB");
-        const QString status = QString::fromLatin1(readFile(QString("/proc/%1/status").arg(m_judge->processId())));
-        const int peakKb = peak.match(status).captured(1).toInt();
-        // AddressSanitizer's own bookkeeping about triples a judge's memory.
-#ifdef __SANITIZE_ADDRESS__
-        constexpr int LimitKb = 100 * 1024;
-#else
-        constexpr int LimitKb = 30 * 1024;
-#endif
-        QVERIFY2(peakKb > 0 && peakKb < LimitKb, qPrintable(status));
-    }
-
-    void cleanupTestCase()
-    {
-        if (m_judge && m_judge->processId() > 0 && ::kill(pid_t(m_judge->processId()), SIGTERM) == 0)
-            finish(*m_judge);
     }
 };
 

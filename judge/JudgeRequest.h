@@ -7,7 +7,7 @@
 #include <QList>
 #include <QPair>
 
-// A request to the echo host, read from the bytes received so far: its request line and header section, up to the
+// A request to the judge, read from the bytes received so far: its request line and header section, up to the
 // blank line that ends them. Anything after that is ignored; a GET carries no body.
 class JudgeRequest
 {

@@ -1,4 +1,4 @@
-#include "cli/JudgeKeys.h"
+#include "judge/JudgeKeys.h"
 
 #include "checker/EchoSignature.h"
 

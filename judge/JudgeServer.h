@@ -1,8 +1,9 @@
 #pragma once
 
-#include "cli/JudgeKeys.h"
+#include "judge/JudgeKeys.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
@@ -10,18 +11,20 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
 class JudgeRequest;
+class JudgeResponse;
 class QSocketNotifier;
 
-// Korvane's own echo host: to every GET, for any path, the echo page showing the address the request came from,
-// with the request's token and the headers that can tell its origin after the page (see EchoPage::extras()), signed
-// with the key the path names, or a fresh key offered when it names none (see JudgeKeys).
-// Built to face the open internet: a request has JudgeRequest::MaxHeadBytes and RequestSeconds to arrive, at most
-// MaxConnections are open at once (more are closed as they come), and every answer ends its connection.
+// The judge, Korvane's own IP-echo server: to every GET, for any path, the echo page showing the address the request
+// came from, with the request's token and the headers that can tell its origin after the page (see EchoPage::extras()),
+// signed with the key the path names, or a fresh key offered when it names none (see JudgeKeys). Built to face the open
+// internet: a request has JudgeRequest::MaxHeadBytes and RequestSeconds to arrive, at most MaxConnections are open at
+// once (more are closed as they come), and every answer ends its connection.
 class JudgeServer : public QObject
 {
     Q_OBJECT
@@ -33,11 +36,16 @@ public:
     explicit JudgeServer(QObject *parent = nullptr);
     ~JudgeServer() override;
 
+    // Takes one line of the log, its line break included; false once it cannot take any more.
+    using LogSink = std::function<bool(QByteArrayView line)>;
+
     // Listens on the address and port; empty, or why it could not, in the system's words.
     QString listen(const QHostAddress &address, quint16 port);
-    // One line per request on standard output: time, caller, request line, status. Once the log cannot be written
-    // (its reader went away), the server says so on standard error and goes on without it.
-    void setLogging(bool logging) { m_logging = logging; }
+    // The port of the first address listened on: the one the system chose, when asked for port 0.
+    quint16 port() const;
+    // One line per request, "TIME CALLER "REQUEST LINE" STATUS", to the sink; none without one. Once the sink has
+    // refused a line, the server goes on without a log.
+    void setLogSink(LogSink sink) { m_log = std::move(sink); }
     // Reverse proxies in front of the server: a request they pass on is answered as from the caller they name.
     void setTrustedFronts(const QList<QHostAddress> &fronts) { m_fronts = fronts; }
     int connectionCount() const { return int(m_connections.size()); }
@@ -69,7 +77,7 @@ private:
     void onWritable(int fd);
     void answer(Connection &connection);
     void send(Connection &connection);
-    QByteArray response(const JudgeRequest &request, const Connection &connection, int status) const;
+    JudgeResponse response(const JudgeRequest &request, const Connection &connection, int status) const;
     void log(const QByteArray &caller, QByteArrayView requestLine, int status);
     void close(int fd);
     void sweep();
@@ -81,5 +89,5 @@ private:
     QElapsedTimer m_clock;
     JudgeKeys m_keys;
     QList<QHostAddress> m_fronts;
-    bool m_logging = false;
+    LogSink m_log;
 };

@@ -1,17 +1,17 @@
-#include "cli/JudgeServer.h"
+#include "judge/JudgeServer.h"
 
 #include "checker/EchoPage.h"
 #include "checker/EchoSignature.h"
-#include "cli/JudgeRequest.h"
-#include "cli/StandardStreams.h"
+#include "checker/SocketSystem.h"
+#include "judge/JudgeRequest.h"
+#include "judge/JudgeResponse.h"
 
 #include <QDateTime>
 #include <QHostAddress>
 #include <QSocketNotifier>
 
-#include <arpa/inet.h>
 #include <cerrno>
-#include <cstdio>
+#include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -31,47 +31,24 @@ QByteArray callerOf(const sockaddr_storage &from)
         address = QHostAddress(ipv4);
     return address.toString().toLatin1();
 }
-
-QByteArray statusLine(QByteArrayView version, int status)
-{
-    const char *reason = status == 200   ? "OK"
-                         : status == 405 ? "Method Not Allowed"
-                         : status == 431 ? "Request Header Fields Too Large"
-                                         : "Bad Request";
-    return version.toByteArray() + ' ' + QByteArray::number(status) + ' ' + reason + "\r\n";
-}
-
 } // namespace
 
-QByteArray JudgeServer::response(const JudgeRequest &request, const Connection &connection, int status) const
+JudgeResponse JudgeServer::response(const JudgeRequest &request, const Connection &connection, int status) const
 {
-    QByteArray body;
-    if (status == 200) {
-        const JudgeRequest::Origin origin = request.origin(connection.caller, m_fronts);
-        EchoPage::Extras extras{request.token(), origin.headers};
-        const qint64 now = QDateTime::currentSecsSinceEpoch();
-        // A probe's request names the key its checker was given; any other request is offered one.
-        if (const std::optional<EchoKey> key = m_keys.find(request.keyId(), now); key && !extras.token.isEmpty()) {
-            extras.keyId = key->id;
-            extras.signature = EchoSignature::sign(
-                key->secret, EchoSignature::base(key->id, extras.token, origin.caller, extras.headers));
-        } else {
-            extras.key = m_keys.fresh(now);
-        }
-        // The page after its HTTP header: what EchoPage::page() writes there, then the extras.
-        const QByteArray page = EchoPage::page(origin.caller);
-        body = page.sliced(page.indexOf("\r\n\r\n") + 4) + EchoPage::extras(extras);
+    if (status != 200)
+        return JudgeResponse::refusal(status);
+    const JudgeRequest::Origin origin = request.origin(connection.caller, m_fronts);
+    EchoPage::Extras extras{request.token(), origin.headers};
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    // A probe's request names the key its checker was given; any other request is offered one.
+    if (const std::optional<EchoKey> key = m_keys.find(request.keyId(), now); key && !extras.token.isEmpty()) {
+        extras.keyId = key->id;
+        extras.signature =
+            EchoSignature::sign(key->secret, EchoSignature::base(key->id, extras.token, origin.caller, extras.headers));
     } else {
-        body = statusLine("", status).trimmed() + "\r\n";
+        extras.key = m_keys.fresh(now);
     }
-    const QByteArray version = request.version().isEmpty() ? QByteArray("HTTP/1.1") : request.version();
-    QByteArray head = statusLine(version, status);
-    head += "Content-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) +
-            "\r\nCache-Control: no-store\r\nConnection: close\r\n";
-    if (status == 405)
-        head += "Allow: GET, HEAD\r\n";
-    head += "\r\n";
-    return request.method() == "HEAD" ? head : head + body;
+    return JudgeResponse::page(origin.caller, extras);
 }
 
 void JudgeServer::NotifierDeleter::operator()(QSocketNotifier *notifier) const
@@ -110,21 +87,7 @@ JudgeServer::~JudgeServer()
 QString JudgeServer::listen(const QHostAddress &address, quint16 port)
 {
     sockaddr_storage at = {};
-    socklen_t length = 0;
-    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
-        auto &ipv6 = reinterpret_cast<sockaddr_in6 &>(at);
-        ipv6.sin6_family = AF_INET6;
-        ipv6.sin6_port = htons(port);
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
-        std::copy(std::begin(bytes.c), std::end(bytes.c), ipv6.sin6_addr.s6_addr);
-        length = sizeof ipv6;
-    } else {
-        auto &ipv4 = reinterpret_cast<sockaddr_in &>(at);
-        ipv4.sin_family = AF_INET;
-        ipv4.sin_port = htons(port);
-        ipv4.sin_addr.s_addr = htonl(address.toIPv4Address());
-        length = sizeof ipv4;
-    }
+    const socklen_t length = SocketSystem::socketAddress(address, port, at);
     const int fd = ::socket(at.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     const int on = 1;
     // [::] and 0.0.0.0 may both be given: each takes its own family.
@@ -142,6 +105,22 @@ QString JudgeServer::listen(const QHostAddress &address, quint16 port)
     return {};
 }
 
+quint16 JudgeServer::port() const
+{
+    sockaddr_storage at = {};
+    socklen_t length = sizeof at;
+    if (m_listeners.empty() || ::getsockname(m_listeners.front(), reinterpret_cast<sockaddr *>(&at), &length) != 0)
+        return 0;
+    if (at.ss_family == AF_INET6) {
+        sockaddr_in6 in6{};
+        std::memcpy(&in6, &at, sizeof in6);
+        return ntohs(in6.sin6_port);
+    }
+    sockaddr_in in{};
+    std::memcpy(&in, &at, sizeof in);
+    return ntohs(in.sin_port);
+}
+
 void JudgeServer::accept(int listener)
 {
     for (int i = 0; i < AcceptBurst; ++i) {
@@ -150,7 +129,7 @@ void JudgeServer::accept(int listener)
         const int fd = ::accept4(listener, reinterpret_cast<sockaddr *>(&from), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             // Out of descriptors: the listener stays readable, so it rests a moment rather than spin.
-            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+            if (SocketSystem::isLocalShortage(errno)) {
                 for (const auto &notifier : m_listenerNotifiers)
                     notifier->setEnabled(false);
                 QTimer::singleShot(100, this, [this] {
@@ -205,13 +184,13 @@ void JudgeServer::answer(Connection &connection)
         status = request.method() == "GET" || request.method() == "HEAD" ? 200 : 405;
         break;
     }
-    if (m_logging) {
+    if (m_log) {
         const QByteArrayView received = connection.received;
         const qsizetype lineEnd = received.indexOf('\n');
         log(request.origin(connection.caller, m_fronts).caller,
             received.first(std::min<qsizetype>(lineEnd < 0 ? received.size() : lineEnd, 200)).trimmed(), status);
     }
-    connection.unsent = response(request, connection, status);
+    connection.unsent = response(request, connection, status).bytes(request.version(), request.method() == "HEAD");
     connection.received = QByteArray();
     connection.answered = true;
     send(connection);
@@ -250,13 +229,9 @@ void JudgeServer::log(const QByteArray &caller, QByteArrayView requestLine, int 
                     ? QByteArray(1, c)
                     : "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
     line += "\" " + QByteArray::number(status) + '\n';
-    // A server that faces the internet goes on serving when its log's reader has gone (SIGPIPE is ignored).
-    if (std::fwrite(line.constData(), 1, size_t(line.size()), stdout) != size_t(line.size()) ||
-        std::fflush(stdout) != 0) {
-        const int error = errno;
-        m_logging = false;
-        printError(tr("the log cannot be written (%1): requests are no longer logged").arg(qt_error_string(error)));
-    }
+    // A server that faces the internet goes on serving when its log's reader has gone.
+    if (!m_log(line))
+        m_log = nullptr;
 }
 
 void JudgeServer::close(int fd)

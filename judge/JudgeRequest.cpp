@@ -1,4 +1,4 @@
-#include "cli/JudgeRequest.h"
+#include "judge/JudgeRequest.h"
 
 #include "checker/EchoPage.h"
 
