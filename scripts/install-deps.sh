@@ -20,6 +20,7 @@ packages=(
     appstream bash-completion      # the window's metainfo and korvane-cli's completion, checked in test.sh
     clang libclang-rt-14-dev       # libFuzzer targets
     xvfb xauth                     # showing the window where no display is running
+    iproute2                       # ip: loopback up in the network namespace test.sh runs the suites in
 )
 
 missing=()

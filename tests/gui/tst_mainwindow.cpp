@@ -196,13 +196,21 @@ private Q_SLOTS:
         controls().probesSlider->setValue(2);
         controls().timeoutSlider->setValue(1);
         QCOMPARE(controls().probesLabel->text() + controls().timeoutLabel->text(), "21");
+        // Once j is refused, while the silent one holds the first batch, the window is looked at and sorted; once the
+        // last batch is handed out, Enter presses Abort, which has no batch left to spare, and never Exit. Each in
+        // the event loop's next turn, as a user's input comes.
         QString during;
-        QTimer::singleShot(500, m_window.get(), [&] {
-            during = shown().left(12) + enabled();
-            during += ' ' + sortByClick();
+        connect(&table(), &ProxyList::resultsChanged, this, [&](int row) {
+            const ProxyStatus status = table().result(row).status;
+            if (row == 0 && status == ProxyStatus::Error)
+                QTimer::singleShot(0, m_window.get(), [&] {
+                    during = shown().left(12) + enabled();
+                    during += ' ' + sortByClick(); // after: the click takes the focus
+                });
+            if (row == 3 && status == ProxyStatus::Checking)
+                QTimer::singleShot(0, m_window.get(),
+                                   [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); });
         });
-        // Enter in the last batch presses Abort, which has no batch left to spare, and never Exit.
-        QTimer::singleShot(1500, m_window.get(), [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); });
         QElapsedTimer run;
         run.start();
         controls().testButton->setFocus(); // as when Test was pressed to choose the run
@@ -238,8 +246,11 @@ private Q_SLOTS:
         const std::function<void()> ends[] = {[&] { QTest::mouseClick(controls().exitButton, Qt::LeftButton); },
                                               [&] { m_window->close(); }, [&] { m_window.release()->deleteLater(); },
                                               [&] { QTest::mouseClick(controls().abortButton, Qt::LeftButton); }};
-        QTimer::singleShot(50, window, ends[how]);
+        const qsizetype asked = m_silent.requests().size();
         controls().actionTestAll->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            how == 3 ? m_silent.requests().size() > asked : table().result(0).status == ProxyStatus::Checking, 10000);
+        ends[how]();
         QTRY_VERIFY_WITH_TIMEOUT(!window || !window->checkRun().isRunning(), 10000);
         QCOMPARE(m_desktop.boxes, QStringList());
         if (how == 3) // no row changed, and Test has the focus again
