@@ -44,17 +44,6 @@ QByteArrayList withoutTimes(const QByteArray &results)
     static const QRegularExpression time("(\t|\"ms\": )[0-9]+(\t|,)");
     return QString::fromLatin1(results).replace(time, "\\1N\\2").toLatin1().split('\n');
 }
-
-// Everything a terminal's or a connection's other side writes until it closes, then the descriptor closed.
-QByteArray readToEnd(int fd)
-{
-    QByteArray text;
-    char chunk[4096];
-    for (ssize_t got = 0; (got = ::read(fd, chunk, sizeof chunk)) > 0;)
-        text.append(chunk, got);
-    ::close(fd);
-    return text;
-}
 } // namespace
 
 class TestCli : public QObject

@@ -20,6 +20,18 @@ inline QString writeFile(const QString &path, const QByteArray &bytes)
                : QString();
 }
 
+// Everything the other side of a descriptor (a terminal, a connection) writes until it closes, then the descriptor
+// closed.
+inline QByteArray readToEnd(int fd)
+{
+    QByteArray text;
+    char chunk[4096];
+    for (ssize_t got = 0; (got = ::read(fd, chunk, sizeof chunk)) > 0;)
+        text.append(chunk, got);
+    ::close(fd);
+    return text;
+}
+
 inline QByteArray readFile(const QString &path)
 {
     QFile file(path);

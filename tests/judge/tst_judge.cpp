@@ -4,6 +4,7 @@
 #include "checker/SocketSystem.h"
 #include "judge/JudgeRequest.h"
 #include "judge/JudgeServer.h"
+#include "tests/common/TestFiles.h"
 
 #include <QtTest>
 
@@ -29,17 +30,6 @@ int connectTo(quint16 port, QByteArrayView request)
         return fd;
     ::close(fd);
     return -1;
-}
-
-// Everything the judge sends until it closes, then the descriptor closed.
-QByteArray readToEnd(int fd)
-{
-    QByteArray text;
-    char chunk[4096];
-    for (ssize_t got = 0; (got = ::read(fd, chunk, sizeof chunk)) > 0;)
-        text.append(chunk, got);
-    ::close(fd);
-    return text;
 }
 
 // kB of a line of /proc/self/status ("VmHWM", "VmRSS").
