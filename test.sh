@@ -122,4 +122,9 @@ else
     failed=1
 fi
 finish "release tests" "Debian packages of the release build (cpack, lintian)" "clang-tidy (.clang-tidy) over every folder"
+# Each suite's closing lines, as ctest printed them.
+for log in build/logs/ctest.log build-asan/logs/ctest.log; do
+    echo "== $log"
+    grep -E '^([0-9]+% tests passed|Total Test time)' "$log"
+done
 echo "== all passed"
