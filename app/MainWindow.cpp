@@ -3,12 +3,12 @@
 #include "app/AboutPage.h"
 #include "app/Desktop.h"
 #include "app/ListCommands.h"
+#include "app/ProxyTableModel.h"
 #include "app/ProxyView.h"
 #include "checker/CheckRun.h"
 #include "checker/CheckSettings.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyList.h"
-#include "proxylist/ProxyTableModel.h"
 
 #include "ui_MainWindow.h"
 

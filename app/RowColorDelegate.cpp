@@ -1,6 +1,6 @@
 #include "app/RowColorDelegate.h"
 
-#include "proxylist/ProxyTableModel.h"
+#include "app/ProxyTableModel.h"
 
 void RowColorDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
 {

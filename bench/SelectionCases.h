@@ -1,6 +1,6 @@
 #pragma once
 
-#include "proxylist/ProxyTableModel.h"
+#include "app/ProxyTableModel.h"
 
 #include <QItemSelection>
 #include <QStringList>

@@ -5,10 +5,10 @@
 // 300 ms and keeping exactly the selected rows. Exits with 1 when one is missed.
 //
 //   bench_table [ROWS]
+#include "app/ProxyTableModel.h"
 #include "bench/BenchStep.h"
 #include "bench/SelectionCases.h"
 #include "proxylist/ProxyFilter.h"
-#include "proxylist/ProxyTableModel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

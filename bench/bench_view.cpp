@@ -13,12 +13,12 @@
 //
 // Each exits with 1 when a target is missed.
 #include "app/MainWindow.h"
+#include "app/ProxyTableModel.h"
 #include "bench/BenchDesktop.h"
 #include "bench/BenchStep.h"
 #include "bench/ProcessFigures.h"
 #include "bench/SelectionCases.h"
 #include "proxylist/ProxyFilter.h"
-#include "proxylist/ProxyTableModel.h"
 
 #include <QAction>
 #include <QApplication>

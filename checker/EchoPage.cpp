@@ -103,6 +103,19 @@ std::optional<QHostAddress> addressIn(const QString &shown)
     return address;
 }
 
+QHostAddress unmapped(const QHostAddress &address)
+{
+    if (address.protocol() != QAbstractSocket::IPv6Protocol)
+        return address;
+    const Q_IPV6ADDR bytes = address.toIPv6Address();
+    const bool zeroPrefix = std::all_of(bytes.c, bytes.c + 10, [](quint8 byte) { return byte == 0; });
+    const bool mapped = zeroPrefix && bytes.c[10] == 0xff && bytes.c[11] == 0xff;
+    const quint32 ipv4 =
+        quint32(bytes.c[12]) << 24 | quint32(bytes.c[13]) << 16 | quint32(bytes.c[14]) << 8 | bytes.c[15];
+    const bool compatible = zeroPrefix && bytes.c[10] == 0 && bytes.c[11] == 0 && ipv4 > 1;
+    return mapped || compatible ? QHostAddress(ipv4) : address;
+}
+
 namespace {
 constexpr QByteArrayView TokenField("token: ");
 constexpr QByteArrayView HeaderField("header: ");

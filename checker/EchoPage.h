@@ -63,6 +63,9 @@ std::optional<QString> shownText(const QByteArray &answer);
 // address standing alone may be in any form a resolver connects to (127.1, 2130706433, 0x7f.0.0.01), but none in
 // 0.0.0.0/8: counts and sizes ("DNT: 1", "max-age=600") are not addresses.
 QList<QHostAddress> addressesIn(QByteArrayView text);
+// The IPv4 address of an IPv4 caller that a dual-stack server saw as IPv6 (::ffff:a.b.c.d, or the old ::a.b.c.d);
+// any other address as it is. The unspecified address and ::1 are IPv6 addresses of their own.
+QHostAddress unmapped(const QHostAddress &address);
 // The address that text names, white space around it aside: dotted decimal IPv4 (no leading zeros, which some read
 // as octal) or IPv6.
 std::optional<QHostAddress> addressIn(const QString &shown);

@@ -189,17 +189,7 @@ QString ProbeExchange::exitAddress(const QByteArray &answer)
             return {};
         address = named.first();
     }
-    // ::ffff:a.b.c.d and the old ::a.b.c.d are IPv4 callers seen by a dual-stack server: the address is the IPv4 one.
-    const Q_IPV6ADDR bytes = address->toIPv6Address();
-    const bool zeroPrefix = std::all_of(bytes.c, bytes.c + 10, [](quint8 byte) { return byte == 0; });
-    const bool mapped = zeroPrefix && bytes.c[10] == 0xff && bytes.c[11] == 0xff;
-    const quint32 ipv4 =
-        quint32(bytes.c[12]) << 24 | quint32(bytes.c[13]) << 16 | quint32(bytes.c[14]) << 8 | bytes.c[15];
-    // Beyond ::1: the unspecified address and loopback are IPv6 addresses of their own.
-    const bool compatible = zeroPrefix && bytes.c[10] == 0 && bytes.c[11] == 0 && ipv4 > 1;
-    if (address->protocol() == QAbstractSocket::IPv6Protocol && (mapped || compatible))
-        return QHostAddress(ipv4).toString();
-    return address->toString();
+    return EchoPage::unmapped(*address).toString();
 }
 
 bool ProbeExchange::holdsCompletePage(const QByteArray &answer)

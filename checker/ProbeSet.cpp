@@ -102,6 +102,11 @@ bool ProbeSet::hasSocks4Rows() const
 
 bool ProbeSet::start(int row)
 {
+    // No echo host left: the run is ending, and the row stays untested.
+    if (m_inTurn.empty()) {
+        Q_EMIT judged(row);
+        return true;
+    }
     m_table.setResult(row, ProxyResult::failed(ProxyStatus::Checking));
     // Connect only where the row points, read with the loader's number rules; a name a schemed row gives is
     // looked up, once per run. A search for a row's protocol starts with SOCKS 5.
@@ -109,12 +114,6 @@ bool ProbeSet::start(int row)
     const bool searching = m_searching && !ProxyValidator::hasScheme(text);
     const std::optional<ProxyAddress> proxy =
         m_validator.address(text, searching ? ProxyAddress::Protocol::Socks5 : m_bareProtocol);
-    // No echo host left: the run ends, the row untested.
-    if (m_inTurn.empty()) {
-        m_table.setResult(row, ProxyResult());
-        Q_EMIT judged(row);
-        return true;
-    }
     if (!proxy) {
         m_table.setResult(row, ProxyResult::failed(ProxyStatus::Error));
         Q_EMIT judged(row);

@@ -23,13 +23,8 @@ constexpr qsizetype ReadChunk = 4096;
 
 QByteArray callerOf(const sockaddr_storage &from)
 {
-    QHostAddress address(reinterpret_cast<const sockaddr *>(&from));
     // A dual-stack listener sees IPv4 callers as ::ffff:a.b.c.d.
-    bool mapped = false;
-    const quint32 ipv4 = address.toIPv4Address(&mapped);
-    if (mapped)
-        address = QHostAddress(ipv4);
-    return address.toString().toLatin1();
+    return EchoPage::unmapped(QHostAddress(reinterpret_cast<const sockaddr *>(&from))).toString().toLatin1();
 }
 } // namespace
 

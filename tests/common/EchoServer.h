@@ -6,17 +6,18 @@
 #include <QTcpSocket>
 
 // The IP-echo page on loopback, for real proxies to fetch: it shows the address each request came from. As a Korvane
-// echo host, it adds the token of the request's path, and no header.
+// echo host, it adds the token of the request's path, and no header. Once, it stops listening after its first page:
+// an echo host that dies during a run.
 class EchoServer : public QTcpServer
 {
 public:
-    explicit EchoServer(bool korvane = false)
+    explicit EchoServer(bool korvane = false, bool once = false)
     {
         listen(QHostAddress::LocalHost, 0);
-        connect(this, &QTcpServer::newConnection, this, [this, korvane] {
+        connect(this, &QTcpServer::newConnection, this, [this, korvane, once] {
             QTcpSocket *peer = nextPendingConnection();
             connect(peer, &QTcpSocket::disconnected, peer, &QObject::deleteLater);
-            connect(peer, &QTcpSocket::readyRead, peer, [this, peer, korvane] {
+            connect(peer, &QTcpSocket::readyRead, peer, [this, peer, korvane, once] {
                 // A proxy may write the request in pieces: wait for its end, which may span reads. As a server of
                 // many names would, it answers only a request whose Host header names it.
                 const QByteArray request = peer->peek(peer->bytesAvailable());
@@ -29,6 +30,8 @@ public:
                 peer->write(EchoPage::page(peer->peerAddress().toString().toLatin1()) +
                             (korvane ? EchoPage::extras({path.sliced(path.lastIndexOf('/') + 1), {}}) : QByteArray()));
                 peer->disconnectFromHost();
+                if (once)
+                    close();
             });
         });
     }

@@ -2,9 +2,9 @@
 #include "app/AboutPage.h"
 #include "app/ClassicStyle.h"
 #include "app/MainWindow.h"
+#include "app/ProxyTableModel.h"
 #include "checker/CheckRun.h"
 #include "proxylist/NativeName.h"
-#include "proxylist/ProxyTableModel.h"
 #include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/TableText.h"
@@ -345,6 +345,18 @@ private Q_SLOTS:
                  QStringList(m_folder.path() + "/lat\\xE9.txt\\xFF: The file does not exist."));
         ::unlink(name.constData()); // a name QTemporaryDir could not remove
         QCOMPARE(shown(), "aWN bWY c__ 3 2 1");
+        // The only echo host stops once asked: the proxies that reach it find it gone, and the run says so.
+        EchoServer dying(false, true);
+        const QString host = dying.host();
+        const FakeProxy relay(FakeProxy::ForwardsAddingXff);
+        m_window->checkRun().setEchoHosts({host});
+        for (int i = 0; i < 20; ++i)
+            table().addRows({relay.row() + ':' + QString::number(i)});
+        controls().timeoutSlider->setValue(1);
+        choose(&C::actionTestAll);
+        QVERIFY2(m_desktop.boxes.last().contains("Every echo host stopped answering during the check:\n" + host +
+                                                 ": the connection was refused"),
+                 qPrintable(m_desktop.boxes.last()));
     }
 
     // Rows go to the clipboard as text (UTF-8 as its characters, another byte as its own) and come back as UTF-8:

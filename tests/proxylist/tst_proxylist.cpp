@@ -1,10 +1,10 @@
 // Loading and saving lists, the table with its counters, sorting and filters.
+#include "app/ProxyTableModel.h"
 #include "proxylist/ListFileReader.h"
 #include "proxylist/ListFileWriter.h"
 #include "proxylist/PackedRow.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyLoader.h"
-#include "proxylist/ProxyTableModel.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ProxyWriter.h"
 #include "tests/common/TableText.h"
@@ -14,10 +14,8 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <future>
 #include <grp.h>
 #include <pwd.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -34,41 +32,6 @@ using Save = std::tuple<QString, Fault, int, int>;
 // A filter; which rows are selected, the current row and which rows it keeps.
 using Filtering = std::tuple<std::optional<ProxyFilter>, QString, int, QString>; // none: keep the selected rows
 using Loading = std::tuple<bool, QByteArray, QStringList>;
-
-// A pipe that gives the bytes in pieces cut before the given offsets, each written once the reader has taken the
-// one before it, so that no read joins two. Its name opens its read end, as korvane-cli opens a named pipe.
-class PipedList
-{
-public:
-    PipedList(const QByteArray &bytes, QList<qsizetype> cuts)
-    {
-        std::signal(SIGPIPE, SIG_IGN); // a reader that stops early leaves the writer an error, not a signal
-        if (::pipe2(m_ends, O_CLOEXEC) != 0)
-            return;
-        m_writer = std::async(std::launch::async, [bytes, cuts = cuts << bytes.size(), in = m_ends[1]] {
-            for (qsizetype from = 0, wrote = 0; const qsizetype cut : cuts) {
-                for (const qsizetype end = std::clamp(cut, from, bytes.size()); from < end && wrote >= 0; from += wrote)
-                    wrote = ::write(in, bytes.constData() + from, size_t(end - from));
-                for (int queued = 1, waits = 0; queued > 0 && waits < 5000 && ::ioctl(in, FIONREAD, &queued) == 0;
-                     ++waits)
-                    QThread::msleep(1);
-            }
-            ::close(in);
-        });
-    }
-    ~PipedList()
-    {
-        ::close(m_ends[0]);
-        if (m_writer.valid())
-            m_writer.wait();
-    }
-    Q_DISABLE_COPY_MOVE(PipedList)
-    QString name() const { return u"/proc/self/fd/"_s + QString::number(m_ends[0]); }
-
-private:
-    int m_ends[2] = {-1, -1};
-    std::future<void> m_writer;
-};
 
 // Runs in a saving child before it saves. fsync() fails as when the disk reports an error after taking the data.
 void setUpChild(Fault fault, const passwd *user)
@@ -182,28 +145,21 @@ private Q_SLOTS:
             {});
     }
 
-    // Every route gives the rows, and a save gives back each row's bytes as they were read.
+    // Both routes give the rows, and a save gives back each row's bytes as they were read.
     void load()
     {
         QFETCH(Loading, loading);
         const auto &[german, bytes, rows] = loading;
         const ProxyValidator validator =
             german ? ProxyValidator(QLocale(QLocale::German, QLocale::Germany)) : m_validator;
-        // A pipe, as korvane-cli reads one, gives the first byte alone and cuts the next line's mark. Clipboard text
-        // becomes its UTF-8 bytes: only UTF-8 reaches the table that way.
-        enum Route { File, Pipe, Clipboard };
-        for (const Route route : {File, Pipe, Clipboard}) {
-            if (route == Clipboard && !QUtf8StringView(bytes).isValidUtf8())
+        // Clipboard text becomes its UTF-8 bytes: only UTF-8 reaches the table both ways.
+        for (const bool file : {true, false}) {
+            if (!file && !QUtf8StringView(bytes).isValidUtf8())
                 break;
-            m_proxies.clear();
-            if (route != Pipe)
-                m_proxies.addRows({C}); // to be replaced
+            m_proxies.addRows({C}); // to be replaced
             ProxyLoader loader(m_proxies, validator);
-            if (route == File)
+            if (file)
                 QVERIFY(loader.loadFromFile(writeList(bytes), false));
-            else if (route == Pipe)
-                QVERIFY(loader.mergeLists({PipedList(bytes, {1, 15}).name()}, ListFileReader::PipesAndDevicesToo)
-                            .isEmpty());
             else
                 loader.loadFromClipboard(QString::fromUtf8(bytes), false);
             QCOMPARE(columnTexts(m_proxies), rows);

@@ -1,4 +1,4 @@
-#include "proxylist/ProxyTableModel.h"
+#include "app/ProxyTableModel.h"
 
 #include "proxylist/ResultText.h"
 #include "proxylist/RowText.h"
