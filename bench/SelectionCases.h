@@ -28,7 +28,7 @@ inline void fill(ProxyList &table, int rows)
     table.addRows(texts);
     for (int row = 0; row < rows; ++row) {
         if (row % 4 < 2)
-            table.setResult(row, ProxyResult::working(true));
+            table.apply(row, {ProxyResult::working(true)});
     }
 }
 

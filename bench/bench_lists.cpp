@@ -139,7 +139,7 @@ int run(const QString &path)
             return 1;
     }
     for (int row = 0; row < table.count(); row += 2)
-        table.setResult(row, ProxyResult::working(true));
+        table.apply(row, {ProxyResult::working(true)});
     {
         Step step("filter: keep working (every other row)");
         ProxyFilter::working().apply(table);

@@ -133,7 +133,7 @@ int main(int argc, char *argv[])
     const ProxyStatus failures[] = {ProxyStatus::Timeout, ProxyStatus::Error, ProxyStatus::InvalidResponse};
     for (int row = 0; row < rows; ++row) {
         const int r = row + 1;
-        table.setResult(row, r % 4 ? ProxyResult::failed(failures[r % 4 - 1]) : ProxyResult::working(r % 3 != 0));
+        table.apply(row, {r % 4 ? ProxyResult::failed(failures[r % 4 - 1]) : ProxyResult::working(r % 3 != 0)});
     }
 
     const size_t heapAfter = heapInUse();

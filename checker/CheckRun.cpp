@@ -174,7 +174,7 @@ void CheckRun::dropHost(size_t host, const QString &why)
         if (!m_list.isValidRow(row) || !m_list.result(row).isVerdict())
             continue;
         --m_failed;
-        m_list.setResult(row, ProxyResult());
+        m_list.apply(row, {ProxyResult()});
         m_rows.putBack(row);
         m_rowsPutBack = true;
     }

@@ -107,7 +107,7 @@ bool ProbeSet::start(int row)
         Q_EMIT judged(row);
         return true;
     }
-    m_table.setResult(row, ProxyResult::failed(ProxyStatus::Checking));
+    m_table.apply(row, {ProxyResult::failed(ProxyStatus::Checking)});
     // Connect only where the row points, read with the loader's number rules; a name a schemed row gives is
     // looked up, once per run. A search for a row's protocol starts with SOCKS 5.
     const QLatin1StringView text = m_table.text(row);
@@ -115,7 +115,7 @@ bool ProbeSet::start(int row)
     const std::optional<ProxyAddress> proxy =
         m_validator.address(text, searching ? ProxyAddress::Protocol::Socks5 : m_bareProtocol);
     if (!proxy) {
-        m_table.setResult(row, ProxyResult::failed(ProxyStatus::Error));
+        m_table.apply(row, {ProxyResult::failed(ProxyStatus::Error)});
         Q_EMIT judged(row);
         return true;
     }
@@ -150,7 +150,7 @@ bool ProbeSet::connectProbe(ProbeSocket *socket, const QHostAddress &address, qu
     release(socket);
     // Gone at once, not at the event loop's next turn: no event of it is under way, and the run may end first.
     delete socket;
-    m_table.setResult(row, ProxyResult());
+    m_table.apply(row, {ProxyResult()});
     m_shortage = qt_error_string(shortage);
     return false;
 }
@@ -266,7 +266,7 @@ void ProbeSet::finish(ProbeSocket *socket, ProxyResult result)
 
 void ProbeSet::writeVerdict(int row, const ProxyResult &result, bool holds, const QString &exitAddress)
 {
-    m_table.setResult(row, result, exitAddress);
+    m_table.apply(row, {result, exitAddress});
     if (!holds)
         Q_EMIT returned(row);
     Q_EMIT judged(row);

@@ -143,11 +143,11 @@ void ProxyList::rearrange(const std::vector<int> &order)
     Q_EMIT rearranged(newPosition);
 }
 
-void ProxyList::setResult(int row, const ProxyResult &result, const QString &exitAddress)
+void ProxyList::apply(int row, const RowVerdict &verdict)
 {
     if (!isValidRow(row))
         return;
-    m_rows.setResult(row, result, exitAddress);
+    m_rows.setResult(row, verdict.result, verdict.exitAddress);
     Q_EMIT resultsChanged(row, row);
 }
 

@@ -2,6 +2,7 @@
 
 #include "proxylist/ProxyResult.h"
 #include "proxylist/ProxyRows.h"
+#include "proxylist/RowVerdict.h"
 
 #include <QLatin1StringView>
 #include <QObject>
@@ -48,8 +49,8 @@ public:
     // time (rows without one after every timed row, upwards). Rows that show the same keep their order.
     void sort(Column column, Qt::SortOrder order);
 
-    // A verdict, with the exit address of a working row, or a row handed out or given back.
-    void setResult(int row, const ProxyResult &result, const QString &exitAddress = {});
+    // The one door for a check's findings: a verdict and what came with it, or a row handed out or given back.
+    void apply(int row, const RowVerdict &verdict);
     // Every row r with reset[r] set becomes untested and touched.
     void resetResults(const std::vector<bool> &reset);
 

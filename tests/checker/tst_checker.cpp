@@ -555,7 +555,7 @@ private Q_SLOTS:
         h.run.setEchoCheck(action != "no check");
         h.run.setSettings({20, std::chrono::seconds(1)});
         h.table.addRows(refusedRows ? QStringList(refusedRows, refused.row()) : QStringList{own.row(), other.row()});
-        h.table.setResult(0, ProxyResult::failed(ProxyStatus::Timeout));
+        h.table.apply(0, {ProxyResult::failed(ProxyStatus::Timeout)});
         const QSignalSpy changed(&h.table, &ProxyList::resultsChanged);
         // Once the last row is handed out, the echo host goes.
         connect(&h.table, &ProxyList::resultsChanged, this, [&, action = action, last = refusedRows - 1](int row) {

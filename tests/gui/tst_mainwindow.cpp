@@ -137,9 +137,9 @@ private Q_SLOTS:
         const bool toFile = action == &C::actionSaveAllToFile || action == &C::actionSaveSelectedToFile;
         const bool toClipboard = action == &C::actionSaveAllToClipboard || action == &C::actionSaveSelectedToClipboard;
         table().addRows({proxy('a'), proxy('b'), proxy('c'), proxy('d')});
-        table().setResult(0, ProxyResult::working(true, 120));
-        table().setResult(1, ProxyResult::failed(ProxyStatus::Error));
-        table().setResult(3, ProxyResult::working(false, 300));
+        table().apply(0, {ProxyResult::working(true, 120)});
+        table().apply(1, {ProxyResult::failed(ProxyStatus::Error)});
+        table().apply(3, {ProxyResult::working(false, 300)});
         for (const int r : {0, 2})
             m_window->model().selectionModel()->select(m_window->model().index(r, 0),
                                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -239,7 +239,7 @@ private Q_SLOTS:
     {
         QFETCH(int, how);
         table().addRows({m_silent.row()});
-        table().setResult(0, ProxyResult::working(false));
+        table().apply(0, {ProxyResult::working(false)});
         m_window->checkRun().setEchoHosts({how == 3 ? m_silent.row() : m_echo.host()});
         m_window->checkRun().setSettings({20, std::chrono::seconds(30)});
         const QPointer<MainWindow> window = m_window.get();
@@ -287,8 +287,7 @@ private Q_SLOTS:
         QString expected, shown;
         for (int r = 1; r <= 200; ++r) {
             table().addRows({QString("127.0.0.%1:80").arg(rule < 0 && r % 4 == 0 ? r - 1 : r)});
-            table().setResult(r - 1,
-                              r % 2 ? ProxyResult::working(r % 4 == 1) : ProxyResult::failed(ProxyStatus::Error));
+            table().apply(r - 1, {r % 2 ? ProxyResult::working(r % 4 == 1) : ProxyResult::failed(ProxyStatus::Error)});
             if (selected(r))
                 m_window->model().selectionModel()->select(m_window->model().index(r - 1, 0),
                                                            QItemSelectionModel::Select);
@@ -314,12 +313,12 @@ private Q_SLOTS:
     void failedFileCommandsKeepTheTable()
     {
         table().addRows({"127.0.0.1:1", "127.0.0.2:2"});
-        table().setResult(1, ProxyResult::working(false));
+        table().apply(1, {ProxyResult::working(false)});
         choose(&C::actionLoadFileReplace); // cancelled
         QCOMPARE(shown(), "a__ bWN  1 0");
         m_desktop.integerAnswers = {1}; // never asked: no row has a time to keep by
         choose(&C::actionKeepBySpeed);
-        table().setResult(1, ProxyResult::working(true));
+        table().apply(1, {ProxyResult::working(true)});
         m_desktop.fileAnswers = {m_folder.path(), m_folder.path()};
         choose(&C::actionLoadFileReplace);
         choose(&C::actionSaveAllToFile);
@@ -338,7 +337,7 @@ private Q_SLOTS:
         const QByteArray name = QFile::encodeName(m_folder.path()) + "/lat\xe9.txt";
         const int list = ::open(name, O_WRONLY | O_CREAT, 0600);
         QVERIFY(::write(list, "127.0.0.3:3\n127.0.0.2:2\n", 24) == 24 && ::close(list) == 0);
-        table().setResult(0, ProxyResult::working(false));
+        table().apply(0, {ProxyResult::working(false)});
         QCOMPARE(m_window->mergeFiles({}), QStringList());
         QCOMPARE(shown(), "aWN bWY  1 1");
         QCOMPARE(m_window->mergeFiles({NativeName::decode(name), NativeName::decode(QByteArray(name + "\xff"))}),

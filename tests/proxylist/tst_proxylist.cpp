@@ -216,7 +216,7 @@ private Q_SLOTS:
     {
         ProxyLoader loader(m_proxies, m_validator);
         m_proxies.addRows({A, B, A, C});
-        m_proxies.setResult(0, ProxyResult::working(true));
+        m_proxies.apply(0, {ProxyResult::working(true)});
         selectRows(u"0011", 3);
         QVERIFY(loader.loadFromFile(writeList("1.1.1.1:1\n5.6.7.8:81\r1.1.1.1:1"), true));
         // A list one byte too long for the reader, without a byte on the disk.
@@ -272,8 +272,8 @@ private Q_SLOTS:
         const QByteArray odd = "\xe9"
                                "caf\xc3\xa9\xe2\x82!\xed\xa0\x80\xe0\x80\xaf\xf4\x90\x80\x80\xf0\x9f\x98\x80";
         m_proxies.addRows({u"a\t\\\"\r\n"_s + QString::fromLatin1(odd), B});
-        m_proxies.setResult(0, {ProxyStatus::Working, Anonymity::Anonymous, 95, Grade::Elite}, u"2001:db8::9"_s);
-        m_proxies.setResult(1, ProxyResult::failed(ProxyStatus::Timeout));
+        m_proxies.apply(0, {{ProxyStatus::Working, Anonymity::Anonymous, 95, Grade::Elite}, u"2001:db8::9"_s});
+        m_proxies.apply(1, {ProxyResult::failed(ProxyStatus::Timeout)});
         QCOMPARE(ProxyWriter::tabSeparated(m_proxies, {0, 1}),
                  "a\\t\\\\\"\\r\\n" + odd + "\tWorking\tY\t95\t2001:db8::9\telite\n5.6.7.8:81\tTimeout\t-\t-\t-\t-\n");
         QCOMPARE(ProxyWriter::json(m_proxies, {0, 1}),
@@ -295,7 +295,7 @@ private Q_SLOTS:
              {ProxyResult{ProxyStatus::Working, Anonymity::NotAnonymous, 7, Grade::Transparent},
               ProxyResult{ProxyStatus::Working, Anonymity::Anonymous, 7, Grade::Anonymous},
               ProxyResult::failed(ProxyStatus::Error), ProxyResult::failed(ProxyStatus::InvalidResponse)}) {
-            m_proxies.setResult(1, result, result.ms ? u"10.0.0.7"_s : QString());
+            m_proxies.apply(1, {result, result.ms ? u"10.0.0.7"_s : QString()});
             tokens += ProxyWriter::tabSeparated(m_proxies, {1});
         }
         QCOMPARE(tokens,
@@ -393,7 +393,7 @@ private Q_SLOTS:
         for (int r = 0; r < 5; ++r) {
             m_proxies.addRows({QString(QChar(u'a' + r))});
             if (r != 1)
-                m_proxies.setResult(r, results[r], QString(QChar(u'a' + r)));
+                m_proxies.apply(r, {results[r], QString(QChar(u'a' + r))});
             persistent.emplace_back(m_table.index(r, int(ProxyList::Column::Speed)));
         }
         QCOMPARE(ProxyFilter::working().count(m_proxies) * 10 + ProxyFilter::anonymous().count(m_proxies), 32);
@@ -428,10 +428,10 @@ private Q_SLOTS:
         const QString r9 = u"9.0.0.1:80"_s, r10 = u"10.0.0.1:80"_s, r1 = u"1.0.0.1:80"_s, r2 = u"2.0.0.1:80"_s,
                       r3 = u"10.0.0.11:80"_s;
         m_proxies.addRows({r9, r10, r1, r2, r3});
-        m_proxies.setResult(0, ProxyResult::working(true, 245), u"9.9.9.9"_s);
-        m_proxies.setResult(2, ProxyResult::failed(ProxyStatus::Timeout), u"1.1.1.1"_s);
-        m_proxies.setResult(3, {ProxyStatus::Working, Anonymity::Anonymous, 95, Grade::Elite}, u"2.2.2.2"_s);
-        m_proxies.setResult(4, ProxyResult::working(false, 1200));
+        m_proxies.apply(0, {ProxyResult::working(true, 245), u"9.9.9.9"_s});
+        m_proxies.apply(2, {ProxyResult::failed(ProxyStatus::Timeout), u"1.1.1.1"_s});
+        m_proxies.apply(3, {{ProxyStatus::Working, Anonymity::Anonymous, 95, Grade::Elite}, u"2.2.2.2"_s});
+        m_proxies.apply(4, {ProxyResult::working(false, 1200)});
         selectRows(u"1");
         m_table.sort(int(ProxyList::Column::Proxy), Qt::AscendingOrder);
         QCOMPARE(columnTexts(m_proxies), (QStringList{r1, r3, r10, r2, r9}));

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "proxylist/ProxyResult.h"
+
+#include <QString>
+
+// What one check of a row found, handed to the list in one piece: the result a row keeps in its own bytes, and what
+// the list keeps beside the row, by its id. A new finding of a check is a new member here.
+struct RowVerdict
+{
+    ProxyResult result;
+    // The address a working proxy's echo page showed, where it leaves for the internet; empty for none.
+    QString exitAddress = {};
+};
