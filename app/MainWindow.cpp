@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutPage.h"
+#include "app/ColumnViews.h"
 #include "app/Desktop.h"
 #include "app/ListCommands.h"
 #include "app/ProxyTableModel.h"
@@ -17,9 +18,7 @@
 #include <QHeaderView>
 #include <QSlider>
 
-#include <array>
 #include <chrono>
-#include <tuple>
 
 namespace {
 // Every caption of the controls is set in one face and size. The fixed boxes were measured for it: each caption
@@ -95,10 +94,8 @@ void MainWindow::setUpTable()
     header->setSectionsMovable(false);
     header->setSectionsClickable(true);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    constexpr std::array widths{200, 96, 96, 96};
-    static_assert(widths.size() == ProxyList::ColumnCount, "a width for every column");
-    for (int column = 0; column < ProxyList::ColumnCount; ++column)
-        header->resizeSection(column, widths[size_t(column)]);
+    for (const ColumnView &column : ColumnViews)
+        header->resizeSection(int(column.column), column.width);
     // The indicator stays hidden until the first accepted click; it always shows the last accepted sort.
     header->setSortIndicator(m_sortKey, m_sortOrder);
 }
@@ -110,20 +107,46 @@ void MainWindow::addBareRowsMenu()
     c.bareRowsMenu = c.testMenu->addMenu(tr("Bare Rows As"));
     c.bareRowsMenu->setObjectName(QStringLiteral("mBareRowsAs"));
     auto *choices = new QActionGroup(c.bareRowsMenu);
-    const std::tuple<QAction **, QString, ProxyAddress::Protocol> protocols[] = {
-        {&c.actionBareHttp, tr("HTTP"), ProxyAddress::Protocol::Http},
-        {&c.actionBareConnect, tr("HTTPS tunnel"), ProxyAddress::Protocol::Connect},
-        {&c.actionBareSocks4, tr("SOCKS 4"), ProxyAddress::Protocol::Socks4},
-        {&c.actionBareSocks5, tr("SOCKS 5"), ProxyAddress::Protocol::Socks5}};
-    for (const auto &[action, text, protocol] : protocols) {
-        *action = c.bareRowsMenu->addAction(text);
+    for (const ProxyAddress::Protocol protocol : ProxyAddress::Protocols) {
+        QAction **action = bareRowsAction(protocol);
+        *action = c.bareRowsMenu->addAction(bareRowsText(protocol));
         (*action)->setCheckable(true);
         choices->addAction(*action);
-        connect(*action, &QAction::triggered, this,
-                [this, protocol = protocol] { m_checkRun->setBareProtocol(protocol); });
+        connect(*action, &QAction::triggered, this, [this, protocol] { m_checkRun->setBareProtocol(protocol); });
     }
     // The rows' protocol until a check is told otherwise.
     c.actionBareHttp->setChecked(true);
+}
+
+QAction **MainWindow::bareRowsAction(ProxyAddress::Protocol protocol)
+{
+    Controls &c = m_controls;
+    switch (protocol) {
+    case ProxyAddress::Protocol::Http:
+        return &c.actionBareHttp;
+    case ProxyAddress::Protocol::Connect:
+        return &c.actionBareConnect;
+    case ProxyAddress::Protocol::Socks4:
+        return &c.actionBareSocks4;
+    case ProxyAddress::Protocol::Socks5:
+        break;
+    }
+    return &c.actionBareSocks5;
+}
+
+QString MainWindow::bareRowsText(ProxyAddress::Protocol protocol)
+{
+    switch (protocol) {
+    case ProxyAddress::Protocol::Http:
+        return tr("HTTP");
+    case ProxyAddress::Protocol::Connect:
+        return tr("HTTPS tunnel");
+    case ProxyAddress::Protocol::Socks4:
+        return tr("SOCKS 4");
+    case ProxyAddress::Protocol::Socks5:
+        break;
+    }
+    return tr("SOCKS 5");
 }
 
 void MainWindow::connectControls()
@@ -315,7 +338,7 @@ void MainWindow::sortByColumn(int section)
     m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     header->setSortIndicatorShown(true);
     header->setSortIndicator(m_sortKey, m_sortOrder);
-    m_list->sort(ProxyList::Column(m_sortKey), m_sortOrder);
+    m_model->sort(m_sortKey, m_sortOrder);
 }
 
 void MainWindow::lockCommands()

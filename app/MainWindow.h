@@ -1,5 +1,7 @@
 #pragma once
 
+#include "proxylist/ProxyAddress.h"
+
 #include <QUrl>
 #include <QWidget>
 
@@ -98,6 +100,9 @@ private:
     void setUpTable();
     void connectControls();
     void addBareRowsMenu();
+    // Where the Bare Rows As item of a protocol is kept, and its words.
+    QAction **bareRowsAction(ProxyAddress::Protocol protocol);
+    static QString bareRowsText(ProxyAddress::Protocol protocol);
     void popUpMenu(QMenu *menu, const QWidget *button);
     void setCommandsLocked(bool locked);
     void showTotal();

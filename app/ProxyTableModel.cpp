@@ -1,26 +1,9 @@
 #include "app/ProxyTableModel.h"
 
-#include "proxylist/ResultText.h"
-#include "proxylist/RowText.h"
+#include "app/ColumnViews.h"
 
 namespace {
 using Column = ProxyList::Column;
-
-// Text colours, as RGB: untouched rows take the view's own.
-constexpr quint32 Black = 0x000000;
-constexpr quint32 Green = 0x00ff00;
-constexpr quint32 Red = 0xff0000;
-
-// A cell's text as the view shows it. Laying out a line of many megabytes takes the view seconds per repaint, and
-// no window is that wide: past MaxShownLength characters the rest is left off and marked. Only what is shown is
-// decoded.
-QString shownText(QLatin1StringView text)
-{
-    qsizetype used = 0;
-    const QString shown =
-        RowText::decode(QByteArrayView(text.data(), text.size()), ProxyTableModel::MaxShownLength, &used);
-    return used == text.size() ? shown : shown % QChar(0x2026);
-}
 } // namespace
 
 ProxyTableModel::ProxyTableModel(ProxyList &list, QObject *parent)
@@ -43,38 +26,12 @@ ProxyTableModel::ProxyTableModel(ProxyList &list, QObject *parent)
     connect(&list, &ProxyList::rearranged, this, &ProxyTableModel::rearrangeRows);
 }
 
-QString ProxyTableModel::cellText(int row, Column column) const
-{
-    const ProxyResult result = m_list.result(row);
-    switch (column) {
-    case Column::Proxy:
-        return shownText(m_list.text(row));
-    case Column::Anonymity:
-        return ResultText::anonymity(result);
-    case Column::Speed:
-        return ResultText::speed(result);
-    case Column::Status:
-        return ResultText::status(result);
-    }
-    return {};
-}
-
 QVariant ProxyTableModel::rowColor(int row) const
 {
+    // Untouched rows take the view's own colour.
     if (!m_list.touched(row))
         return {};
-    switch (m_list.result(row).status) {
-    case ProxyStatus::Untested:
-    case ProxyStatus::Checking:
-        return Black;
-    case ProxyStatus::Working:
-        return Green;
-    case ProxyStatus::InvalidResponse:
-    case ProxyStatus::Error:
-    case ProxyStatus::Timeout:
-        return Red;
-    }
-    return {};
+    return ResultText::color(m_list.result(row));
 }
 
 int ProxyTableModel::rowCount(const QModelIndex &parent) const
@@ -93,7 +50,7 @@ QVariant ProxyTableModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return cellText(index.row(), Column(index.column()));
+        return ColumnText::cell(m_list, index.row(), Column(index.column()));
     case RowColorRole:
         return rowColor(index.row());
     case Qt::ToolTipRole:
@@ -121,17 +78,7 @@ QVariant ProxyTableModel::headerData(int section, Qt::Orientation orientation, i
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     if (role != Qt::DisplayRole)
         return {};
-    switch (Column(section)) {
-    case Column::Proxy:
-        return tr("Proxy");
-    case Column::Anonymity:
-        return tr("Anonymity");
-    case Column::Speed:
-        return tr("Speed");
-    case Column::Status:
-        return tr("Status");
-    }
-    return {};
+    return ColumnText::header(Column(section));
 }
 
 Qt::ItemFlags ProxyTableModel::flags(const QModelIndex &index) const
@@ -144,7 +91,7 @@ Qt::ItemFlags ProxyTableModel::flags(const QModelIndex &index) const
 void ProxyTableModel::sort(int column, Qt::SortOrder order)
 {
     if (column >= 0 && column < ProxyList::ColumnCount)
-        m_list.sort(Column(column), order);
+        m_list.sort(Column(column), order, ColumnText::wordRanks(Column(column)));
 }
 
 void ProxyTableModel::rearrangeRows(const std::vector<int> &newPosition)

@@ -22,10 +22,6 @@ class ProxyTableModel : public QAbstractTableModel, public RowSelection
 public:
     enum Role { RowColorRole = Qt::UserRole };
 
-    // The view shows at most this many characters (UTF-16 units, never half a character) of a cell, then "…"; the
-    // stored text stays whole.
-    static constexpr qsizetype MaxShownLength = 1000;
-
     explicit ProxyTableModel(ProxyList &list, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -43,7 +39,6 @@ public:
     std::vector<bool> selectedRows() const override;
 
 private:
-    QString cellText(int row, ProxyList::Column column) const;
     QVariant rowColor(int row) const;
     // "Seen as" the address a working row's echo page showed, when it showed one.
     QVariant exitTip(int row) const;

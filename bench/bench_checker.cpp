@@ -25,13 +25,13 @@
 //   bench_checker [--echo-check] [mix|stream|close|late] [ROWS [SLOTS [SECONDS]]]
 //   bench_checker --serve SCENARIO ROWS [echo]  the child: the fake proxies, one host:port per line on stdout;
 //                                               with echo, the echo host's last
+#include "app/ResultText.h"
 #include "bench/BatchWatch.h"
 #include "bench/LoopbackFarm.h"
 #include "bench/ProcessFigures.h"
 #include "checker/CheckRun.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyList.h"
-#include "proxylist/ResultText.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

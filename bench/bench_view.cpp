@@ -12,6 +12,7 @@
 //                               resident once the rows are in (everything the process holds)
 //
 // Each exits with 1 when a target is missed.
+#include "app/ColumnViews.h"
 #include "app/MainWindow.h"
 #include "app/ProxyTableModel.h"
 #include "bench/BenchDesktop.h"
@@ -74,9 +75,8 @@ std::unique_ptr<QTreeView> makeView(QAbstractItemModel *model, QItemSelectionMod
         view->setSelectionModel(selection);
         delete own;
     }
-    const int widths[ProxyList::ColumnCount] = {200, 96, 96, 96};
-    for (int column = 0; column < ProxyList::ColumnCount; ++column)
-        view->header()->resizeSection(column, widths[column]);
+    for (const ColumnView &column : ColumnViews)
+        view->header()->resizeSection(int(column.column), column.width);
     view->show();
     QApplication::processEvents();
     return view;

@@ -4,11 +4,11 @@
 #include "proxylist/ProxyList.h"
 #include "proxylist/ProxyWriter.h"
 
-QString printCheckReport(const ProxyList &table, const CliOptions &options)
+QString printCheckReport(const ProxyList &list, const CliOptions &options)
 {
     std::vector<int> rows;
-    for (int r = 0; r < table.count(); ++r) {
-        const ProxyResult &result = table.result(r);
+    for (int r = 0; r < list.count(); ++r) {
+        const ProxyResult &result = list.result(r);
         if (result.isVerdict() && (!options.only || options.only->matches(result)))
             rows.push_back(r);
     }
@@ -17,11 +17,16 @@ QString printCheckReport(const ProxyList &table, const CliOptions &options)
         failure = writeToStandardOutput(block);
         return failure.isEmpty();
     };
-    if (options.json)
-        ProxyWriter::writeJson(table, rows, print, options.findsProtocol);
-    else if (options.only)
-        ProxyWriter::writeList(table, rows, "\n", print);
-    else
-        ProxyWriter::writeTabSeparated(table, rows, print);
+    switch (options.format) {
+    case OutputFormat::TabSeparated:
+        ProxyWriter::writeTabSeparated(list, rows, print);
+        break;
+    case OutputFormat::List:
+        ProxyWriter::writeList(list, rows, "\n", print);
+        break;
+    case OutputFormat::Json:
+        ProxyWriter::writeJson(list, rows, print, options.findsProtocol);
+        break;
+    }
     return failure;
 }

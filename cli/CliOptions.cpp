@@ -8,6 +8,9 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 
+#include <array>
+#include <vector>
+
 namespace {
 // The MS of "fast:MS", digits only, from 1 to the longest answer.
 std::optional<int> fastest(const QString &rows)
@@ -42,6 +45,23 @@ std::optional<CliOptions::ListenAddress> listenAddress(const QString &text)
         return std::nullopt;
     return CliOptions::ListenAddress{text, address, quint16(port)};
 }
+
+// The formats in the order they win when a command line asks for more than one.
+constexpr std::array<OutputFormat, OutputFormatCount> FormatPrecedence{OutputFormat::Json, OutputFormat::List,
+                                                                       OutputFormat::TabSeparated};
+
+constexpr bool listsEveryFormatOnce()
+{
+    std::array<int, OutputFormatCount> seen{};
+    for (const OutputFormat format : FormatPrecedence)
+        ++seen[size_t(format)];
+    for (const int times : seen) {
+        if (times != 1)
+            return false;
+    }
+    return true;
+}
+static_assert(listsEveryFormatOnce(), "FormatPrecedence ranks every format once");
 
 struct Parser
 {
@@ -196,6 +216,55 @@ struct Parser
         return value;
     }
 
+    // The option that asks for a format; none for the tab-separated default, and none for the plain list, which
+    // --only asks for as it picks the rows.
+    const QCommandLineOption *formatOption(OutputFormat format) const
+    {
+        switch (format) {
+        case OutputFormat::TabSeparated:
+        case OutputFormat::List:
+            return nullptr;
+        case OutputFormat::Json:
+            return &json;
+        }
+        return nullptr;
+    }
+
+    bool asksFor(OutputFormat format) const
+    {
+        switch (format) {
+        case OutputFormat::TabSeparated:
+            return true;
+        case OutputFormat::List:
+            return parser.isSet(only);
+        case OutputFormat::Json:
+            return parser.isSet(json);
+        }
+        return false;
+    }
+
+    OutputFormat format() const
+    {
+        for (const OutputFormat format : FormatPrecedence) {
+            if (asksFor(format))
+                return format;
+        }
+        return OutputFormat::TabSeparated;
+    }
+
+    // The options of check alone, in the order a command line that sets several is told of them; judge also
+    // refuses --protocol.
+    std::vector<const QCommandLineOption *> checkOptions() const
+    {
+        std::vector<const QCommandLineOption *> options{&probesAtOnce, &timeout, &only};
+        for (int format = 0; format < OutputFormatCount; ++format) {
+            if (const QCommandLineOption *option = formatOption(OutputFormat(format)))
+                options.push_back(option);
+        }
+        options.insert(options.end(), {&echoHost, &noEchoCheck, &quiet, &batches});
+        return options;
+    }
+
     std::variant<CliOptions, CliExit> options() const;
     std::variant<CliOptions, CliExit> judgeOptions(const QStringList &operands) const;
 };
@@ -204,8 +273,9 @@ std::variant<CliOptions, CliExit> Parser::judgeOptions(const QStringList &operan
 {
     if (!operands.isEmpty())
         return usageError(QStringLiteral("judge reads no lists"));
-    for (const QCommandLineOption *other :
-         {&probesAtOnce, &timeout, &only, &json, &echoHost, &noEchoCheck, &quiet, &batches, &protocol}) {
+    std::vector<const QCommandLineOption *> others = checkOptions();
+    others.push_back(&protocol);
+    for (const QCommandLineOption *other : others) {
         if (parser.isSet(*other))
             return usageError(QStringLiteral("--%1 is not an option of judge").arg(other->names().constLast()));
     }
@@ -259,8 +329,7 @@ std::variant<CliOptions, CliExit> Parser::options() const
             return usageError(QStringLiteral("--%1 is an option of judge").arg(judgeOnly->names().constLast()));
     }
     if (options.command == CliOptions::Clean) {
-        for (const QCommandLineOption *checkOnly :
-             {&probesAtOnce, &timeout, &only, &json, &echoHost, &noEchoCheck, &quiet, &batches}) {
+        for (const QCommandLineOption *checkOnly : checkOptions()) {
             if (parser.isSet(*checkOnly))
                 return usageError(QStringLiteral("--%1 is an option of check").arg(checkOnly->names().constLast()));
         }
@@ -298,7 +367,7 @@ std::variant<CliOptions, CliExit> Parser::options() const
         return usageError(*error);
     options.echoHosts = std::get<EchoHostOptions>(echo).hosts;
     options.echoCheck = std::get<EchoHostOptions>(echo).echoCheck;
-    options.json = parser.isSet(json);
+    options.format = format();
     options.batches = parser.isSet(batches);
     options.quiet = parser.isSet(quiet);
     return options;

@@ -12,6 +12,11 @@
 #include <optional>
 #include <variant>
 
+// How check prints its rows: text, status and the rest tab-separated; the rows' texts alone (--only without another
+// format); or JSON.
+enum class OutputFormat { TabSeparated, List, Json };
+inline constexpr int OutputFormatCount = int(OutputFormat::Json) + 1;
+
 // What a command line of korvane-cli asks for.
 struct CliOptions
 {
@@ -36,7 +41,7 @@ struct CliOptions
     std::optional<ProxyAddress::Protocol> protocol;
     // check --protocol auto: the protocol of each row without a scheme is found, and printed as its scheme.
     bool findsProtocol = false;
-    bool json = false;
+    OutputFormat format = OutputFormat::TabSeparated;
     // The window's fixed batches rather than a pool that refills as probes end.
     bool batches = false;
     // The echo hosts, in the order given; none is the default host.

@@ -4,11 +4,10 @@
 
 #include <QtGlobal>
 
-// One row of the row store in 16 bytes: where its line lies in the store's block of bytes, the line's length, the
-// row's result and the number of its exit address in the store's ExitAddresses (up to 2^28 - 1 of them; an address
-// past those is not kept). The offset has
-// 40 bits (a store of up to 1 TiB): its low 32 bits in a word of their own, its high 8 in the packed word beside the
-// result, where every change of the result must leave them be.
+// One row of the row store in 16 bytes: where its line lies in the store's block of bytes, the line's length and the
+// row's result. The offset has 40 bits (a store of up to 1 TiB): its low 32 bits in a word of their own, its high 8
+// in the packed word beside the result, where every change of the result must leave them be. What a check finds
+// beyond these bytes the store keeps beside the row, by the row's id.
 class PackedRow
 {
 public:
@@ -26,22 +25,18 @@ public:
     ProxyResult result() const
     {
         ProxyResult result{ProxyStatus(m_packed & StatusMask),
-                           Anonymity((m_packed >> AnonymityShift) & 0x3),
+                           Anonymity((m_packed >> AnonymityShift) & AnonymityMask),
                            {},
-                           Grade(m_exit >> GradeShift),
-                           FoundProtocol((m_exit >> FoundShift) & 0x3)};
+                           Grade((m_found >> GradeShift) & GradeMask),
+                           FoundProtocol(m_found & FoundMask)};
         if (const quint32 time = (m_packed >> TimeShift) & TimeMask)
             result.ms = int(time - 1);
         return result;
     }
-    // The number of the address a working row's echo page showed; 0 for none.
-    quint32 exit() const { return m_exit & ExitMask; }
-    void setExit(quint32 exit) { m_exit = (m_exit & ~ExitMask) | (exit & ExitMask); }
-    // The result, its exit address, and the row marked touched.
-    void setResult(const ProxyResult &result, quint32 exit = 0)
+    // The result, and the row marked touched.
+    void setResult(const ProxyResult &result)
     {
-        m_exit = (exit <= ExitMask ? exit : 0) | (quint32(result.found) << FoundShift) |
-                 (quint32(result.grade) << GradeShift);
+        m_found = quint32(result.found) | (quint32(result.grade) << GradeShift);
         const quint32 time = result.ms ? quint32(qBound(0, *result.ms, int(TimeMask) - 1)) + 1 : 0;
         m_packed = (m_packed & OffsetBits) | quint32(result.status) | (quint32(result.anonymity) << AnonymityShift) |
                    TouchedBit | (time << TimeShift);
@@ -52,26 +47,38 @@ public:
     void reset()
     {
         m_packed = (m_packed & OffsetBits) | TouchedBit;
-        m_exit = 0;
+        m_found = 0;
     }
 
 private:
     // packed: status (3 bits), anonymity (2), touched (1), the offset's high byte (8), then the time in
     // milliseconds plus one (18 bits; 0 when there is none, and a time past 262,142 ms is kept as that).
-    static constexpr quint32 StatusMask = 0x7;
-    static constexpr int AnonymityShift = 3;
-    static constexpr quint32 TouchedBit = 1u << 5;
+    static constexpr int StatusBits = 3;
+    static constexpr quint32 StatusMask = (1u << StatusBits) - 1;
+    static constexpr int AnonymityShift = StatusBits;
+    static constexpr int AnonymityBits = 2;
+    static constexpr quint32 AnonymityMask = (1u << AnonymityBits) - 1;
+    static constexpr quint32 TouchedBit = 1u << (AnonymityShift + AnonymityBits);
     static constexpr int OffsetShift = 6;
     static constexpr quint32 OffsetBits = 0xffu << OffsetShift;
     static constexpr int TimeShift = 14;
     static constexpr quint32 TimeMask = (1u << 18) - 1;
-    // exit: the grade (2 bits) above the protocol found (2) above the exit address's number (28 bits).
-    static constexpr int GradeShift = 30;
-    static constexpr int FoundShift = 28;
-    static constexpr quint32 ExitMask = (1u << FoundShift) - 1;
+    // found: the protocol found (2 bits) below the grade (2); the bits above are free.
+    static constexpr int FoundBits = 2;
+    static constexpr quint32 FoundMask = (1u << FoundBits) - 1;
+    static constexpr int GradeShift = FoundBits;
+    static constexpr int GradeBits = 2;
+    static constexpr quint32 GradeMask = (1u << GradeBits) - 1;
+
+    static_assert(StatusCount <= 1 << StatusBits, "every status fits its bits");
+    static_assert(AnonymityCount <= 1 << AnonymityBits, "every anonymity fits its bits");
+    static_assert(TouchedBit < 1u << OffsetShift, "the touched bit lies below the offset's byte");
+    static_assert(FoundProtocolCount <= 1 << FoundBits, "every protocol found fits its bits");
+    static_assert(GradeCount <= 1 << GradeBits, "every grade fits its bits");
 
     quint32 m_offsetLow = 0;
     quint32 m_length = 0;
     quint32 m_packed = 0;
-    quint32 m_exit = 0;
+    quint32 m_found = 0;
 };
+static_assert(sizeof(PackedRow) == 16, "a row's packed bytes stay 16");

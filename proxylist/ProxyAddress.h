@@ -5,6 +5,7 @@
 #include <QLatin1StringView>
 #include <QString>
 
+#include <array>
 #include <optional>
 
 // Where a row points and how to speak to it, read from the row once. A row may begin with a scheme, http://,
@@ -16,8 +17,14 @@ struct ProxyAddress
 {
     // Connect is the https:// scheme: a CONNECT tunnel to the echo host, with no TLS in it.
     enum class Protocol { Http, Connect, Socks4, Socks5 };
+    static constexpr int ProtocolCount = int(Protocol::Socks5) + 1;
     // Every protocol, each once: what a scheme or a protocol's name is looked up in.
-    static constexpr Protocol Protocols[] = {Protocol::Http, Protocol::Connect, Protocol::Socks4, Protocol::Socks5};
+    static constexpr std::array<Protocol, ProtocolCount> Protocols = [] {
+        std::array<Protocol, ProtocolCount> every{};
+        for (int p = 0; p < ProtocolCount; ++p)
+            every[size_t(p)] = Protocol(p);
+        return every;
+    }();
 
     // The row's bytes, as the proxy is to get them.
     struct Credentials
@@ -39,7 +46,7 @@ struct ProxyAddress
     quint16 port = 0;
 
     // The scheme that names a protocol in a row, in lower case, "://" included.
-    static QLatin1StringView scheme(Protocol protocol)
+    static constexpr QLatin1StringView scheme(Protocol protocol)
     {
         switch (protocol) {
         case Protocol::Http:

@@ -1,47 +1,15 @@
 #include "proxylist/ProxyList.h"
 
-#include "proxylist/ResultText.h"
-
 #include <algorithm>
-#include <array>
 #include <climits>
-#include <numeric>
 
 namespace {
-constexpr int Statuses = int(ProxyStatus::Timeout) + 1;
-constexpr int Anonymities = int(Anonymity::NotAnonymous) + 1;
-// Every result a row can hold, as a number.
-constexpr int ResultKinds = Statuses * Anonymities;
-
-int kindOf(const ProxyResult &result)
-{
-    return int(result.status) * Anonymities + int(result.anonymity);
-}
-
 // A sort key: a number per row, compared first, and the row it stands for.
 struct Key
 {
     quint64 value;
     int row;
 };
-
-// Each result's place among the words a result column shows, found once: results that read the same share one.
-template <typename Words> std::array<int, ResultKinds> ranksOf(Words words)
-{
-    std::array<QString, ResultKinds> texts;
-    for (int kind = 0; kind < ResultKinds; ++kind)
-        texts[size_t(kind)] = words(ProxyResult{ProxyStatus(kind / Anonymities), Anonymity(kind % Anonymities), {}});
-    std::array<int, ResultKinds> byText{};
-    std::iota(byText.begin(), byText.end(), 0);
-    std::sort(byText.begin(), byText.end(), [&](int a, int b) { return texts[size_t(a)] < texts[size_t(b)]; });
-    std::array<int, ResultKinds> rank{};
-    for (size_t place = 0, shared = 0; place < byText.size(); ++place) {
-        if (texts[size_t(byText[place])] != texts[size_t(byText[shared])])
-            shared = place;
-        rank[size_t(byText[place])] = int(shared);
-    }
-    return rank;
-}
 } // namespace
 
 void ProxyList::addRows(const QStringList &texts)
@@ -86,17 +54,18 @@ void ProxyList::keepRows(const std::vector<bool> &keep)
     Q_EMIT rearranged(newPosition);
 }
 
-void ProxyList::sort(Column column, Qt::SortOrder order)
+void ProxyList::sort(Column column, Qt::SortOrder order, const ResultPairRanks &wordRanks)
 {
     std::vector<Key> keys(static_cast<size_t>(count()));
     const auto keyEach = [&](auto value) {
         for (int r = 0; r < count(); ++r)
             keys[size_t(r)] = {value(r), r};
     };
-    // Each column's key; ties of the Proxy column's first eight bytes are told by the rest of the text.
-    bool byTextToo = false;
-    switch (column) {
-    case Column::Proxy:
+    // Ties of a text's first eight bytes are told by the rest of it.
+    const SortKey key = ColumnSorts[size_t(column)].key;
+    const bool byTextToo = key == SortKey::Text;
+    switch (key) {
+    case SortKey::Text:
         keyEach([this](int r) {
             const QLatin1StringView text = m_rows.text(r);
             quint64 prefix = 0;
@@ -104,21 +73,13 @@ void ProxyList::sort(Column column, Qt::SortOrder order)
                 prefix = (prefix << 8) | (i < text.size() ? uchar(text.data()[i]) : 0);
             return prefix;
         });
-        byTextToo = true;
         break;
-    case Column::Anonymity: {
-        const std::array<int, ResultKinds> rank = ranksOf(&ResultText::anonymity);
-        keyEach([&](int r) { return quint64(rank[size_t(kindOf(m_rows.result(r)))]); });
-        break;
-    }
-    case Column::Speed:
+    case SortKey::Time:
         keyEach([this](int r) { return quint64(m_rows.result(r).ms.value_or(INT_MAX)); });
         break;
-    case Column::Status: {
-        const std::array<int, ResultKinds> rank = ranksOf(&ResultText::status);
-        keyEach([&](int r) { return quint64(rank[size_t(kindOf(m_rows.result(r)))]); });
+    case SortKey::ResultWords:
+        keyEach([&](int r) { return quint64(wordRanks[size_t(resultPair(m_rows.result(r)))]); });
         break;
-    }
     }
     const auto less = [&](const Key &a, const Key &b) {
         return a.value != b.value ? a.value < b.value : byTextToo && m_rows.textLess(a.row, b.row);
@@ -147,7 +108,7 @@ void ProxyList::apply(int row, const RowVerdict &verdict)
 {
     if (!isValidRow(row))
         return;
-    m_rows.setResult(row, verdict.result, verdict.exitAddress);
+    m_rows.apply(row, verdict);
     Q_EMIT resultsChanged(row, row);
 }
 

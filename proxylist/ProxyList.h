@@ -1,5 +1,6 @@
 #pragma once
 
+#include "proxylist/ListColumn.h"
 #include "proxylist/ProxyResult.h"
 #include "proxylist/ProxyRows.h"
 #include "proxylist/RowVerdict.h"
@@ -19,9 +20,9 @@ class ProxyList : public QObject
     Q_OBJECT
 
 public:
-    // What the table shows of a row, in the order of its columns.
-    enum class Column { Proxy, Anonymity, Speed, Status };
-    static constexpr int ColumnCount = int(Column::Status) + 1;
+    // What the window shows of a row, in the order of its columns.
+    using Column = ListColumn;
+    static constexpr int ColumnCount = ListColumnCount;
 
     explicit ProxyList(QObject *parent = nullptr) : QObject(parent) {}
 
@@ -30,6 +31,8 @@ public:
     // The line exactly as it was loaded, one byte per character.
     QLatin1StringView text(int row) const { return m_rows.text(row); }
     ProxyResult result(int row) const { return m_rows.result(row); }
+    // The row's own number in this list, kept through sorts, filters and merges and never given to another row.
+    RowId id(int row) const { return m_rows.id(row); }
     // The address a working row's echo page showed, when it showed one: where the proxy leaves for the internet.
     // Never part of a list file.
     QString exitAddress(int row) const { return m_rows.exitAddress(row); }
@@ -45,9 +48,9 @@ public:
     void clear();
     // Keeps row r exactly when keep[r] is set, in one pass; keep must have count() entries.
     void keepRows(const std::vector<bool> &keep);
-    // Reorders the rows by what a column shows: the text byte by byte, the results by their words, Speed by the
-    // time (rows without one after every timed row, upwards). Rows that show the same keep their order.
-    void sort(Column column, Qt::SortOrder order);
+    // Reorders the rows by a column's key in ColumnSorts; a column of result words by wordRanks, each status and
+    // anonymity's place among the words the column shows. Rows that show the same keep their order.
+    void sort(Column column, Qt::SortOrder order, const ResultPairRanks &wordRanks = {});
 
     // The one door for a check's findings: a verdict and what came with it, or a row handed out or given back.
     void apply(int row, const RowVerdict &verdict);

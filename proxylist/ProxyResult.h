@@ -2,18 +2,77 @@
 
 #include <QtGlobal>
 
+#include <array>
+#include <cstddef>
 #include <optional>
 
-// How a proxy's check stands. The table turns it into the words and the colour the user sees.
+// How a proxy's check stands. StatusKinds below says what each means; the window turns it into words and a colour.
 enum class ProxyStatus : quint8 { Untested, Checking, Working, InvalidResponse, Error, Timeout };
+inline constexpr int StatusCount = int(ProxyStatus::Timeout) + 1;
 // Whether a site would see the user through the proxy; None until a check finds the proxy working.
 enum class Anonymity : quint8 { None, Anonymous, NotAnonymous };
+inline constexpr int AnonymityCount = int(Anonymity::NotAnonymous) + 1;
 // What a Korvane echo host could tell of a working proxy: the user's address seen (transparent), a proxy's
 // headers but not the user's address (anonymous), or neither (elite). None where the echo host cannot tell.
 enum class Grade : quint8 { None, Transparent, Anonymous, Elite };
+inline constexpr int GradeCount = int(Grade::Elite) + 1;
 // The protocol a check found a row without a scheme to speak, when it was asked to find it: None when it was not,
 // or when the proxy spoke none of these.
 enum class FoundProtocol : quint8 { None, Http, Socks4, Socks5 };
+inline constexpr int FoundProtocolCount = int(FoundProtocol::Socks5) + 1;
+
+// What a status means wherever the program asks: its token in korvane-cli's output (empty before a verdict),
+// whether a probe's verdict gives it, and whether that verdict is a failure.
+struct StatusKind
+{
+    ProxyStatus status;
+    const char *token;
+    bool verdict;
+    bool failed;
+};
+
+// Every status once, in the order of the enum; a status added to the enum without its line here stops the build.
+inline constexpr std::array<StatusKind, StatusCount> StatusKinds{{
+    {ProxyStatus::Untested, "", false, false},
+    {ProxyStatus::Checking, "", false, false},
+    {ProxyStatus::Working, "Working", true, false},
+    {ProxyStatus::InvalidResponse, "Invalid Response", true, true},
+    {ProxyStatus::Error, "Error", true, true},
+    {ProxyStatus::Timeout, "Timeout", true, true},
+}};
+
+constexpr const StatusKind &kindOf(ProxyStatus status)
+{
+    return StatusKinds[std::size_t(status)];
+}
+
+namespace StatusTable {
+constexpr bool inEnumOrder()
+{
+    for (std::size_t i = 0; i < StatusKinds.size(); ++i) {
+        if (std::size_t(StatusKinds[i].status) != i)
+            return false;
+    }
+    return true;
+}
+// Names the last status, so that one added after it must move StatusCount on.
+constexpr bool isLast(ProxyStatus status)
+{
+    switch (status) {
+    case ProxyStatus::Untested:
+    case ProxyStatus::Checking:
+    case ProxyStatus::Working:
+    case ProxyStatus::InvalidResponse:
+    case ProxyStatus::Error:
+        return false;
+    case ProxyStatus::Timeout:
+        return true;
+    }
+    return false;
+}
+} // namespace StatusTable
+static_assert(StatusTable::inEnumOrder(), "StatusKinds lists each status at its own place");
+static_assert(StatusTable::isLast(ProxyStatus(StatusCount - 1)), "StatusCount counts every status");
 
 // What the last check of a proxy found.
 struct ProxyResult
@@ -40,6 +99,20 @@ struct ProxyResult
     static ProxyResult failed(ProxyStatus status) { return {status, Anonymity::None, {}}; }
 
     // A probe's verdict, as against untested or under way.
-    bool isVerdict() const { return status >= ProxyStatus::Working; }
+    bool isVerdict() const { return kindOf(status).verdict; }
     bool operator==(const ProxyResult &other) const = default;
 };
+
+// Each pair of a status and an anonymity as one number below ResultPairCount: what a column of result words shows
+// depends on these alone, so a sort by those words ranks the pairs once rather than comparing words row by row.
+inline constexpr int ResultPairCount = StatusCount * AnonymityCount;
+constexpr int resultPair(const ProxyResult &result)
+{
+    return int(result.status) * AnonymityCount + int(result.anonymity);
+}
+constexpr ProxyResult resultOfPair(int pair)
+{
+    return {ProxyStatus(pair / AnonymityCount), Anonymity(pair % AnonymityCount), {}};
+}
+// A place in an order for each pair; pairs that read the same share one.
+using ResultPairRanks = std::array<int, ResultPairCount>;

@@ -8,25 +8,32 @@ void ProxyRows::append(QByteArrayView text)
     const auto at = qint64(m_bytes.size());
     m_bytes.insert(m_bytes.end(), text.begin(), text.end());
     m_rows.emplace_back(at, text.size());
+    m_ids.push_back(m_nextId++);
 }
 
 void ProxyRows::take(ProxyRows &&other)
 {
+    const size_t first = m_rows.size();
     if (m_rows.empty()) {
         std::swap(m_bytes, other.m_bytes);
         std::swap(m_rows, other.m_rows);
-        std::swap(m_exits, other.m_exits);
-        other.clear();
-        return;
+    } else {
+        const auto shift = qint64(m_bytes.size());
+        m_bytes.insert(m_bytes.end(), other.m_bytes.begin(), other.m_bytes.end());
+        m_rows.reserve(m_rows.size() + other.m_rows.size());
+        for (PackedRow row : other.m_rows) {
+            row.setOffset(row.offset() + shift);
+            m_rows.push_back(row);
+        }
     }
-    const auto shift = qint64(m_bytes.size());
-    m_bytes.insert(m_bytes.end(), other.m_bytes.begin(), other.m_bytes.end());
-    m_rows.reserve(m_rows.size() + other.m_rows.size());
-    for (PackedRow row : other.m_rows) {
-        row.setOffset(row.offset() + shift);
-        if (row.exit() != 0)
-            row.setExit(m_exits.add(other.m_exits.address(row.exit())));
-        m_rows.push_back(row);
+    // Ids are this store's own: rows from another get new ones, and their findings come along under them.
+    if (first == 0 && other.m_findings.isEmpty())
+        std::swap(m_ids, other.m_ids);
+    m_ids.resize(m_rows.size());
+    for (size_t r = first; r < m_rows.size(); ++r) {
+        m_ids[r] = m_nextId++;
+        if (!other.m_findings.isEmpty())
+            m_findings.copy(other.m_findings, other.m_ids[r - first], m_ids[r]);
     }
     other.clear();
 }
@@ -35,21 +42,31 @@ void ProxyRows::clear()
 {
     m_bytes = {};
     m_rows = {};
-    m_exits.clear();
+    m_ids = {};
+    m_findings.clear();
 }
 
 void ProxyRows::truncate(int rows)
 {
     if (size_t(rows) >= m_rows.size())
         return;
+    dropFindings(size_t(rows), m_rows.size());
     m_bytes.resize(size_t(m_rows[size_t(rows)].offset()));
     m_rows.resize(size_t(rows));
+    m_ids.resize(size_t(rows));
 }
 
 void ProxyRows::reserve(int rows, qsizetype bytes)
 {
     m_rows.reserve(size_t(rows));
+    m_ids.reserve(size_t(rows));
     m_bytes.reserve(size_t(bytes));
+}
+
+void ProxyRows::dropFindings(size_t from, size_t to)
+{
+    for (size_t r = from; r < to && !m_findings.isEmpty(); ++r)
+        m_findings.drop(m_ids[r]);
 }
 
 std::vector<int> ProxyRows::keep(const std::vector<bool> &keep)
@@ -57,12 +74,16 @@ std::vector<int> ProxyRows::keep(const std::vector<bool> &keep)
     std::vector<int> newPosition(m_rows.size(), -1);
     size_t kept = 0;
     for (size_t i = 0; i < m_rows.size(); ++i) {
-        if (!keep[i])
+        if (!keep[i]) {
+            dropFindings(i, i + 1);
             continue;
+        }
         m_rows[kept] = m_rows[i];
+        m_ids[kept] = m_ids[i];
         newPosition[i] = int(kept++);
     }
     m_rows.resize(kept);
+    m_ids.resize(kept);
     compact();
     return newPosition;
 }
@@ -74,6 +95,11 @@ void ProxyRows::reorder(const std::vector<int> &order)
     for (const int row : order)
         reordered.push_back(m_rows[size_t(row)]);
     m_rows = std::move(reordered);
+    std::vector<RowId> ids;
+    ids.reserve(m_ids.size());
+    for (const int row : order)
+        ids.push_back(m_ids[size_t(row)]);
+    m_ids = std::move(ids);
 }
 
 bool ProxyRows::textLess(int a, int b) const

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "proxylist/ExitAddresses.h"
 #include "proxylist/PackedRow.h"
 #include "proxylist/ProxyResult.h"
+#include "proxylist/RowFindings.h"
+#include "proxylist/RowVerdict.h"
 
 #include <QByteArrayView>
 #include <QLatin1StringView>
@@ -10,8 +11,9 @@
 #include <vector>
 
 // The rows of a proxy list, stored compactly: every row's line in one block of bytes, as a list file holds it, and
-// beside it 16 bytes (a PackedRow): where the line lies, the row's result and its exit address. Rows are numbered from
-// 0.
+// beside it 16 bytes (a PackedRow): where the line lies and the row's result. Each row also has an id, which stays
+// with it wherever it moves, and by which RowFindings keeps what a check found beyond those bytes. Rows are numbered
+// from 0.
 class ProxyRows
 {
 public:
@@ -22,20 +24,27 @@ public:
         return QLatin1StringView(m_bytes.data() + stored.offset(), stored.length());
     }
     ProxyResult result(int row) const { return m_rows[size_t(row)].result(); }
+    RowId id(int row) const { return m_ids[size_t(row)]; }
     // The address a working row's echo page showed, as the checker wrote it; empty for none.
-    QString exitAddress(int row) const { return m_exits.address(m_rows[size_t(row)].exit()); }
-    void setResult(int row, const ProxyResult &result, const QString &exitAddress = {})
+    QString exitAddress(int row) const { return m_findings.exitAddress(id(row)); }
+    // The verdict's result in the row's bytes and the rest of it beside the row.
+    void apply(int row, const RowVerdict &verdict)
     {
-        m_rows[size_t(row)].setResult(result, m_exits.add(exitAddress));
+        m_rows[size_t(row)].setResult(verdict.result);
+        m_findings.set(id(row), verdict);
     }
     // A check has reset the row: it shows black or its verdict's colour rather than the view's own colour.
     bool touched(int row) const { return m_rows[size_t(row)].touched(); }
-    // Untested and touched.
-    void reset(int row) { m_rows[size_t(row)].reset(); }
+    // Untested and touched, without findings.
+    void reset(int row)
+    {
+        m_rows[size_t(row)].reset();
+        m_findings.drop(id(row));
+    }
 
     // A new untested row.
     void append(QByteArrayView text);
-    // Every row of other, after these; other is left empty.
+    // Every row of other, after these, each with a new id of this store; other is left empty.
     void take(ProxyRows &&other);
     void clear();
     void reserve(int rows, qsizetype bytes);
@@ -51,8 +60,12 @@ public:
 private:
     // Writes out only the bytes of the rows that are left, when the lines of rows gone hold more than those do.
     void compact();
+    void dropFindings(size_t from, size_t to);
 
     std::vector<char> m_bytes;
     std::vector<PackedRow> m_rows;
-    ExitAddresses m_exits;
+    // Row r's id is m_ids[r]; ids count up from 1 and are never given twice.
+    std::vector<RowId> m_ids;
+    RowId m_nextId = 1;
+    RowFindings m_findings;
 };

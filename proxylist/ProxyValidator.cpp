@@ -447,11 +447,20 @@ template <typename View> bool acceptsPlainDigits(View line, HostPort &read)
     return true;
 }
 
+// Whether some scheme starts with each ASCII character, read from the schemes: most lines start with a digit, and
+// one look tells they have none.
+constexpr std::array<bool, 128> SchemeStarts = [] {
+    std::array<bool, 128> starts{};
+    for (const ProxyAddress::Protocol protocol : ProxyAddress::Protocols)
+        starts[size_t(uchar(ProxyAddress::scheme(protocol).data()[0]))] = true;
+    return starts;
+}();
+
 // The length of the scheme at the start of the line, "://" included, 0 when it has none; *protocol tells which.
 template <typename View> qsizetype schemeLength(View line, ProxyAddress::Protocol *protocol = nullptr)
 {
-    // Every scheme starts with h or s.
-    if (line.isEmpty() || (lowerAscii(unitAt(line, 0)) != u'h' && lowerAscii(unitAt(line, 0)) != u's'))
+    if (line.isEmpty() || lowerAscii(unitAt(line, 0)) >= SchemeStarts.size() ||
+        !SchemeStarts[lowerAscii(unitAt(line, 0))])
         return 0;
     for (const ProxyAddress::Protocol known : ProxyAddress::Protocols) {
         const QLatin1StringView scheme = ProxyAddress::scheme(known);

@@ -2,7 +2,7 @@
 
 #include "proxylist/ProxyList.h"
 #include "proxylist/ProxyValidator.h"
-#include "proxylist/ResultText.h"
+#include "proxylist/ResultTokens.h"
 #include "proxylist/RowText.h"
 
 #include <algorithm>
@@ -198,16 +198,69 @@ void appendJsonString(BlockWriter &out, QByteArrayView text)
     out.append("\"");
 }
 
-// The protocol a row was probed as, when it spoke it: its scheme's, or the one a check found; null otherwise.
-QByteArray jsonProtocol(QLatin1StringView text, const ProxyResult &result)
+// A field's value as the printed forms write it: text (a JSON string), a number (bare in JSON), or nothing (TSV "-",
+// JSON null).
+struct FieldValue
+{
+    enum Form { Text, Number, Nothing };
+    Form form;
+    QByteArray bytes = {};
+};
+
+FieldValue textOrNothing(QByteArray bytes)
+{
+    return bytes.isEmpty() ? FieldValue{FieldValue::Nothing} : FieldValue{FieldValue::Text, std::move(bytes)};
+}
+
+// A token is a literal: it is written from where it lies.
+FieldValue token(QByteArrayView bytes)
+{
+    return {FieldValue::Text, QByteArray::fromRawData(bytes.data(), bytes.size())};
+}
+
+FieldValue tokenOrNothing(QByteArrayView bytes)
+{
+    return bytes.isEmpty() ? FieldValue{FieldValue::Nothing} : token(bytes);
+}
+
+// The protocol a row was probed as, when it spoke it: its scheme's, or the one a check found.
+FieldValue protocolValue(QLatin1StringView text, const ProxyResult &result)
 {
     const std::optional<ProxyAddress::Protocol> protocol =
         ProxyValidator::hasScheme(text) ? ProxyValidator::protocolOf(text, ProxyAddress::Protocol::Http)
                                         : foundProtocol(result);
-    if (!protocol)
-        return "null";
-    return '"' + bytesOf(ProxyAddress::scheme(*protocol).chopped(3)).toByteArray() + '"';
+    return protocol ? tokenOrNothing(bytesOf(ProxyAddress::scheme(*protocol).chopped(3)))
+                    : FieldValue{FieldValue::Nothing};
 }
+
+// A field of korvane-cli's printed rows after the row itself, in the order both forms write them: its JSON key, whether
+// only JSON with the protocol writes it, and its value. The tab-separated form has no keys.
+struct OutputField
+{
+    const char *key;
+    bool withProtocolOnly;
+    FieldValue (*value)(const ProxyList &list, int row, const ProxyResult &result);
+};
+
+constexpr OutputField OutputFields[] = {
+    {"status", false,
+     [](const ProxyList &, int, const ProxyResult &result) { return token(ResultTokens::status(result)); }},
+    {"anonymity", false,
+     [](const ProxyList &, int, const ProxyResult &result) { return token(ResultTokens::anonymity(result)); }},
+    {"ms", false,
+     [](const ProxyList &, int, const ProxyResult &result) {
+         return result.ms ? FieldValue{FieldValue::Number, QByteArray::number(*result.ms)}
+                          : FieldValue{FieldValue::Nothing};
+     }},
+    {"exit", false,
+     [](const ProxyList &list, int row, const ProxyResult &) {
+         return textOrNothing(list.exitAddress(row).toLatin1());
+     }},
+    {"grade", false,
+     [](const ProxyList &, int, const ProxyResult &result) { return tokenOrNothing(ResultTokens::grade(result)); }},
+    {"protocol", true,
+     [](const ProxyList &list, int row, const ProxyResult &result) { return protocolValue(list.text(row), result); }},
+};
 
 QByteArray collected(const std::function<bool(const ProxyWriter::Sink &)> &write)
 {
@@ -268,55 +321,52 @@ bool ProxyWriter::writeList(const ProxyList &table, const std::vector<int> &rows
     return out.finish();
 }
 
-bool ProxyWriter::writeTabSeparated(const ProxyList &table, const std::vector<int> &rows, const Sink &sink)
+bool ProxyWriter::writeTabSeparated(const ProxyList &list, const std::vector<int> &rows, const Sink &sink)
 {
     BlockWriter out(sink);
     for (auto r = rows.begin(); r != rows.end() && out.ok(); ++r) {
-        const ProxyResult result = table.result(*r);
-        appendPrintedRow(out, table, *r, result, appendEscaped);
-        out.append("\t");
-        out.append(ResultText::statusToken(result));
-        out.append("\t");
-        out.append(ResultText::anonymityToken(result));
-        out.append("\t");
-        out.append(result.ms ? QByteArray::number(*result.ms) : QByteArray("-"));
-        out.append("\t");
-        const QString exit = table.exitAddress(*r);
-        out.append(exit.isEmpty() ? QByteArray("-") : exit.toLatin1());
-        out.append("\t");
-        const QByteArrayView grade = ResultText::gradeToken(result);
-        out.append(grade.isEmpty() ? QByteArrayView("-") : grade);
+        const ProxyResult result = list.result(*r);
+        appendPrintedRow(out, list, *r, result, appendEscaped);
+        for (const OutputField &field : OutputFields) {
+            if (field.withProtocolOnly)
+                continue;
+            const FieldValue value = field.value(list, *r, result);
+            out.append("\t");
+            out.append(value.form == FieldValue::Nothing ? QByteArrayView("-") : QByteArrayView(value.bytes));
+        }
         out.append("\n");
     }
     return out.finish();
 }
 
-bool ProxyWriter::writeJson(const ProxyList &table, const std::vector<int> &rows, const Sink &sink, bool withProtocol)
+bool ProxyWriter::writeJson(const ProxyList &list, const std::vector<int> &rows, const Sink &sink, bool withProtocol)
 {
-    // Written by hand to keep the fields in the order of the other forms: proxy, status, anonymity, time, exit, grade.
+    // Written by hand to keep the fields in the order of the tab-separated form.
     BlockWriter out(sink);
     out.append("[");
     for (auto r = rows.begin(); r != rows.end() && out.ok(); ++r) {
-        const ProxyResult result = table.result(*r);
+        const ProxyResult result = list.result(*r);
         out.append(r == rows.begin() ? "\n{\"proxy\": \"" : ",\n{\"proxy\": \"");
-        appendPrintedRow(out, table, *r, result, appendJsonCharacters);
+        appendPrintedRow(out, list, *r, result, appendJsonCharacters);
         out.append("\"");
-        out.append(", \"status\": ");
-        appendJsonString(out, ResultText::statusToken(result));
-        out.append(", \"anonymity\": ");
-        appendJsonString(out, ResultText::anonymityToken(result));
-        out.append(", \"ms\": ");
-        out.append(result.ms ? QByteArray::number(*result.ms) : QByteArray("null"));
-        out.append(", \"exit\": ");
-        // An address's text needs no escape.
-        const QString exit = table.exitAddress(*r);
-        out.append(exit.isEmpty() ? QByteArray("null") : '"' + exit.toLatin1() + '"');
-        out.append(", \"grade\": ");
-        const QByteArrayView grade = ResultText::gradeToken(result);
-        out.append(grade.isEmpty() ? QByteArray("null") : '"' + grade.toByteArray() + '"');
-        if (withProtocol) {
-            out.append(", \"protocol\": ");
-            out.append(jsonProtocol(table.text(*r), result));
+        for (const OutputField &field : OutputFields) {
+            if (field.withProtocolOnly && !withProtocol)
+                continue;
+            const FieldValue value = field.value(list, *r, result);
+            out.append(", \"");
+            out.append(field.key);
+            out.append("\": ");
+            switch (value.form) {
+            case FieldValue::Text:
+                appendJsonString(out, value.bytes);
+                break;
+            case FieldValue::Number:
+                out.append(value.bytes);
+                break;
+            case FieldValue::Nothing:
+                out.append("null");
+                break;
+            }
         }
         out.append("}");
     }

@@ -1,33 +1,23 @@
 #pragma once
 
+#include "app/ColumnViews.h"
 #include "proxylist/ProxyList.h"
-#include "proxylist/ResultText.h"
 
 inline constexpr int ExitColumn = ProxyList::ColumnCount;
 
-// One column of the list, top to bottom: the rows' texts whole, the result cells as the table shows them, or (at
-// ExitColumn, past the table's) the exit addresses.
+// One column of the list, top to bottom: the rows' texts whole, the result cells as the window shows them, or (at
+// ExitColumn, past the window's) the exit addresses.
 inline QStringList columnTexts(const ProxyList &list, int column = 0)
 {
+    Q_ASSERT(column >= 0 && column <= ExitColumn);
     QStringList texts;
     for (int r = 0; r < list.count(); ++r) {
-        const ProxyResult result = list.result(r);
-        switch (ProxyList::Column(column)) {
-        case ProxyList::Column::Proxy:
-            texts.append(QString(list.text(r)));
-            break;
-        case ProxyList::Column::Anonymity:
-            texts.append(ResultText::anonymity(result));
-            break;
-        case ProxyList::Column::Speed:
-            texts.append(ResultText::speed(result));
-            break;
-        case ProxyList::Column::Status:
-            texts.append(ResultText::status(result));
-            break;
-        default:
+        if (column == ExitColumn)
             texts.append(list.exitAddress(r));
-        }
+        else if (ProxyList::Column(column) == ProxyList::Column::Proxy)
+            texts.append(QString(list.text(r)));
+        else
+            texts.append(ColumnText::cell(list, r, ProxyList::Column(column)));
     }
     return texts;
 }

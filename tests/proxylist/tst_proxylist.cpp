@@ -463,14 +463,13 @@ private Q_SLOTS:
         for (int r = 0; r < m_proxies.count(); ++r)
             shown += m_table.index(r, 0).data().toString() + '|';
         QCOMPARE(shown, x998 + u"y\u00e9|"_s + x998 + u"yz\u2026|"_s + x998 + u"y\u2026|\u00e9caf\u00e9\U0001f600|"_s);
-        // A line past 4 GiB of the store keeps its place through a verdict and a reset, which drops its exit address.
+        // A line past 4 GiB of the store keeps its place through a verdict and a reset.
         PackedRow far(qint64(5) << 32 | 7, 3);
-        far.setResult({ProxyStatus::Working, Anonymity::Anonymous, 300000, Grade::Elite}, 1);
-        QVERIFY(far.result() == ProxyResult({ProxyStatus::Working, Anonymity::Anonymous, 262142, Grade::Elite}) &&
-                far.exit() == 1);
+        far.setResult({ProxyStatus::Working, Anonymity::Anonymous, 300000, Grade::Elite, FoundProtocol::Socks5});
+        QVERIFY(far.result() ==
+                ProxyResult({ProxyStatus::Working, Anonymity::Anonymous, 262142, Grade::Elite, FoundProtocol::Socks5}));
         far.reset();
-        QVERIFY(far.touched() && far.result() == ProxyResult() && far.exit() == 0 &&
-                far.offset() == (qint64(5) << 32 | 7));
+        QVERIFY(far.touched() && far.result() == ProxyResult() && far.offset() == (qint64(5) << 32 | 7));
     }
 
     // Where a row points: a name, an IPv6 or a dotted address, and its port; credentials before the host, where %XX

@@ -1,0 +1,63 @@
+#include "app/ResultText.h"
+
+#include "proxylist/ResultTokens.h"
+
+namespace {
+constexpr quint32 Black = 0x000000;
+constexpr quint32 Green = 0x00ff00;
+constexpr quint32 Red = 0xff0000;
+} // namespace
+
+QString ResultText::status(const ProxyResult &result)
+{
+    switch (result.status) {
+    case ProxyStatus::Untested:
+        return {};
+    case ProxyStatus::Checking:
+        return tr("Checking...");
+    case ProxyStatus::Working:
+        return tr("Working");
+    case ProxyStatus::InvalidResponse:
+        return tr("Invalid Response");
+    case ProxyStatus::Error:
+        return tr("Error");
+    case ProxyStatus::Timeout:
+        return tr("Timeout");
+    }
+    return {};
+}
+
+QString ResultText::anonymity(const ProxyResult &result)
+{
+    return QString::fromLatin1(ResultTokens::anonymity(result));
+}
+
+QString ResultText::speed(const ProxyResult &result)
+{
+    if (result.ms)
+        return tr("%1 ms").arg(*result.ms);
+    return result.isVerdict() ? QStringLiteral("-") : QString();
+}
+
+QString ResultText::grade(const ProxyResult &result)
+{
+    switch (result.status == ProxyStatus::Working ? result.grade : Grade::None) {
+    case Grade::None:
+        return {};
+    case Grade::Transparent:
+        return tr("transparent");
+    case Grade::Anonymous:
+        return tr("anonymous");
+    case Grade::Elite:
+        return tr("elite");
+    }
+    return {};
+}
+
+quint32 ResultText::color(const ProxyResult &result)
+{
+    const StatusKind &kind = kindOf(result.status);
+    if (!kind.verdict)
+        return Black;
+    return kind.failed ? Red : Green;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+// The columns of the list as the window shows them, left to right. Each has one entry in ColumnSorts below, for the
+// list's sort, and one in the window's ColumnViews, for its header, words and width; both are checked against
+// ListColumnCount when built.
+enum class ListColumn { Proxy, Anonymity, Speed, Status };
+inline constexpr int ListColumnCount = int(ListColumn::Status) + 1;
+
+// What the list orders its rows by for a column: the row's text byte by byte, the time a working proxy took (rows
+// without one after every timed row, upwards), or the words the column shows of the result, ranked by the window.
+enum class SortKey { Text, Time, ResultWords };
+
+struct ColumnSort
+{
+    ListColumn column;
+    SortKey key;
+};
+
+inline constexpr std::array<ColumnSort, ListColumnCount> ColumnSorts{{
+    {ListColumn::Proxy, SortKey::Text},
+    {ListColumn::Anonymity, SortKey::ResultWords},
+    {ListColumn::Speed, SortKey::Time},
+    {ListColumn::Status, SortKey::ResultWords},
+}};
+
+namespace ColumnTable {
+template <typename Entries> constexpr bool inColumnOrder(const Entries &entries)
+{
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (std::size_t(entries[i].column) != i)
+            return false;
+    }
+    return true;
+}
+// Names the last column, so that one added after it must move ListColumnCount on.
+constexpr bool isLast(ListColumn column)
+{
+    switch (column) {
+    case ListColumn::Proxy:
+    case ListColumn::Anonymity:
+    case ListColumn::Speed:
+        return false;
+    case ListColumn::Status:
+        return true;
+    }
+    return false;
+}
+} // namespace ColumnTable
+static_assert(ColumnTable::inColumnOrder(ColumnSorts), "ColumnSorts lists each column at its own place");
+static_assert(ColumnTable::isLast(ListColumn(ListColumnCount - 1)), "ListColumnCount counts every column");
