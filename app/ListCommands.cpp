@@ -18,14 +18,14 @@
 
 bool ListCommands::loadFromFile(bool merge)
 {
-    // The table is cleared only once a file has been read, so a cancel or a bad file loses no results.
+    // The list is cleared only once a file has been read, so a cancel or a bad file loses no results.
     const std::optional<QString> path = m_desktop.openFileName();
     if (!path)
         return false;
     const BusyCursor busy;
     const ProxyValidator validator;
     // A file that cannot be read ends the command silently, as every load failure always has.
-    return bool(ProxyLoader(m_table, validator).loadFromFile(*path, merge));
+    return bool(ProxyLoader(m_list, validator).loadFromFile(*path, merge));
 }
 
 void ListCommands::loadFromClipboard(bool merge)
@@ -33,19 +33,19 @@ void ListCommands::loadFromClipboard(bool merge)
     const QString text = m_desktop.clipboardText();
     const BusyCursor busy;
     const ProxyValidator validator;
-    ProxyLoader(m_table, validator).loadFromClipboard(text, merge);
+    ProxyLoader(m_list, validator).loadFromClipboard(text, merge);
 }
 
 QStringList ListCommands::mergeFiles(const QStringList &paths)
 {
     const ProxyValidator validator;
-    return ProxyLoader(m_table, validator).mergeLists(paths, ListFileReader::OrdinaryFiles);
+    return ProxyLoader(m_list, validator).mergeLists(paths, ListFileReader::OrdinaryFiles);
 }
 
 QByteArray ListCommands::listOf(Rows rows) const
 {
-    return ProxyWriter::list(m_table, rows == Rows::All ? ProxyFilter::everyRow().rows(m_table)
-                                                        : ProxyFilter::rowsOf(m_selection.selectedRows()));
+    return ProxyWriter::list(m_list, rows == Rows::All ? ProxyFilter::everyRow().rows(m_list)
+                                                       : ProxyFilter::rowsOf(m_selection.selectedRows()));
 }
 
 void ListCommands::saveToClipboard(Rows rows)
@@ -73,8 +73,8 @@ void ListCommands::saveToFile(Rows rows)
 std::optional<int> ListCommands::medianTime() const
 {
     std::vector<int> times;
-    for (int r = 0; r < m_table.count(); ++r) {
-        if (const std::optional<int> ms = m_table.result(r).ms)
+    for (int r = 0; r < m_list.count(); ++r) {
+        if (const std::optional<int> ms = m_list.result(r).ms)
             times.push_back(*ms);
     }
     if (times.empty())
@@ -86,7 +86,7 @@ std::optional<int> ListCommands::medianTime() const
 
 bool ListCommands::keepBySpeed()
 {
-    // Without a time to offer, any answer would only empty the table.
+    // Without a time to offer, any answer would only empty the list.
     const std::optional<int> median = medianTime();
     if (!median) {
         m_desktop.information(tr("Keep proxies by speed"), tr("No proxy has a time yet."));
@@ -104,7 +104,7 @@ bool ListCommands::keepBySpeed()
 
 void ListCommands::filter(const ProxyFilter &filter)
 {
-    keep(filter.matching(m_table));
+    keep(filter.matching(m_list));
 }
 
 void ListCommands::keepSelected()
@@ -116,7 +116,7 @@ void ListCommands::keep(const std::vector<bool> &rows)
 {
     {
         const BusyCursor busy;
-        m_table.keepRows(rows);
+        m_list.keepRows(rows);
     }
     m_desktop.information(tr("Proxy filter complete"), tr("Proxies filtered successfully."));
 }

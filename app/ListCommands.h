@@ -22,7 +22,7 @@ public:
     enum class Rows { All, Selected };
 
     ListCommands(Desktop &desktop, ProxyList &list, const RowSelection &selection)
-        : m_desktop(desktop), m_table(list), m_selection(selection)
+        : m_desktop(desktop), m_list(list), m_selection(selection)
     {}
 
     // True when a file was read: a cancelled or failed load ends silently and changes nothing.
@@ -47,6 +47,6 @@ private:
     std::optional<int> medianTime() const;
 
     Desktop &m_desktop;
-    ProxyList &m_table;
+    ProxyList &m_list;
     const RowSelection &m_selection;
 };

@@ -83,7 +83,7 @@ void MainWindow::setUpTable()
     ProxyView *view = m_ui->ListProxies;
     view->setFont(captionFont(9.75));
 
-    // The view makes a selection model of its own; the table's, which the commands read, replaces it.
+    // The view makes a selection model of its own; the model's, which the commands read, replaces it.
     view->setModel(m_model);
     QItemSelectionModel *viewSelection = view->selectionModel();
     view->setSelectionModel(m_model->selectionModel());
@@ -204,7 +204,7 @@ void MainWindow::loadFromFileReplace()
 {
     if (commands().loadFromFile(false))
         showTotal();
-    // However the load ended, read, cancelled or unreadable, the counters show the table as it now is.
+    // However the load ended, read, cancelled or unreadable, the counters show the list as it now is.
     refreshCounters();
 }
 

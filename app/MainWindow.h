@@ -118,7 +118,7 @@ private:
     std::unique_ptr<Ui::MainWindow> m_ui;
     Controls m_controls{};
 
-    // Sorting of the table by header clicks: the column and the order. Rows move only at a click; rows added
+    // Sorting of the list by header clicks: the column and the order. Rows move only at a click; rows added
     // later go to the end.
     int m_sortKey = 0;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;

@@ -12,7 +12,7 @@ class ProxyView : public QTreeView
     Q_OBJECT
 
 public:
-    // Rows are painted in the colours the table gives them.
+    // Rows are painted in the colours the model gives them.
     explicit ProxyView(QWidget *parent = nullptr);
 
     void setModel(QAbstractItemModel *model) override;

@@ -2,7 +2,7 @@
 
 #include <QStyledItemDelegate>
 
-// Paints each row's text in the colour the table gives it under its RowColorRole, as an RGB value: the table
+// Paints each row's text in the colour the model gives it under its RowColorRole, as an RGB value: the model
 // decides the colour, and needs no GUI library to do so.
 class RowColorDelegate : public QStyledItemDelegate
 {

@@ -1,5 +1,5 @@
-// List benchmark: a generated file of a million lines (valid, invalid and repeated) loaded into an empty table
-// (with CR LF and with LF line ends), merged into a table of a million rows, filtered and saved. Each step reports its
+// List benchmark: a generated file of a million lines (valid, invalid and repeated) loaded into an empty list
+// (with CR LF and with LF line ends), merged into a list of a million rows, filtered and saved. Each step reports its
 // time and its own peak memory.
 //
 //   bench_lists                      generate a file in a temporary folder and run every step on it
@@ -83,13 +83,13 @@ int run(const QString &path)
                 double(statusKiB("VmRSS:")) / 1024.0);
 
     {
-        ProxyList table;
+        ProxyList list;
         {
-            Step step("load and replace (empty table)");
-            if (!ProxyLoader(table, validator).loadFromFile(path, false))
+            Step step("load and replace (empty list)");
+            if (!ProxyLoader(list, validator).loadFromFile(path, false))
                 return 1;
         }
-        std::printf("  rows kept: %d\n", table.count());
+        std::printf("  rows kept: %d\n", list.count());
     }
     {
         // The same lines ending in a lone LF, as lists on this platform mostly do.
@@ -100,51 +100,51 @@ int run(const QString &path)
         if (!source.open(QIODevice::ReadOnly) || !lf.open(QIODevice::WriteOnly) ||
             lf.write(source.readAll().replace("\r\n", "\n")) < 0 || !lf.flush())
             return 1;
-        ProxyList table;
+        ProxyList list;
         {
             Step step("load and replace, LF line ends");
-            if (!ProxyLoader(table, validator).loadFromFile(lfPath, false))
+            if (!ProxyLoader(list, validator).loadFromFile(lfPath, false))
                 return 1;
         }
-        std::printf("  rows kept: %d\n", table.count());
+        std::printf("  rows kept: %d\n", list.count());
     }
 
-    ProxyList table;
+    ProxyList list;
     QStringList existing;
     existing.reserve(DefaultLines);
-    // Every other row also appears in the file, so the merge drops real duplicates against the table.
+    // Every other row also appears in the file, so the merge drops real duplicates against the list.
     for (quint64 i = 0; i < DefaultLines; ++i)
         existing.append(QString::fromLatin1(proxyLine(i % 2 ? i : i + (quint64(1) << 40))));
-    table.addRows(existing);
-    ProxyLoader(table, validator).loadFromBytes({}, true);
-    std::printf("table of %d rows, %.1f MB resident\n", table.count(), double(statusKiB("VmRSS:")) / 1024.0);
+    list.addRows(existing);
+    ProxyLoader(list, validator).loadFromBytes({}, true);
+    std::printf("table of %d rows, %.1f MB resident\n", list.count(), double(statusKiB("VmRSS:")) / 1024.0);
     {
         Step step("load and merge into the table");
-        if (!ProxyLoader(table, validator).loadFromFile(path, true))
+        if (!ProxyLoader(list, validator).loadFromFile(path, true))
             return 1;
     }
-    std::printf("  rows after merge: %d\n", table.count());
+    std::printf("  rows after merge: %d\n", list.count());
 
     {
         Step step("export text of all rows (clipboard)");
-        const QString text = RowText::decode(ProxyWriter::list(table, ProxyFilter::everyRow().rows(table)));
+        const QString text = RowText::decode(ProxyWriter::list(list, ProxyFilter::everyRow().rows(list)));
         if (text.isEmpty())
             return 1;
     }
     QTemporaryDir out;
     {
         Step step("save all rows to a file");
-        const QByteArray list = ProxyWriter::list(table, ProxyFilter::everyRow().rows(table));
-        if (!ListFileWriter(out.filePath(QStringLiteral("saved.txt"))).write(list))
+        const QByteArray saved = ProxyWriter::list(list, ProxyFilter::everyRow().rows(list));
+        if (!ListFileWriter(out.filePath(QStringLiteral("saved.txt"))).write(saved))
             return 1;
     }
-    for (int row = 0; row < table.count(); row += 2)
-        table.apply(row, {ProxyResult::working(true)});
+    for (int row = 0; row < list.count(); row += 2)
+        list.apply(row, {ProxyResult::working(true)});
     {
         Step step("filter: keep working (every other row)");
-        ProxyFilter::working().apply(table);
+        ProxyFilter::working().apply(list);
     }
-    std::printf("  rows kept: %d\n", table.count());
+    std::printf("  rows kept: %d\n", list.count());
     return 0;
 }
 int longLine(int megabytes)
@@ -162,14 +162,14 @@ int longLine(int megabytes)
             for (int i = 0; i < megabytes; ++i)
                 file.write(filler);
         }
-        ProxyList table;
+        ProxyList list;
         {
             Step step(start.startsWith('1') ? "one long line, accepted" : "one long line, rejected");
-            if (!ProxyLoader(table, validator).loadFromFile(path, false))
+            if (!ProxyLoader(list, validator).loadFromFile(path, false))
                 return 1;
         }
-        std::printf("  rows: %d, first row %lld characters\n", table.count(),
-                    table.count() ? qint64(table.text(0).size()) : 0LL);
+        std::printf("  rows: %d, first row %lld characters\n", list.count(),
+                    list.count() ? qint64(list.text(0).size()) : 0LL);
     }
     return 0;
 }

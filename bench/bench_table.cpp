@@ -52,23 +52,23 @@ void filterWithSelection(int rows)
 {
     for (int which = 0; which < SelectionCases::CaseCount; ++which) {
         SelectionCases::Shown shown;
-        ProxyList &table = shown.list;
-        SelectionCases::fill(table, rows);
+        ProxyList &list = shown.list;
+        SelectionCases::fill(list, rows);
         QElapsedTimer selecting;
         selecting.start();
         SelectionCases::select(shown.model, SelectionCases::Case(which));
         const double selectMs = double(selecting.nsecsElapsed()) / 1e6;
         const int selectedBefore = SelectionCases::selectedCount(shown.model);
-        const QString current = table.text(shown.model.selectionModel()->currentIndex().row());
+        const QString current = list.text(shown.model.selectionModel()->currentIndex().row());
         {
             const QByteArray name = QByteArray("keep working, selected ") + SelectionCases::names[which];
             BenchStep::Step step(name.constData());
-            ProxyFilter::working().apply(table);
+            ProxyFilter::working().apply(list);
         }
         const QModelIndex now = shown.model.selectionModel()->currentIndex();
         std::printf("  rows %d -> %d, selected %d -> %d, current row %s; making the selection took %.1f ms\n", rows,
-                    table.count(), selectedBefore, SelectionCases::selectedCount(shown.model),
-                    now.isValid() && table.text(now.row()) == current ? "kept" : "LOST", selectMs);
+                    list.count(), selectedBefore, SelectionCases::selectedCount(shown.model),
+                    now.isValid() && list.text(now.row()) == current ? "kept" : "LOST", selectMs);
     }
 }
 
@@ -79,20 +79,20 @@ bool keepSelected(int rows)
     bool met = true;
     for (int which = 0; which < SelectionCases::CaseCount; ++which) {
         SelectionCases::Shown shown;
-        ProxyList &table = shown.list;
-        SelectionCases::fill(table, rows);
+        ProxyList &list = shown.list;
+        SelectionCases::fill(list, rows);
         SelectionCases::select(shown.model, SelectionCases::Case(which));
         const int selectedBefore = SelectionCases::selectedCount(shown.model);
         double ms = 0;
         {
             const QByteArray name = QByteArray("keep selected, selected ") + SelectionCases::names[which];
             BenchStep::Step step(name.constData());
-            table.keepRows(shown.model.selectedRows());
+            list.keepRows(shown.model.selectedRows());
             ms = step.elapsedMs();
         }
         const bool right =
-            table.count() == selectedBefore && SelectionCases::selectedCount(shown.model) == selectedBefore;
-        std::printf("  rows %d -> %d, selected %d -> %d%s\n", rows, table.count(), selectedBefore,
+            list.count() == selectedBefore && SelectionCases::selectedCount(shown.model) == selectedBefore;
+        std::printf("  rows %d -> %d, selected %d -> %d%s\n", rows, list.count(), selectedBefore,
                     SelectionCases::selectedCount(shown.model),
                     right ? "" : "  WRONG: the selected rows should stay, still selected");
         if (which == SelectionCases::Block)
@@ -109,7 +109,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 1000000;
 
-    // The texts are made first, so the table's own cost per row can be told from the texts' cost.
+    // The texts are made first, so the list's own cost per row can be told from the texts' cost.
     const size_t heapBefore = heapInUse();
     QStringList texts;
     texts.reserve(rows);
@@ -124,38 +124,38 @@ int main(int argc, char *argv[])
     for (const QString &text : std::as_const(texts))
         ownText += textBytes(text);
 
-    ProxyList table;
+    ProxyList list;
     QElapsedTimer timer;
     timer.start();
-    table.addRows(texts);
+    list.addRows(texts);
     report("add rows", timer);
 
     // Counting from 1, row r is working when r % 4 is 0, and then anonymous unless r % 3 is 0.
     const ProxyStatus failures[] = {ProxyStatus::Timeout, ProxyStatus::Error, ProxyStatus::InvalidResponse};
     for (int row = 0; row < rows; ++row) {
         const int r = row + 1;
-        table.apply(row, {r % 4 ? ProxyResult::failed(failures[r % 4 - 1]) : ProxyResult::working(r % 3 != 0)});
+        list.apply(row, {r % 4 ? ProxyResult::failed(failures[r % 4 - 1]) : ProxyResult::working(r % 3 != 0)});
     }
 
     const size_t heapAfter = heapInUse();
 
     // The status bar's two counters, as the window recounts them after a run.
     timer.restart();
-    const qsizetype working = ProxyFilter::working().count(table);
-    const qsizetype anonymous = ProxyFilter::anonymous().count(table);
+    const qsizetype working = ProxyFilter::working().count(list);
+    const qsizetype anonymous = ProxyFilter::anonymous().count(list);
     report("updateCounters", timer);
 
     bool met = true;
     const char *columns[] = {"sort by Proxy", "sort by Anonymity", "sort by Speed", "sort by Status"};
     for (int column = 0; column < ProxyList::ColumnCount; ++column) {
         timer.restart();
-        table.sort(ProxyList::Column(column), Qt::DescendingOrder, ColumnText::wordRanks(ProxyList::Column(column)));
+        list.sort(ProxyList::Column(column), Qt::DescendingOrder, ColumnText::wordRanks(ProxyList::Column(column)));
         const double ms = report(columns[column], timer);
         if (ProxyList::Column(column) == ProxyList::Column::Proxy)
             met = judge("sort by Proxy", ms, SortTargetMs);
     }
 
-    std::printf("rows %d, working %lld, anonymous %lld\n", table.count(), qint64(working), qint64(anonymous));
+    std::printf("rows %d, working %lld, anonymous %lld\n", list.count(), qint64(working), qint64(anonymous));
     std::printf("text of a row: %.1f bytes; table memory beyond the text: %.1f bytes per row\n", double(ownText) / rows,
                 double(heapAfter - heapBefore - ownText) / double(rows));
     filterWithSelection(rows);

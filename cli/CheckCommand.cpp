@@ -41,7 +41,7 @@ QString CheckCommand::reserveDescriptors() const
     if (!raised)
         return {};
     const rlimit limit = *raised;
-    const int atOnce = std::min(m_options.settings.probesAtOnce, m_table.count());
+    const int atOnce = std::min(m_options.settings.probesAtOnce, m_list.count());
     if (atOnce == 0)
         return {};
     const rlim_t held = openDescriptors() + SpareDescriptors;
@@ -69,7 +69,7 @@ int CheckCommand::run()
         printError(failure);
         return 2;
     }
-    CheckRun checkRun(m_table);
+    CheckRun checkRun(m_list);
     checkRun.setSettings(m_options.settings);
     checkRun.setPool(!m_options.batches);
     checkRun.setEchoHosts(m_options.echoHosts);
@@ -79,7 +79,7 @@ int CheckCommand::run()
 
     std::unique_ptr<ProgressLine> progress;
     if (!m_options.quiet && ::isatty(STDERR_FILENO)) {
-        progress = std::make_unique<ProgressLine>(m_table, checkRun);
+        progress = std::make_unique<ProgressLine>(m_list, checkRun);
         progress->start();
     }
     // The first Ctrl+C does what Abort does: the batch under way ends, then the run.
@@ -109,7 +109,7 @@ int CheckCommand::run()
         QCoreApplication::quit();
     });
     // No row to test: no echo host is asked, and the check is done.
-    if (m_table.count() == 0)
+    if (m_list.count() == 0)
         outcome.probed = true;
     else
         checkRun.start(CheckRows::Mode::All);
@@ -136,7 +136,7 @@ int CheckCommand::run()
         return EchoHostsSilent;
     }
 
-    if (const QString failure = printCheckReport(m_table, m_options); !failure.isEmpty()) {
+    if (const QString failure = printCheckReport(m_list, m_options); !failure.isEmpty()) {
         printError(tr("cannot write the results: %1").arg(failure));
         return 1;
     }

@@ -15,7 +15,7 @@ public:
     // No echo host answered before the check, or none after a check that found no working proxy.
     static constexpr int EchoHostsSilent = 3;
 
-    CheckCommand(ProxyList &table, const CliOptions &options) : m_table(table), m_options(options) {}
+    CheckCommand(ProxyList &list, const CliOptions &options) : m_list(list), m_options(options) {}
 
     // Returns the exit status: 0 after a complete run, 1 when the results could not be written or this machine
     // ran out of sockets, 2 when the open-file limit cannot hold the run, EchoHostsSilent, 128 + the signal after
@@ -26,6 +26,6 @@ private:
     // Room for the sockets the run holds at once, beside every descriptor already open; empty when there is enough.
     QString reserveDescriptors() const;
 
-    ProxyList &m_table;
+    ProxyList &m_list;
     const CliOptions &m_options;
 };

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
-ProgressLine::ProgressLine(const ProxyList &table, const CheckRun &run, QObject *parent)
-    : QObject(parent), m_table(table), m_run(run)
+ProgressLine::ProgressLine(const ProxyList &list, const CheckRun &run, QObject *parent)
+    : QObject(parent), m_list(list), m_run(run)
 {
     connect(&run, &CheckRun::judged, this, &ProgressLine::countVerdict);
     connect(&m_timer, &QTimer::timeout, this, &ProgressLine::draw);
@@ -37,7 +37,7 @@ void ProgressLine::note(const QString &text)
 void ProgressLine::countVerdict(int row)
 {
     ++m_tested;
-    m_working += m_table.result(row).status == ProxyStatus::Working ? 1 : 0;
+    m_working += m_list.result(row).status == ProxyStatus::Working ? 1 : 0;
 }
 
 void ProgressLine::draw()
@@ -52,7 +52,7 @@ QString ProgressLine::poolLine() const
 {
     return QStringLiteral("%1 of %2 tested, %3 working, %4 under way")
         .arg(m_tested)
-        .arg(m_table.count())
+        .arg(m_list.count())
         .arg(m_working)
         .arg(m_run.probes().openCount());
 }
@@ -61,7 +61,7 @@ QString ProgressLine::batchLine() const
 {
     const CheckSettings &settings = m_run.settings();
     const int perBatch = std::max(1, settings.probesAtOnce);
-    const int batches = (m_table.count() + perBatch - 1) / perBatch;
+    const int batches = (m_list.count() + perBatch - 1) / perBatch;
     const int batch = std::clamp((m_run.rows().examined() + perBatch - 1) / perBatch, 1, std::max(1, batches));
     // Every batch waits its whole timeout.
     const qint64 leftMs = std::max<qint64>(0, qint64(batches) * settings.timeout.count() - m_elapsed.elapsed());
@@ -69,7 +69,7 @@ QString ProgressLine::batchLine() const
         .arg(batch)
         .arg(batches)
         .arg(m_tested)
-        .arg(m_table.count())
+        .arg(m_list.count())
         .arg(m_working)
         .arg((leftMs + 999) / 1000);
 }

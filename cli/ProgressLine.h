@@ -15,7 +15,7 @@ class ProgressLine : public QObject
 
 public:
     // Draws to standard error, which the caller has found to be a terminal.
-    ProgressLine(const ProxyList &table, const CheckRun &run, QObject *parent = nullptr);
+    ProgressLine(const ProxyList &list, const CheckRun &run, QObject *parent = nullptr);
     ~ProgressLine() override;
 
     void start();
@@ -29,7 +29,7 @@ private:
     QString poolLine() const;
     QString batchLine() const;
 
-    const ProxyList &m_table;
+    const ProxyList &m_list;
     const CheckRun &m_run;
     QTimer m_timer;
     QElapsedTimer m_elapsed;

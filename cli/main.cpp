@@ -17,16 +17,16 @@
 #include <numeric>
 
 namespace {
-int clean(const ProxyList &table, const CliOptions &options)
+int clean(const ProxyList &list, const CliOptions &options)
 {
     const QByteArray scheme = options.protocol ? QByteArray(ProxyAddress::scheme(*options.protocol).latin1()) : "";
     // Written a block of rows at a time: a list of millions is never held twice.
     constexpr int Block = 1 << 16;
     std::vector<int> rows;
-    for (int first = 0; first < table.count(); first += Block) {
-        rows.resize(size_t(std::min(Block, table.count() - first)));
+    for (int first = 0; first < list.count(); first += Block) {
+        rows.resize(size_t(std::min(Block, list.count() - first)));
         std::iota(rows.begin(), rows.end(), first);
-        if (const QString failure = writeToStandardOutput(ProxyWriter::list(table, rows, "\n", scheme));
+        if (const QString failure = writeToStandardOutput(ProxyWriter::list(list, rows, "\n", scheme));
             !failure.isEmpty()) {
             printError(QStringLiteral("cannot write the list: %1").arg(failure));
             return 1;
@@ -69,12 +69,12 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    ProxyList table;
+    ProxyList list;
     const ProxyValidator validator;
-    const QStringList failures = ProxyLoader(table, validator).mergeLists(lists, ListFileReader::PipesAndDevicesToo);
+    const QStringList failures = ProxyLoader(list, validator).mergeLists(lists, ListFileReader::PipesAndDevicesToo);
     for (const QString &failure : failures)
         printError(QStringLiteral("cannot read %1").arg(failure));
     if (!failures.isEmpty())
         return 1;
-    return options.command == CliOptions::Clean ? clean(table, options) : CheckCommand(table, options).run();
+    return options.command == CliOptions::Clean ? clean(list, options) : CheckCommand(list, options).run();
 }

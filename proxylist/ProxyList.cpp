@@ -125,7 +125,7 @@ void ProxyList::resetResults(const std::vector<bool> &reset)
             first = int(i);
         last = int(i);
     }
-    // One notice for the span: one per row costs seconds on a table of a million rows.
+    // One notice for the span: one per row costs seconds on a list of a million rows.
     if (first >= 0)
         Q_EMIT resultsChanged(first, last);
 }

@@ -80,18 +80,18 @@ private:
     quint64 *m_slots = nullptr;
 };
 
-// The lines a load adds: each accepted line that is neither in the table nor among the lines gathered so far. In
-// a merge the table's own later copies of a text are marked for removal, so the first copy in table order
-// survives and rows already in the table come before new lines: the same rows as appending everything, then
+// The lines a load adds: each accepted line that is neither in the list nor among the lines gathered so far. In
+// a merge the list's own later copies of a text are marked for removal, so the first copy in list order
+// survives and rows already in the list come before new lines: the same rows as appending everything, then
 // comparing each row with all later ones.
 class NewLines
 {
 public:
-    NewLines(const ProxyList &table, bool merge) : m_table(table), m_tableRows(merge ? table.count() : 0)
+    NewLines(const ProxyList &list, bool merge) : m_list(list), m_listRows(merge ? list.count() : 0)
     {
-        m_keep.assign(size_t(m_tableRows), true);
-        grow(std::max<qsizetype>(1024, 2 * qsizetype(m_tableRows)));
-        for (int r = 0; r < m_tableRows; ++r) {
+        m_keep.assign(size_t(m_listRows), true);
+        grow(std::max<qsizetype>(1024, 2 * qsizetype(m_listRows)));
+        for (int r = 0; r < m_listRows; ++r) {
             if (!insert(textOf(r), hashOf(textOf(r)), r)) {
                 m_keep[size_t(r)] = false;
                 m_dropsRows = true;
@@ -135,7 +135,7 @@ public:
                 __builtin_prefetch(textOf(int(slot & 0xffffffff) - 1).data());
         }
         for (size_t i = 0; i < m_waitingCount; ++i) {
-            if (insert(m_waiting[i].line, m_waiting[i].hash, m_tableRows + m_lines.count()))
+            if (insert(m_waiting[i].line, m_waiting[i].hash, m_listRows + m_lines.count()))
                 m_lines.append(m_waiting[i].line);
         }
         m_waitingCount = 0;
@@ -152,27 +152,27 @@ public:
         Slots fresh(m_slots.size());
         fresh.swap(m_slots);
         m_used = 0;
-        for (int index = 0; index < m_tableRows + m_lines.count(); ++index) {
-            if (index >= m_tableRows || m_keep[size_t(index)])
+        for (int index = 0; index < m_listRows + m_lines.count(); ++index) {
+            if (index >= m_listRows || m_keep[size_t(index)])
                 insert(textOf(index), hashOf(textOf(index)), index);
         }
     }
 
-    void commit(ProxyList &table, bool merge)
+    void commit(ProxyList &list, bool merge)
     {
         if (!merge) {
-            table.replaceRows(std::move(m_lines));
+            list.replaceRows(std::move(m_lines));
             return;
         }
         if (m_dropsRows)
-            table.keepRows(m_keep);
-        table.appendRows(std::move(m_lines));
+            list.keepRows(m_keep);
+        list.appendRows(std::move(m_lines));
     }
 
 private:
     QByteArrayView textOf(int index) const
     {
-        const QLatin1StringView text = index < m_tableRows ? m_table.text(index) : m_lines.text(index - m_tableRows);
+        const QLatin1StringView text = index < m_listRows ? m_list.text(index) : m_lines.text(index - m_listRows);
         return QByteArrayView(text.data(), text.size());
     }
 
@@ -215,8 +215,8 @@ private:
         }
     }
 
-    const ProxyList &m_table;
-    const int m_tableRows;
+    const ProxyList &m_list;
+    const int m_listRows;
     ProxyRows m_lines;
     struct Waiting
     {
@@ -373,10 +373,10 @@ template <typename Read> Result<> gather(NewLines &lines, const ProxyValidator &
 
 Result<> ProxyLoader::load(const Reader &read, bool merge)
 {
-    NewLines lines(m_table, merge);
+    NewLines lines(m_list, merge);
     Result<> done = gather(lines, m_validator, read);
     if (done)
-        lines.commit(m_table, merge);
+        lines.commit(m_list, merge);
     return done;
 }
 
@@ -410,9 +410,9 @@ QStringList ProxyLoader::mergeLists(const QStringList &names, ListFileReader::So
                                     std::optional<qint64> cap)
 {
     const qint64 limit = cap.value_or(ListFileReader::capOf(sources));
-    // One set for all the lists: each list's lines are told from the table's and the earlier lists' without these
-    // being gathered again, which would make many lists cost their number times the rows.
-    NewLines lines(m_table, true);
+    // One set for all the files: each file's lines are told from the list's rows and the earlier files' without
+    // these being gathered again, which would make many files cost their number times the rows.
+    NewLines lines(m_list, true);
     QStringList failures;
     bool merged = false;
     for (const QString &name : names) {
@@ -429,8 +429,8 @@ QStringList ProxyLoader::mergeLists(const QStringList &names, ListFileReader::So
         lines.rollBack(mark);
         failures.append((standardInput ? tr("standard input") : NativeName::readable(name)) + u": " + loaded.error());
     }
-    // As each list's own merge would have it: when none could be read, the table stays as it was.
+    // As each list's own merge would have it: when none could be read, the list stays as it was.
     if (merged)
-        lines.commit(m_table, true);
+        lines.commit(m_list, true);
     return failures;
 }

@@ -14,8 +14,8 @@
 class ProxyList;
 class ProxyValidator;
 
-// Fills the table from list files or the clipboard text, replacing its rows or adding to them. Lines that fail
-// the validator are dropped without notice; of rows with equal text only the first, in table order, stays, so in
+// Fills the list from list files or the clipboard text, replacing its rows or adding to them. Lines that fail
+// the validator are dropped without notice; of rows with equal text only the first, in list order, stays, so in
 // a merge an old row keeps its results. A list is read, tested and sorted out in one pass, piece by piece, and
 // only the lines that stay are kept.
 class ProxyLoader
@@ -23,12 +23,12 @@ class ProxyLoader
     Q_DECLARE_TR_FUNCTIONS(ProxyLoader)
 
 public:
-    ProxyLoader(ProxyList &table, const ProxyValidator &validator) : m_table(table), m_validator(validator) {}
+    ProxyLoader(ProxyList &list, const ProxyValidator &validator) : m_list(list), m_validator(validator) {}
 
     // A file is one byte per character (a UTF-16 one the UTF-8 of its text; see ListFileReader). In files and
     // clipboard text alike a line ends at CR LF, a lone CR or a lone LF; lines are not trimmed, but a UTF-8
     // byte-order mark at the start of any line is no part of it (lists joined by cat keep each file's). path is a
-    // native name (see NativeName). A file that cannot be read, or is larger than the window's cap, leaves the table as
+    // native name (see NativeName). A file that cannot be read, or is larger than the window's cap, leaves the list as
     // it was, even in replace mode.
     Result<> loadFromFile(const QString &path, bool merge);
     // The contents of a list once read.
@@ -45,9 +45,9 @@ public:
 private:
     // Runs a read, handing it where to put each piece.
     using Reader = std::function<Result<>(const ListFileReader::Consumer &)>;
-    // Loads what the read hands over; when it fails, the table stays as it was.
+    // Loads what the read hands over; when it fails, the list stays as it was.
     Result<> load(const Reader &read, bool merge);
 
-    ProxyList &m_table;
+    ProxyList &m_list;
     const ProxyValidator &m_validator;
 };

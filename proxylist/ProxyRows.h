@@ -54,7 +54,7 @@ public:
     std::vector<int> keep(const std::vector<bool> &keep);
     // Puts the rows in the order given: order[i] is the row that comes i-th.
     void reorder(const std::vector<int> &order);
-    // Whether row a's text comes before row b's, byte by byte: the order of the characters as the table shows them.
+    // Whether row a's text comes before row b's, byte by byte: the order of the characters as the window shows them.
     bool textLess(int a, int b) const;
 
 private:

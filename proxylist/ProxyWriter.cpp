@@ -60,9 +60,9 @@ QByteArrayView bytesOf(QLatin1StringView text)
     return {text.data(), text.size()};
 }
 
-QByteArrayView schemeOf(const ProxyList &table, int row, QByteArrayView bareScheme)
+QByteArrayView schemeOf(const ProxyList &list, int row, QByteArrayView bareScheme)
 {
-    return bareScheme.isEmpty() || ProxyValidator::hasScheme(table.text(row)) ? QByteArrayView() : bareScheme;
+    return bareScheme.isEmpty() || ProxyValidator::hasScheme(list.text(row)) ? QByteArrayView() : bareScheme;
 }
 
 // The protocol a check found a row without a scheme to speak.
@@ -151,10 +151,10 @@ void appendEscaped(BlockWriter &out, QByteArrayView text)
 }
 
 // The row as korvane-cli prints it: with the scheme of the protocol a check found.
-void appendPrintedRow(BlockWriter &out, const ProxyList &table, int row, const ProxyResult &result,
+void appendPrintedRow(BlockWriter &out, const ProxyList &list, int row, const ProxyResult &result,
                       void (*append)(BlockWriter &, QByteArrayView))
 {
-    putRow(table.text(row), foundScheme(result), [&](QByteArrayView part) { append(out, part); });
+    putRow(list.text(row), foundScheme(result), [&](QByteArrayView part) { append(out, part); });
 }
 
 // A quote, a backslash or a control character escaped; or a byte that starts no sequence as its character's UTF-8.
@@ -273,12 +273,12 @@ QByteArray collected(const std::function<bool(const ProxyWriter::Sink &)> &write
 }
 } // namespace
 
-QByteArray ProxyWriter::list(const ProxyList &table, const std::vector<int> &rows, QByteArrayView lineEnd,
+QByteArray ProxyWriter::list(const ProxyList &list, const std::vector<int> &rows, QByteArrayView lineEnd,
                              QByteArrayView bareScheme)
 {
     qsizetype size = 0;
     for (const int r : rows)
-        size += schemeOf(table, r, bareScheme).size() + table.text(r).size() + lineEnd.size();
+        size += schemeOf(list, r, bareScheme).size() + list.text(r).size() + lineEnd.size();
     // Written straight into its place: a copy of each row first would cost as much again. Only escaped credentials
     // take more room than the rows' own bytes.
     QByteArray bytes(size, Qt::Uninitialized);
@@ -292,30 +292,29 @@ QByteArray ProxyWriter::list(const ProxyList &table, const std::vector<int> &row
         out = std::copy(part.begin(), part.end(), out);
     };
     for (const int r : rows) {
-        putRow(table.text(r), schemeOf(table, r, bareScheme), put);
+        putRow(list.text(r), schemeOf(list, r, bareScheme), put);
         put(lineEnd);
     }
     bytes.truncate(out - bytes.data());
     return bytes;
 }
 
-QByteArray ProxyWriter::tabSeparated(const ProxyList &table, const std::vector<int> &rows)
+QByteArray ProxyWriter::tabSeparated(const ProxyList &list, const std::vector<int> &rows)
 {
-    return collected([&](const Sink &sink) { return writeTabSeparated(table, rows, sink); });
+    return collected([&](const Sink &sink) { return writeTabSeparated(list, rows, sink); });
 }
 
-QByteArray ProxyWriter::json(const ProxyList &table, const std::vector<int> &rows, bool withProtocol)
+QByteArray ProxyWriter::json(const ProxyList &list, const std::vector<int> &rows, bool withProtocol)
 {
-    return collected([&](const Sink &sink) { return writeJson(table, rows, sink, withProtocol); });
+    return collected([&](const Sink &sink) { return writeJson(list, rows, sink, withProtocol); });
 }
 
-bool ProxyWriter::writeList(const ProxyList &table, const std::vector<int> &rows, QByteArrayView lineEnd,
+bool ProxyWriter::writeList(const ProxyList &list, const std::vector<int> &rows, QByteArrayView lineEnd,
                             const Sink &sink)
 {
     BlockWriter out(sink);
     for (auto r = rows.begin(); r != rows.end() && out.ok(); ++r) {
-        appendPrintedRow(out, table, *r, table.result(*r),
-                         [](BlockWriter &to, QByteArrayView part) { to.append(part); });
+        appendPrintedRow(out, list, *r, list.result(*r), [](BlockWriter &to, QByteArrayView part) { to.append(part); });
         out.append(lineEnd);
     }
     return out.finish();

@@ -8,7 +8,7 @@
 
 class ProxyList;
 
-// Rows of the table in each form they leave the program, top to bottom as given. The window's saves and clipboard
+// Rows of the list in each form they leave the program, top to bottom as given. The window's saves and clipboard
 // and korvane-cli all write through here.
 namespace ProxyWriter {
 // Takes the written bytes a block at a time; false stops the writing (a failed write).
@@ -17,23 +17,23 @@ using Sink = std::function<bool(QByteArrayView)>;
 // Each row's bytes exactly as loaded, as a list file holds them, followed by lineEnd: CR LF in the lists the
 // window writes, LF in korvane-cli's. A row without a scheme gets bareScheme before it, host:port:user:pass as
 // user:pass@host:port with each byte of the credentials that such a row cannot hold as it is written %XX.
-QByteArray list(const ProxyList &table, const std::vector<int> &rows, QByteArrayView lineEnd = "\r\n",
+QByteArray list(const ProxyList &list, const std::vector<int> &rows, QByteArrayView lineEnd = "\r\n",
                 QByteArrayView bareScheme = {});
 // Text, status, anonymity, the time in milliseconds, the exit address and the grade ("-" for none),
 // tab-separated, one line per row. The text
 // is the row's bytes, but a tab, CR, LF or backslash would break the line apart: they are written \t, \r, \n, \\.
-QByteArray tabSeparated(const ProxyList &table, const std::vector<int> &rows);
+QByteArray tabSeparated(const ProxyList &list, const std::vector<int> &rows);
 // One JSON array of {"proxy", "status", "anonymity", "ms", "exit", "grade"} objects, in UTF-8; "proxy" is the row as
 // RowText reads it, "ms" a number or null, "exit" an address or null, "grade" a grade's token or null. With
 // withProtocol, "protocol" follows: the protocol the row was probed as and spoke ("http", "https", "socks4",
 // "socks5"), or null for a row without a scheme whose proxy spoke none a check tried.
-QByteArray json(const ProxyList &table, const std::vector<int> &rows, bool withProtocol = false);
+QByteArray json(const ProxyList &list, const std::vector<int> &rows, bool withProtocol = false);
 
-// The same forms handed to sink in blocks: a printed form is never held whole beside the table, and a long row's
-// bytes, where they need no escape, go to the sink straight from the table. Each returns false when sink did.
+// The same forms handed to sink in blocks: a printed form is never held whole beside the list, and a long row's
+// bytes, where they need no escape, go to the sink straight from the list. Each returns false when sink did.
 // These are the forms korvane-cli prints: a row without a scheme whose protocol a check found is written under
 // that protocol's scheme, as list() writes it.
-bool writeList(const ProxyList &table, const std::vector<int> &rows, QByteArrayView lineEnd, const Sink &sink);
-bool writeTabSeparated(const ProxyList &table, const std::vector<int> &rows, const Sink &sink);
-bool writeJson(const ProxyList &table, const std::vector<int> &rows, const Sink &sink, bool withProtocol = false);
+bool writeList(const ProxyList &list, const std::vector<int> &rows, QByteArrayView lineEnd, const Sink &sink);
+bool writeTabSeparated(const ProxyList &list, const std::vector<int> &rows, const Sink &sink);
+bool writeJson(const ProxyList &list, const std::vector<int> &rows, const Sink &sink, bool withProtocol = false);
 } // namespace ProxyWriter

@@ -5,7 +5,7 @@
 
 #include <limits>
 
-// A row's bytes as text, wherever a row leaves as text (the table's cells, the clipboard, JSON): each well-formed
+// A row's bytes as text, wherever a row leaves as text (the window's cells, the clipboard, JSON): each well-formed
 // UTF-8 sequence is its character, and every other byte the character of its value (U+0080 to U+00FF), so that a
 // UTF-8 row reads as written and any other byte still shows as one character. Files keep the bytes.
 namespace RowText {
