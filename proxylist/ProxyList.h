@@ -50,7 +50,7 @@ public:
     void keepRows(const std::vector<bool> &keep);
     // Reorders the rows by a column's key in ColumnSorts; a column of result words by wordRanks, each status and
     // anonymity's place among the words the column shows. Rows that show the same keep their order.
-    void sort(Column column, Qt::SortOrder order, const ResultPairRanks &wordRanks = {});
+    void sort(Column column, Qt::SortOrder order, const ResultPairRanks &wordRanks);
 
     // The one door for a check's findings: a verdict and what came with it, or a row handed out or given back.
     void apply(int row, const RowVerdict &verdict);

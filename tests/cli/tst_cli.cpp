@@ -163,8 +163,8 @@ private Q_SLOTS:
         add("echo host with a blank", "\"$CLI\" check --echo-host 'a b'", 2, {}, usage);
         add("echo host with a line break", "\"$CLI\" check --echo-host 'a\n' silent.txt", 2, {}, usage);
         add("check option for clean", "\"$CLI\" clean -n 5", 2, {}, usage);
-        add("echo check for clean", "\"$CLI\" clean --no-echo-check silent.txt", 2, {},
-            "--no-echo-check is an option of check" + usage);
+        add("JSON and echo check for clean", "\"$CLI\" clean --no-echo-check --json silent.txt", 2, {},
+            "--json is an option of check" + usage);
         // Asked directly, $ECHO shows 127.0.0.1: a page that shows it is "N"; without the echo check, the old rule.
         add("dead echo host", "\"$CLI\" check --echo-host \"$DEAD\" silent.txt", 3, {},
             "echo host " + dead + " did not answer (the connection was refused)\nkorvane-cli: no echo host answered");

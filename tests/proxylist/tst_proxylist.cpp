@@ -472,6 +472,31 @@ private Q_SLOTS:
         QVERIFY(far.touched() && far.result() == ProxyResult() && far.offset() == (qint64(5) << 32 | 7));
     }
 
+    // A row keeps its id through sorts and filters and rows merged in get new ones, bringing their exit addresses;
+    // a verdict without an address, or a reset, leaves its row none.
+    void rowIdsAndFindings()
+    {
+        m_proxies.addRows({u"b"_s, u"a"_s, u"c"_s});
+        ProxyRows merged;
+        merged.append("d");
+        merged.apply(0, {ProxyResult::working(true), u"4.4.4.4"_s});
+        m_proxies.appendRows(std::move(merged));
+        QHash<RowId, QString> textOf;
+        for (int r = 0; r < m_proxies.count(); ++r)
+            textOf.insert(m_proxies.id(r), m_proxies.text(r));
+        QCOMPARE(textOf.size(), 4);
+        m_proxies.apply(0, {ProxyResult::working(true), u"2.2.2.2"_s});
+        m_proxies.apply(2, {ProxyResult::working(true), u"3.3.3.3"_s});
+        m_table.sort(int(ProxyList::Column::Proxy), Qt::DescendingOrder);
+        m_proxies.keepRows({true, true, true, false});
+        m_proxies.apply(1, {ProxyResult::failed(ProxyStatus::Error)});
+        QCOMPARE(columnTexts(m_proxies, ExitColumn), (QStringList{u"4.4.4.4"_s, {}, u"2.2.2.2"_s}));
+        m_proxies.resetResults({true, false, false});
+        QCOMPARE(columnTexts(m_proxies, ExitColumn), (QStringList{{}, {}, u"2.2.2.2"_s}));
+        for (int r = 0; r < m_proxies.count(); ++r)
+            QCOMPARE(textOf.value(m_proxies.id(r)), m_proxies.text(r));
+    }
+
     // Where a row points: a name, an IPv6 or a dotted address, and its port; credentials before the host, where %XX
     // is a byte and any other "%" itself, or, on a bare row of exactly four parts whose last two are not empty, after
     // the port as they are.
