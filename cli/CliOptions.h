@@ -17,6 +17,22 @@
 enum class OutputFormat { TabSeparated, List, Json };
 inline constexpr int OutputFormatCount = int(OutputFormat::Json) + 1;
 
+namespace EnumCount {
+// Names the last format, so that one added after it must move OutputFormatCount on.
+constexpr bool isLast(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::TabSeparated:
+    case OutputFormat::List:
+        return false;
+    case OutputFormat::Json:
+        return true;
+    }
+    return false;
+}
+} // namespace EnumCount
+static_assert(EnumCount::isLast(OutputFormat(OutputFormatCount - 1)), "OutputFormatCount counts every format");
+
 // What a command line of korvane-cli asks for.
 struct CliOptions
 {

@@ -35,6 +35,9 @@ template <typename Entries> constexpr bool inColumnOrder(const Entries &entries)
     }
     return true;
 }
+} // namespace ColumnTable
+
+namespace EnumCount {
 // Names the last column, so that one added after it must move ListColumnCount on.
 constexpr bool isLast(ListColumn column)
 {
@@ -48,6 +51,6 @@ constexpr bool isLast(ListColumn column)
     }
     return false;
 }
-} // namespace ColumnTable
+} // namespace EnumCount
 static_assert(ColumnTable::inColumnOrder(ColumnSorts), "ColumnSorts lists each column at its own place");
-static_assert(ColumnTable::isLast(ListColumn(ListColumnCount - 1)), "ListColumnCount counts every column");
+static_assert(EnumCount::isLast(ListColumn(ListColumnCount - 1)), "ListColumnCount counts every column");

@@ -70,3 +70,21 @@ struct ProxyAddress
         return std::nullopt;
     }
 };
+
+namespace EnumCount {
+// Names the last protocol, so that one added after it must move ProtocolCount on.
+constexpr bool isLast(ProxyAddress::Protocol protocol)
+{
+    switch (protocol) {
+    case ProxyAddress::Protocol::Http:
+    case ProxyAddress::Protocol::Connect:
+    case ProxyAddress::Protocol::Socks4:
+        return false;
+    case ProxyAddress::Protocol::Socks5:
+        return true;
+    }
+    return false;
+}
+} // namespace EnumCount
+static_assert(EnumCount::isLast(ProxyAddress::Protocol(ProxyAddress::ProtocolCount - 1)),
+              "ProtocolCount counts every protocol");

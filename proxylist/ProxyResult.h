@@ -21,6 +21,63 @@ inline constexpr int GradeCount = int(Grade::Elite) + 1;
 enum class FoundProtocol : quint8 { None, Http, Socks4, Socks5 };
 inline constexpr int FoundProtocolCount = int(FoundProtocol::Socks5) + 1;
 
+// Each count above names its enum's last value: a value added after it is named here by the compiler, in a switch
+// that must list every value, until the count moves on to it.
+namespace EnumCount {
+constexpr bool isLast(ProxyStatus status)
+{
+    switch (status) {
+    case ProxyStatus::Untested:
+    case ProxyStatus::Checking:
+    case ProxyStatus::Working:
+    case ProxyStatus::InvalidResponse:
+    case ProxyStatus::Error:
+        return false;
+    case ProxyStatus::Timeout:
+        return true;
+    }
+    return false;
+}
+constexpr bool isLast(Anonymity anonymity)
+{
+    switch (anonymity) {
+    case Anonymity::None:
+    case Anonymity::Anonymous:
+        return false;
+    case Anonymity::NotAnonymous:
+        return true;
+    }
+    return false;
+}
+constexpr bool isLast(Grade grade)
+{
+    switch (grade) {
+    case Grade::None:
+    case Grade::Transparent:
+    case Grade::Anonymous:
+        return false;
+    case Grade::Elite:
+        return true;
+    }
+    return false;
+}
+constexpr bool isLast(FoundProtocol found)
+{
+    switch (found) {
+    case FoundProtocol::None:
+    case FoundProtocol::Http:
+    case FoundProtocol::Socks4:
+        return false;
+    case FoundProtocol::Socks5:
+        return true;
+    }
+    return false;
+}
+} // namespace EnumCount
+static_assert(EnumCount::isLast(ProxyStatus(StatusCount - 1)) && EnumCount::isLast(Anonymity(AnonymityCount - 1)) &&
+                  EnumCount::isLast(Grade(GradeCount - 1)) && EnumCount::isLast(FoundProtocol(FoundProtocolCount - 1)),
+              "each count counts every value of its enum");
+
 // What a status means wherever the program asks: its token in korvane-cli's output (empty before a verdict),
 // whether a probe's verdict gives it, and whether that verdict is a failure.
 struct StatusKind
@@ -46,8 +103,7 @@ constexpr const StatusKind &kindOf(ProxyStatus status)
     return StatusKinds[std::size_t(status)];
 }
 
-namespace StatusTable {
-constexpr bool inEnumOrder()
+constexpr bool listsEveryStatusInOrder()
 {
     for (std::size_t i = 0; i < StatusKinds.size(); ++i) {
         if (std::size_t(StatusKinds[i].status) != i)
@@ -55,24 +111,7 @@ constexpr bool inEnumOrder()
     }
     return true;
 }
-// Names the last status, so that one added after it must move StatusCount on.
-constexpr bool isLast(ProxyStatus status)
-{
-    switch (status) {
-    case ProxyStatus::Untested:
-    case ProxyStatus::Checking:
-    case ProxyStatus::Working:
-    case ProxyStatus::InvalidResponse:
-    case ProxyStatus::Error:
-        return false;
-    case ProxyStatus::Timeout:
-        return true;
-    }
-    return false;
-}
-} // namespace StatusTable
-static_assert(StatusTable::inEnumOrder(), "StatusKinds lists each status at its own place");
-static_assert(StatusTable::isLast(ProxyStatus(StatusCount - 1)), "StatusCount counts every status");
+static_assert(listsEveryStatusInOrder(), "StatusKinds lists each status at its own place");
 
 // What the last check of a proxy found.
 struct ProxyResult
