@@ -85,7 +85,7 @@ int run(const QString &path)
     {
         ProxyList list;
         {
-            Step step("load and replace (empty list)");
+            Step step("load and replace (empty table)");
             if (!ProxyLoader(list, validator).loadFromFile(path, false))
                 return 1;
         }
