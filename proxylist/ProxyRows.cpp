@@ -29,6 +29,7 @@ void ProxyRows::take(ProxyRows &&other)
     // Ids are this store's own: rows from another get new ones, and their findings come along under them.
     if (first == 0 && other.m_findings.isEmpty())
         std::swap(m_ids, other.m_ids);
+    m_ids.reserve(m_rows.size());
     m_ids.resize(m_rows.size());
     for (size_t r = first; r < m_rows.size(); ++r) {
         m_ids[r] = m_nextId++;
