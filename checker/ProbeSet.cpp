@@ -12,6 +12,16 @@
 #include <algorithm>
 #include <climits>
 
+namespace {
+// A row without a scheme, when protocols are searched for, tries them in turn; any other speaks its own, once.
+std::unique_ptr<AttemptPolicy> attemptPolicy(bool searching)
+{
+    if (searching)
+        return std::make_unique<ProtocolSearch>();
+    return std::make_unique<SingleAttempt>();
+}
+} // namespace
+
 ProbeSet::ProbeSet(ProxyList &list, const Clock &clock, NameCache &names, QObject *parent)
     : QObject(parent), m_list(list), m_clock(clock), m_names(names)
 {}
@@ -52,10 +62,7 @@ bool ProbeSet::start(int row)
     // Each probe's own start: the probes of a batch start together, and none is charged another's time.
     ProbeSocket *socket = newSocket(row, m_clock.now());
     m_open.push_back(socket);
-    std::unique_ptr<AttemptPolicy> policy = searching
-                                                ? std::unique_ptr<AttemptPolicy>(std::make_unique<ProtocolSearch>())
-                                                : std::make_unique<SingleAttempt>();
-    m_probes.emplace(socket, Probe{m_echoHosts.next(), *proxy, std::move(policy), nullptr, socket->startedAt()});
+    m_probes.emplace(socket, Probe{m_echoHosts.next(), *proxy, attemptPolicy(searching), nullptr, socket->startedAt()});
     if (!proxy->hostName.isEmpty()) {
         m_names.lookUp(proxy->hostName, socket, [this, socket = QPointer(socket)](const QList<QHostAddress> &found) {
             onNameFound(socket, found);
