@@ -12,7 +12,6 @@
 #include <optional>
 #include <vector>
 
-class DirectPageJudgement;
 class NameCache;
 class ProbeExchange;
 class ProbeSocket;
