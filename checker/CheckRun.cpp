@@ -8,7 +8,8 @@ constexpr int SuspectFailures = 20;
 } // namespace
 
 CheckRun::CheckRun(ProxyList &list, const Clock *clock, QObject *parent)
-    : QObject(parent), m_list(list), m_rows(list), m_probes(list, clock ? *clock : m_steadyClock),
+    : QObject(parent), m_list(list), m_echoCheck(m_names), m_hostCheck(m_names), m_rows(list),
+      m_probes(list, clock ? *clock : m_steadyClock, m_names),
       m_counting(connect(&m_probes, &ProbeSet::judged, this, &CheckRun::onJudged)),
       m_batches(m_probes, m_rows, clock ? *clock : m_steadyClock),
       m_pool(m_probes, m_rows, clock ? *clock : m_steadyClock)
@@ -29,6 +30,8 @@ void CheckRun::start(CheckRows::Mode mode)
     m_mode = mode;
     m_outcome = RunOutcome();
     m_running = true;
+    // A run looks its names up afresh.
+    m_names.clear();
     Q_EMIT started();
     // Abort may come from whoever handled started().
     if (m_outcome.aborted)
@@ -37,14 +40,15 @@ void CheckRun::start(CheckRows::Mode mode)
     m_rows.start(mode);
     if (!m_checksEchoHosts || !m_rows.hasRows()) {
         // Nothing known of the hosts: no token, no grade.
-        for (EchoHost &host : m_probes.echoHosts())
+        EchoRotation &echoHosts = m_probes.echoHosts();
+        for (EchoHost &host : echoHosts.hosts())
             host.setKorvane(false);
-        m_probes.forgetYourAddresses();
-        m_probes.useAllHosts();
+        echoHosts.forgetYourAddresses();
+        echoHosts.useAll();
         return probe();
     }
     m_phase = Phase::AskingEchoHosts;
-    m_echoCheck.start(m_probes.echoHosts(), m_settings.timeout);
+    m_echoCheck.start(m_probes.echoHosts().hosts(), m_settings.timeout);
 }
 
 void CheckRun::onEchoCheckFinished()
@@ -54,8 +58,9 @@ void CheckRun::onEchoCheckFinished()
         return finish();
     }
     std::vector<size_t> answering;
-    std::vector<EchoHost> &hosts = m_probes.echoHosts();
-    m_probes.forgetYourAddresses();
+    EchoRotation &echoHosts = m_probes.echoHosts();
+    std::vector<EchoHost> &hosts = echoHosts.hosts();
+    echoHosts.forgetYourAddresses();
     for (size_t i = 0; i < hosts.size(); ++i) {
         const EchoCheck::Answer &answer = m_echoCheck.answers()[i];
         hosts[i].setKorvane(answer.korvane);
@@ -71,11 +76,11 @@ void CheckRun::onEchoCheckFinished()
             m_outcome.frontedHosts.push_back({hosts[i].text(), names.join(QStringLiteral(", "))});
         }
         // Each host's probes are judged by what that host saw: another host may be behind a NAT, or lie.
-        m_probes.setYourAddress(i, *answer.yourAddress);
+        echoHosts.setYourAddress(i, *answer.yourAddress);
     }
     if (answering.empty())
         return finish();
-    m_probes.setHostsInTurn(std::move(answering));
+    echoHosts.setInTurn(std::move(answering));
     probe();
 }
 
@@ -88,7 +93,6 @@ void CheckRun::probe()
     m_outcome.probed = true;
     m_working = 0;
     m_failed = 0;
-    m_probes.clearLookups();
     m_rows.start(m_mode);
     m_list.resetResults(m_rows.rowsToReset());
     m_scheduler->start(m_settings);
@@ -117,8 +121,9 @@ void CheckRun::onSchedulerFinished()
     if (m_checksEchoHosts && !m_outcome.aborted && m_outcome.shortage.isEmpty() && m_working == 0 &&
         m_failed >= SuspectFailures) {
         m_hostsAgain.clear();
-        for (const size_t host : m_probes.hostsInTurn())
-            m_hostsAgain.push_back(m_probes.echoHosts()[host]);
+        const EchoRotation &echoHosts = m_probes.echoHosts();
+        for (const size_t host : echoHosts.inTurn())
+            m_hostsAgain.push_back(echoHosts.hosts()[host]);
         m_phase = Phase::AskingAgain;
         return m_echoCheck.start(m_hostsAgain, m_settings.timeout);
     }
@@ -138,7 +143,7 @@ void CheckRun::onHostSuspected(size_t host)
 void CheckRun::askNextSuspect()
 {
     // A copy: whatever the check learns of it, the run's host stays as the probes know it.
-    m_hostAsked = {m_probes.echoHosts()[m_suspects.front()]};
+    m_hostAsked = {m_probes.echoHosts().hosts()[m_suspects.front()]};
     m_hostCheck.start(m_hostAsked, m_settings.timeout);
 }
 
@@ -151,7 +156,7 @@ void CheckRun::onHostCheckFinished()
         m_probes.hostAnswers(host);
         // A judge that restarted signs with new keys only: the next probes take the one it offered now.
         if (m_hostAsked.front().key())
-            m_probes.echoHosts()[host].setKey(m_hostAsked.front().key());
+            m_probes.echoHosts().hosts()[host].setKey(m_hostAsked.front().key());
     } else {
         dropHost(host, answer.failure);
     }
@@ -168,7 +173,7 @@ void CheckRun::onHostCheckFinished()
 
 void CheckRun::dropHost(size_t host, const QString &why)
 {
-    m_outcome.lostHosts.push_back({m_probes.echoHosts()[host].text(), why});
+    m_outcome.lostHosts.push_back({m_probes.echoHosts().hosts()[host].text(), why});
     for (const int row : m_probes.dropHost(host)) {
         // The proxy did its part; the echo host did not: the row is untested, and goes out again.
         if (!m_list.isValidRow(row) || !m_list.result(row).isVerdict())
@@ -178,7 +183,7 @@ void CheckRun::dropHost(size_t host, const QString &why)
         m_rows.putBack(row);
         m_rowsPutBack = true;
     }
-    if (m_probes.hostsInTurn().empty()) {
+    if (m_probes.echoHosts().inTurn().empty()) {
         m_outcome.echoLost = true;
         m_scheduler->abort();
     }
@@ -211,7 +216,7 @@ void CheckRun::setEchoHosts(const QStringList &hosts)
             parsed.push_back(*echo);
     }
     if (!parsed.empty())
-        m_probes.setEchoHosts(std::move(parsed));
+        m_probes.echoHosts().setHosts(std::move(parsed));
 }
 
 void CheckRun::stop()

@@ -4,6 +4,7 @@
 #include "checker/CheckRows.h"
 #include "checker/CheckSettings.h"
 #include "checker/EchoCheck.h"
+#include "checker/NameCache.h"
 #include "checker/PoolScheduler.h"
 #include "checker/ProbeSet.h"
 #include "checker/RunOutcome.h"
@@ -90,6 +91,9 @@ private:
     Phase m_phase = Phase::Idle;
     CheckRows::Mode m_mode = CheckRows::Mode::All;
     RunOutcome m_outcome;
+    // Where every name of a run is looked up, once: the echo hosts', asked directly and for SOCKS 4, and the
+    // proxies'.
+    NameCache m_names;
     // The run's verdicts so far: working, and any other.
     int m_working = 0;
     int m_failed = 0;

@@ -1,6 +1,6 @@
 #include "checker/ConnectHandshake.h"
 
-#include "checker/EchoHost.h"
+#include "checker/ProbeTarget.h"
 
 #include <QRegularExpression>
 
@@ -9,11 +9,12 @@ namespace {
 constexpr qsizetype StatusLineStart = 12;
 } // namespace
 
-ConnectHandshake::ConnectHandshake(const std::optional<ProxyAddress::Credentials> &credentials, const EchoHost &echo)
+ConnectHandshake::ConnectHandshake(const std::optional<ProxyAddress::Credentials> &credentials,
+                                   const ProbeTarget &target)
 {
-    const QByteArray target = echo.name().toLatin1() + ':' + QByteArray::number(echo.port());
+    const QByteArray hostPort = target.name.toLatin1() + ':' + QByteArray::number(target.port);
     m_request =
-        "CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n" + proxyAuthorization(credentials) + "\r\n";
+        "CONNECT " + hostPort + " HTTP/1.1\r\nHost: " + hostPort + "\r\n" + proxyAuthorization(credentials) + "\r\n";
 }
 
 Handshake::Step ConnectHandshake::onReply(QByteArrayView reply)

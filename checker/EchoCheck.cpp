@@ -1,16 +1,16 @@
 #include "checker/EchoCheck.h"
 
-#include "checker/EchoPage.h"
+#include "checker/DirectHandshake.h"
+#include "checker/DirectPageJudgement.h"
+#include "checker/NameCache.h"
 #include "checker/ProbeExchange.h"
 #include "checker/ProbeSocket.h"
-
-#include <QHostInfo>
 
 #include <algorithm>
 #include <cerrno>
 #include <utility>
 
-EchoCheck::EchoCheck(QObject *parent) : QObject(parent)
+EchoCheck::EchoCheck(NameCache &names, QObject *parent) : QObject(parent), m_names(names)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &EchoCheck::onTimeout);
@@ -42,55 +42,55 @@ void EchoCheck::start(std::vector<EchoHost> &hosts, std::chrono::milliseconds ti
 
 void EchoCheck::lookUp(size_t index)
 {
-    m_asking[index].lookup = std::make_unique<QObject>();
-    QHostInfo::lookupHost((*m_hosts)[index].name(), m_asking[index].lookup.get(), [this, index](const QHostInfo &info) {
-        // The receiver may be the sender of the answer being handled.
-        m_asking[index].lookup.release()->deleteLater();
-        const QList<QHostAddress> found = info.addresses();
-        if (found.isEmpty())
-            return fail(index, tr("the name was not found"));
-        (*m_hosts)[index].setAddressFrom(found);
-        connectTo(index, found.first());
-    });
+    m_names.lookUp((*m_hosts)[index].name(), this,
+                   [this, index, generation = m_generation](const QList<QHostAddress> &found) {
+                       // An answer for an earlier check, or for a host the timeout gave up on.
+                       if (generation != m_generation || m_asking[index].settled)
+                           return;
+                       if (found.isEmpty())
+                           return fail(index, tr("the name was not found"));
+                       (*m_hosts)[index].setAddressFrom(found);
+                       connectTo(index, found.first());
+                   });
 }
 
 void EchoCheck::connectTo(size_t index, const QHostAddress &address)
 {
+    const EchoHost &host = (*m_hosts)[index];
+    Asking &asking = m_asking[index];
+    asking.exchange = std::make_unique<ProbeExchange>(std::make_unique<DirectHandshake>(),
+                                                      std::make_unique<DirectPageJudgement>(host));
     auto *socket = new ProbeSocket(this);
-    m_asking[index].socket = socket;
-    if (const int shortage = socket->connectTo(address, (*m_hosts)[index].port()))
+    asking.socket = socket;
+    if (const int shortage = socket->connectTo(address, host.port()))
         return fail(index, qt_error_string(shortage));
-    connect(socket, &ProbeSocket::connected, this, [this, index, socket] {
-        if (!socket->send((*m_hosts)[index].directRequest()))
-            settleFromAnswer(index);
-    });
-    connect(socket, &ProbeSocket::dataArrived, this, [this, index] { onData(index); });
-    connect(socket, &ProbeSocket::closed, this, [this, index] { settleFromAnswer(index); });
-    connect(socket, &ProbeSocket::failed, this, [this, index, socket] {
-        if (ProbeExchange::holdsCompletePage(socket->answer()))
-            return settleFromAnswer(index);
-        fail(index,
-             socket->error() == ECONNREFUSED ? tr("the connection was refused") : qt_error_string(socket->error()));
-    });
+    ProbeExchange &exchange = *asking.exchange;
+    const auto onStep = [this, index](const std::optional<RowVerdict> &verdict) {
+        if (verdict)
+            onVerdict(index, *verdict);
+    };
+    connect(socket, &ProbeSocket::connected, this, [=, &exchange] { onStep(exchange.onConnected(*socket)); });
+    connect(socket, &ProbeSocket::dataArrived, this, [=, &exchange] { onStep(exchange.onData(*socket)); });
+    connect(socket, &ProbeSocket::closed, this, [=, this, &exchange] { onVerdict(index, exchange.onClosed(*socket)); });
+    connect(socket, &ProbeSocket::failed, this, [=, this, &exchange] { onVerdict(index, exchange.onFailed(*socket)); });
 }
 
-void EchoCheck::onData(size_t index)
+void EchoCheck::onVerdict(size_t index, const RowVerdict &verdict)
 {
-    const QByteArray &answer = m_asking[index].socket->answer();
-    // A host that never stops talking has said all it will once an answer's keep is full.
-    if (ProbeExchange::holdsCompletePage(answer) || answer.size() >= ProbeSocket::MaxAnswerBytes)
-        settleFromAnswer(index);
+    // A request that did not go out leaves the socket without an error: the host is judged by what it sent.
+    const int error = m_asking[index].socket->error();
+    if (verdict.result.status != ProxyStatus::Error || error == 0)
+        return settleFromAnswer(index);
+    fail(index, error == ECONNREFUSED ? tr("the connection was refused") : qt_error_string(error));
 }
 
 void EchoCheck::settleFromAnswer(size_t index)
 {
-    const QByteArray &answer = m_asking[index].socket->answer();
-    const std::optional<QString> shown = EchoPage::shownText(answer);
-    const std::optional<QHostAddress> address = shown ? EchoPage::addressIn(*shown) : std::nullopt;
-    const std::optional<EchoPage::Extras> extras = address ? EchoPage::extrasIn(answer) : std::nullopt;
+    const DirectPageJudgement::Page page = DirectPageJudgement::read(m_asking[index].exchange->answer());
+    const std::optional<EchoPage::Extras> &extras = page.extras;
     // Asked directly, no proxy has seen the key: the host signs with it what the probes' proxies cannot.
     (*m_hosts)[index].setKey(extras ? extras->key : std::nullopt);
-    settle(index, {address, address ? QString() : tr("the page shows no address"), extras.has_value(),
+    settle(index, {page.yourAddress, page.yourAddress ? QString() : tr("the page shows no address"), extras.has_value(),
                    extras ? extras->headers : QByteArrayList()});
 }
 
@@ -132,13 +132,13 @@ void EchoCheck::onTimeout()
 void EchoCheck::drop(size_t index)
 {
     Asking &asking = m_asking[index];
-    asking.lookup.reset();
     if (asking.socket) {
         asking.socket->release();
         // It may be the sender of the signal being handled.
         asking.socket->deleteLater();
         asking.socket = nullptr;
     }
+    asking.exchange.reset();
 }
 
 void EchoCheck::stop()

@@ -12,11 +12,15 @@
 #include <optional>
 #include <vector>
 
+class NameCache;
+class ProbeExchange;
 class ProbeSocket;
+struct RowVerdict;
 
 // Asks echo hosts for their page directly, without a proxy, with the request a tunnel sends: whether each answers
 // with a page that shows an address, and that address, which is the user's own as the host sees it. The hosts are
-// asked all at once, within one timeout; start() returns at once and finished() follows.
+// asked all at once, within one timeout, each by a probe's exchange with no proxy in between; start() returns at
+// once and finished() follows.
 class EchoCheck : public QObject
 {
     Q_OBJECT
@@ -33,7 +37,8 @@ public:
         QByteArrayList originHeaders;
     };
 
-    explicit EchoCheck(QObject *parent = nullptr);
+    // names: where the hosts' names are looked up.
+    explicit EchoCheck(NameCache &names, QObject *parent = nullptr);
     ~EchoCheck() override;
 
     // Asks each host; a host named by a name that is found gets its IPv4 address, for SOCKS 4, as a run's look-up
@@ -54,15 +59,15 @@ Q_SIGNALS:
 private:
     struct Asking
     {
-        std::unique_ptr<QObject> lookup;
         ProbeSocket *socket = nullptr;
+        std::unique_ptr<ProbeExchange> exchange;
         bool settled = false;
     };
 
     void lookUp(size_t index);
     void connectTo(size_t index, const QHostAddress &address);
-    // The host's answer so far: a verdict once its page is complete.
-    void onData(size_t index);
+    // The exchange's verdict: the page that came, or why none did.
+    void onVerdict(size_t index, const RowVerdict &verdict);
     void settle(size_t index, const Answer &answer);
     void fail(size_t index, const QString &why);
     void settleFromAnswer(size_t index);
@@ -71,6 +76,7 @@ private:
     // finished() goes out, from the event loop: never from inside start().
     void finish();
 
+    NameCache &m_names;
     std::vector<EchoHost> *m_hosts = nullptr;
     std::vector<Answer> m_answers;
     std::vector<Asking> m_asking;

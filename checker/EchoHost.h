@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checker/EchoKey.h"
+#include "checker/ProbeTarget.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -30,6 +31,8 @@ public:
     void setAddress(quint32 address) { m_address = address; }
     // The first IPv4 address of those a look-up of its name found, for SOCKS 4; none leaves it as it was.
     void setAddressFrom(const QList<QHostAddress> &found);
+    // Where a probe's tunnel leads to ask it.
+    ProbeTarget target() const { return {m_name, m_address, m_isAddress, m_port}; }
     // Whether its page, asked directly, said it is a Korvane echo host: then each probe's request carries a token.
     bool isKorvane() const { return m_korvane; }
     void setKorvane(bool korvane) { m_korvane = korvane; }

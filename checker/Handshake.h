@@ -10,17 +10,18 @@
 #include <optional>
 #include <utility>
 
-class EchoHost;
+class ProbeJudgement;
+struct ProbeTarget;
 
-// How a probe gets through one kind of proxy to the echo host, with no connection inside: bytes in, a step out. The
+// How a probe gets through one kind of proxy to its target, with no connection inside: bytes in, a step out. The
 // probe sends the opening once connected, then feeds each reply from its first unread byte until the proxy is open
-// to the echo host's request or has refused.
+// to the request or has refused.
 class Handshake
 {
 public:
     struct Step
     {
-        // Open: the echo host's request goes next, and what follows the reply is its answer.
+        // Open: the request goes next, and what follows the reply is its answer.
         enum Outcome { NeedMore, Open, Refused };
 
         QByteArray send;
@@ -31,17 +32,19 @@ public:
 
     virtual ~Handshake() = default;
 
-    // The handshake of the proxy's protocol, to the echo host, which must outlive it; an HTTP proxy's opening asks
-    // for the page of the token's path. Searching, a SOCKS 5 handshake opens with a greeting that proxies of other
-    // protocols answer at once.
-    static std::unique_ptr<Handshake> create(const ProxyAddress &proxy, const EchoHost &echo,
-                                             const QByteArray &token = {}, bool searching = false);
+    // The handshake of the proxy's protocol, to the target. Searching, a SOCKS 5 handshake opens with a greeting
+    // that proxies of other protocols answer at once.
+    static std::unique_ptr<Handshake> create(const ProxyAddress &proxy, const ProbeTarget &target,
+                                             bool searching = false);
 
-    // What goes out once connected; Open when the proxy takes the echo host's request as it is, and this is it.
+    // What goes out once connected; Open when the proxy takes the request at once.
     virtual Step opening() const = 0;
     virtual Step onReply(QByteArrayView reply) = 0;
-    // Whether the proxy has answered in the handshake's own protocol, whether or not it let the probe through.
-    virtual bool heard() const { return false; }
+    // The handshake's own protocol, once the proxy has answered in it, whether or not it let the probe through.
+    virtual std::optional<ProxyAddress::Protocol> heard() const { return std::nullopt; }
+    // The request that goes through the open tunnel, in the form the proxy takes: a tunnel carries the request
+    // written for the target itself.
+    virtual QByteArray request(const ProbeJudgement &asked) const;
 
 protected:
     static Step needMore(QByteArray send = {}, qsizetype consumed = 0)

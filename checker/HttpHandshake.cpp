@@ -1,8 +1,8 @@
 #include "checker/HttpHandshake.h"
 
-#include "checker/EchoHost.h"
+#include "checker/ProbeJudgement.h"
 
-HttpHandshake::HttpHandshake(const std::optional<ProxyAddress::Credentials> &credentials, const EchoHost &echo,
-                             const QByteArray &token)
-    : m_request(echo.proxyRequest(proxyAuthorization(credentials), token))
-{}
+QByteArray HttpHandshake::request(const ProbeJudgement &asked) const
+{
+    return asked.proxyRequest(proxyAuthorization(m_credentials));
+}

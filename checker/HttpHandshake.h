@@ -2,17 +2,18 @@
 
 #include "checker/Handshake.h"
 
-// An HTTP proxy is asked for the echo host's page at once, in absolute form: the request is the opening.
+// An HTTP proxy is asked at once, in absolute form, with the row's credentials: it is open from the start.
 class HttpHandshake final : public Handshake
 {
 public:
-    HttpHandshake(const std::optional<ProxyAddress::Credentials> &credentials, const EchoHost &echo,
-                  const QByteArray &token = {});
+    explicit HttpHandshake(std::optional<ProxyAddress::Credentials> credentials) : m_credentials(std::move(credentials))
+    {}
 
-    Step opening() const override { return {m_request, 0, Step::Open}; }
-    // Never asked: whatever comes is the echo host's answer.
+    Step opening() const override { return open(0); }
+    // Never asked: whatever comes is the answer.
     Step onReply(QByteArrayView) override { return open(0); }
+    QByteArray request(const ProbeJudgement &asked) const override;
 
 private:
-    QByteArray m_request;
+    std::optional<ProxyAddress::Credentials> m_credentials;
 };

@@ -1,6 +1,7 @@
 #include "checker/PoolScheduler.h"
 
 #include "checker/ProbeSet.h"
+#include "checker/ProbeSocket.h"
 
 #include <algorithm>
 

@@ -1,84 +1,60 @@
 #include "checker/ProbeExchange.h"
 
-#include "checker/EchoPage.h"
-#include "checker/EchoSignature.h"
+#include "checker/PlainLayer.h"
+#include "checker/ProbeSocket.h"
 #include "checker/Socks4Handshake.h"
-#include "proxylist/TextFunctions.h"
 
-#include <QRandomGenerator>
-#include <QRegularExpression>
-
-#include <algorithm>
 #include <utility>
 
 namespace {
-const ProxyResult Refused = ProxyResult::failed(ProxyStatus::InvalidResponse);
-
-// The bytes of an answer that tell a status line asking for credentials.
-constexpr qsizetype StatusLineHead = 16;
-
-// An HTTP status line asking for credentials: 401, or 407 as RFC 7235 has a proxy say it.
-bool refusesCredentials(const QByteArray &answer)
-{
-    static const QRegularExpression refused(QStringLiteral("^HTTP/1\\.[01] 40[17][ \\r]"));
-    return refused.match(QString::fromLatin1(answer.first(std::min(answer.size(), StatusLineHead)))).hasMatch();
-}
+const RowVerdict Refused{ProxyResult::failed(ProxyStatus::InvalidResponse)};
 } // namespace
 
-ProbeExchange::ProbeExchange(const ProxyAddress &proxy, const EchoHost &echo,
-                             const std::optional<QHostAddress> &yourAddress, bool searching)
-    : m_hostPort(proxy.hostPort), m_protocol(proxy.protocol),
-      m_echo(echo), m_expected{yourAddress,
-                               echo.isKorvane() ? freshToken() : QByteArray(),
-                               {},
-                               echo.isKorvane() ? echo.key() : std::nullopt},
-      m_handshake(Handshake::create(proxy, echo, m_expected.token, searching))
+ProbeExchange::ProbeExchange(std::unique_ptr<Handshake> handshake, std::unique_ptr<ProbeJudgement> judgement,
+                             std::unique_ptr<ByteLayer> layer)
+    : m_handshake(std::move(handshake)), m_judgement(std::move(judgement)),
+      m_layer(layer ? std::move(layer) : std::make_unique<PlainLayer>())
 {}
-
-QByteArray ProbeExchange::freshToken()
-{
-    quint32 bits[4];
-    QRandomGenerator::system()->fillRange(bits);
-    return QByteArray(reinterpret_cast<const char *>(bits), sizeof bits).toHex();
-}
 
 std::optional<ProxyAddress::Protocol> ProbeExchange::heard(const ProbeSocket &socket) const
 {
-    if (m_handshake->heard())
-        return m_protocol;
-    if (Socks4Handshake::isReply(socket.answer()))
+    if (const std::optional<ProxyAddress::Protocol> own = m_handshake->heard())
+        return own;
+    const QByteArray &unread = m_answering ? m_answer : socket.answer();
+    if (Socks4Handshake::isReply(unread))
         return ProxyAddress::Protocol::Socks4;
-    if (socket.answer().startsWith("HTTP/"))
+    if (unread.startsWith("HTTP/"))
         return ProxyAddress::Protocol::Http;
     return std::nullopt;
 }
 
-std::optional<ProxyResult> ProbeExchange::onConnected(ProbeSocket &socket)
+std::optional<RowVerdict> ProbeExchange::onConnected(ProbeSocket &socket)
 {
     m_connected = true;
     const Handshake::Step opening = m_handshake->opening();
-    // Open at once: the opening is the echo host's request, and whatever comes is its answer.
-    m_answering = opening.outcome == Handshake::Step::Open;
+    if (opening.outcome == Handshake::Step::Open)
+        return openTunnel(socket, opening.send);
     return send(socket, opening.send);
 }
 
-std::optional<ProxyResult> ProbeExchange::send(ProbeSocket &socket, const QByteArray &bytes)
+std::optional<RowVerdict> ProbeExchange::send(ProbeSocket &socket, const QByteArray &bytes)
 {
     if (bytes.isEmpty() || socket.send(bytes))
         return std::nullopt;
     return onFailed(socket);
 }
 
-std::optional<ProxyResult> ProbeExchange::onData(ProbeSocket &socket)
+std::optional<RowVerdict> ProbeExchange::onData(ProbeSocket &socket)
 {
     if (!m_answering) {
-        if (std::optional<ProxyResult> result = stepHandshake(socket); result || !m_answering)
-            return result;
+        if (std::optional<RowVerdict> verdict = stepHandshake(socket); verdict || !m_answering)
+            return verdict;
     }
-    return answered(socket.answer());
+    takeAnswer(socket);
+    return m_judgement->look(m_answer);
 }
 
-std::optional<ProxyResult> ProbeExchange::stepHandshake(ProbeSocket &socket)
+std::optional<RowVerdict> ProbeExchange::stepHandshake(ProbeSocket &socket)
 {
     const Handshake::Step step = m_handshake->onReply(socket.answer());
     socket.consume(step.consumed);
@@ -86,7 +62,7 @@ std::optional<ProxyResult> ProbeExchange::stepHandshake(ProbeSocket &socket)
     case Handshake::Step::Refused:
         return Refused;
     case Handshake::Step::NeedMore:
-        if (std::optional<ProxyResult> failed = send(socket, step.send))
+        if (std::optional<RowVerdict> failed = send(socket, step.send))
             return failed;
         // A handshake is a few bytes, a CONNECT answer's headers at most an answer's keep: one that goes on is not
         // a proxy of the row's protocol.
@@ -94,106 +70,34 @@ std::optional<ProxyResult> ProbeExchange::stepHandshake(ProbeSocket &socket)
     case Handshake::Step::Open:
         break;
     }
-    // What came right behind the reply is the echo host's answer.
+    return openTunnel(socket, step.send);
+}
+
+std::optional<RowVerdict> ProbeExchange::openTunnel(ProbeSocket &socket, const QByteArray &handshakeBytes)
+{
     m_answering = true;
-    return send(socket, step.send + m_echo.directRequest(m_expected.token));
+    return send(socket, handshakeBytes + m_layer->toWire(m_handshake->request(*m_judgement)));
 }
 
-std::optional<ProxyResult> ProbeExchange::answered(const QByteArray &answer)
+void ProbeExchange::takeAnswer(ProbeSocket &socket)
 {
-    const qsizetype looked = std::exchange(m_looked, answer.size());
-    // Credentials asked for are told by the status line: the proxy may keep the connection, or reset it.
-    if (looked < StatusLineHead && refusesCredentials(answer))
-        return Refused;
-    const QLatin1StringView start = EchoPage::StartMarker, end = EchoPage::EndMarker;
-    if (m_pageStart < 0)
-        m_pageStart = answer.indexOf(start, std::max<qsizetype>(0, looked - start.size() + 1));
-    if (m_pageStart < 0)
-        return std::nullopt;
-    // The end marker after the start marker, where it can only have come now.
-    const qsizetype from = std::max(m_pageStart + start.size(), looked - end.size() + 1);
-    return answer.indexOf(end, from) < 0 ? std::nullopt : std::optional(judge(answer, m_hostPort, m_expected));
+    if (m_answering && !socket.answer().isEmpty())
+        m_layer->fromWire(socket.take(), m_answer);
 }
 
-ProxyResult ProbeExchange::onClosed(const ProbeSocket &socket) const
+RowVerdict ProbeExchange::onClosed(ProbeSocket &socket)
 {
-    // Closed before the tunnel was open: no answer of the echo host can have come.
+    // Closed before the tunnel was open: no answer can have come.
     if (!m_answering)
         return Refused;
-    return judge(socket.answer(), m_hostPort, m_expected);
+    takeAnswer(socket);
+    return m_judgement->onClosed(m_answer);
 }
 
-ProxyResult ProbeExchange::onFailed(const ProbeSocket &socket) const
+RowVerdict ProbeExchange::onFailed(ProbeSocket &socket)
 {
-    if (m_answering && holdsCompletePage(socket.answer()))
-        return judge(socket.answer(), m_hostPort, m_expected);
-    return ProxyResult::failed(ProxyStatus::Error);
-}
-
-ProxyResult ProbeExchange::judge(const QByteArray &answer, const QString &hostPort, const Expectation &expected)
-{
-    const std::optional<QString> shown = EchoPage::shownText(answer);
-    if (!shown)
-        return Refused;
-    if (!expected.yourAddress)
-        return judgeWithoutYou(*shown, hostPort, expected);
-    const auto isYours = [&](const QHostAddress &seen) {
-        return expected.yourAddress->isEqual(seen, QHostAddress::TolerantConversion);
-    };
-    // Every address the page's text holds, as a site would read it: a page that names you anywhere, beside another
-    // address or with a port, gives you away; one that names no address shows nothing a proxy did.
-    const QList<QHostAddress> named = EchoPage::addressesIn(shown->toLatin1());
-    if (named.isEmpty())
-        return Refused;
-    const bool showsYou = std::any_of(named.begin(), named.end(), isYours);
-    if (expected.token.isEmpty())
-        return ProxyResult::working(!showsYou);
-    // A stored page, one served to another probe or one the proxy made up carries no token of this probe.
-    const std::optional<EchoPage::Extras> extras = EchoPage::extrasIn(answer);
-    // A page a proxy made up with the token it read in the path, or altered, is not signed with a key it never saw.
-    if (!extras || extras->token != expected.token ||
-        (expected.key && !EchoSignature::holds(*extras, shown->toLatin1(), *expected.key)))
-        return Refused;
-    const bool headersShowYou =
-        std::any_of(extras->headers.begin(), extras->headers.end(), [&](const QByteArray &header) {
-            const QList<QHostAddress> inHeader = EchoPage::addressesIn(header);
-            return std::any_of(inHeader.begin(), inHeader.end(), isYours);
-        });
-    if (showsYou || headersShowYou)
-        return ProxyResult::graded(Grade::Transparent);
-    return ProxyResult::graded(extras->headers.isEmpty() ? Grade::Elite : Grade::Anonymous);
-}
-
-ProxyResult ProbeExchange::judgeWithoutYou(const QString &shown, const QString &hostPort, const Expectation &expected)
-{
-    if (expected.proxyAddresses.isEmpty()) {
-        // Text against text, as the table shows it: 010.0.0.1 is not the 10.0.0.1 that the echo page saw.
-        return ProxyResult::working(firstValue(hostPort, QStringLiteral(":")) == shown);
-    }
-    const std::optional<QHostAddress> seen = EchoPage::addressIn(shown);
-    return ProxyResult::working(seen && std::any_of(expected.proxyAddresses.begin(), expected.proxyAddresses.end(),
-                                                    [&](const QHostAddress &proxy) {
-                                                        return proxy.isEqual(*seen, QHostAddress::TolerantConversion);
-                                                    }));
-}
-
-QString ProbeExchange::exitAddress(const QByteArray &answer)
-{
-    const std::optional<QString> shown = EchoPage::shownText(answer);
-    if (!shown)
-        return {};
-    std::optional<QHostAddress> address = EchoPage::addressIn(*shown);
-    if (!address) {
-        const QList<QHostAddress> named = EchoPage::addressesIn(shown->toLatin1());
-        if (named.isEmpty())
-            return {};
-        address = named.first();
-    }
-    return EchoPage::unmapped(*address).toString();
-}
-
-bool ProbeExchange::holdsCompletePage(const QByteArray &answer)
-{
-    const qsizetype start = answer.indexOf(EchoPage::StartMarker);
-    return start >= 0 && answer.indexOf(EchoPage::EndMarker, start + EchoPage::StartMarker.size()) >= 0;
+    if (!m_answering)
+        return {ProxyResult::failed(ProxyStatus::Error)};
+    takeAnswer(socket);
+    return m_judgement->onFailed(m_answer);
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 // Bytes taken off one connection per read notification: with 200 probes streaming at full speed, one pass of the
@@ -85,6 +86,12 @@ void ProbeSocket::consume(qsizetype bytes)
     m_answer.remove(0, bytes);
 }
 
+QByteArray ProbeSocket::take()
+{
+    m_taken += m_answer.size();
+    return std::exchange(m_answer, QByteArray());
+}
+
 void ProbeSocket::release()
 {
     m_ended = true;
@@ -132,7 +139,7 @@ void ProbeSocket::onReadable()
 
 qint64 ProbeSocket::drain(qint64 budget)
 {
-    const qsizetype room = MaxAnswerBytes - m_answer.size();
+    const qsizetype room = MaxAnswerBytes - m_taken - m_answer.size();
     ssize_t got = 0;
     do {
         if (room > 0) {
@@ -152,7 +159,7 @@ void ProbeSocket::keep(const char *data, qsizetype size)
     // Grown by doubling, as QByteArray would, but never past what an answer may keep.
     const qsizetype needed = m_answer.size() + size;
     if (needed > m_answer.capacity())
-        m_answer.reserve(std::min(MaxAnswerBytes, std::max({needed, 2 * m_answer.capacity(), FirstReserve})));
+        m_answer.reserve(std::min(MaxAnswerBytes - m_taken, std::max({needed, 2 * m_answer.capacity(), FirstReserve})));
     m_answer.append(data, size);
 }
 

@@ -8,7 +8,7 @@
 class QHostAddress;
 class QSocketNotifier;
 
-// The connection of one probe: a TCP client connection to one proxy, the table row that it probes and the answer
+// The connection of one probe: a TCP client connection to one proxy, the list row that it probes and the answer
 // received so far. A thin non-blocking socket of its own rather than a QTcpSocket, because the verdict hangs on
 // telling an orderly close (recv() gives 0) from a reset (ECONNRESET), and Qt reports both alike.
 //
@@ -29,7 +29,8 @@ public:
     // When the connection attempt started, on the run's clock.
     Clock::TimePoint startedAt() const { return m_startedAt; }
     void setStartedAt(Clock::TimePoint moment) { m_startedAt = moment; }
-    // The first MaxAnswerBytes received; what came after is counted in received() but not kept.
+    // What was kept of the answer and not taken yet. The first MaxAnswerBytes received are kept, taken or not; what
+    // came after is counted in received() but not kept.
     const QByteArray &answer() const { return m_answer; }
     qint64 received() const { return m_received; }
     // -1 when there is no connection.
@@ -46,6 +47,8 @@ public:
     bool send(const QByteArray &data);
     // Drops the first bytes of the answer kept: a tunnel's reply, read and done with.
     void consume(qsizetype bytes);
+    // Hands the answer kept so far on, to whoever reads it now; it still counts against what an answer may keep.
+    QByteArray take();
     // Drops the connection and the answer; no signal follows.
     void release();
 
@@ -73,6 +76,8 @@ private:
     int m_row = 0;
     Clock::TimePoint m_startedAt;
     QByteArray m_answer;
+    // How much of the answer has been taken.
+    qsizetype m_taken = 0;
     qint64 m_received = 0;
     int m_error = 0;
     // Closed, failed or released: nothing more is reported.

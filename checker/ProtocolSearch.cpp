@@ -1,6 +1,8 @@
 #include "checker/ProtocolSearch.h"
 
-std::optional<ProtocolSearch::Protocol> ProtocolSearch::next(const Attempt &attempt)
+#include <utility>
+
+std::optional<AttemptPolicy::Protocol> ProtocolSearch::next(const Attempt &attempt)
 {
     // Refused, unreachable: so would every other connection be.
     if (!attempt.connected)
@@ -13,12 +15,12 @@ std::optional<ProtocolSearch::Protocol> ProtocolSearch::next(const Attempt &atte
             return conclude(attempt.verdict, FoundProtocol::Socks5);
         // A SOCKS 5 server that would not connect may be one that serves SOCKS 4 alone.
         m_held = attempt.verdict;
-        m_held->found = FoundProtocol::Socks5;
+        m_held->result.found = FoundProtocol::Socks5;
         return tryNext(Protocol::Socks4);
     case Protocol::Socks4: {
         // A server that answered in SOCKS 5 stays one, unless SOCKS 4 let the probe through.
-        const bool heldSocks5 = m_held && m_held->found == FoundProtocol::Socks5;
-        if (attempt.heard == Protocol::Socks4 && (!heldSocks5 || attempt.verdict.status == ProxyStatus::Working))
+        const bool heldSocks5 = m_held && m_held->result.found == FoundProtocol::Socks5;
+        if (attempt.heard == Protocol::Socks4 && (!heldSocks5 || attempt.verdict.result.status == ProxyStatus::Working))
             return conclude(attempt.verdict, FoundProtocol::Socks4);
         return heldSocks5 || m_triedHttp ? concludeWithHeld() : tryNext(Protocol::Http);
     }
@@ -26,13 +28,13 @@ std::optional<ProtocolSearch::Protocol> ProtocolSearch::next(const Attempt &atte
     case Protocol::Connect:
         break;
     }
-    if (attempt.heard == Protocol::Http || attempt.verdict.status == ProxyStatus::Working)
+    if (attempt.heard == Protocol::Http || attempt.verdict.result.status == ProxyStatus::Working)
         return conclude(attempt.verdict, FoundProtocol::Http);
     m_held = attempt.verdict;
     return m_triedSocks4 ? concludeWithHeld() : tryNext(Protocol::Socks4);
 }
 
-std::optional<ProtocolSearch::Protocol> ProtocolSearch::tryNext(Protocol protocol)
+std::optional<AttemptPolicy::Protocol> ProtocolSearch::tryNext(Protocol protocol)
 {
     m_protocol = protocol;
     m_triedHttp |= protocol == Protocol::Http;
@@ -40,14 +42,14 @@ std::optional<ProtocolSearch::Protocol> ProtocolSearch::tryNext(Protocol protoco
     return protocol;
 }
 
-std::optional<ProtocolSearch::Protocol> ProtocolSearch::conclude(ProxyResult verdict, FoundProtocol found)
+std::optional<AttemptPolicy::Protocol> ProtocolSearch::conclude(RowVerdict verdict, FoundProtocol found)
 {
-    m_verdict = verdict;
-    m_verdict.found = found;
+    m_verdict = std::move(verdict);
+    m_verdict.result.found = found;
     return std::nullopt;
 }
 
-std::optional<ProtocolSearch::Protocol> ProtocolSearch::concludeWithHeld()
+std::optional<AttemptPolicy::Protocol> ProtocolSearch::concludeWithHeld()
 {
     m_verdict = *m_held;
     return std::nullopt;

@@ -1,8 +1,7 @@
 #include "checker/Scheduler.h"
 
+#include "checker/NameCache.h"
 #include "checker/ProbeSet.h"
-
-#include <QHostInfo>
 
 #include <algorithm>
 #include <climits>
@@ -27,8 +26,9 @@ void Scheduler::start(const CheckSettings &settings)
     m_probes.clearShortage();
     std::vector<EchoHost *> unknown;
     if (m_probes.hasSocks4Rows()) {
-        for (const size_t host : m_probes.hostsInTurn()) {
-            if (EchoHost &echo = m_probes.echoHosts()[host]; !echo.address())
+        EchoRotation &echoHosts = m_probes.echoHosts();
+        for (const size_t host : echoHosts.inTurn()) {
+            if (EchoHost &echo = echoHosts.hosts()[host]; !echo.address())
                 unknown.push_back(&echo);
         }
     }
@@ -40,14 +40,14 @@ void Scheduler::start(const CheckSettings &settings)
 
 void Scheduler::lookUpEchoHosts(const std::vector<EchoHost *> &hosts)
 {
-    m_lookup = std::make_unique<QObject>();
     m_lookupsLeft = hosts.size();
+    const quint64 wait = ++m_lookupWait;
     for (EchoHost *host : hosts) {
-        QHostInfo::lookupHost(host->name(), m_lookup.get(), [this, host](const QHostInfo &info) {
-            // An answer that comes after the wait gave up, before its receiver is gone.
-            if (m_phase != Phase::LookingUp)
+        m_probes.names().lookUp(host->name(), this, [this, host, wait](const QList<QHostAddress> &found) {
+            // An answer that comes after the wait gave up.
+            if (m_phase != Phase::LookingUp || wait != m_lookupWait)
                 return;
-            host->setAddressFrom(info.addresses());
+            host->setAddressFrom(found);
             if (--m_lookupsLeft == 0)
                 run();
         });
@@ -57,9 +57,8 @@ void Scheduler::lookUpEchoHosts(const std::vector<EchoHost *> &hosts)
 
 void Scheduler::run()
 {
-    // The receiver may be the sender of the answer being handled.
-    if (m_lookup)
-        m_lookup.release()->deleteLater();
+    // Answers still to come are dropped.
+    ++m_lookupWait;
     m_timer.stop();
     m_lastPass = false;
     m_phase = Phase::Running;
@@ -77,7 +76,7 @@ void Scheduler::stop()
         return;
     m_phase = Phase::Idle;
     m_timer.stop();
-    m_lookup.reset();
+    ++m_lookupWait;
     m_probes.releaseAll();
 }
 

@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QTimer>
 
-#include <memory>
 #include <vector>
 
 class EchoHost;
@@ -64,8 +63,8 @@ private:
     void onTimer();
 
     QTimer m_timer;
-    // The receiver of the look-up's answer: gone with it, an answer that comes later is dropped.
-    std::unique_ptr<QObject> m_lookup;
+    // Counts the waits for the look-ups' answers: an answer to an earlier wait is dropped.
+    quint64 m_lookupWait = 0;
     size_t m_lookupsLeft = 0;
     Clock::TimePoint m_deadline;
     // The deadline has passed and one more pass of the event loop is under way, for what came in before it.

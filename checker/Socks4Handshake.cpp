@@ -1,6 +1,6 @@
 #include "checker/Socks4Handshake.h"
 
-#include "checker/EchoHost.h"
+#include "checker/ProbeTarget.h"
 
 namespace {
 // The reply: version 0 (some servers send 4), 90 when granted, then six bytes.
@@ -12,15 +12,15 @@ constexpr char LastRefusal = 93;
 constexpr quint32 NameFollows = 1;
 } // namespace
 
-Socks4Handshake::Socks4Handshake(const std::optional<ProxyAddress::Credentials> &credentials, const EchoHost &echo)
+Socks4Handshake::Socks4Handshake(const std::optional<ProxyAddress::Credentials> &credentials, const ProbeTarget &target)
 {
     // Version 4, CONNECT, the port and the address, then the user id; SOCKS 4a adds the name to look up.
     const QByteArray user = (credentials ? credentials->user : QByteArray()) + '\0';
-    const QByteArray head = bytes({4, 1}) + bigEndian16(echo.port());
-    if (const std::optional<quint32> address = echo.address())
-        m_request = head + bigEndian32(*address) + user;
+    const QByteArray head = bytes({4, 1}) + bigEndian16(target.port);
+    if (target.address)
+        m_request = head + bigEndian32(*target.address) + user;
     else
-        m_request = head + bigEndian32(NameFollows) + user + echo.name().toLatin1() + '\0';
+        m_request = head + bigEndian32(NameFollows) + user + target.name.toLatin1() + '\0';
 }
 
 Handshake::Step Socks4Handshake::onReply(QByteArrayView reply)

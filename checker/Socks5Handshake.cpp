@@ -1,6 +1,6 @@
 #include "checker/Socks5Handshake.h"
 
-#include "checker/EchoHost.h"
+#include "checker/ProbeTarget.h"
 
 namespace {
 constexpr char Version = 5;
@@ -22,15 +22,15 @@ constexpr char IPv6 = 4;
 constexpr qsizetype ReplyHead = 5;
 } // namespace
 
-Socks5Handshake::Socks5Handshake(std::optional<ProxyAddress::Credentials> credentials, const EchoHost &echo,
+Socks5Handshake::Socks5Handshake(std::optional<ProxyAddress::Credentials> credentials, const ProbeTarget &target,
                                  bool searching)
     : m_credentials(std::move(credentials)), m_searching(searching)
 {
-    // Version 5, CONNECT, reserved, then the echo host: by its address when the name is one, else by name, for the
+    // Version 5, CONNECT, reserved, then the target: by its address when the name is one, else by name, for the
     // proxy to look up; then its port.
-    const QByteArray target =
-        echo.isAddress() ? IPv4 + bigEndian32(*echo.address()) : DomainName + counted(echo.name().toLatin1());
-    m_connect = bytes({Version, 1, 0}) + target + bigEndian16(echo.port());
+    const QByteArray host = target.nameIsAddress && target.address ? IPv4 + bigEndian32(*target.address)
+                                                                   : DomainName + counted(target.name.toLatin1());
+    m_connect = bytes({Version, 1, 0}) + host + bigEndian16(target.port);
 }
 
 Handshake::Step Socks5Handshake::opening() const

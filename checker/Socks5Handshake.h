@@ -12,18 +12,22 @@
 class Socks5Handshake final : public Handshake
 {
 public:
-    Socks5Handshake(std::optional<ProxyAddress::Credentials> credentials, const EchoHost &echo, bool searching = false);
+    Socks5Handshake(std::optional<ProxyAddress::Credentials> credentials, const ProbeTarget &target,
+                    bool searching = false);
 
     Step opening() const override;
     Step onReply(QByteArrayView reply) override { return (this->*m_parser)(reply); }
     // A SOCKS 5 server's reply to the greeting: two bytes, version 5 and a method offered, or none acceptable.
-    bool heard() const override { return m_heard; }
+    std::optional<ProxyAddress::Protocol> heard() const override
+    {
+        return m_heard ? std::optional(ProxyAddress::Protocol::Socks5) : std::nullopt;
+    }
 
 private:
     Step onChoice(QByteArrayView reply);
     Step onLogin(QByteArrayView reply);
     Step onConnectReply(QByteArrayView reply);
-    // The CONNECT to the echo host goes out, in place of a reply of the given length.
+    // The CONNECT to the target goes out, in place of a reply of the given length.
     Step connect(qsizetype consumed);
 
     std::optional<ProxyAddress::Credentials> m_credentials;

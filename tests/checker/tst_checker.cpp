@@ -1,8 +1,11 @@
 // The checker against fake proxies on loopback: the verdicts, the batches, and which rows a run probes.
 #include "app/ProxyTableModel.h"
 #include "checker/CheckRun.h"
+#include "checker/EchoJudgement.h"
 #include "checker/EchoPage.h"
 #include "checker/Handshake.h"
+#include "checker/PlainLayer.h"
+#include "checker/ProbeSocket.h"
 #include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/RunToEnd.h"
@@ -36,6 +39,22 @@ extern "C" int getaddrinfo(const char *name, const char *service, const addrinfo
 }
 
 const QString Timeout = "Timeout";
+
+// The echo host's page asked with a token of the test's choosing; the answer is not judged.
+class Asking final : public ProbeJudgement
+{
+public:
+    Asking(const EchoHost &echo, const QByteArray &token) : m_echo(echo), m_token(token) {}
+    QByteArray directRequest() const override { return m_echo.directRequest(m_token); }
+    QByteArray proxyRequest(const QByteArray &lines) const override { return m_echo.proxyRequest(lines, m_token); }
+    std::optional<RowVerdict> look(const QByteArray &) override { return std::nullopt; }
+    RowVerdict onClosed(const QByteArray &) const override { return {}; }
+    RowVerdict onFailed(const QByteArray &) const override { return {}; }
+
+private:
+    const EchoHost &m_echo;
+    QByteArray m_token;
+};
 using Judging = std::tuple<QString, QString, QString, QString, QByteArray>;
 // A row's scheme, its proxy's behaviour, the echo host, the verdict and the first thing the proxy got.
 using Tunnel = std::tuple<QString, FakeProxy::Behaviour, QString, QString, QByteArray>;
@@ -48,19 +67,19 @@ using Echoing = std::tuple<QStringList, QString, int, QString, QStringList>;
 class Harness final : public Clock
 {
 public:
-    explicit Harness(int factor = 20) : run(table, this), m_factor(factor)
+    explicit Harness(int factor = 20) : run(list, this), m_factor(factor)
     {
         m_origin.start();
         run.setEchoHosts({"127.0.0.1:9"}); // never reached: the fake proxies answer by themselves
         run.setEchoCheck(false);
         run.setSelection(&model);
-        QObject::connect(&table, &ProxyList::resultsChanged, &table, [this](int row) {
-            if (table.result(row).status == ProxyStatus::Checking)
+        QObject::connect(&list, &ProxyList::resultsChanged, &list, [this](int row) {
+            if (list.result(row).status == ProxyStatus::Checking)
                 batches.append(waits);
         });
-        QObject::connect(&run, &CheckRun::started, &table, [this] { calls.append("started "); });
-        QObject::connect(&run, &CheckRun::judged, &table, [this] { ++judged; });
-        QObject::connect(&run, &CheckRun::finished, &table,
+        QObject::connect(&run, &CheckRun::started, &list, [this] { calls.append("started "); });
+        QObject::connect(&run, &CheckRun::judged, &list, [this] { ++judged; });
+        QObject::connect(&run, &CheckRun::finished, &list,
                          [this](const RunOutcome &told) { calls.append("finished " + (outcome = told).shortage); });
     }
 
@@ -73,10 +92,10 @@ public:
         return (Clock::until(deadline) + std::chrono::milliseconds(m_factor - 1)) / m_factor;
     }
 
-    // A run, the table filled up with silent proxies: it starts, ends, tells each verdict once, keeps no connection.
+    // A run, the list filled up with silent proxies: it starts, ends, tells each verdict once, keeps no connection.
     void start(int rows, int slots, CheckRows::Mode mode = CheckRows::Mode::All, int timeout = 1)
     {
-        table.addRows(QStringList(rows - table.count(), m_silent.row()));
+        list.addRows(QStringList(rows - list.count(), m_silent.row()));
         run.setSettings({slots, std::chrono::seconds(timeout)});
         calls.clear();
         judged = 0;
@@ -88,19 +107,19 @@ public:
         QCOMPARE(run.probes().openCount(), 0);
         QVERIFY(run.probes().findChildren<ProbeSocket *>().isEmpty());
     }
-    QStringList statuses() const { return columnTexts(table, 3); }
+    QStringList statuses() const { return columnTexts(list, 3); }
     // Each row's Anonymity, Status and any exit address as shown: "Y Working 127.0.0.1".
     QStringList verdicts() const
     {
         QStringList shown = statuses();
-        const QStringList anonymity = columnTexts(table, 1), exits = columnTexts(table, ExitColumn);
+        const QStringList anonymity = columnTexts(list, 1), exits = columnTexts(list, ExitColumn);
         for (int r = 0; r < shown.size(); ++r)
             shown[r] = QString(anonymity[r] + ' ' + shown[r] + ' ' + exits[r]).trimmed();
         return shown;
     }
 
-    ProxyList table;
-    ProxyTableModel model{table}; // where "Test selected" reads the selection
+    ProxyList list;
+    ProxyTableModel model{list}; // where "Test selected" reads the selection
     CheckRun run;
     QString calls, shortage;
     RunOutcome outcome;
@@ -178,10 +197,10 @@ private Q_SLOTS:
     {
         QFETCH(Judging, judging);
         const auto &[answer, proxy, verdict, yours, token] = judging;
-        const ProxyResult judged = ProbeExchange::judge(
+        const ProxyResult judged = EchoJudgement::judge(
             answer.toLatin1(), proxy, {yours.isEmpty() ? std::nullopt : std::optional(QHostAddress(yours)), token, {}});
         const QString exit =
-            judged.status == ProxyStatus::Working ? ProbeExchange::exitAddress(answer.toLatin1()) : QString();
+            judged.status == ProxyStatus::Working ? EchoJudgement::exitAddress(answer.toLatin1()) : QString();
         QCOMPARE(QString(ResultText::anonymity(judged) + ' ' + ResultText::status(judged) + ' ' + exit + ' ' +
                          ResultText::grade(judged))
                      .simplified(),
@@ -206,11 +225,11 @@ private Q_SLOTS:
         std::deque<FakeProxy> proxies;
         // The first row has a second colon: its port ends there; its third and fourth parts are credentials.
         for (F::Behaviour behaviour : behaviours)
-            h.table.addRows({proxies.emplace_back(behaviour).row() + (behaviour == behaviours.first() ? ":8:x" : "")});
+            h.list.addRows({proxies.emplace_back(behaviour).row() + (behaviour == behaviours.first() ? ":8:x" : "")});
         // A page then a reset: of a request not read to its end, or of an answer before the request is in.
         const FakeProxy closing(F::EchoOwnAddress), oneRequest(F::ReadsOneRequest), unread(F::AnswersUnread);
-        h.table.addRows(QStringList(Closing, closing.row()) + QStringList(50, oneRequest.row()) +
-                        QStringList(50, unread.row()));
+        h.list.addRows(QStringList(Closing, closing.row()) + QStringList(50, oneRequest.row()) +
+                       QStringList(50, unread.row()));
         const auto socketOfRow = [&h](int row) {
             const std::vector<ProbeSocket *> &open = h.run.probes().open();
             const auto found = std::ranges::find(open, row, &ProbeSocket::row);
@@ -218,9 +237,9 @@ private Q_SLOTS:
         };
         // By its last piece, the endless stream has gone far past what an answer keeps, and its buffer has not.
         bool bounded = false;
-        connect(&h.table, &ProxyList::resultsChanged, this, [&](int row) {
+        connect(&h.list, &ProxyList::resultsChanged, this, [&](int row) {
             // Handed out right after the last case's probe has started: its sending side is shut under it.
-            if (row == n && h.table.result(n).status == ProxyStatus::Checking) {
+            if (row == n && h.list.result(n).status == ProxyStatus::Checking) {
                 pollfd connecting{socketOfRow(n - 1)->descriptor(), POLLOUT, 0};
                 QCOMPARE(::poll(&connecting, 1, 5000), 1);
                 QCOMPARE(::shutdown(connecting.fd, SHUT_WR), 0);
@@ -260,20 +279,20 @@ private Q_SLOTS:
         Harness h(4);
         const FakeProxy silent(FakeProxy::Silent), echo(FakeProxy::EchoOwnAddress),
             late(FakeProxy::EchoOwnAddress, QHostAddress::LocalHost, 100);
-        h.table.addRows({silent.row() + ":1", late.row(), silent.row() + ":2", echo.row() + ":1", echo.row() + ":2"});
+        h.list.addRows({silent.row() + ":1", late.row(), silent.row() + ":2", echo.row() + ":1", echo.row() + ":2"});
         // When each row was handed out and judged, on the run's clock; the most probes ever open at once; the notices
         // in order, '|' where the event loop took its next turn after a verdict.
         QList<qint64> handedOut(5, -1), judged(5, -1);
         int mostOpen = 0;
         QString notices;
-        connect(&h.table, &ProxyList::resultsChanged, this, [&](int row) {
-            const bool checking = h.table.result(row).status == ProxyStatus::Checking;
+        connect(&h.list, &ProxyList::resultsChanged, this, [&](int row) {
+            const bool checking = h.list.result(row).status == ProxyStatus::Checking;
             (checking ? handedOut : judged)[row] = h.nowMs();
             // A row's notice comes just before its probe joins the open ones, or just after it has left them.
             mostOpen = std::max(mostOpen, h.run.probes().openCount() + 1);
             notices += (checking ? "c" : "j") + QString::number(row) + ' ';
             if (!checking)
-                QTimer::singleShot(0, &h.table, [&] { notices += "| "; });
+                QTimer::singleShot(0, &h.list, [&] { notices += "| "; });
             if (checking && row == 2) // ended from the event loop, as a user or a signal would
                 QTimer::singleShot(0, &h.run, [&] {
                     end == "stop" ? h.run.stop() : end.isEmpty() ? void() : h.run.abort();
@@ -310,27 +329,33 @@ private Q_SLOTS:
                 head = "CONNECT 127.0.0.1:9 HTTP/1.1\r\nHost: 127.0.0.1:9\r\n", connect = head + "\r\n";
         const B socks4("\4\1\0\t\177\0\0\1\0", 9), socks5("\5\1\0", 3), to127("\5\1\0\1\177\0\0\1\0\t", 10);
         const B login("\5\2\0\2\1\1u\1p", 9);
+        // Asked through an open tunnel, of the echo host itself.
+        const B asked = "GET / HTTP/1.0\r\nHost: 127.0.0.1:9\r\n\r\n",
+                askedByName = "GET / HTTP/1.0\r\nHost: echo.invalid:9\r\n\r\n";
         add("http, a bare row", "127.0.0.1:1080", {}, get + "\r\n\r\n", "open ");
         add("http, a token", "127.0.0.1:1080", {}, "GET http://127.0.0.1:9/0a1b HTTP/1.0\r\n\r\n\r\n", "open ",
             "127.0.0.1:9/0a1b");
         add("http, credentials", "HTTP://u:p@&H7F.0.0.1:1080", {}, get + auth + "\r\n\r\n", "open ");
-        add("connect", "https:// 127.0.0.1 : 1080 :x", {"HTTP/1.1 200\r", "\nX: y\r\n\r", "\nH"}, connect, "open H");
-        add("connect, login", "https://u:p@127e0.0.0.1:1080", {"HTTP/1.0 299\r\n\r\n"}, head + auth + "\r\n", "open ");
+        add("connect", "https:// 127.0.0.1 : 1080 :x", {"HTTP/1.1 200\r", "\nX: y\r\n\r", "\nH"}, connect + asked,
+            "open H");
+        add("connect, login", "https://u:p@127e0.0.0.1:1080", {"HTTP/1.0 299\r\n\r\n"}, head + auth + "\r\n" + asked,
+            "open ");
         add("connect, 407", "https://", {"HTTP/1.1 407 Log in\r\n"}, connect, "refused");
         add("connect, HTTP/2", "https://", {"HTTP/2 200\r\n\r\n"}, connect, "refused");
         add("connect, no status line", "https://", {"SSH-2.0-Open"}, connect, "refused");
         add("connect, cut short", "https://", {"HTTP/1.1 200 OK\r\nVia: x\r\n"}, connect, "more");
-        add("socks4", "socks4://", {B("\0\x5a\0\0", 4), B("\0\0\0\0H", 5)}, socks4, "open H");
+        add("socks4", "socks4://", {B("\0\x5a\0\0", 4), B("\0\0\0\0H", 5)}, socks4 + asked, "open H");
         add("socks4a, user id", "SOCKS4://id:@", {B("\4\x5a\0\0\0\0\0\0", 8)},
-            B("\4\1\0\t\0\0\0\1id\0echo.invalid\0", 24), "open ", "echo.invalid:9");
+            B("\4\1\0\t\0\0\0\1id\0echo.invalid\0", 24) + askedByName, "open ", "echo.invalid:9");
         add("socks4, 91", "socks4://", {B("\0\x5b\0\0\0\0\0\0", 8)}, socks4, "refused");
         add("socks4, version 5", "socks4://", {B("\5\x5a\0\0\0\0\0\0", 8)}, socks4, "refused");
         add("socks4, cut short", "socks4://", {B("\0\x5a\0\0\0\0\0", 7)}, socks4, "more");
-        add("socks5", "socks5://", {"\5", B("\0", 1), B("\5\0\0\1\177\0\0\1\0\x50H", 11)}, socks5 + to127, "open H");
+        add("socks5", "socks5://", {"\5", B("\0", 1), B("\5\0\0\1\177\0\0\1\0\x50H", 11)}, socks5 + to127 + asked,
+            "open H");
         add("socks5 login, names", "socks5://u:pw@", {"\5\2", B("\1\0", 2), B("\5\0\0\3\3abc\0\x50", 10)},
-            B("\5\2\0\2\1\1u\2pw\5\1\0\3\14echo.invalid\0\t", 29), "open ", "echo.invalid:9");
-        add("socks5, IPv6", "socks5://u:p@", {B("\5\0", 2), B("\5\0\0\4", 4) + B(18, 0)}, login.first(4) + to127,
-            "open ");
+            B("\5\2\0\2\1\1u\2pw\5\1\0\3\14echo.invalid\0\t", 29) + askedByName, "open ", "echo.invalid:9");
+        add("socks5, IPv6", "socks5://u:p@", {B("\5\0", 2), B("\5\0\0\4", 4) + B(18, 0)},
+            login.first(4) + to127 + asked, "open ");
         add("socks5, no login offered", "socks5://", {"\5\2"}, socks5, "refused");
         add("socks5, version 4", "socks5://", {B("\4\0", 2)}, socks5, "refused");
         add("socks5 login refused", "socks5://u:p@", {"\5\2", "\1", "\1"}, login, "refused");
@@ -357,8 +382,8 @@ private Q_SLOTS:
         const bool searching = row.startsWith('?');
         const std::optional<ProxyAddress> proxy = ProxyValidator().address(QLatin1StringView(row).sliced(searching));
         QVERIFY(proxy && proxy->host == QHostAddress(QHostAddress::LocalHost) && proxy->port == 1080);
-        const std::unique_ptr<Handshake> handshake = Handshake::create(
-            *proxy, *EchoHost::parse(echo.section('/', 0, 0)), echo.section('/', 1).toLatin1(), searching);
+        const EchoHost host = *EchoHost::parse(echo.section('/', 0, 0));
+        const std::unique_ptr<Handshake> handshake = Handshake::create(*proxy, host.target(), searching);
         Handshake::Step step = handshake->opening();
         QByteArray out = step.send, reply;
         for (const QByteArray &piece : replies) { // only while the proxy has more to say
@@ -367,9 +392,15 @@ private Q_SLOTS:
             out += step.send;
             reply.remove(0, step.consumed);
         }
+        // Through the open tunnel's byte layer, the echo host is asked and what follows the reply is its answer.
+        PlainLayer layer;
+        QByteArray answer;
+        if (step.outcome == Handshake::Step::Open) {
+            out += layer.toWire(handshake->request(Asking(host, echo.section('/', 1).toLatin1())));
+            layer.fromWire(reply, answer);
+        }
         const char *const outcomes[] = {"more", "open ", "refused"};
-        QCOMPARE(QByteArray(searching && handshake->heard() ? "socks5 " : "") + outcomes[step.outcome] +
-                     (step.outcome == Handshake::Step::Open ? reply : QByteArray()),
+        QCOMPARE(QByteArray(searching && handshake->heard() ? "socks5 " : "") + outcomes[step.outcome] + answer,
                  outcome);
         QCOMPARE(out, sent);
     }
@@ -399,7 +430,7 @@ private Q_SLOTS:
         const auto &[scheme, behaviour, echo, verdict, request] = tunnel;
         Harness h(1);
         const FakeProxy proxy(behaviour);
-        h.table.addRows({scheme + proxy.row()});
+        h.list.addRows({scheme + proxy.row()});
         h.run.setEchoHosts({echo});
         h.start(1, 1);
         QCOMPARE(h.verdicts(), QStringList(verdict));
@@ -414,25 +445,27 @@ private Q_SLOTS:
         if (proxy.port() == 0)
             QSKIP("::1 is not available here");
         Harness h(1);
-        h.table.addRows({"http://[::1]:" + QString::number(proxy.port())});
+        h.list.addRows({"http://[::1]:" + QString::number(proxy.port())});
         h.start(1, 1);
         QCOMPARE(h.verdicts(), QStringList("Y Working ::1"));
     }
 
-    // A run looks its names up afresh: a name lost in one run is found in the next. Qt itself keeps an answer for a
-    // minute, by the name as spelt: each run's row spells it as no other test does.
+    // A run looks its names up afresh, once each: a name lost in one run is found in the next, and a row that comes
+    // after the answer takes it. Qt itself keeps an answer for a minute, by the name as spelt: each run's first row
+    // spells it as no other test does.
     void namesLookedUpEachRun()
     {
         Harness h(1);
         const FakeProxy proxy(FakeProxy::EchoOwnAddress);
         const QString port = QString::number(proxy.port());
-        h.table.addRows({"http://LOCALHOST:" + port, "http://Localhost:" + port});
+        h.list.addRows({"http://LOCALHOST:" + port, "http://Localhost:" + port, "http://localhost:" + port});
         h.model.selectionModel()->select(h.model.index(0, 0), QItemSelectionModel::Select);
         localhostLost = true;
-        h.start(2, 2, CheckRows::Mode::Selected);
+        h.start(3, 2, CheckRows::Mode::Selected);
         localhostLost = false;
-        h.start(2, 2, CheckRows::Mode::Untested);
-        QCOMPARE(h.verdicts(), QStringList({"- Error", "Y Working 127.0.0.1"}));
+        h.run.setPool(true); // one at a time: the last row's name is answered by the run's own look-up
+        h.start(3, 1, CheckRows::Mode::Untested);
+        QCOMPARE(h.verdicts(), QStringList({"- Error", "Y Working 127.0.0.1", "Y Working 127.0.0.1"}));
     }
 
     // Every protocol through real servers, refused credentials and tunnels, the wrong protocol for a server too.
@@ -483,7 +516,7 @@ private Q_SLOTS:
             h.run.setBareProtocol(bare);
             QStringList expected;
             for (const auto &[row, verdict] : rows) {
-                h.table.addRows({row});
+                h.list.addRows({row});
                 expected << verdict;
             }
             h.run.setSettings({20, std::chrono::seconds(3)});
@@ -554,16 +587,16 @@ private Q_SLOTS:
         h.run.setEchoHosts(echoHosts);
         h.run.setEchoCheck(action != "no check");
         h.run.setSettings({20, std::chrono::seconds(1)});
-        h.table.addRows(refusedRows ? QStringList(refusedRows, refused.row()) : QStringList{own.row(), other.row()});
-        h.table.apply(0, {ProxyResult::failed(ProxyStatus::Timeout)});
-        const QSignalSpy changed(&h.table, &ProxyList::resultsChanged);
+        h.list.addRows(refusedRows ? QStringList(refusedRows, refused.row()) : QStringList{own.row(), other.row()});
+        h.list.apply(0, {ProxyResult::failed(ProxyStatus::Timeout)});
+        const QSignalSpy changed(&h.list, &ProxyList::resultsChanged);
         // Once the last row is handed out, the echo host goes.
-        connect(&h.table, &ProxyList::resultsChanged, this, [&, action = action, last = refusedRows - 1](int row) {
-            if (action.startsWith("close") && row == last && h.table.result(row).status == ProxyStatus::Checking)
+        connect(&h.list, &ProxyList::resultsChanged, this, [&, action = action, last = refusedRows - 1](int row) {
+            if (action.startsWith("close") && row == last && h.list.result(row).status == ProxyStatus::Checking)
                 live.close(), action.endsWith("abort") ? h.run.abort() : void();
         });
         if (action == "abort")
-            QTimer::singleShot(0, &h.table, [&h] { h.run.abort(), h.calls += "abort "; });
+            QTimer::singleShot(0, &h.list, [&h] { h.run.abort(), h.calls += "abort "; });
         QVERIFY(runToEnd(h.run));
         QString shown = h.calls + (h.outcome.probed ? "probed" : "") + (changed.isEmpty() ? "untouched" : "") +
                         (h.outcome.aborted ? " aborted" : "") + (h.outcome.echoLost ? " lost" : "");
@@ -591,10 +624,10 @@ private Q_SLOTS:
         h.run.setPool(true);
         h.run.setSettings({1, std::chrono::seconds(2)});
         for (int i = 0; i < 60; ++i)
-            h.table.addRows({relay.row() + ':' + QString::number(i)});
+            h.list.addRows({relay.row() + ':' + QString::number(i)});
         int working = 0;
-        connect(&h.table, &ProxyList::resultsChanged, this, [&](int row) {
-            if (h.table.result(row).status == ProxyStatus::Working && ++working == 5)
+        connect(&h.list, &ProxyList::resultsChanged, this, [&](int row) {
+            if (h.list.result(row).status == ProxyStatus::Working && ++working == 5)
                 dying.close();
         });
         QVERIFY(runToEnd(h.run));
@@ -609,16 +642,16 @@ private Q_SLOTS:
         Harness h(1);
         const FakeProxy fast(FakeProxy::EchoOwnAddress, QHostAddress::LocalHost, 50),
             slow(FakeProxy::EchoOwnAddress, QHostAddress::LocalHost, 400), slowAccept(FakeProxy::SlowAccept);
-        h.table.addRows(QStringList{slowAccept.row(), fast.row(), slow.row()} + QStringList(3, fast.row()));
+        h.list.addRows(QStringList{slowAccept.row(), fast.row(), slow.row()} + QStringList(3, fast.row()));
         // On the run's clock, each row's time lies within the time between its own notices: handed out, judged.
         QList<qint64> span(6);
-        connect(&h.table, &ProxyList::resultsChanged, this, [&](int row) { span[row] = h.nowMs() - span[row]; });
+        connect(&h.list, &ProxyList::resultsChanged, this, [&](int row) { span[row] = h.nowMs() - span[row]; });
         h.start(6, 3, CheckRows::Mode::All, 2);
         const qint64 delays[] = {950, 50, 400, 50, 50, 50};
         for (int r = 0; r < 6; ++r) {
-            const std::optional<int> ms = h.table.result(r).ms;
+            const std::optional<int> ms = h.list.result(r).ms;
             QVERIFY2(ms && *ms >= delays[r] && *ms <= span[r], qPrintable(QString::number(ms.value_or(-1))));
-            QCOMPARE(columnTexts(h.table, 2)[r], QString("%1 ms").arg(*ms));
+            QCOMPARE(columnTexts(h.list, 2)[r], QString("%1 ms").arg(*ms));
         }
     }
 
@@ -627,7 +660,7 @@ private Q_SLOTS:
     {
         Harness h;
         const FakeProxy refused(FakeProxy::Refused);
-        h.table.addRows(QStringList(6, refused.row()));
+        h.list.addRows(QStringList(6, refused.row()));
         rlimit saved = {};
         QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
         // Room for two more descriptors: the limit is on their numbers, and the lowest free ones are taken first.
@@ -646,7 +679,7 @@ private Q_SLOTS:
     void modes()
     {
         Harness h;
-        QTimer::singleShot(0, &h.table, [&h] { h.run.abort(); });
+        QTimer::singleShot(0, &h.list, [&h] { h.run.abort(); });
         h.start(5, 2);
         h.start(5, 2, CheckRows::Mode::Untested);
         h.start(5, 2);
@@ -654,7 +687,7 @@ private Q_SLOTS:
         selection.select(QItemSelection(h.model.index(0, 0), h.model.index(1, 0)), QItemSelectionModel::Select);
         // Row 2 unselected and row 3 selected after the run has started.
         const QItemSelection rows2and3(h.model.index(1, 0), h.model.index(2, 0));
-        QTimer::singleShot(0, &h.table, [&] { selection.select(rows2and3, QItemSelectionModel::Toggle); });
+        QTimer::singleShot(0, &h.list, [&] { selection.select(rows2and3, QItemSelectionModel::Toggle); });
         h.start(5, 1, CheckRows::Mode::Selected);
         QCOMPARE(h.batches, QList<int>({0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 6, 7}));
         QVERIFY(h.nowMs() >= qint64(h.waits) * 1000); // each batch waited for its deadline

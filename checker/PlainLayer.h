@@ -1,0 +1,11 @@
+#pragma once
+
+#include "checker/ByteLayer.h"
+
+// Plain text: the bytes on the wire are the request and the answer themselves.
+class PlainLayer final : public ByteLayer
+{
+public:
+    QByteArray toWire(const QByteArray &bytes) override { return bytes; }
+    void fromWire(QByteArray received, QByteArray &answer) override;
+};
