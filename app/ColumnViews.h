@@ -14,14 +14,16 @@ struct ColumnView
     ListColumn column;
     const char *header;
     int width;
+    // Whether its cells show the row's text; the others show the words below.
+    bool showsRowText;
     QString (*words)(const ProxyResult &result);
 };
 
 inline constexpr std::array<ColumnView, ListColumnCount> ColumnViews{{
-    {ListColumn::Proxy, QT_TRANSLATE_NOOP("ProxyTableModel", "Proxy"), 200, nullptr},
-    {ListColumn::Anonymity, QT_TRANSLATE_NOOP("ProxyTableModel", "Anonymity"), 96, &ResultText::anonymity},
-    {ListColumn::Speed, QT_TRANSLATE_NOOP("ProxyTableModel", "Speed"), 96, &ResultText::speed},
-    {ListColumn::Status, QT_TRANSLATE_NOOP("ProxyTableModel", "Status"), 96, &ResultText::status},
+    {ListColumn::Proxy, QT_TRANSLATE_NOOP("ProxyTableModel", "Proxy"), 200, true, nullptr},
+    {ListColumn::Anonymity, QT_TRANSLATE_NOOP("ProxyTableModel", "Anonymity"), 96, false, &ResultText::anonymity},
+    {ListColumn::Speed, QT_TRANSLATE_NOOP("ProxyTableModel", "Speed"), 96, false, &ResultText::speed},
+    {ListColumn::Status, QT_TRANSLATE_NOOP("ProxyTableModel", "Status"), 96, false, &ResultText::status},
 }};
 
 namespace ColumnTable {
@@ -29,7 +31,7 @@ namespace ColumnTable {
 constexpr bool textColumnsAgree()
 {
     for (size_t i = 0; i < ColumnViews.size(); ++i) {
-        if ((ColumnViews[i].words == nullptr) != (ColumnSorts[i].key == SortKey::Text))
+        if (ColumnViews[i].showsRowText != (ColumnSorts[i].key == SortKey::Text))
             return false;
     }
     return true;
