@@ -37,7 +37,8 @@ constexpr bool textColumnsAgree()
     return true;
 }
 } // namespace ColumnTable
-static_assert(ColumnTable::inColumnOrder(ColumnViews), "ColumnViews lists each column at its own place");
+static_assert(EnumTable::inEnumOrder(ColumnViews, &ColumnView::column),
+              "ColumnViews lists each column at its own place");
 static_assert(ColumnTable::textColumnsAgree(), "the columns that show a row's text are those sorted by it");
 
 namespace ColumnText {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "proxylist/EnumTable.h"
+
 #include <array>
 #include <cstddef>
 
@@ -26,17 +28,6 @@ inline constexpr std::array<ColumnSort, ListColumnCount> ColumnSorts{{
     {ListColumn::Status, SortKey::ResultWords},
 }};
 
-namespace ColumnTable {
-template <typename Entries> constexpr bool inColumnOrder(const Entries &entries)
-{
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (std::size_t(entries[i].column) != i)
-            return false;
-    }
-    return true;
-}
-} // namespace ColumnTable
-
 namespace EnumCount {
 // Names the last column, so that one added after it must move ListColumnCount on.
 constexpr bool isLast(ListColumn column)
@@ -52,5 +43,6 @@ constexpr bool isLast(ListColumn column)
     return false;
 }
 } // namespace EnumCount
-static_assert(ColumnTable::inColumnOrder(ColumnSorts), "ColumnSorts lists each column at its own place");
+static_assert(EnumTable::inEnumOrder(ColumnSorts, &ColumnSort::column),
+              "ColumnSorts lists each column at its own place");
 static_assert(EnumCount::isLast(ListColumn(ListColumnCount - 1)), "ListColumnCount counts every column");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "proxylist/EnumTable.h"
+
 #include <QtGlobal>
 
 #include <array>
@@ -103,15 +105,8 @@ constexpr const StatusKind &kindOf(ProxyStatus status)
     return StatusKinds[std::size_t(status)];
 }
 
-constexpr bool listsEveryStatusInOrder()
-{
-    for (std::size_t i = 0; i < StatusKinds.size(); ++i) {
-        if (std::size_t(StatusKinds[i].status) != i)
-            return false;
-    }
-    return true;
-}
-static_assert(listsEveryStatusInOrder(), "StatusKinds lists each status at its own place");
+static_assert(EnumTable::inEnumOrder(StatusKinds, &StatusKind::status),
+              "StatusKinds lists each status at its own place");
 
 // What the last check of a proxy found.
 struct ProxyResult
