@@ -108,45 +108,15 @@ void MainWindow::addBareRowsMenu()
     c.bareRowsMenu->setObjectName(QStringLiteral("mBareRowsAs"));
     auto *choices = new QActionGroup(c.bareRowsMenu);
     for (const ProxyAddress::Protocol protocol : ProxyAddress::Protocols) {
-        QAction **action = bareRowsAction(protocol);
-        *action = c.bareRowsMenu->addAction(bareRowsText(protocol));
-        (*action)->setCheckable(true);
-        choices->addAction(*action);
-        connect(*action, &QAction::triggered, this, [this, protocol] { m_checkRun->setBareProtocol(protocol); });
+        QAction *action =
+            c.bareRowsMenu->addAction(QCoreApplication::translate("ProxyAddress", ProxyAddress::words(protocol)));
+        action->setCheckable(true);
+        choices->addAction(action);
+        connect(action, &QAction::triggered, this, [this, protocol] { m_checkRun->setBareProtocol(protocol); });
+        c.bareRowsActions[size_t(protocol)] = action;
     }
     // The rows' protocol until a check is told otherwise.
-    c.actionBareHttp->setChecked(true);
-}
-
-QAction **MainWindow::bareRowsAction(ProxyAddress::Protocol protocol)
-{
-    Controls &c = m_controls;
-    switch (protocol) {
-    case ProxyAddress::Protocol::Http:
-        return &c.actionBareHttp;
-    case ProxyAddress::Protocol::Connect:
-        return &c.actionBareConnect;
-    case ProxyAddress::Protocol::Socks4:
-        return &c.actionBareSocks4;
-    case ProxyAddress::Protocol::Socks5:
-        break;
-    }
-    return &c.actionBareSocks5;
-}
-
-QString MainWindow::bareRowsText(ProxyAddress::Protocol protocol)
-{
-    switch (protocol) {
-    case ProxyAddress::Protocol::Http:
-        return tr("HTTP");
-    case ProxyAddress::Protocol::Connect:
-        return tr("HTTPS tunnel");
-    case ProxyAddress::Protocol::Socks4:
-        return tr("SOCKS 4");
-    case ProxyAddress::Protocol::Socks5:
-        break;
-    }
-    return tr("SOCKS 5");
+    c.bareRowsActions[size_t(ProxyAddress::Protocol::Http)]->setChecked(true);
 }
 
 void MainWindow::connectControls()

@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <array>
 #include <memory>
 
 class CheckRun;
@@ -44,10 +45,9 @@ public:
         QAction *actionKeepWorking, *actionKeepAnonymous, *actionKeepSelected, *actionKeepBySpeed;
         QAction *actionSaveAllToClipboard, *actionSaveAllToFile, *actionSaveSelectedToClipboard,
             *actionSaveSelectedToFile;
-        // "Bare Rows As" in the Test menu: the protocol of rows without a scheme, one of four.
+        // "Bare Rows As" in the Test menu: the protocol of rows without a scheme, an item for each.
         QMenu *bareRowsMenu = nullptr;
-        QAction *actionBareHttp = nullptr, *actionBareConnect = nullptr, *actionBareSocks4 = nullptr,
-                *actionBareSocks5 = nullptr;
+        std::array<QAction *, ProxyAddress::ProtocolCount> bareRowsActions{};
     };
 
     explicit MainWindow(Desktop &desktop, QWidget *parent = nullptr);
@@ -100,9 +100,6 @@ private:
     void setUpTable();
     void connectControls();
     void addBareRowsMenu();
-    // Where the Bare Rows As item of a protocol is kept, and its words.
-    QAction **bareRowsAction(ProxyAddress::Protocol protocol);
-    static QString bareRowsText(ProxyAddress::Protocol protocol);
     void popUpMenu(QMenu *menu, const QWidget *button);
     void setCommandsLocked(bool locked);
     void showTotal();

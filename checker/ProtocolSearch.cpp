@@ -7,8 +7,8 @@ std::optional<AttemptPolicy::Protocol> ProtocolSearch::next(const Attempt &attem
     // Refused, unreachable: so would every other connection be.
     if (!attempt.connected)
         return m_held ? concludeWithHeld() : conclude(attempt.verdict, FoundProtocol::None);
-    switch (m_protocol) {
-    case Protocol::Socks5:
+    // Only the three protocols a search tries come here: a protocol the program learns later is not guessed at.
+    if (m_protocol == Protocol::Socks5) {
         if (attempt.heard != Protocol::Socks5)
             return tryNext(attempt.heard == Protocol::Socks4 ? Protocol::Socks4 : Protocol::Http);
         if (attempt.opened)
@@ -17,16 +17,13 @@ std::optional<AttemptPolicy::Protocol> ProtocolSearch::next(const Attempt &attem
         m_held = attempt.verdict;
         m_held->result.found = FoundProtocol::Socks5;
         return tryNext(Protocol::Socks4);
-    case Protocol::Socks4: {
+    }
+    if (m_protocol == Protocol::Socks4) {
         // A server that answered in SOCKS 5 stays one, unless SOCKS 4 let the probe through.
         const bool heldSocks5 = m_held && m_held->result.found == FoundProtocol::Socks5;
         if (attempt.heard == Protocol::Socks4 && (!heldSocks5 || attempt.verdict.result.status == ProxyStatus::Working))
             return conclude(attempt.verdict, FoundProtocol::Socks4);
         return heldSocks5 || m_triedHttp ? concludeWithHeld() : tryNext(Protocol::Http);
-    }
-    case Protocol::Http:
-    case Protocol::Connect:
-        break;
     }
     if (attempt.heard == Protocol::Http || attempt.verdict.result.status == ProxyStatus::Working)
         return conclude(attempt.verdict, FoundProtocol::Http);

@@ -17,16 +17,6 @@ QString printCheckReport(const ProxyList &list, const CliOptions &options)
         failure = writeToStandardOutput(block);
         return failure.isEmpty();
     };
-    switch (options.format) {
-    case OutputFormat::TabSeparated:
-        ProxyWriter::writeTabSeparated(list, rows, print);
-        break;
-    case OutputFormat::List:
-        ProxyWriter::writeList(list, rows, "\n", print);
-        break;
-    case OutputFormat::Json:
-        ProxyWriter::writeJson(list, rows, print, options.findsProtocol);
-        break;
-    }
+    ProxyWriter::write(options.format, list, rows, print, options.findsProtocol);
     return failure;
 }

@@ -3,6 +3,7 @@
 #include "checker/CheckSettings.h"
 #include "proxylist/ProxyAddress.h"
 #include "proxylist/ProxyFilter.h"
+#include "proxylist/ProxyWriter.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -12,26 +13,9 @@
 #include <optional>
 #include <variant>
 
-// How check prints its rows: text, status and the rest tab-separated; the rows' texts alone (--only without another
-// format); or JSON.
-enum class OutputFormat { TabSeparated, List, Json };
-inline constexpr int OutputFormatCount = int(OutputFormat::Json) + 1;
-
-namespace EnumCount {
-// Names the last format, so that one added after it must move OutputFormatCount on.
-constexpr bool isLast(OutputFormat format)
-{
-    switch (format) {
-    case OutputFormat::TabSeparated:
-    case OutputFormat::List:
-        return false;
-    case OutputFormat::Json:
-        return true;
-    }
-    return false;
-}
-} // namespace EnumCount
-static_assert(EnumCount::isLast(OutputFormat(OutputFormatCount - 1)), "OutputFormatCount counts every format");
+// How check prints its rows: tab-separated unless --json, or the rows' texts alone for --only without another format.
+using OutputFormat = ProxyWriter::Format;
+inline constexpr int OutputFormatCount = ProxyWriter::FormatCount;
 
 // What a command line of korvane-cli asks for.
 struct CliOptions

@@ -60,6 +60,21 @@ struct ProxyAddress
         }
         return QLatin1StringView("socks5://");
     }
+    // The protocol's name in the window's words, to be translated in the "ProxyAddress" context.
+    static constexpr const char *words(Protocol protocol)
+    {
+        switch (protocol) {
+        case Protocol::Http:
+            return QT_TRANSLATE_NOOP("ProxyAddress", "HTTP");
+        case Protocol::Connect:
+            return QT_TRANSLATE_NOOP("ProxyAddress", "HTTPS tunnel");
+        case Protocol::Socks4:
+            return QT_TRANSLATE_NOOP("ProxyAddress", "SOCKS 4");
+        case Protocol::Socks5:
+            break;
+        }
+        return QT_TRANSLATE_NOOP("ProxyAddress", "SOCKS 5");
+    }
     // The protocol of "http", "https", "socks4" or "socks5"; nothing for any other name.
     static std::optional<Protocol> protocolNamed(QStringView name)
     {

@@ -372,3 +372,17 @@ bool ProxyWriter::writeJson(const ProxyList &list, const std::vector<int> &rows,
     out.append("\n]\n");
     return out.finish();
 }
+
+bool ProxyWriter::write(Format format, const ProxyList &list, const std::vector<int> &rows, const Sink &sink,
+                        bool withProtocol)
+{
+    switch (format) {
+    case Format::TabSeparated:
+        return writeTabSeparated(list, rows, sink);
+    case Format::List:
+        return writeList(list, rows, "\n", sink);
+    case Format::Json:
+        break;
+    }
+    return writeJson(list, rows, sink, withProtocol);
+}

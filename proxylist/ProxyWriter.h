@@ -36,4 +36,28 @@ QByteArray json(const ProxyList &list, const std::vector<int> &rows, bool withPr
 bool writeList(const ProxyList &list, const std::vector<int> &rows, QByteArrayView lineEnd, const Sink &sink);
 bool writeTabSeparated(const ProxyList &list, const std::vector<int> &rows, const Sink &sink);
 bool writeJson(const ProxyList &list, const std::vector<int> &rows, const Sink &sink, bool withProtocol = false);
+
+// The forms korvane-cli prints a check's rows in: text, status and the rest tab-separated; the rows' texts alone,
+// a line each; or JSON.
+enum class Format { TabSeparated, List, Json };
+inline constexpr int FormatCount = int(Format::Json) + 1;
+// The rows in that form; withProtocol as for json().
+bool write(Format format, const ProxyList &list, const std::vector<int> &rows, const Sink &sink,
+           bool withProtocol = false);
 } // namespace ProxyWriter
+
+namespace EnumCount {
+// Names the last format, so that one added after it must move FormatCount on.
+constexpr bool isLast(ProxyWriter::Format format)
+{
+    switch (format) {
+    case ProxyWriter::Format::TabSeparated:
+    case ProxyWriter::Format::List:
+        return false;
+    case ProxyWriter::Format::Json:
+        return true;
+    }
+    return false;
+}
+} // namespace EnumCount
+static_assert(EnumCount::isLast(ProxyWriter::Format(ProxyWriter::FormatCount - 1)), "FormatCount counts every format");
