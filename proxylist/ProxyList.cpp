@@ -41,7 +41,7 @@ void ProxyList::replaceRows(ProxyRows &&rows)
 void ProxyList::clear()
 {
     if (count() > 0)
-        replaceRows({});
+        replaceRows(ProxyRows());
 }
 
 void ProxyList::keepRows(const std::vector<bool> &keep)

@@ -2,18 +2,20 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 void ProxyRows::append(QByteArrayView text)
 {
     const auto at = qint64(m_bytes.size());
     m_bytes.insert(m_bytes.end(), text.begin(), text.end());
     m_rows.emplace_back(at, text.size());
-    m_ids.push_back(m_nextId++);
+    m_ids.push_back(takeIds(1));
 }
 
 void ProxyRows::take(ProxyRows &&other)
 {
     const size_t first = m_rows.size();
+    RowId nextId = takeIds(other.m_rows.size());
     if (m_rows.empty()) {
         std::swap(m_bytes, other.m_bytes);
         std::swap(m_rows, other.m_rows);
@@ -32,7 +34,7 @@ void ProxyRows::take(ProxyRows &&other)
     m_ids.reserve(m_rows.size());
     m_ids.resize(m_rows.size());
     for (size_t r = first; r < m_rows.size(); ++r) {
-        m_ids[r] = m_nextId++;
+        m_ids[r] = nextId++;
         if (!other.m_findings.isEmpty())
             m_findings.copy(other.m_findings, other.m_ids[r - first], m_ids[r]);
     }
@@ -62,6 +64,29 @@ void ProxyRows::reserve(int rows, qsizetype bytes)
     m_rows.reserve(size_t(rows));
     m_ids.reserve(size_t(rows));
     m_bytes.reserve(size_t(bytes));
+}
+
+RowId ProxyRows::takeIds(size_t count)
+{
+    // A list of a few million rows would have to be loaded and merged over a thousand times before this happens.
+    if (count > std::numeric_limits<RowId>::max() - m_nextId)
+        renumber();
+    const RowId first = m_nextId;
+    m_nextId += RowId(count);
+    return first;
+}
+
+void ProxyRows::renumber()
+{
+    RowFindings findings;
+    RowId next = 1;
+    for (RowId &id : m_ids) {
+        if (!m_findings.isEmpty())
+            findings.copy(m_findings, id, next);
+        id = next++;
+    }
+    m_findings = std::move(findings);
+    m_nextId = next;
 }
 
 void ProxyRows::dropFindings(size_t from, size_t to)

@@ -17,6 +17,9 @@
 class ProxyRows
 {
 public:
+    // firstId is where the ids begin; only a test of their running out needs another than 1.
+    explicit ProxyRows(RowId firstId = 1) : m_nextId(firstId) {}
+
     int count() const { return int(m_rows.size()); }
     QLatin1StringView text(int row) const
     {
@@ -61,11 +64,14 @@ private:
     // Writes out only the bytes of the rows that are left, when the lines of rows gone hold more than those do.
     void compact();
     void dropFindings(size_t from, size_t to);
+    // The first of count new ids. Were they to run out, the rows there are first get ids 1, 2, … again.
+    RowId takeIds(size_t count);
+    void renumber();
 
     std::vector<char> m_bytes;
     std::vector<PackedRow> m_rows;
-    // Row r's id is m_ids[r]; ids count up from 1 and are never given twice.
+    // Row r's id is m_ids[r]; ids count up and no two rows hold the same one.
     std::vector<RowId> m_ids;
-    RowId m_nextId = 1;
+    RowId m_nextId;
     RowFindings m_findings;
 };

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <grp.h>
+#include <limits>
 #include <pwd.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -495,6 +496,23 @@ private Q_SLOTS:
         QCOMPARE(columnTexts(m_proxies, ExitColumn), (QStringList{{}, {}, u"2.2.2.2"_s}));
         for (int r = 0; r < m_proxies.count(); ++r)
             QCOMPARE(textOf.value(m_proxies.id(r)), m_proxies.text(r));
+
+        // Ids that run out are given again, each row keeping its own and its findings.
+        ProxyRows rows(std::numeric_limits<RowId>::max() - 1);
+        ProxyRows more;
+        for (ProxyRows *into : {&rows, &rows, &more, &more}) {
+            into->append("x");
+            into->apply(into->count() - 1, {ProxyResult::working(true), QString::number(into->count())});
+        }
+        rows.take(std::move(more));
+        QSet<RowId> ids;
+        QStringList exits;
+        for (int r = 0; r < rows.count(); ++r) {
+            ids.insert(rows.id(r));
+            exits.append(rows.exitAddress(r));
+        }
+        QCOMPARE(ids.size(), 4);
+        QCOMPARE(exits, (QStringList{u"1"_s, u"2"_s, u"1"_s, u"2"_s}));
     }
 
     // Where a row points: a name, an IPv6 or a dotted address, and its port; credentials before the host, where %XX
