@@ -14,7 +14,7 @@ QByteArray DirectPageJudgement::proxyRequest(const QByteArray &headerLines) cons
     return m_echo.proxyRequest(headerLines);
 }
 
-std::optional<RowVerdict> DirectPageJudgement::look(const QByteArray &answer)
+std::optional<RowVerdict> DirectPageJudgement::look(QByteArray &answer)
 {
     if (EchoJudgement::holdsCompletePage(answer) || answer.size() >= ProbeSocket::MaxAnswerBytes)
         return verdict(answer);

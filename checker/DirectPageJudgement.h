@@ -29,7 +29,7 @@ public:
     QByteArray proxyRequest(const QByteArray &headerLines) const override;
     // A verdict once the page is complete, or once an answer's keep is full: a host that never stops talking has
     // said all it will.
-    std::optional<RowVerdict> look(const QByteArray &answer) override;
+    std::optional<RowVerdict> look(QByteArray &answer) override;
     RowVerdict onClosed(const QByteArray &answer) const override { return verdict(answer); }
     // "Error", unless the whole page had come in by then.
     RowVerdict onFailed(const QByteArray &answer) const override;

@@ -48,7 +48,7 @@ QByteArray EchoJudgement::proxyRequest(const QByteArray &headerLines) const
     return m_echo.proxyRequest(headerLines, m_expected.token);
 }
 
-std::optional<RowVerdict> EchoJudgement::look(const QByteArray &answer)
+std::optional<RowVerdict> EchoJudgement::look(QByteArray &answer)
 {
     const qsizetype looked = std::exchange(m_looked, answer.size());
     // Credentials asked for are told by the status line: the proxy may keep the connection, or reset it.

@@ -44,7 +44,7 @@ public:
     QByteArray directRequest() const override;
     QByteArray proxyRequest(const QByteArray &headerLines) const override;
     // A verdict at once on a 401 or 407 status line or a whole page, whatever the connection does next.
-    std::optional<RowVerdict> look(const QByteArray &answer) override;
+    std::optional<RowVerdict> look(QByteArray &answer) override;
     RowVerdict onClosed(const QByteArray &answer) const override { return verdict(answer); }
     // "Error", unless the whole page had come in by then. A proxy that reads only up to the end of the request's
     // header section leaves the last CR LF unread, and its close then goes out as a reset: the page it sent is

@@ -6,6 +6,6 @@
 class PlainLayer final : public ByteLayer
 {
 public:
-    QByteArray toWire(const QByteArray &bytes) override { return bytes; }
-    void fromWire(QByteArray received, QByteArray &answer) override;
+    QByteArray open(const QByteArray &request) override { return request; }
+    QByteArray fromWire(QByteArray received, QByteArray &answer) override;
 };

@@ -50,7 +50,11 @@ std::optional<RowVerdict> ProbeExchange::onData(ProbeSocket &socket)
         if (std::optional<RowVerdict> verdict = stepHandshake(socket); verdict || !m_answering)
             return verdict;
     }
-    takeAnswer(socket);
+    const QByteArray reply = takeAnswer(socket);
+    if (std::optional<RowVerdict> verdict = layerVerdict())
+        return verdict;
+    if (std::optional<RowVerdict> failed = send(socket, reply))
+        return failed;
     return m_judgement->look(m_answer);
 }
 
@@ -76,13 +80,22 @@ std::optional<RowVerdict> ProbeExchange::stepHandshake(ProbeSocket &socket)
 std::optional<RowVerdict> ProbeExchange::openTunnel(ProbeSocket &socket, const QByteArray &handshakeBytes)
 {
     m_answering = true;
-    return send(socket, handshakeBytes + m_layer->toWire(m_handshake->request(*m_judgement)));
+    return send(socket, handshakeBytes + m_layer->open(m_handshake->request(*m_judgement)));
 }
 
-void ProbeExchange::takeAnswer(ProbeSocket &socket)
+QByteArray ProbeExchange::takeAnswer(ProbeSocket &socket)
 {
-    if (m_answering && !socket.answer().isEmpty())
-        m_layer->fromWire(socket.take(), m_answer);
+    if (!m_answering || socket.answer().isEmpty())
+        return {};
+    return m_layer->fromWire(socket.take(), m_answer);
+}
+
+std::optional<RowVerdict> ProbeExchange::layerVerdict() const
+{
+    const QString failure = m_layer->failure();
+    if (failure.isEmpty())
+        return std::nullopt;
+    return m_judgement->onLayerFailed(failure);
 }
 
 RowVerdict ProbeExchange::onClosed(ProbeSocket &socket)
@@ -91,6 +104,8 @@ RowVerdict ProbeExchange::onClosed(ProbeSocket &socket)
     if (!m_answering)
         return Refused;
     takeAnswer(socket);
+    if (std::optional<RowVerdict> verdict = layerVerdict())
+        return *verdict;
     return m_judgement->onClosed(m_answer);
 }
 
@@ -99,5 +114,7 @@ RowVerdict ProbeExchange::onFailed(ProbeSocket &socket)
     if (!m_answering)
         return {ProxyResult::failed(ProxyStatus::Error)};
     takeAnswer(socket);
+    if (std::optional<RowVerdict> verdict = layerVerdict())
+        return *verdict;
     return m_judgement->onFailed(m_answer);
 }

@@ -48,8 +48,11 @@ private:
     // The tunnel is open: what came right behind the handshake's last bytes is the answer.
     std::optional<RowVerdict> openTunnel(ProbeSocket &socket, const QByteArray &handshakeBytes);
     std::optional<RowVerdict> send(ProbeSocket &socket, const QByteArray &bytes);
-    // What the connection kept since last time goes through the byte layer into the answer.
-    void takeAnswer(ProbeSocket &socket);
+    // What the connection kept since last time goes through the byte layer into the answer; returns what the
+    // layer says back, to go out.
+    QByteArray takeAnswer(ProbeSocket &socket);
+    // The judgement's verdict once the byte layer gave up on the connection.
+    std::optional<RowVerdict> layerVerdict() const;
 
     std::unique_ptr<Handshake> m_handshake;
     std::unique_ptr<ProbeJudgement> m_judgement;

@@ -47,7 +47,7 @@ public:
     Asking(const EchoHost &echo, const QByteArray &token) : m_echo(echo), m_token(token) {}
     QByteArray directRequest() const override { return m_echo.directRequest(m_token); }
     QByteArray proxyRequest(const QByteArray &lines) const override { return m_echo.proxyRequest(lines, m_token); }
-    std::optional<RowVerdict> look(const QByteArray &) override { return std::nullopt; }
+    std::optional<RowVerdict> look(QByteArray &) override { return std::nullopt; }
     RowVerdict onClosed(const QByteArray &) const override { return {}; }
     RowVerdict onFailed(const QByteArray &) const override { return {}; }
 
@@ -396,7 +396,7 @@ private Q_SLOTS:
         PlainLayer layer;
         QByteArray answer;
         if (step.outcome == Handshake::Step::Open) {
-            out += layer.toWire(handshake->request(Asking(host, echo.section('/', 1).toLatin1())));
+            out += layer.open(handshake->request(Asking(host, echo.section('/', 1).toLatin1())));
             layer.fromWire(reply, answer);
         }
         const char *const outcomes[] = {"more", "open ", "refused"};
