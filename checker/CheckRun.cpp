@@ -229,3 +229,9 @@ void CheckRun::stop()
     m_phase = Phase::Idle;
     m_running = false;
 }
+
+QString CheckRun::setSite(std::optional<SiteCheck> site)
+{
+    m_probes.setSite(std::move(site));
+    return {};
+}

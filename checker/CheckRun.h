@@ -55,6 +55,11 @@ public:
     // The protocol of rows without a scheme: HTTP unless told otherwise.
     void setBareProtocol(ProxyAddress::Protocol protocol) { m_probes.setBareProtocol(protocol); }
     void setSearchingProtocols(bool searching) { m_probes.setSearchingProtocols(searching); }
+    // The user's site, fetched through every proxy found working from the next run on; none when no site is to be
+    // fetched. For an https:// site, the certificates it is checked against are read here: when they cannot be,
+    // the site is not set and the reason is returned.
+    QString setSite(std::optional<SiteCheck> site);
+    const std::optional<SiteCheck> &site() const { return m_probes.site(); }
     // A pool of probes that never waits on its slowest (see PoolScheduler) rather than the window's batches.
     void setPool(bool pool) { m_scheduler = pool ? static_cast<Scheduler *>(&m_pool) : &m_batches; }
     bool isPool() const { return m_scheduler == &m_pool; }

@@ -12,7 +12,10 @@ constexpr qsizetype StatusLineStart = 12;
 ConnectHandshake::ConnectHandshake(const std::optional<ProxyAddress::Credentials> &credentials,
                                    const ProbeTarget &target)
 {
-    const QByteArray hostPort = target.name.toLatin1() + ':' + QByteArray::number(target.port);
+    // An IPv6 address goes in brackets, as in an address.
+    const QByteArray name = target.name.toLatin1();
+    const QByteArray host = name.contains(':') ? '[' + name + ']' : name;
+    const QByteArray hostPort = host + ':' + QByteArray::number(target.port);
     m_request =
         "CONNECT " + hostPort + " HTTP/1.1\r\nHost: " + hostPort + "\r\n" + proxyAuthorization(credentials) + "\r\n";
 }

@@ -5,6 +5,7 @@
 #include "checker/ProbeSocket.h"
 #include "checker/ProtocolSearch.h"
 #include "checker/SingleAttempt.h"
+#include "checker/SiteJudgement.h"
 #include "proxylist/ProxyList.h"
 
 #include <QPointer>
@@ -19,6 +20,18 @@ std::unique_ptr<AttemptPolicy> attemptPolicy(bool searching)
     if (searching)
         return std::make_unique<ProtocolSearch>();
     return std::make_unique<SingleAttempt>();
+}
+
+int millisecondsSince(const Clock &clock, Clock::TimePoint start)
+{
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - start);
+    return int(std::clamp<qint64>(took.count(), 0, INT_MAX));
+}
+
+RowVerdict withSite(RowVerdict verdict, SiteVerdict site)
+{
+    verdict.site = std::move(site);
+    return verdict;
 }
 } // namespace
 
@@ -98,11 +111,8 @@ void ProbeSet::onNameFound(ProbeSocket *socket, QList<QHostAddress> addresses)
 bool ProbeSet::connectProbe(ProbeSocket *socket, const QList<QHostAddress> &proxyAddresses, const QHostAddress &address)
 {
     Probe &probe = m_probes.at(socket);
-    const EchoHost &echo = m_echoHosts.hosts()[probe.host];
-    probe.exchange = std::make_unique<ProbeExchange>(
-        Handshake::create(probe.proxy, echo.target(), probe.policy->greetsAny()),
-        std::make_unique<EchoJudgement>(echo, probe.proxy.hostPort, m_echoHosts.yourAddress(probe.host),
-                                        proxyAddresses));
+    probe.address = address;
+    probe.exchange = exchangeFor(probe, proxyAddresses);
     connectEvents(socket, *probe.exchange);
     const int shortage = socket->connectTo(address, probe.proxy.port);
     if (shortage == 0)
@@ -115,6 +125,21 @@ bool ProbeSet::connectProbe(ProbeSocket *socket, const QList<QHostAddress> &prox
     m_list.apply(row, {ProxyResult()});
     m_shortage = qt_error_string(shortage);
     return false;
+}
+
+std::unique_ptr<ProbeExchange> ProbeSet::exchangeFor(const Probe &probe,
+                                                     const QList<QHostAddress> &proxyAddresses) const
+{
+    if (probe.echoVerdict) {
+        return std::make_unique<ProbeExchange>(Handshake::create(probe.proxy, m_site->target(), false),
+                                               std::make_unique<SiteJudgement>(*m_site),
+                                               m_siteLayer ? m_siteLayer() : nullptr);
+    }
+    const EchoHost &echo = m_echoHosts.hosts()[probe.host];
+    return std::make_unique<ProbeExchange>(Handshake::create(probe.proxy, echo.target(), probe.policy->greetsAny()),
+                                           std::make_unique<EchoJudgement>(echo, probe.proxy.hostPort,
+                                                                           m_echoHosts.yourAddress(probe.host),
+                                                                           proxyAddresses));
 }
 
 void ProbeSet::connectEvents(ProbeSocket *socket, ProbeExchange &exchange)
@@ -134,6 +159,8 @@ void ProbeSet::connectEvents(ProbeSocket *socket, ProbeExchange &exchange)
 void ProbeSet::onAttemptEnded(ProbeSocket *socket, RowVerdict verdict)
 {
     Probe &probe = m_probes.at(socket);
+    if (probe.echoVerdict)
+        return onSiteEnded(socket, verdict);
     const ProbeExchange *ended = probe.exchange.get();
     const std::optional<ProxyAddress::Protocol> next = probe.policy->next(
         {verdict, ended && ended->connected(), ended && ended->opened(), ended ? ended->heard(*socket) : std::nullopt});
@@ -142,11 +169,11 @@ void ProbeSet::onAttemptEnded(ProbeSocket *socket, RowVerdict verdict)
     if (!next)
         verdict = probe.policy->verdict();
     const int row = socket->row();
-    if (verdict.result.status == ProxyStatus::Working) {
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(m_clock.now() - probe.startedAt);
-        verdict.result.ms = int(std::clamp<qint64>(took.count(), 0, INT_MAX));
-    }
+    if (verdict.result.status == ProxyStatus::Working)
+        verdict.result.ms = millisecondsSince(m_clock, probe.startedAt);
     const bool holds = countForHost(probe, row, verdict.result);
+    if (holds && verdict.result.status == ProxyStatus::Working && fetchSite(socket, verdict))
+        return;
     // Gone first: writing the verdict tells the list's watchers, and they may do anything.
     end(socket);
     write(row, holds ? verdict : RowVerdict(), holds);
@@ -168,6 +195,44 @@ bool ProbeSet::tryAgain(ProbeSocket *socket, ProxyAddress::Protocol protocol)
     if (!connectProbe(again, {}, proxy->host))
         Q_EMIT judged(row);
     return true;
+}
+
+bool ProbeSet::fetchSite(ProbeSocket *socket, const RowVerdict &echoVerdict)
+{
+    if (!m_site)
+        return false;
+    const int row = socket->row();
+    Probe &ended = m_probes.at(socket);
+    ProxyAddress proxy = ended.proxy;
+    // An HTTP proxy carries TLS in a CONNECT tunnel.
+    if (m_site->tls && proxy.protocol == ProxyAddress::Protocol::Http)
+        proxy.protocol = ProxyAddress::Protocol::Connect;
+    ProbeSocket *fetch = newSocket(row, m_clock.now());
+    // The body the site may send, its head, and what TLS adds to them.
+    fetch->setAnswerLimit(m_site->maxBody + m_site->maxBody / 32 + (qint64(256) << 10));
+    const QHostAddress address = ended.address;
+    Probe taken{ended.host, proxy, std::move(ended.policy), nullptr, fetch->startedAt(), echoVerdict};
+    end(socket);
+    m_open.push_back(fetch);
+    m_probes.emplace(fetch, std::move(taken));
+    if (!connectProbe(fetch, {}, address))
+        write(row, withSite(echoVerdict, {SiteStatus::Error, 0, m_shortage}), true);
+    return true;
+}
+
+void ProbeSet::onSiteEnded(ProbeSocket *socket, const RowVerdict &verdict)
+{
+    const Probe &probe = m_probes.at(socket);
+    const int row = socket->row();
+    // Ended before the tunnel opened, the exchange has no site verdict of its own.
+    SiteVerdict site = verdict.site.value_or(SiteVerdict{
+        SiteStatus::Error, 0,
+        probe.exchange->connected() ? QStringLiteral("tunnel refused") : QStringLiteral("proxy unreachable")});
+    if (site.httpStatus > 0)
+        site.ms = millisecondsSince(m_clock, probe.startedAt);
+    const RowVerdict echoVerdict = *probe.echoVerdict;
+    end(socket);
+    write(row, withSite(echoVerdict, std::move(site)), true);
 }
 
 bool ProbeSet::countForHost(const Probe &probe, int row, const ProxyResult &result)
@@ -213,9 +278,11 @@ void ProbeSet::timeOutStartedBefore(Clock::TimePoint moment)
         ProbeSocket *socket = m_open.front();
         const int row = socket->row();
         const Probe &probe = m_probes.at(socket);
-        const RowVerdict verdict = probe.policy->timedOut();
+        // A site still being fetched was counted for the echo host with the verdict it follows.
+        const RowVerdict verdict =
+            probe.echoVerdict ? withSite(*probe.echoVerdict, {SiteStatus::Timeout}) : probe.policy->timedOut();
         const bool checking = m_list.isValidRow(row) && m_list.result(row).status == ProxyStatus::Checking;
-        const bool holds = !checking || countForHost(probe, row, verdict.result);
+        const bool holds = !checking || probe.echoVerdict || countForHost(probe, row, verdict.result);
         end(socket);
         if (checking)
             write(row, holds ? verdict : RowVerdict(), holds);

@@ -4,12 +4,14 @@
 #include "checker/Clock.h"
 #include "checker/EchoRotation.h"
 #include "checker/ProbeExchange.h"
+#include "checker/SiteCheck.h"
 #include "proxylist/ProxyValidator.h"
 
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -39,6 +41,16 @@ public:
     void setBareProtocol(ProxyAddress::Protocol protocol) { m_bareProtocol = protocol; }
     // Whether the protocol of rows without a scheme is found for each, rather than the one above.
     void setSearchingProtocols(bool searching) { m_searching = searching; }
+    // Makes the byte layer of each connection to the site: TLS for an https:// site.
+    using SiteLayer = std::function<std::unique_ptr<ByteLayer>()>;
+    // The user's site, fetched through each proxy found working once its echo page has come, or none. Not changed
+    // while probes are open.
+    void setSite(std::optional<SiteCheck> site, SiteLayer layer = {})
+    {
+        m_site = std::move(site);
+        m_siteLayer = std::move(layer);
+    }
+    const std::optional<SiteCheck> &site() const { return m_site; }
     // Whether a row of the list speaks SOCKS 4, or may, which needs the echo host's address.
     bool hasSocks4Rows() const;
 
@@ -86,6 +98,10 @@ private:
         // When the connection started: a later connection is timed from its own start, its row's time out from
         // the first's.
         Clock::TimePoint startedAt;
+        // The row's verdict on its echo page while the site is fetched through the proxy; nothing before.
+        std::optional<RowVerdict> echoVerdict = std::nullopt;
+        // Where the connection under way goes.
+        QHostAddress address = {};
     };
 
     ProbeSocket *newSocket(int row, Clock::TimePoint startedAt);
@@ -101,6 +117,12 @@ private:
     // A new connection in the protocol for the row, in the place of the old among the open; false when the row
     // cannot be read in it.
     bool tryAgain(ProbeSocket *socket, ProxyAddress::Protocol protocol);
+    // The proxy is working: a new connection through it fetches the site, timed from its own start, in the place of
+    // the old at the end of the open. False when there is no site to fetch, or no socket to fetch it with.
+    bool fetchSite(ProbeSocket *socket, const RowVerdict &echoVerdict);
+    // The site's connection ended with the verdict, or gave one: the row's verdict is its echo verdict with it.
+    void onSiteEnded(ProbeSocket *socket, const RowVerdict &verdict);
+    std::unique_ptr<ProbeExchange> exchangeFor(const Probe &probe, const QList<QHostAddress> &proxyAddresses) const;
     // Counts the verdict against the probe's echo host; false when the host was found dead, and the row is
     // untested again instead.
     bool countForHost(const Probe &probe, int row, const ProxyResult &result);
@@ -116,6 +138,8 @@ private:
     EchoRotation m_echoHosts;
     ProxyAddress::Protocol m_bareProtocol = ProxyAddress::Protocol::Http;
     bool m_searching = false;
+    std::optional<SiteCheck> m_site;
+    SiteLayer m_siteLayer;
     // In the order their rows started.
     std::vector<ProbeSocket *> m_open;
     std::unordered_map<const ProbeSocket *, Probe> m_probes;

@@ -139,12 +139,12 @@ void ProbeSocket::onReadable()
 
 qint64 ProbeSocket::drain(qint64 budget)
 {
-    const qsizetype room = MaxAnswerBytes - m_taken - m_answer.size();
+    const qint64 room = m_answerLimit - m_taken - m_answer.size();
     ssize_t got = 0;
     do {
         if (room > 0) {
             char chunk[CopyChunk];
-            got = ::recv(m_fd, chunk, size_t(std::min<qint64>({budget, room, CopyChunk})), 0);
+            got = ::recv(m_fd, chunk, size_t(std::min<qint64>({budget, room, qint64(CopyChunk)})), 0);
             if (got > 0)
                 keep(chunk, got);
         } else {
@@ -159,7 +159,8 @@ void ProbeSocket::keep(const char *data, qsizetype size)
     // Grown by doubling, as QByteArray would, but never past what an answer may keep.
     const qsizetype needed = m_answer.size() + size;
     if (needed > m_answer.capacity())
-        m_answer.reserve(std::min(MaxAnswerBytes - m_taken, std::max({needed, 2 * m_answer.capacity(), FirstReserve})));
+        m_answer.reserve(
+            std::min(qsizetype(m_answerLimit - m_taken), std::max({needed, 2 * m_answer.capacity(), FirstReserve})));
     m_answer.append(data, size);
 }
 

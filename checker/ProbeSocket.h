@@ -29,10 +29,13 @@ public:
     // When the connection attempt started, on the run's clock.
     Clock::TimePoint startedAt() const { return m_startedAt; }
     void setStartedAt(Clock::TimePoint moment) { m_startedAt = moment; }
-    // What was kept of the answer and not taken yet. The first MaxAnswerBytes received are kept, taken or not; what
-    // came after is counted in received() but not kept.
+    // What was kept of the answer and not taken yet. The first answerLimit() bytes received are kept, taken or not;
+    // what came after is counted in received() but not kept.
     const QByteArray &answer() const { return m_answer; }
     qint64 received() const { return m_received; }
+    // MaxAnswerBytes unless a probe that reads a longer answer as it comes says otherwise.
+    qint64 answerLimit() const { return m_answerLimit; }
+    void setAnswerLimit(qint64 bytes) { m_answerLimit = bytes; }
     // -1 when there is no connection.
     int descriptor() const { return m_fd; }
     // The system's error number of the failure failed() told; 0 before.
@@ -77,7 +80,8 @@ private:
     Clock::TimePoint m_startedAt;
     QByteArray m_answer;
     // How much of the answer has been taken.
-    qsizetype m_taken = 0;
+    qint64 m_taken = 0;
+    qint64 m_answerLimit = MaxAnswerBytes;
     qint64 m_received = 0;
     int m_error = 0;
     // Closed, failed or released: nothing more is reported.

@@ -4,12 +4,14 @@
 #include "proxylist/ProxyList.h"
 #include "proxylist/ProxyWriter.h"
 
+#include <algorithm>
+
 QString printCheckReport(const ProxyList &list, const CliOptions &options)
 {
     std::vector<int> rows;
     for (int r = 0; r < list.count(); ++r) {
-        const ProxyResult &result = list.result(r);
-        if (result.isVerdict() && (!options.only || options.only->matches(result)))
+        const auto matches = [&list, r](const ProxyFilter &filter) { return filter.matches(list, r); };
+        if (list.result(r).isVerdict() && std::all_of(options.only.begin(), options.only.end(), matches))
             rows.push_back(r);
     }
     QString failure;
@@ -17,6 +19,6 @@ QString printCheckReport(const ProxyList &list, const CliOptions &options)
         failure = writeToStandardOutput(block);
         return failure.isEmpty();
     };
-    ProxyWriter::write(options.format, list, rows, print, options.findsProtocol);
+    ProxyWriter::write(options.format, list, rows, print, {options.findsProtocol, options.site.has_value()});
     return failure;
 }

@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "checker/EchoHostOptions.h"
+#include "cli/SiteOptions.h"
 #include "judge/JudgeRequest.h"
 #include "judge/JudgeServer.h"
 
@@ -78,10 +79,12 @@ struct Parser
         QString::number(CheckLimits::TimeoutSeconds.start)};
     QCommandLineOption only{QStringLiteral("only"),
                             QStringLiteral("Print only the proxies that work, that work and are anonymous, that a "
-                                           "Korvane echo host graded elite, or that work and answered within MS "
-                                           "milliseconds (1 to %1).")
+                                           "Korvane echo host graded elite, that work and answered within MS "
+                                           "milliseconds (1 to %1), or through which the --site answered as "
+                                           "expected; given several times, the proxies that are all of them.")
                                 .arg(CheckLimits::LongestAnswer.count()),
-                            QStringLiteral("working|anonymous|elite|fast:MS")};
+                            QStringLiteral("working|anonymous|elite|fast:MS|site")};
+    SiteOptions site;
     QCommandLineOption json{
         QStringLiteral("json"),
         QStringLiteral("Print one JSON array of {\"proxy\", \"status\", \"anonymity\", \"ms\", \"exit\", "
@@ -182,6 +185,8 @@ struct Parser
         parser.addVersionOption();
         parser.addOptions({probesAtOnce, timeout, only, json, echoHost, noEchoCheck, quiet, batches, protocol, listen,
                            log, trustedProxy});
+        for (const QCommandLineOption *option : site.options())
+            parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("clean, check or judge."),
                                      QStringLiteral("clean|check|judge"));
         parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Proxy lists to read."),
@@ -262,6 +267,8 @@ struct Parser
                 options.push_back(option);
         }
         options.insert(options.end(), {&echoHost, &noEchoCheck, &quiet, &batches});
+        const std::vector<const QCommandLineOption *> siteOptions = site.options();
+        options.insert(options.end(), siteOptions.begin(), siteOptions.end());
         return options;
     }
 
@@ -348,19 +355,26 @@ std::variant<CliOptions, CliExit> Parser::options() const
                               .arg(CheckLimits::TimeoutSeconds.highest));
     options.settings = {*n, std::chrono::seconds(*t)};
 
-    if (parser.isSet(only)) {
-        const QString rows = parser.value(only);
+    std::variant<std::optional<SiteCheck>, QString> siteCheck = site.read(parser);
+    if (const QString *error = std::get_if<QString>(&siteCheck))
+        return usageError(*error);
+    options.site = std::get<std::optional<SiteCheck>>(std::move(siteCheck));
+    for (const QString &rows : parser.values(only)) {
         if (rows == QLatin1String("working"))
-            options.only = ProxyFilter::working();
+            options.only.push_back(ProxyFilter::working());
         else if (rows == QLatin1String("anonymous"))
-            options.only = ProxyFilter::anonymous();
+            options.only.push_back(ProxyFilter::anonymous());
         else if (rows == QLatin1String("elite"))
-            options.only = ProxyFilter::elite();
+            options.only.push_back(ProxyFilter::elite());
+        else if (rows == QLatin1String("site") && options.site)
+            options.only.push_back(ProxyFilter::reachesSite());
         else if (const std::optional<int> ms = fastest(rows))
-            options.only = ProxyFilter::within(*ms);
+            options.only.push_back(ProxyFilter::within(*ms));
         else
-            return usageError(QStringLiteral("--only takes working, anonymous, elite or fast:MS, MS from 1 to %1")
-                                  .arg(CheckLimits::LongestAnswer.count()));
+            return usageError(
+                QStringLiteral(
+                    "--only takes working, anonymous, elite, fast:MS (MS from 1 to %1) or, with --site, site")
+                    .arg(CheckLimits::LongestAnswer.count()));
     }
     const std::variant<EchoHostOptions, QString> echo = EchoHostOptions::read(parser, echoHost, noEchoCheck);
     if (const QString *error = std::get_if<QString>(&echo))

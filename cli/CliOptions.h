@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checker/CheckSettings.h"
+#include "checker/SiteCheck.h"
 #include "proxylist/ProxyAddress.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyWriter.h"
@@ -12,6 +13,7 @@
 
 #include <optional>
 #include <variant>
+#include <vector>
 
 // How check prints its rows: tab-separated unless --json, or the rows' texts alone for --only without another format.
 using OutputFormat = ProxyWriter::Format;
@@ -34,9 +36,9 @@ struct CliOptions
     QStringList files;
     // -n and -t.
     CheckSettings settings{CheckLimits::CliProbesAtOnce.start, std::chrono::seconds(CheckLimits::TimeoutSeconds.start)};
-    // The rows a check prints, of those with a verdict: all, or those that "Keep working proxies" or "Keep
-    // anonymous proxies" would keep.
-    std::optional<ProxyFilter> only;
+    // The rows a check prints, of those with a verdict: those that every filter keeps (--only, any number of
+    // times), all when there is none.
+    std::vector<ProxyFilter> only;
     // The protocol of rows without a scheme; nothing is HTTP, and clean writes them as they are.
     std::optional<ProxyAddress::Protocol> protocol;
     // check --protocol auto: the protocol of each row without a scheme is found, and printed as its scheme.
@@ -44,6 +46,8 @@ struct CliOptions
     OutputFormat format = OutputFormat::TabSeparated;
     // The window's fixed batches rather than a pool that refills as probes end.
     bool batches = false;
+    // check --site: the user's site, fetched through every proxy that works.
+    std::optional<SiteCheck> site;
     // The echo hosts, in the order given; none is the default host.
     QStringList echoHosts;
     // Whether they are asked directly before the check.

@@ -4,8 +4,9 @@
 
 #include <algorithm>
 
-bool ProxyFilter::matches(const ProxyResult &result) const
+bool ProxyFilter::matches(const ProxyList &list, int row) const
 {
+    const ProxyResult result = list.result(row);
     switch (m_rule) {
     case Rule::Working:
         return result.status == ProxyStatus::Working;
@@ -15,6 +16,10 @@ bool ProxyFilter::matches(const ProxyResult &result) const
         return result.grade == Grade::Elite;
     case Rule::Within:
         return result.ms && *result.ms <= m_ms;
+    case Rule::ReachesSite: {
+        const std::optional<SiteVerdict> site = list.site(row);
+        return site && site->status == SiteStatus::Ok;
+    }
     case Rule::EveryRow:
         break;
     }
@@ -25,7 +30,7 @@ std::vector<bool> ProxyFilter::matching(const ProxyList &list) const
 {
     std::vector<bool> match(size_t(list.count()));
     for (size_t r = 0; r < match.size(); ++r)
-        match[r] = matches(list.result(int(r)));
+        match[r] = matches(list, int(r));
     return match;
 }
 

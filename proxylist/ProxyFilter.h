@@ -19,8 +19,10 @@ public:
     // The working proxies that answered within that many milliseconds.
     static ProxyFilter within(int ms) { return ProxyFilter(Rule::Within, ms); }
     static ProxyFilter everyRow() { return ProxyFilter(Rule::EveryRow); }
+    // The working proxies through which the user's site answered as expected.
+    static ProxyFilter reachesSite() { return ProxyFilter(Rule::ReachesSite); }
 
-    bool matches(const ProxyResult &result) const;
+    bool matches(const ProxyList &list, int row) const;
     // One flag per row of the list: whether it matches.
     std::vector<bool> matching(const ProxyList &list) const;
     // The rows that match, top to bottom.
@@ -33,7 +35,7 @@ public:
     static std::vector<int> rowsOf(const std::vector<bool> &flags);
 
 private:
-    enum class Rule { Working, Anonymous, Elite, Within, EveryRow };
+    enum class Rule { Working, Anonymous, Elite, Within, ReachesSite, EveryRow };
     explicit ProxyFilter(Rule rule, int ms = 0) : m_rule(rule), m_ms(ms) {}
 
     Rule m_rule;

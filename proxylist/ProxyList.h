@@ -31,11 +31,13 @@ public:
     // The line exactly as it was loaded, one byte per character.
     QLatin1StringView text(int row) const { return m_rows.text(row); }
     ProxyResult result(int row) const { return m_rows.result(row); }
-    // The row's own number in this list, kept through sorts, filters and merges and never given to another row.
+    // The row's own number in this list, kept through sorts, filters and merges; no two rows hold the same.
     RowId id(int row) const { return m_rows.id(row); }
     // The address a working row's echo page showed, when it showed one: where the proxy leaves for the internet.
     // Never part of a list file.
     QString exitAddress(int row) const { return m_rows.exitAddress(row); }
+    // What fetching the user's site through the row's proxy found; nothing when it was not asked.
+    std::optional<SiteVerdict> site(int row) const { return m_rows.site(row); }
     // Whether a check has reset the row: it then shows black or its verdict's colour rather than the view's own.
     bool touched(int row) const { return m_rows.touched(row); }
 

@@ -198,11 +198,11 @@ void appendJsonString(BlockWriter &out, QByteArrayView text)
     out.append("\"");
 }
 
-// A field's value as the printed forms write it: text (a JSON string), a number (bare in JSON), or nothing (TSV "-",
-// JSON null).
+// A field's value as the printed forms write it: text (a JSON string), a number (bare in JSON), JSON written out
+// already, or nothing (TSV "-", JSON null).
 struct FieldValue
 {
-    enum Form { Text, Number, Nothing };
+    enum Form { Text, Number, Json, Nothing };
     Form form;
     QByteArray bytes = {};
 };
@@ -233,35 +233,6 @@ FieldValue protocolValue(QLatin1StringView text, const ProxyResult &result)
                     : FieldValue{FieldValue::Nothing};
 }
 
-// A field of korvane-cli's printed rows after the row itself, in the order both forms write them: its JSON key, whether
-// only JSON with the protocol writes it, and its value. The tab-separated form has no keys.
-struct OutputField
-{
-    const char *key;
-    bool withProtocolOnly;
-    FieldValue (*value)(const ProxyList &list, int row, const ProxyResult &result);
-};
-
-constexpr OutputField OutputFields[] = {
-    {"status", false,
-     [](const ProxyList &, int, const ProxyResult &result) { return token(ResultTokens::status(result)); }},
-    {"anonymity", false,
-     [](const ProxyList &, int, const ProxyResult &result) { return token(ResultTokens::anonymity(result)); }},
-    {"ms", false,
-     [](const ProxyList &, int, const ProxyResult &result) {
-         return result.ms ? FieldValue{FieldValue::Number, QByteArray::number(*result.ms)}
-                          : FieldValue{FieldValue::Nothing};
-     }},
-    {"exit", false,
-     [](const ProxyList &list, int row, const ProxyResult &) {
-         return textOrNothing(list.exitAddress(row).toLatin1());
-     }},
-    {"grade", false,
-     [](const ProxyList &, int, const ProxyResult &result) { return tokenOrNothing(ResultTokens::grade(result)); }},
-    {"protocol", true,
-     [](const ProxyList &list, int row, const ProxyResult &result) { return protocolValue(list.text(row), result); }},
-};
-
 QByteArray collected(const std::function<bool(const ProxyWriter::Sink &)> &write)
 {
     QByteArray all;
@@ -271,6 +242,79 @@ QByteArray collected(const std::function<bool(const ProxyWriter::Sink &)> &write
     });
     return all;
 }
+FieldValue numberOrNothing(std::optional<int> number)
+{
+    return number ? FieldValue{FieldValue::Number, QByteArray::number(*number)} : FieldValue{FieldValue::Nothing};
+}
+
+// The site's verdict as one JSON object.
+FieldValue siteObject(const ProxyList &list, int row, const ProxyResult &)
+{
+    const std::optional<SiteVerdict> site = list.site(row);
+    if (!site)
+        return {FieldValue::Nothing};
+    const QByteArray ms = site->ms ? QByteArray::number(*site->ms) : QByteArray("null");
+    const QByteArray status = site->httpStatus > 0 ? QByteArray::number(site->httpStatus) : QByteArray("null");
+    QByteArray object = collected([&](const ProxyWriter::Sink &sink) {
+        BlockWriter out(sink);
+        out.append("{\"verdict\": \"");
+        out.append(site->word());
+        out.append(QByteArray("\", \"status\": " + status + ", \"ms\": " + ms + ", \"reason\": "));
+        if (site->reason.isEmpty())
+            out.append("null");
+        else
+            appendJsonString(out, site->reason.toUtf8());
+        out.append("}");
+        return out.finish();
+    });
+    return {FieldValue::Json, std::move(object)};
+}
+
+// A field of korvane-cli's printed rows after the row itself, in the order the forms write them: its JSON key (none
+// for a field of the tab-separated form alone), whether JSON alone writes it, which of the fields asked for it
+// belongs to (none: every row's), and its value.
+struct OutputField
+{
+    enum Extra { Always, Protocol, Site };
+    const char *key;
+    bool jsonOnly;
+    Extra extra;
+    FieldValue (*value)(const ProxyList &list, int row, const ProxyResult &result);
+
+    bool asked(ProxyWriter::Fields fields) const
+    {
+        return extra == Always || (extra == Protocol && fields.protocol) || (extra == Site && fields.site);
+    }
+};
+
+constexpr OutputField OutputFields[] = {
+    {"status", false, OutputField::Always,
+     [](const ProxyList &, int, const ProxyResult &result) { return token(ResultTokens::status(result)); }},
+    {"anonymity", false, OutputField::Always,
+     [](const ProxyList &, int, const ProxyResult &result) { return token(ResultTokens::anonymity(result)); }},
+    {"ms", false, OutputField::Always,
+     [](const ProxyList &, int, const ProxyResult &result) { return numberOrNothing(result.ms); }},
+    {"exit", false, OutputField::Always,
+     [](const ProxyList &list, int row, const ProxyResult &) {
+         return textOrNothing(list.exitAddress(row).toLatin1());
+     }},
+    {"grade", false, OutputField::Always,
+     [](const ProxyList &, int, const ProxyResult &result) { return tokenOrNothing(ResultTokens::grade(result)); }},
+    {"protocol", true, OutputField::Protocol,
+     [](const ProxyList &list, int row, const ProxyResult &result) { return protocolValue(list.text(row), result); }},
+    {nullptr, false, OutputField::Site,
+     [](const ProxyList &list, int row, const ProxyResult &) {
+         const std::optional<SiteVerdict> site = list.site(row);
+         return site ? token(site->word()) : FieldValue{FieldValue::Nothing};
+     }},
+    {nullptr, false, OutputField::Site,
+     [](const ProxyList &list, int row, const ProxyResult &) {
+         const std::optional<SiteVerdict> site = list.site(row);
+         return numberOrNothing(site ? site->ms : std::nullopt);
+     }},
+    {"site", true, OutputField::Site, siteObject},
+};
+
 } // namespace
 
 QByteArray ProxyWriter::list(const ProxyList &list, const std::vector<int> &rows, QByteArrayView lineEnd,
@@ -299,14 +343,14 @@ QByteArray ProxyWriter::list(const ProxyList &list, const std::vector<int> &rows
     return bytes;
 }
 
-QByteArray ProxyWriter::tabSeparated(const ProxyList &list, const std::vector<int> &rows)
+QByteArray ProxyWriter::tabSeparated(const ProxyList &list, const std::vector<int> &rows, Fields fields)
 {
-    return collected([&](const Sink &sink) { return writeTabSeparated(list, rows, sink); });
+    return collected([&](const Sink &sink) { return writeTabSeparated(list, rows, sink, fields); });
 }
 
-QByteArray ProxyWriter::json(const ProxyList &list, const std::vector<int> &rows, bool withProtocol)
+QByteArray ProxyWriter::json(const ProxyList &list, const std::vector<int> &rows, Fields fields)
 {
-    return collected([&](const Sink &sink) { return writeJson(list, rows, sink, withProtocol); });
+    return collected([&](const Sink &sink) { return writeJson(list, rows, sink, fields); });
 }
 
 bool ProxyWriter::writeList(const ProxyList &list, const std::vector<int> &rows, QByteArrayView lineEnd,
@@ -320,14 +364,15 @@ bool ProxyWriter::writeList(const ProxyList &list, const std::vector<int> &rows,
     return out.finish();
 }
 
-bool ProxyWriter::writeTabSeparated(const ProxyList &list, const std::vector<int> &rows, const Sink &sink)
+bool ProxyWriter::writeTabSeparated(const ProxyList &list, const std::vector<int> &rows, const Sink &sink,
+                                    Fields fields)
 {
     BlockWriter out(sink);
     for (auto r = rows.begin(); r != rows.end() && out.ok(); ++r) {
         const ProxyResult result = list.result(*r);
         appendPrintedRow(out, list, *r, result, appendEscaped);
         for (const OutputField &field : OutputFields) {
-            if (field.withProtocolOnly)
+            if (field.jsonOnly || !field.asked(fields))
                 continue;
             const FieldValue value = field.value(list, *r, result);
             out.append("\t");
@@ -338,7 +383,7 @@ bool ProxyWriter::writeTabSeparated(const ProxyList &list, const std::vector<int
     return out.finish();
 }
 
-bool ProxyWriter::writeJson(const ProxyList &list, const std::vector<int> &rows, const Sink &sink, bool withProtocol)
+bool ProxyWriter::writeJson(const ProxyList &list, const std::vector<int> &rows, const Sink &sink, Fields fields)
 {
     // Written by hand to keep the fields in the order of the tab-separated form.
     BlockWriter out(sink);
@@ -349,7 +394,7 @@ bool ProxyWriter::writeJson(const ProxyList &list, const std::vector<int> &rows,
         appendPrintedRow(out, list, *r, result, appendJsonCharacters);
         out.append("\"");
         for (const OutputField &field : OutputFields) {
-            if (field.withProtocolOnly && !withProtocol)
+            if (!field.key || !field.asked(fields))
                 continue;
             const FieldValue value = field.value(list, *r, result);
             out.append(", \"");
@@ -360,6 +405,7 @@ bool ProxyWriter::writeJson(const ProxyList &list, const std::vector<int> &rows,
                 appendJsonString(out, value.bytes);
                 break;
             case FieldValue::Number:
+            case FieldValue::Json:
                 out.append(value.bytes);
                 break;
             case FieldValue::Nothing:
@@ -374,15 +420,15 @@ bool ProxyWriter::writeJson(const ProxyList &list, const std::vector<int> &rows,
 }
 
 bool ProxyWriter::write(Format format, const ProxyList &list, const std::vector<int> &rows, const Sink &sink,
-                        bool withProtocol)
+                        Fields fields)
 {
     switch (format) {
     case Format::TabSeparated:
-        return writeTabSeparated(list, rows, sink);
+        return writeTabSeparated(list, rows, sink, fields);
     case Format::List:
         return writeList(list, rows, "\n", sink);
     case Format::Json:
         break;
     }
-    return writeJson(list, rows, sink, withProtocol);
+    return writeJson(list, rows, sink, fields);
 }

@@ -6,6 +6,10 @@ void RowFindings::set(RowId row, const RowVerdict &verdict)
         m_exitOf.remove(row);
     else
         m_exitOf.insert(row, m_addresses.add(verdict.exitAddress));
+    if (verdict.site)
+        m_siteOf.insert(row, *verdict.site);
+    else
+        m_siteOf.remove(row);
 }
 
 void RowFindings::copy(const RowFindings &from, RowId fromRow, RowId row)
@@ -13,10 +17,13 @@ void RowFindings::copy(const RowFindings &from, RowId fromRow, RowId row)
     const QString exit = from.exitAddress(fromRow);
     if (!exit.isEmpty())
         m_exitOf.insert(row, m_addresses.add(exit));
+    if (const std::optional<SiteVerdict> site = from.site(fromRow))
+        m_siteOf.insert(row, *site);
 }
 
 void RowFindings::clear()
 {
     m_addresses.clear();
     m_exitOf = {};
+    m_siteOf = {};
 }

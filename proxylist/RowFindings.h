@@ -5,20 +5,32 @@
 
 #include <QHash>
 
+#include <optional>
+
 // A row's own number in its store, kept through sorts, filters and merges.
 using RowId = quint32;
 
-// What a check found of rows beyond their packed bytes, by row id: where a working proxy leaves for the internet.
+// What a check found of rows beyond their packed bytes, by row id: where a working proxy leaves for the internet, and
+// what fetching the user's site through it found.
 // A row's findings go with its result: a new verdict replaces them, and a reset or the row's removal drops them.
 class RowFindings
 {
 public:
-    bool isEmpty() const { return m_exitOf.isEmpty(); }
+    bool isEmpty() const { return m_exitOf.isEmpty() && m_siteOf.isEmpty(); }
     // The address a row's echo page showed; empty for none.
     QString exitAddress(RowId row) const { return m_addresses.address(m_exitOf.value(row)); }
+    std::optional<SiteVerdict> site(RowId row) const
+    {
+        const auto found = m_siteOf.constFind(row);
+        return found == m_siteOf.cend() ? std::nullopt : std::optional(*found);
+    }
     // The findings of a verdict, in place of the row's former ones.
     void set(RowId row, const RowVerdict &verdict);
-    void drop(RowId row) { m_exitOf.remove(row); }
+    void drop(RowId row)
+    {
+        m_exitOf.remove(row);
+        m_siteOf.remove(row);
+    }
     // What from held of its row, now under another id here.
     void copy(const RowFindings &from, RowId fromRow, RowId row);
     void clear();
@@ -27,4 +39,5 @@ private:
     // Each address once, however many rows left through it.
     ExitAddresses m_addresses;
     QHash<RowId, quint32> m_exitOf;
+    QHash<RowId, SiteVerdict> m_siteOf;
 };
