@@ -76,6 +76,14 @@ int CheckCommand::run()
     checkRun.setEchoCheck(m_options.echoCheck);
     checkRun.setBareProtocol(m_options.protocol.value_or(ProxyAddress::Protocol::Http));
     checkRun.setSearchingProtocols(m_options.findsProtocol);
+    if (const QString failure = checkRun.setSite(m_options.site); !failure.isEmpty()) {
+        printError(failure);
+        return 2;
+    }
+    if (m_options.site && m_options.site->tls && m_options.site->insecure)
+        printError(tr("--insecure: the certificate of %1 is not checked, so TLS Failed never shows a proxy that "
+                      "intercepts it")
+                       .arg(m_options.site->host));
 
     std::unique_ptr<ProgressLine> progress;
     if (!m_options.quiet && ::isatty(STDERR_FILENO)) {
