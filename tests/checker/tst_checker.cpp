@@ -6,6 +6,7 @@
 #include "checker/Handshake.h"
 #include "checker/PlainLayer.h"
 #include "checker/ProbeSocket.h"
+#include "checker/SiteJudgement.h"
 #include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/RunToEnd.h"
@@ -403,6 +404,76 @@ private Q_SLOTS:
         QCOMPARE(QByteArray(searching && handshake->heard() ? "socks5 " : "") + outcomes[step.outcome] + answer,
                  outcome);
         QCOMPARE(out, sent);
+    }
+
+    // The site's answer read as it comes, in the pieces given, then ended ("close", "reset") or left open: the
+    // status, de-chunked text across pieces, a body cut at --max-body, and what is not an answer.
+    void siteAnswers_data()
+    {
+        QTest::addColumn<QString>("expected"); // texts, comma-separated|statuses|max body
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("verdict");
+        const QByteArray ok = "HTTP/1.1 200 OK\r\n", chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+        const auto add = [](const char *name, const QString &expected, const QByteArrayList &pieces, const QString &end,
+                            const QString &verdict) { QTest::newRow(name) << expected << pieces << end << verdict; };
+        add("sized page", "korvane||", {ok + "Content-Length: 12\r\n\r\nhi korvane!!"}, "", "Site OK 200 ");
+        add("chunks", "hello korvane||", {chunked + "5;x=1\r\nhel", "lo\r\n8\r\n kor", "vane\r\n0\r\n\r\n"}, "",
+            "Site OK 200 ");
+        add("chunk cut", "korvane||", {chunked + "5\r\nkorva"}, "close", "Site Error 200 answer cut short");
+        add("bad chunk", "||", {chunked + "zz\r\n"}, "", "Site Error 200 bad chunked coding");
+        add("redirect", "korvane||", {"HTTP/1.1 302 Found\r\nlocation: https://x/login\r\n\r\n"}, "",
+            "Site Refused 302 https://x/login");
+        add("403 expected", "|403,500-599|", {"HTTP/1.0 403 No\r\nContent-Length: 0\r\n\r\n"}, "", "Site OK 403 ");
+        add("200 not expected", "|403|", {ok + "\r\n"}, "", "Site Refused 200 ");
+        add("to the close", "a,b||", {"HTTP/1.0 200 OK\r\n\r\nb", "..."}, "close", "Text Missing 200 a");
+        add("max body", "korvane||4", {ok + "\r\n0123korvane"}, "", "Text Missing 200 korvane");
+        add("continue", "||", {"HTTP/1.1 100 Continue\r\n\r\n" + ok + "Content-Length: 0\r\n\r\n"}, "", "Site OK 200 ");
+        add("no content", "x||", {"HTTP/1.1 204 None\r\n\r\n"}, "", "Text Missing 204 x");
+        add("head unfinished", "||", {ok + "Server: x\r\n"}, "", "waits");
+        add("closed at once", "||", {}, "close", "Site Error 0 closed without an answer");
+        add("reset", "||", {ok + "Content-Length: 9\r\n\r\nab"}, "reset", "Site Error 200 connection reset");
+        add("not http", "||", {"SSH-2.0-OpenSSH\r\n"}, "", "Site Error 0 not an HTTP answer");
+        add("bad length", "||", {ok + "Content-Length: -1\r\n\r\n"}, "", "Site Error 200 bad Content-Length");
+        add("endless head", "||", {ok + QByteArray(SiteJudgement::MaxHeadBytes, 'h')}, "",
+            "Site Error 0 headers too long");
+    }
+    void siteAnswers()
+    {
+        QFETCH(QString, expected);
+        QFETCH(QByteArrayList, pieces);
+        QFETCH(QString, end);
+        SiteCheck site = std::get<SiteCheck>(SiteCheck::fromUrl("http://127.0.0.1/"));
+        const QStringList parts = expected.split('|');
+        for (const QString &text : parts[0].split(',', Qt::SkipEmptyParts))
+            site.texts.append(text.toUtf8());
+        if (!parts[1].isEmpty())
+            site.statuses = SiteCheck::statusesFrom(parts[1]).value();
+        site.maxBody = parts[2].isEmpty() ? site.maxBody : parts[2].toInt();
+        SiteJudgement judgement(site);
+        QByteArray answer;
+        std::optional<RowVerdict> verdict;
+        for (qsizetype i = 0; i < pieces.size() && !verdict; ++i)
+            verdict = judgement.look(answer += pieces[i]);
+        if (!verdict && !end.isEmpty())
+            verdict = end == "close" ? judgement.onClosed(answer) : judgement.onFailed(answer);
+        const QString seen = verdict ? QString("%1 %2 %3")
+                                           .arg(verdict->site->word())
+                                           .arg(verdict->site->httpStatus)
+                                           .arg(verdict->site->reason)
+                                     : "waits";
+        QTEST(seen, "verdict");
+    }
+
+    // The site's request, through a tunnel and in the absolute form an HTTP proxy takes.
+    void siteRequests()
+    {
+        const SiteCheck site = std::get<SiteCheck>(SiteCheck::fromUrl("https://[::1]:8443/a%20b?q=1#top"));
+        const SiteJudgement judgement(site);
+        QCOMPARE(judgement.directRequest(), "GET /a%20b?q=1 HTTP/1.1\r\nHost: [::1]:8443\r\nConnection: close\r\n\r\n");
+        QCOMPARE(judgement.proxyRequest("X: y\r\n"), "GET https://[::1]:8443/a%20b?q=1 HTTP/1.1\r\nHost: [::1]:8443\r\n"
+                                                     "X: y\r\nConnection: close\r\n\r\n");
+        QCOMPARE(site.target().name, "::1");
     }
 
     // Schemes speak their protocols; a name not found (a label over 63 bytes: no query leaves) asks for SOCKS 4a.
