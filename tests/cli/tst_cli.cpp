@@ -163,6 +163,22 @@ private Q_SLOTS:
         add("echo host with a blank", "\"$CLI\" check --echo-host 'a b'", 2, {}, usage);
         add("echo host with a line break", "\"$CLI\" check --echo-host 'a\n' silent.txt", 2, {}, usage);
         add("check option for clean", "\"$CLI\" clean -n 5", 2, {}, usage);
+        // The site and what is expected of it; nothing is asked of a line that is refused.
+        const std::pair<const char *, QByteArray> badSites[] = {
+            {"--site ftp://127.0.0.1/", "must begin http:// or https://, not ftp://"},
+            {"--site 127.0.0.1/page", "begins http:// or https://"},
+            {"--site http://", "names no host"},
+            {"--site http://127.0.0.1 --expect-status 99", "such as 200,204 or 200-399"},
+            {"--site http://127.0.0.1 --expect-status 200-600", "such as 200,204 or 200-399"},
+            {"--site http://127.0.0.1 --max-body 0", "bytes from 1 to 1073741824"},
+            {"--site https://127.0.0.1 --cacert missing.pem", "--cacert: cannot read missing.pem"},
+            {"--expect-text x", "--expect-text needs --site"},
+            {"--only site", "with --site, site"},
+        };
+        for (const auto &[options, error] : badSites)
+            add(options, QString("\"$CLI\" check %1 silent.txt").arg(options), 2, {}, error + usage);
+        add("site for clean", "\"$CLI\" clean --site http://127.0.0.1/ silent.txt", 2, {},
+            "--site is an option of check" + usage);
         add("JSON and echo check for clean", "\"$CLI\" clean --no-echo-check --json silent.txt", 2, {},
             "--json is an option of check" + usage);
         // Asked directly, $ECHO shows 127.0.0.1: a page that shows it is "N"; without the echo check, the old rule.
