@@ -6,7 +6,8 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     clang-format clang-tidy        # the layout and code checks of test.sh
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    libssl-dev                     # libcrypto's HMAC-SHA256, which signs the echo host's pages
+    libssl-dev                     # libcrypto's HMAC-SHA256, which signs the echo host's pages; libssl's TLS
+    openssl                        # the throwaway authorities and certificates of the TLS tests
     fonts-dejavu-core
     fonts-liberation               # the face the window's captions are measured for
     tinyproxy                      # the real HTTP proxy server of the end-to-end tests

@@ -1,0 +1,228 @@
+// TLS on memory buffers: the layer against an in-process server, bytes in and bytes out, and the test web server
+// through a loopback socket.
+#include "checker/PlainLayer.h"
+#include "checker/TlsContext.h"
+#include "checker/TlsLayer.h"
+#include "tests/common/HttpsServer.h"
+
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+// How a row of the layer's table goes. The far end is a TLS server, unless it never answers (Silent) or is a plain web
+// server refusing the bytes it got (PlainHttp). Answered: the page came, after the request arrived whole; Sni: the
+// server was given the host's name.
+enum Option { Insecure = 1, Bytewise = 2, Large = 4, Silent = 8, PlainHttp = 16, Answered = 32, Sni = 64 };
+
+QByteArray get(const QByteArray &path)
+{
+    return "GET " + path + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
+}
+
+// The layer and the far end pass each other's bytes until neither has any more, in a few rounds at most. Bytewise,
+// the layer takes what it receives one byte at a time.
+QByteArray talk(TlsLayer &layer, const std::function<QByteArray(const QByteArray &)> &farEnd, const QByteArray &request,
+                bool bytewise)
+{
+    QByteArray answer;
+    QByteArray toFarEnd = layer.open(request);
+    for (int round = 0; round < 8 && !toFarEnd.isEmpty(); ++round) {
+        const QByteArray back = farEnd(std::exchange(toFarEnd, {}));
+        const qsizetype step = bytewise ? 1 : qMax(back.size(), 1);
+        for (qsizetype at = 0; at < back.size(); at += step)
+            toFarEnd += layer.fromWire(back.sliced(at, qMin(step, back.size() - at)), answer);
+    }
+    return answer;
+}
+} // namespace
+
+class TestTls : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void layer_data();
+    void layer();
+    void caFile_data();
+    void caFile();
+    void loopback_data();
+    void loopback();
+
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    // Trusting the test's own authority alone.
+    TlsContext context(bool insecure) const
+    {
+        return std::get<TlsContext>(TlsContext::create(path("ca.pem"), insecure));
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// Two authorities, and certificates for localhost and 127.0.0.1 (one for another name) signed by them.
+void TestTls::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const char *script = R"(set -e
+key="-newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes"
+for ca in ca other-ca; do openssl req -x509 $key -subj "/CN=Korvane test $ca" -days 2 -keyout $ca.key -out $ca.pem; done
+leaf() { # name, authority, subjectAltName, days
+    openssl req -new $key -subj /CN=$1 -keyout $1.key -out $1.csr
+    echo "subjectAltName=$3" > $1.ext
+    openssl x509 -req -in $1.csr -CA $2.pem -CAkey $2.key -days $4 -extfile $1.ext -out $1.pem
+}
+leaf good ca DNS:localhost,IP:127.0.0.1 2
+leaf wrong ca DNS:wrong.test 2
+leaf other other-ca DNS:localhost,IP:127.0.0.1 2
+leaf expired ca DNS:localhost,IP:127.0.0.1 -1 # from now until yesterday
+)";
+    QProcess shell;
+    shell.setWorkingDirectory(m_dir.path());
+    shell.setProcessChannelMode(QProcess::MergedChannels);
+    shell.setChildProcessModifier([] { ::setpgid(0, 0); });
+    shell.start("sh", {"-c", script});
+    if (!shell.waitForFinished(20'000))
+        ::kill(-pid_t(shell.processId()), SIGKILL); // the shell and the openssl it waits for
+    QVERIFY2(shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 0, shell.readAll());
+}
+
+void TestTls::layer_data()
+{
+    QTest::addColumn<QString>("certificate");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("options");
+    QTest::addColumn<QString>("failure");
+    const auto row = [](const char *name, const char *certificate, const char *host, int options, const char *failure) {
+        QTest::newRow(name) << QString(certificate) << QString(host) << options << QString(failure);
+    };
+    row("name", "good", "localhost", Answered | Sni, "");
+    row("address", "good", "127.0.0.1", Answered, "");
+    row("byte by byte", "good", "localhost", Answered | Sni | Bytewise, "");
+    row("1 MB", "good", "localhost", Answered | Sni | Large, "");
+    row("wrong name", "wrong", "localhost", Sni, "name mismatch");
+    row("wrong address", "good", "127.0.0.2", 0, "name mismatch");
+    row("IPv6 address", "good", "::1", 0, "name mismatch");
+    row("other authority", "other", "localhost", Sni, "unknown issuer");
+    row("expired", "expired", "localhost", Sni, "expired");
+    row("insecure: other authority, wrong address", "other", "127.0.0.2", Insecure | Answered, "");
+    row("insecure: expired, wrong name", "expired", "wrong.test", Insecure | Answered | Sni, "");
+    row("plain HTTP far end", "good", "localhost", PlainHttp, "wrong version number");
+    row("silent far end", "good", "localhost", Silent, "");
+}
+
+void TestTls::layer()
+{
+    QFETCH(QString, certificate);
+    QFETCH(QString, host);
+    QFETCH(int, options);
+    QFETCH(QString, failure);
+
+    HttpsServer server((options & Silent) != 0 ? HttpsServer::StallsHandshake : HttpsServer::Tls,
+                       path(certificate + ".pem"), path(certificate + ".key"));
+    QCOMPARE(server.error(), QString());
+    const auto session = server.session();
+    const auto plainHttp = [](const QByteArray &) { return QByteArray("HTTP/1.1 400 Bad Request\r\n\r\n"); };
+    TlsLayer layer(context((options & Insecure) != 0), host);
+    const QByteArray request = get((options & Large) != 0 ? "/large" : "/");
+    const QByteArray answer =
+        talk(layer, (options & PlainHttp) != 0 ? plainHttp : session, request, (options & Bytewise) != 0);
+
+    QCOMPARE(layer.failure(), failure);
+    QCOMPARE(server.serverName(), (options & Sni) != 0 ? host.toUtf8() : QByteArray());
+    // The request arrives whole and once, and never at a far end that is not trusted.
+    QCOMPARE(server.requests(), (options & Answered) != 0 ? QList{request} : QList<QByteArray>());
+    const QByteArray body = (options & Large) != 0 ? QByteArray(HttpsServer::LargeBytes, 'x') : "Hello over TLS\n";
+    if ((options & Answered) == 0)
+        QCOMPARE(answer, QByteArray());
+    else
+        QVERIFY2(answer.startsWith("HTTP/1.1 200 OK\r\n") && answer.endsWith(body), answer.left(200));
+}
+
+void TestTls::caFile_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("an authority") << path("ca.pem") << "";
+    QTest::newRow("missing") << path("missing.pem")
+                             << "cannot read certificates from " + path("missing.pem") + ": No such file or directory";
+    QTest::newRow("a key alone") << path("ca.key")
+                                 << "cannot read certificates from " + path("ca.key") + ": no certificate or crl found";
+}
+
+void TestTls::caFile()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, error);
+    const std::variant<TlsContext, QString> context = TlsContext::create(file, false);
+    QCOMPARE(std::holds_alternative<QString>(context) ? std::get<QString>(context) : QString(), error);
+}
+
+void TestTls::loopback_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("certificate");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("start"); // how the answer starts; empty: no answer
+    QTest::addColumn<QString>("failure");
+
+    QTest::newRow("TLS, a redirect") << int(HttpsServer::Tls) << "good" << QByteArray("/moved")
+                                     << QByteArray("HTTP/1.1 302 Found\r\n") << "";
+    QTest::newRow("TLS, endless") << int(HttpsServer::Tls) << "good" << QByteArray("/endless")
+                                  << QByteArray("HTTP/1.1 200 OK\r\n") << "";
+    QTest::newRow("plain, forbidden") << int(HttpsServer::Plain) << "" << QByteArray("/forbidden")
+                                      << QByteArray("HTTP/1.1 403 Forbidden\r\n") << "";
+    QTest::newRow("intercepting proxy") << int(HttpsServer::InterceptingProxy) << "other" << QByteArray("/")
+                                        << QByteArray() << "unknown issuer";
+    QTest::newRow("stalled handshake") << int(HttpsServer::StallsHandshake) << "good" << QByteArray("/") << QByteArray()
+                                       << "";
+}
+
+void TestTls::loopback()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, certificate);
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, start);
+    QFETCH(QString, failure);
+
+    HttpsServer server(HttpsServer::Mode(mode), this->path(certificate + ".pem"), this->path(certificate + ".key"));
+    QCOMPARE(server.error(), QString());
+    std::unique_ptr<ByteLayer> layer;
+    if (mode == HttpsServer::Plain)
+        layer = std::make_unique<PlainLayer>();
+    else
+        layer = std::make_unique<TlsLayer>(context(false), "localhost");
+    QTcpSocket socket;
+    QByteArray answer;
+    bool tunnel = mode == HttpsServer::InterceptingProxy;
+    connect(&socket, &QTcpSocket::readyRead, this, [&] {
+        QByteArray received = socket.readAll();
+        if (std::exchange(tunnel, false)) { // the proxy's 200: the tunnel is open
+            received.remove(0, received.indexOf("\r\n\r\n") + 4);
+            socket.write(layer->open(get(path)));
+        }
+        if (!received.isEmpty())
+            socket.write(layer->fromWire(received, answer));
+    });
+    socket.connectToHost(QHostAddress::LocalHost, server.port());
+    socket.write(tunnel ? "CONNECT localhost:443 HTTP/1.1\r\n\r\n" : layer->open(get(path)));
+    // A stalled handshake is given a while to say nothing, an endless body a megabyte; the rest go to the close.
+    if (mode == HttpsServer::StallsHandshake)
+        QTest::qWait(300);
+    else if (path == "/endless")
+        QTRY_VERIFY_WITH_TIMEOUT(answer.size() > HttpsServer::LargeBytes, 5000);
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 5000);
+
+    QCOMPARE(answer.left(start.size()), start);
+    QCOMPARE(answer.isEmpty(), start.isEmpty());
+    QCOMPARE(layer->failure(), failure);
+    QCOMPARE(server.requests().size(), mode == HttpsServer::InterceptingProxy || !start.isEmpty() ? 1 : 0);
+}
+
+QTEST_GUILESS_MAIN(TestTls)
+#include "tst_tls.moc"
