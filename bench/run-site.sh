@@ -31,6 +31,8 @@ printf 'subjectAltName=IP:127.0.0.1\n' >"$folder/san.ext"
 openssl x509 -req -in "$folder/site.csr" -CA "$folder/ca.pem" -CAkey "$folder/ca.key" -CAcreateserial -days 1 \
     -extfile "$folder/san.ext" -out "$folder/site.pem" 2>/dev/null
 
+# nginx's worker, nobody as root, reads the page.
+chmod 755 "$folder"
 mkdir -p "$folder/www"
 printf '<html><body>the site answered: korvane-bench</body></html>\n' >"$folder/www/index.html"
 site_port=$(free_port)
@@ -64,7 +66,8 @@ for port in "$site_port" "$echo_port" "$socks_port"; do wait_port "$port"; done
 # korvane-cli keeps one row of each text; what follows a second colon tells the rows apart.
 seq 1000 | sed "s|^|socks5://127.0.0.1:$socks_port:|" >"$folder/rows.txt"
 
-# run NAME OPTIONS...: the check's wall time, CPU seconds and peak KB into $wall, $cpu and $peak, and its verdicts.
+# run NAME OPTIONS...: the check's wall time, CPU seconds and peak KB into $wall, $cpu and $peak, its rows into
+# NAME.tsv, and its verdicts.
 run() {
     local name=$1
     shift
@@ -73,14 +76,13 @@ run() {
     local user system
     read -r wall user system peak < <(tail -n 1 "$folder/time.txt")
     cpu=$(awk "BEGIN { print $user + $system }")
-    echo "== $name: wall $wall s, CPU $cpu s, peak $peak KB"
+    echo "== $name $*: wall $wall s, CPU $cpu s, peak $peak KB"
     cut -f2,7 "$folder/$name.tsv" | sort | uniq -c | sed 's/^/  /'
 }
-run "echo check alone"
+run echo-alone
 echo_cpu=$cpu
-run "with --site https://127.0.0.1:$site_port/" --site "https://127.0.0.1:$site_port/" --cacert "$folder/ca.pem" \
-    --expect-text korvane-bench
-ok=$(awk -F'\t' '$7 == "Site OK"' "$folder/with --site https://127.0.0.1:$site_port/.tsv" | wc -l)
+run site --site "https://127.0.0.1:$site_port/" --cacert "$folder/ca.pem" --expect-text korvane-bench
+ok=$(awk -F'\t' '$7 == "Site OK"' "$folder/site.tsv" | wc -l)
 
 missed=0
 per_row=$(awk "BEGIN { printf \"%.2f\", ($cpu - $echo_cpu) * 1000 / 1000 }")

@@ -1,5 +1,7 @@
 #include "checker/CheckRun.h"
 
+#include "checker/TlsContext.h"
+#include "checker/TlsLayer.h"
 #include "proxylist/ProxyList.h"
 
 namespace {
@@ -232,6 +234,16 @@ void CheckRun::stop()
 
 QString CheckRun::setSite(std::optional<SiteCheck> site)
 {
-    m_probes.setSite(std::move(site));
+    if (!site || !site->tls) {
+        m_probes.setSite(std::move(site));
+        return {};
+    }
+    // One context for every connection to the site: loading the system's certificates takes tens of milliseconds.
+    std::variant<TlsContext, QString> made = TlsContext::create(site->caFile, site->insecure);
+    if (const QString *error = std::get_if<QString>(&made))
+        return *error;
+    auto context = std::make_shared<const TlsContext>(std::get<TlsContext>(std::move(made)));
+    const QString host = site->host;
+    m_probes.setSite(std::move(site), [context, host] { return std::make_unique<TlsLayer>(*context, host); });
     return {};
 }
