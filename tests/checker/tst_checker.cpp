@@ -9,9 +9,11 @@
 #include "checker/SiteJudgement.h"
 #include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
+#include "tests/common/HttpsServer.h"
 #include "tests/common/RunToEnd.h"
 #include "tests/common/ServerProcess.h"
 #include "tests/common/TableText.h"
+#include "tests/common/TestCertificates.h"
 
 #include <QtTest>
 
@@ -603,6 +605,76 @@ private Q_SLOTS:
         if (!ipv6)
             QSKIP("::1 is not available here");
         check({{"socks5://[::1]:" + QString::number(overIpv6->port()), "N Working 127.0.0.1"}});
+    }
+
+    // The user's site through each kind of tunnel of real proxies: TLS inside CONNECT (tinyproxy, squid) and SOCKS 5
+    // and 4 (microsocks, dante), plain http in absolute form (squid) and inside a tunnel; and what a proxy that
+    // intercepts TLS, a certificate for another name, a redirect, a missing text and a stalled handshake show.
+    void siteThroughRealServers()
+    {
+        QTemporaryDir folder;
+        const QByteArray failure = makeTestCertificates(folder.path());
+        QVERIFY2(failure.isEmpty(), failure.constData());
+        const auto pem = [&folder](const char *name) { return folder.filePath(QString(name) + ".pem"); };
+        const auto key = [&folder](const char *name) { return folder.filePath(QString(name) + ".key"); };
+        HttpsServer site(HttpsServer::Tls, pem("good"), key("good")), plain(HttpsServer::Plain, {}, {}),
+            wrongName(HttpsServer::Tls, pem("wrong"), key("wrong")),
+            stalls(HttpsServer::StallsHandshake, pem("good"), key("good")),
+            intercepting(HttpsServer::InterceptingProxy, pem("other"), key("other"));
+        for (HttpsServer *server : {&site, &plain}) {
+            server->setBody("Welcome to korvane\n");
+            server->setLocation("https://127.0.0.1/login");
+        }
+        EchoServer echo;
+        const QHostAddress loopback("127.0.0.1");
+        const auto http = tinyproxy(folder.path(), loopback), socks5 = microsocks(loopback),
+                   danted = dante(folder.path(), loopback, "127.0.0.1"), squidProxy = squid(folder.path(), loopback);
+        if (!squidProxy)
+            QSKIP("squid is not installed (scripts/install-deps.sh installs it)");
+        QTRY_VERIFY_WITH_TIMEOUT(http->ready() && socks5->ready() && danted->ready() && squidProxy->ready(), 20000);
+        const QString viaHttp = http->hostPort(), viaSocks5 = "socks5://" + socks5->hostPort(),
+                      viaSocks4 = "socks4://" + danted->hostPort(), viaSquid = squidProxy->hostPort(),
+                      viaInterceptor = "https://127.0.0.1:" + QString::number(intercepting.port());
+        // Each row's status, then its site's verdict, status code and reason.
+        const auto check = [&](const QString &url, const QStringList &rows, const QByteArray &text = "korvane",
+                               int seconds = 3) {
+            Harness h(1);
+            h.run.setEchoHosts({echo.host()});
+            h.run.setPool(true);
+            SiteCheck check = std::get<SiteCheck>(SiteCheck::fromUrl(url));
+            check.caFile = pem("ca");
+            check.texts = {text};
+            const QString set = h.run.setSite(check);
+            h.list.addRows(rows);
+            h.run.setSettings({20, std::chrono::seconds(seconds)});
+            QStringList seen;
+            if (runToEnd(h.run)) {
+                for (int r = 0; r < h.list.count(); ++r) {
+                    const std::optional<SiteVerdict> verdict = h.list.site(r);
+                    seen << h.statuses()[r] + (verdict ? QString(" %1 %2 %3")
+                                                             .arg(verdict->word())
+                                                             .arg(verdict->httpStatus)
+                                                             .arg(verdict->reason)
+                                                       : QString(" -"));
+                }
+            }
+            return set + seen.join('\n');
+        };
+        const QString port = QString::number(site.port());
+        QCOMPARE(check("https://127.0.0.1:" + port + "/", {viaHttp, viaSocks5, viaSocks4, viaSquid, viaInterceptor}),
+                 QString("Working Site OK 200 \n").repeated(4) + "Working TLS Failed 0 unknown issuer");
+        QCOMPARE(check("https://localhost:" + port + "/moved", {viaSocks5}),
+                 "Working Site Refused 302 https://127.0.0.1/login");
+        QCOMPARE(check("https://localhost:" + QString::number(wrongName.port()) + "/", {viaSocks5}),
+                 "Working TLS Failed 0 name mismatch");
+        const QString plainPage = "http://127.0.0.1:" + QString::number(plain.port());
+        QCOMPARE(check(plainPage + "/", {viaSquid, viaSocks5}), "Working Site OK 200 \nWorking Site OK 200 ");
+        QCOMPARE(check(plainPage + "/absent", {viaSquid}), "Working Site Refused 404 ");
+        QCOMPARE(check(plainPage + "/", {viaHttp}, "absent"), "Working Text Missing 200 absent");
+        QCOMPARE(check("https://127.0.0.1:" + QString::number(stalls.port()) + "/", {viaSocks5}, "korvane", 1),
+                 "Working Site Timeout 0 ");
+        QCOMPARE(check("http://127.0.0.1:1/", {viaSocks5, "127.0.0.1:1"}),
+                 "Working Site Error 0 tunnel refused\nError -");
     }
 
     // The echo hosts asked first: a dead one leaves every row as it was, those that answered take the probes in turn,

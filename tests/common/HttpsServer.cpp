@@ -24,6 +24,9 @@ public:
     // The next piece of an endless body, to go on the wire.
     QByteArray more() { return toWire(QByteArray(Piece, 'z')); }
     bool streaming() const { return m_streaming; }
+    // Where a tunnel that carries no TLS goes, and its first bytes; empty while it is not one.
+    const QByteArray &relayTo() const { return m_target; }
+    QByteArray takeRelayed() { return std::exchange(m_received, {}); }
     // The answer is out whole, or the handshake failed: the connection is to be closed.
     bool done() const { return m_done; }
 
@@ -40,6 +43,8 @@ private:
     QByteArray m_received;
     bool m_streaming = false;
     bool m_done = false;
+    bool m_tunnelOpen = false;
+    QByteArray m_target;
 };
 
 HttpsServer::HttpsServer(Mode mode, const QString &certificateFile, const QString &keyFile)
@@ -82,9 +87,25 @@ void HttpsServer::serve(QTcpSocket *socket)
     });
     QObject::connect(socket, &QTcpSocket::readyRead, socket, [=] {
         socket->write(session->fromWire(socket->readAll()));
-        if (session->done())
+        if (!session->relayTo().isEmpty()) {
+            QObject::disconnect(socket, &QTcpSocket::readyRead, socket, nullptr);
+            relay(socket, session->relayTo(), session->takeRelayed());
+        } else if (session->done()) {
             socket->disconnectFromHost();
+        }
     });
+}
+
+void HttpsServer::relay(QTcpSocket *client, const QByteArray &hostPort, const QByteArray &first)
+{
+    auto *upstream = new QTcpSocket(client);
+    const qsizetype colon = hostPort.lastIndexOf(':');
+    upstream->connectToHost(QString::fromLatin1(hostPort.first(colon)), quint16(hostPort.sliced(colon + 1).toUInt()));
+    upstream->write(first);
+    QObject::connect(client, &QTcpSocket::readyRead, upstream, [=] { upstream->write(client->readAll()); });
+    QObject::connect(upstream, &QTcpSocket::readyRead, client, [=] { client->write(upstream->readAll()); });
+    QObject::connect(upstream, &QTcpSocket::disconnected, client, [=] { client->disconnectFromHost(); });
+    QObject::connect(client, &QTcpSocket::disconnected, upstream, [=] { upstream->disconnectFromHost(); });
 }
 
 QByteArray HttpsServer::page(const QByteArray &path) const
@@ -123,8 +144,17 @@ QByteArray HttpsServer::Session::fromWire(const QByteArray &received)
 {
     if (m_done || m_mode == StallsHandshake)
         return {};
-    if (m_mode == InterceptingProxy && !m_ssl)
-        return tunnel(received);
+    if (m_mode == InterceptingProxy && !m_ssl) {
+        if (!m_tunnelOpen)
+            return tunnel(received);
+        // A TLS record begins 0x16: anything else is no TLS for it to intercept.
+        if (!received.startsWith('\x16')) {
+            m_target = m_server.m_requests.constLast().split(' ').value(1);
+            m_received += received;
+            return {};
+        }
+        startTls();
+    }
     take(received);
     const qsizetype end = m_received.indexOf(HeaderEnd);
     if (m_done || end < 0)
@@ -137,7 +167,7 @@ QByteArray HttpsServer::Session::fromWire(const QByteArray &received)
     return toWire(m_server.page(path));
 }
 
-// A CONNECT's header section: the 200, then TLS from the next byte on, which may have come with it.
+// A CONNECT's header section: the 200, then what the tunnel carries, which may have come with it.
 QByteArray HttpsServer::Session::tunnel(const QByteArray &received)
 {
     m_received += received;
@@ -146,7 +176,7 @@ QByteArray HttpsServer::Session::tunnel(const QByteArray &received)
         return {};
     m_server.m_requests.append(m_received.first(end + HeaderEnd.size()));
     const QByteArray rest = std::exchange(m_received, {}).sliced(end + HeaderEnd.size());
-    startTls();
+    m_tunnelOpen = true;
     return "HTTP/1.1 200 Connection established\r\n\r\n" + (rest.isEmpty() ? QByteArray() : fromWire(rest));
 }
 

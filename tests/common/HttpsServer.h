@@ -24,7 +24,8 @@ public:
         Tls,
         Plain,             // the same pages, without TLS
         StallsHandshake,   // accepts, reads, never answers: a handshake that never ends
-        InterceptingProxy, // answers "CONNECT host:port" with a 200, then speaks TLS itself, with its own certificate
+        InterceptingProxy, // answers "CONNECT host:port" with a 200, then speaks TLS itself, with its own certificate;
+                           // a tunnel that does not open with TLS is relayed to host:port as it is
     };
     static constexpr qsizetype LargeBytes = qsizetype(1) << 20;
     static constexpr int EndlessMs = 10'000;
@@ -47,6 +48,8 @@ public:
 private:
     class Session;
     void serve(QTcpSocket *socket);
+    // The client's bytes go on to host:port, and what comes back to the client, until either side closes.
+    static void relay(QTcpSocket *client, const QByteArray &hostPort, const QByteArray &first);
     QByteArray page(const QByteArray &path) const;
 
     Mode m_mode;

@@ -4,12 +4,11 @@
 #include "checker/TlsContext.h"
 #include "checker/TlsLayer.h"
 #include "tests/common/HttpsServer.h"
+#include "tests/common/TestCertificates.h"
 
 #include <QtTest>
 
-#include <csignal>
 #include <functional>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -67,27 +66,8 @@ private:
 void TestTls::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const char *script = R"(set -e
-key="-newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes"
-for ca in ca other-ca; do openssl req -x509 $key -subj "/CN=Korvane test $ca" -days 2 -keyout $ca.key -out $ca.pem; done
-leaf() { # name, authority, subjectAltName, days
-    openssl req -new $key -subj /CN=$1 -keyout $1.key -out $1.csr
-    echo "subjectAltName=$3" > $1.ext
-    openssl x509 -req -in $1.csr -CA $2.pem -CAkey $2.key -days $4 -extfile $1.ext -out $1.pem
-}
-leaf good ca DNS:localhost,IP:127.0.0.1 2
-leaf wrong ca DNS:wrong.test 2
-leaf other other-ca DNS:localhost,IP:127.0.0.1 2
-leaf expired ca DNS:localhost,IP:127.0.0.1 -1 # from now until yesterday
-)";
-    QProcess shell;
-    shell.setWorkingDirectory(m_dir.path());
-    shell.setProcessChannelMode(QProcess::MergedChannels);
-    shell.setChildProcessModifier([] { ::setpgid(0, 0); });
-    shell.start("sh", {"-c", script});
-    if (!shell.waitForFinished(20'000))
-        ::kill(-pid_t(shell.processId()), SIGKILL); // the shell and the openssl it waits for
-    QVERIFY2(shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 0, shell.readAll());
+    const QByteArray failure = makeTestCertificates(m_dir.path());
+    QVERIFY2(failure.isEmpty(), failure.constData());
 }
 
 void TestTls::layer_data()
