@@ -3,6 +3,7 @@
 #include "app/QtDesktop.h"
 #include "checker/CheckRun.h"
 #include "checker/EchoHostOptions.h"
+#include "location/GeoDatabase.h"
 #include "proxylist/NativeName.h"
 
 #include <QApplication>
@@ -60,6 +61,11 @@ std::variant<StartOptions, int> parseArguments(const QStringList &arguments)
         QStringLiteral("Do not ask the echo hosts directly before a test: for a computer that reaches the internet "
                        "only through proxies. A proxy is then anonymous when the echo page shows its own address."));
     parser.addOption(noEchoCheck);
+    const QCommandLineOption geoDb(QStringLiteral("geo-db"),
+                                   QStringLiteral("The location database the countries come from; default %1.")
+                                       .arg(GeoDatabase::defaultPaths().join(QStringLiteral(", else "))),
+                                   QStringLiteral("PATH"));
+    parser.addOption(geoDb);
     for (const auto &[name, takesValue] : QtOptions) {
         QCommandLineOption qtOption(QString::fromLatin1(name), QString(), takesValue ? QStringLiteral("v") : QString());
         qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -82,11 +88,14 @@ std::variant<StartOptions, int> parseArguments(const QStringList &arguments)
     }
     if (parser.isSet(version)) {
         print(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(Program), QStringLiteral(KORVANE_VERSION)));
+        print(stdout, GeoDatabase(parser.value(geoDb)).summary() + u'\n');
         return 0;
     }
     const std::variant<EchoHostOptions, QString> echo = EchoHostOptions::read(parser, echoHost, noEchoCheck);
     if (const QString *error = std::get_if<QString>(&echo))
         return usageError(*error);
+    // Every thread's database, the window's included, is the one chosen here.
+    GeoDatabase::setChosenPath(parser.value(geoDb));
     return StartOptions{std::get<EchoHostOptions>(echo), parser.positionalArguments()};
 }
 } // namespace

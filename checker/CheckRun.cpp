@@ -2,6 +2,7 @@
 
 #include "checker/TlsContext.h"
 #include "checker/TlsLayer.h"
+#include "location/GeoDatabase.h"
 #include "proxylist/ProxyList.h"
 
 namespace {
@@ -32,8 +33,10 @@ void CheckRun::start(CheckRows::Mode mode)
     m_mode = mode;
     m_outcome = RunOutcome();
     m_running = true;
-    // A run looks its names up afresh.
+    // A run looks its names up afresh, and its locations in the database as it is now (`location update` may have
+    // replaced it since the last run).
     m_names.clear();
+    GeoDatabase::forThisThread().reopenIfChanged();
     Q_EMIT started();
     // Abort may come from whoever handled started().
     if (m_outcome.aborted)

@@ -171,6 +171,7 @@ void ProbeSet::onAttemptEnded(ProbeSocket *socket, RowVerdict verdict)
     const int row = socket->row();
     if (verdict.result.status == ProxyStatus::Working)
         verdict.result.ms = millisecondsSince(m_clock, probe.startedAt);
+    verdict = probedAt(probe, std::move(verdict));
     const bool holds = countForHost(probe, row, verdict.result);
     if (holds && verdict.result.status == ProxyStatus::Working && fetchSite(socket, verdict))
         return;
@@ -235,6 +236,13 @@ void ProbeSet::onSiteEnded(ProbeSocket *socket, const RowVerdict &verdict)
     write(row, withSite(echoVerdict, std::move(site)), true);
 }
 
+RowVerdict ProbeSet::probedAt(const Probe &probe, RowVerdict verdict)
+{
+    if (!probe.proxy.hostName.isEmpty() && !probe.address.isNull())
+        verdict.proxyAddress = probe.address.toString();
+    return verdict;
+}
+
 bool ProbeSet::countForHost(const Probe &probe, int row, const ProxyResult &result)
 {
     const bool reached = probe.exchange && probe.exchange->connected();
@@ -279,8 +287,8 @@ void ProbeSet::timeOutStartedBefore(Clock::TimePoint moment)
         const int row = socket->row();
         const Probe &probe = m_probes.at(socket);
         // A site still being fetched was counted for the echo host with the verdict it follows.
-        const RowVerdict verdict =
-            probe.echoVerdict ? withSite(*probe.echoVerdict, {SiteStatus::Timeout}) : probe.policy->timedOut();
+        const RowVerdict verdict = probe.echoVerdict ? withSite(*probe.echoVerdict, {SiteStatus::Timeout})
+                                                     : probedAt(probe, probe.policy->timedOut());
         const bool checking = m_list.isValidRow(row) && m_list.result(row).status == ProxyStatus::Checking;
         const bool holds = !checking || probe.echoVerdict || countForHost(probe, row, verdict.result);
         end(socket);

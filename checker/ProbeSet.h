@@ -123,6 +123,8 @@ private:
     // The site's connection ended with the verdict, or gave one: the row's verdict is its echo verdict with it.
     void onSiteEnded(ProbeSocket *socket, const RowVerdict &verdict);
     std::unique_ptr<ProbeExchange> exchangeFor(const Probe &probe, const QList<QHostAddress> &proxyAddresses) const;
+    // The verdict with the address the proxy's name led to, when it names its host and the name was looked up.
+    static RowVerdict probedAt(const Probe &probe, RowVerdict verdict);
     // Counts the verdict against the probe's echo host; false when the host was found dead, and the row is
     // untested again instead.
     bool countForHost(const Probe &probe, int row, const ProxyResult &result);

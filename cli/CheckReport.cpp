@@ -19,6 +19,6 @@ QString printCheckReport(const ProxyList &list, const CliOptions &options)
         failure = writeToStandardOutput(block);
         return failure.isEmpty();
     };
-    ProxyWriter::write(options.format, list, rows, print, {options.findsProtocol, options.site.has_value()});
+    ProxyWriter::write(options.format, list, rows, print, {options.findsProtocol, options.site.has_value(), true});
     return failure;
 }

@@ -4,12 +4,14 @@
 #include "cli/SiteOptions.h"
 #include "judge/JudgeRequest.h"
 #include "judge/JudgeServer.h"
+#include "location/GeoDatabase.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <array>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -22,6 +24,29 @@ std::optional<int> fastest(const QString &rows)
     if (ms < 1 || std::chrono::milliseconds(ms) > CheckLimits::LongestAnswer)
         return std::nullopt;
     return ms;
+}
+
+// "country:DE,NL" (two letters each, any case) or "asn:3320,3209": the rows in those countries or networks.
+std::optional<ProxyFilter> locationFilter(const QString &rows)
+{
+    static const QRegularExpression countries(
+        QRegularExpression::anchoredPattern(QStringLiteral("country:([A-Za-z]{2}(?:,[A-Za-z]{2})*)")));
+    static const QRegularExpression networks(
+        QRegularExpression::anchoredPattern(QStringLiteral("asn:([0-9]{1,10}(?:,[0-9]{1,10})*)")));
+    if (const QRegularExpressionMatch match = countries.match(rows); match.hasMatch())
+        return ProxyFilter::inCountries(match.captured(1).split(u','));
+    const QRegularExpressionMatch match = networks.match(rows);
+    if (!match.hasMatch())
+        return std::nullopt;
+    QList<quint32> asns;
+    for (const QString &number : match.captured(1).split(u',')) {
+        const qulonglong asn = number.toULongLong();
+        // AS 0 is reserved: no network is announced by it.
+        if (asn < 1 || asn > std::numeric_limits<quint32>::max())
+            return std::nullopt;
+        asns.append(quint32(asn));
+    }
+    return ProxyFilter::inNetworks(asns);
 }
 
 // "(1 to 60, default 10)", as the help gives a range.
@@ -80,15 +105,24 @@ struct Parser
     QCommandLineOption only{QStringLiteral("only"),
                             QStringLiteral("Print only the proxies that work, that work and are anonymous, that a "
                                            "Korvane echo host graded elite, that work and answered within MS "
-                                           "milliseconds (1 to %1), or through which the --site answered as "
-                                           "expected; given several times, the proxies that are all of them.")
+                                           "milliseconds (1 to %1), through which the --site answered as "
+                                           "expected, whose address the location database puts in one of the "
+                                           "countries CC (two-letter codes) or the networks of the autonomous "
+                                           "systems N; given several times, the proxies that are all of them. "
+                                           "clean takes country: and asn: alone, and filters the list without "
+                                           "testing it.")
                                 .arg(CheckLimits::LongestAnswer.count()),
-                            QStringLiteral("working|anonymous|elite|fast:MS|site")};
+                            QStringLiteral("working|anonymous|elite|fast:MS|site|country:CC[,CC...]|asn:N[,N...]")};
+    QCommandLineOption geoDb{QStringLiteral("geo-db"),
+                             QStringLiteral("The location database (libloc's format) the countries come from; "
+                                            "default %1.")
+                                 .arg(GeoDatabase::defaultPaths().join(QStringLiteral(", else "))),
+                             QStringLiteral("PATH")};
     SiteOptions site;
     QCommandLineOption json{
         QStringLiteral("json"),
         QStringLiteral("Print one JSON array of {\"proxy\", \"status\", \"anonymity\", \"ms\", \"exit\", "
-                       "\"grade\"} objects.")};
+                       "\"grade\", \"country\", \"asn\", \"as_name\", \"flags\"} objects.")};
     QCommandLineOption echoHost = EchoHostOptions::echoHostOption();
     QCommandLineOption noEchoCheck{
         QStringLiteral("no-echo-check"),
@@ -135,7 +169,8 @@ struct Parser
                 "clean  prints the valid lines of the lists once each, in order.\n\n"
                 "check  asks each echo host for its page directly, then tests every proxy and prints its "
                 "text, status, anonymity, time in milliseconds, exit address (the address its echo "
-                "page showed; \"-\" when there is none) and grade, tab-separated, one line per proxy. "
+                "page showed; \"-\" when there is none), grade and, last, country, tab-separated, one line per "
+                "proxy. "
                 "A working proxy is anonymous (Y) unless its echo page shows your own address, the one "
                 "the echo hosts showed when asked directly. When no echo host answers, no proxy is "
                 "tested. "
@@ -153,6 +188,14 @@ struct Parser
                 "batch under way), a second one (or SIGTERM, SIGHUP) ends the check at once; either way "
                 "the proxies tested so far are printed.\n\n"
                 "Lists are read from the files given, or from standard input for \"-\" or none.\n\n"
+                "The country (a two-letter code; \"-\" when unknown) is where the proxy's exit address is, else "
+                "the address of the proxy itself (the one its name led to), from an offline location database: "
+                "no address leaves this computer for it. With --json, \"country\", \"asn\" (the network's "
+                "autonomous system), \"as_name\" and \"flags\" (anonymous-proxy, satellite-provider, anycast) "
+                "follow, each null when unknown. The database is Debian's libloc-database (the IPFire Location "
+                "project's, CC BY-SA 4.0), read with libloc; \"location update\", as root, refreshes it, and "
+                "--version gives its date. Without one, a check still runs, the country is \"-\" and a line on "
+                "standard error says why.\n\n"
                 "judge  serves the echo page as a Korvane echo host on each --listen address (default "
                 "0.0.0.0:8080) until SIGTERM, SIGINT or SIGHUP ends it: to every GET or HEAD, on any "
                 "path, the caller's address, the token of the path and the request's headers that can "
@@ -180,11 +223,13 @@ struct Parser
                            "  $ korvane-cli check --protocol auto --only working mixed.txt > ready.txt\n"
                            "  $ korvane-cli clean --protocol socks4 bare.txt > socks4.txt\n"
                            "  $ korvane-cli judge --listen 0.0.0.0:8080 --listen [::]:8080\n"
-                           "  $ korvane-cli check --echo-host 203.0.113.5:8080 --only elite list.txt"));
+                           "  $ korvane-cli check --echo-host 203.0.113.5:8080 --only elite list.txt\n"
+                           "  $ korvane-cli check --only working --only country:DE,NL list.txt\n"
+                           "  $ korvane-cli clean --only asn:3320 list.txt"));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({probesAtOnce, timeout, only, json, echoHost, noEchoCheck, quiet, batches, protocol, listen,
-                           log, trustedProxy});
+        parser.addOptions({probesAtOnce, timeout, only, json, echoHost, noEchoCheck, quiet, batches, protocol, geoDb,
+                           listen, log, trustedProxy});
         for (const QCommandLineOption *option : site.options())
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("clean, check or judge."),
@@ -273,6 +318,7 @@ struct Parser
     }
 
     std::variant<CliOptions, CliExit> options() const;
+    std::variant<CliOptions, CliExit> cleanOptions(CliOptions options) const;
     std::variant<CliOptions, CliExit> judgeOptions(const QStringList &operands) const;
 };
 
@@ -282,6 +328,7 @@ std::variant<CliOptions, CliExit> Parser::judgeOptions(const QStringList &operan
         return usageError(QStringLiteral("judge reads no lists"));
     std::vector<const QCommandLineOption *> others = checkOptions();
     others.push_back(&protocol);
+    others.push_back(&geoDb);
     for (const QCommandLineOption *other : others) {
         if (parser.isSet(*other))
             return usageError(QStringLiteral("--%1 is not an option of judge").arg(other->names().constLast()));
@@ -302,6 +349,24 @@ std::variant<CliOptions, CliExit> Parser::judgeOptions(const QStringList &operan
         if (address.isNull())
             return usageError(QStringLiteral("--trusted-proxy takes an IPv4 or IPv6 address"));
         options.trustedProxies.append(address);
+    }
+    return options;
+}
+
+// Clean tests nothing: of check's options it takes --only by country or network alone.
+std::variant<CliOptions, CliExit> Parser::cleanOptions(CliOptions options) const
+{
+    for (const QCommandLineOption *checkOnly : checkOptions()) {
+        if (checkOnly != &only && parser.isSet(*checkOnly))
+            return usageError(QStringLiteral("--%1 is an option of check").arg(checkOnly->names().constLast()));
+    }
+    for (const QString &rows : parser.values(only)) {
+        std::optional<ProxyFilter> located = locationFilter(rows);
+        if (!located)
+            return usageError(QStringLiteral("clean takes --only country:CC[,CC...] or asn:N[,N...]; --only %1 is "
+                                             "an option of check")
+                                  .arg(rows));
+        options.only.push_back(*located);
     }
     return options;
 }
@@ -335,13 +400,9 @@ std::variant<CliOptions, CliExit> Parser::options() const
         if (parser.isSet(*judgeOnly))
             return usageError(QStringLiteral("--%1 is an option of judge").arg(judgeOnly->names().constLast()));
     }
-    if (options.command == CliOptions::Clean) {
-        for (const QCommandLineOption *checkOnly : checkOptions()) {
-            if (parser.isSet(*checkOnly))
-                return usageError(QStringLiteral("--%1 is an option of check").arg(checkOnly->names().constLast()));
-        }
-        return options;
-    }
+    options.geoDatabase = parser.value(geoDb);
+    if (options.command == CliOptions::Clean)
+        return cleanOptions(std::move(options));
 
     const std::optional<int> n = number(probesAtOnce, CheckLimits::CliProbesAtOnce);
     if (!n)
@@ -370,11 +431,12 @@ std::variant<CliOptions, CliExit> Parser::options() const
             options.only.push_back(ProxyFilter::reachesSite());
         else if (const std::optional<int> ms = fastest(rows))
             options.only.push_back(ProxyFilter::within(*ms));
+        else if (std::optional<ProxyFilter> located = locationFilter(rows))
+            options.only.push_back(*located);
         else
-            return usageError(
-                QStringLiteral(
-                    "--only takes working, anonymous, elite, fast:MS (MS from 1 to %1) or, with --site, site")
-                    .arg(CheckLimits::LongestAnswer.count()));
+            return usageError(QStringLiteral("--only takes working, anonymous, elite, fast:MS (MS from 1 to %1), "
+                                             "country:CC[,CC...], asn:N[,N...] or, with --site, site")
+                                  .arg(CheckLimits::LongestAnswer.count()));
     }
     const std::variant<EchoHostOptions, QString> echo = EchoHostOptions::read(parser, echoHost, noEchoCheck);
     if (const QString *error = std::get_if<QString>(&echo))
@@ -397,6 +459,7 @@ std::variant<CliOptions, CliExit> parseCliArguments(const QStringList &arguments
     if (p.parser.isSet(QStringLiteral("help")) || p.parser.isSet(QStringLiteral("help-all")))
         return CliExit{0, p.helpText()};
     if (p.parser.isSet(QStringLiteral("version")))
-        return CliExit{0, QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n'};
+        return CliExit{0, QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n' +
+                              GeoDatabase(p.parser.value(p.geoDb)).summary() + u'\n'};
     return p.options();
 }

@@ -37,8 +37,10 @@ struct CliOptions
     // -n and -t.
     CheckSettings settings{CheckLimits::CliProbesAtOnce.start, std::chrono::seconds(CheckLimits::TimeoutSeconds.start)};
     // The rows a check prints, of those with a verdict: those that every filter keeps (--only, any number of
-    // times), all when there is none.
+    // times), all when there is none. Clean takes only those by country or network.
     std::vector<ProxyFilter> only;
+    // --geo-db: the location database; empty for Debian's.
+    QString geoDatabase;
     // The protocol of rows without a scheme; nothing is HTTP, and clean writes them as they are.
     std::optional<ProxyAddress::Protocol> protocol;
     // check --protocol auto: the protocol of each row without a scheme is found, and printed as its scheme.

@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/JudgeCommand.h"
 #include "cli/StandardStreams.h"
+#include "location/GeoDatabase.h"
 #include "proxylist/NativeName.h"
 #include "proxylist/ProxyList.h"
 #include "proxylist/ProxyLoader.h"
@@ -17,6 +18,17 @@
 #include <numeric>
 
 namespace {
+// The location database every lookup of this run uses; why it gives no country, or that it is old, said once.
+void openLocationDatabase(const CliOptions &options)
+{
+    GeoDatabase::setChosenPath(options.geoDatabase);
+    const GeoDatabase &database = GeoDatabase::forThisThread();
+    if (!database.isOpen())
+        printError(database.problem());
+    else if (const QString note = database.outdatedNote(); !note.isEmpty())
+        printError(note);
+}
+
 int clean(const ProxyList &list, const CliOptions &options)
 {
     const QByteArray scheme = options.protocol ? QByteArray(ProxyAddress::scheme(*options.protocol).latin1()) : "";
@@ -26,6 +38,10 @@ int clean(const ProxyList &list, const CliOptions &options)
     for (int first = 0; first < list.count(); first += Block) {
         rows.resize(size_t(std::min(Block, list.count() - first)));
         std::iota(rows.begin(), rows.end(), first);
+        std::erase_if(rows, [&](int row) {
+            return !std::all_of(options.only.begin(), options.only.end(),
+                                [&](const ProxyFilter &filter) { return filter.matches(list, row); });
+        });
         if (const QString failure = writeToStandardOutput(ProxyWriter::list(list, rows, "\n", scheme));
             !failure.isEmpty()) {
             printError(QStringLiteral("cannot write the list: %1").arg(failure));
@@ -69,6 +85,9 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // Clean needs it only to filter by country or network.
+    if (options.command == CliOptions::Check || !options.only.empty())
+        openLocationDatabase(options);
     ProxyList list;
     const ProxyValidator validator;
     const QStringList failures = ProxyLoader(list, validator).mergeLists(lists, ListFileReader::PipesAndDevicesToo);

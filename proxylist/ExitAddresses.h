@@ -4,8 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-// The exit addresses of the rows of a store, each kept once however many rows share it: RowFindings holds each
-// row's number. Number 0 is no address. Numbers stay valid until clear().
+// The exit addresses of the rows of a store, and those rows naming their hosts were probed at, each kept once however
+// many rows share it: RowFindings holds each row's number. Number 0 is no address. Numbers stay valid until clear().
 class ExitAddresses
 {
 public:

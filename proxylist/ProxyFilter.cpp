@@ -20,10 +20,33 @@ bool ProxyFilter::matches(const ProxyList &list, int row) const
         const std::optional<SiteVerdict> site = list.site(row);
         return site && site->status == SiteStatus::Ok;
     }
+    case Rule::Country: {
+        const std::optional<GeoInfo> found = list.locate(row);
+        return found && m_countries.contains(found->countryCode);
+    }
+    case Rule::Network: {
+        const std::optional<GeoInfo> found = list.locate(row);
+        return found && m_asns.contains(found->asn);
+    }
     case Rule::EveryRow:
         break;
     }
     return true;
+}
+
+ProxyFilter ProxyFilter::inCountries(const QStringList &codes)
+{
+    ProxyFilter filter(Rule::Country);
+    for (const QString &code : codes)
+        filter.m_countries.append(code.toUpper());
+    return filter;
+}
+
+ProxyFilter ProxyFilter::inNetworks(const QList<quint32> &asns)
+{
+    ProxyFilter filter(Rule::Network);
+    filter.m_asns = asns;
+    return filter;
 }
 
 std::vector<bool> ProxyFilter::matching(const ProxyList &list) const

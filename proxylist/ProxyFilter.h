@@ -2,6 +2,8 @@
 
 #include "proxylist/ProxyResult.h"
 
+#include <QList>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <vector>
@@ -21,6 +23,10 @@ public:
     static ProxyFilter everyRow() { return ProxyFilter(Rule::EveryRow); }
     // The working proxies through which the user's site answered as expected.
     static ProxyFilter reachesSite() { return ProxyFilter(Rule::ReachesSite); }
+    // The rows whose address the location database puts in one of the countries (two-letter codes, any case), or
+    // in a network of one of the autonomous systems: see ProxyList::locatedAddress(). Without a database, none.
+    static ProxyFilter inCountries(const QStringList &codes);
+    static ProxyFilter inNetworks(const QList<quint32> &asns);
 
     bool matches(const ProxyList &list, int row) const;
     // One flag per row of the list: whether it matches.
@@ -35,9 +41,11 @@ public:
     static std::vector<int> rowsOf(const std::vector<bool> &flags);
 
 private:
-    enum class Rule { Working, Anonymous, Elite, Within, ReachesSite, EveryRow };
+    enum class Rule { Working, Anonymous, Elite, Within, ReachesSite, Country, Network, EveryRow };
     explicit ProxyFilter(Rule rule, int ms = 0) : m_rule(rule), m_ms(ms) {}
 
     Rule m_rule;
     int m_ms;
+    QStringList m_countries;
+    QList<quint32> m_asns;
 };

@@ -1,5 +1,10 @@
 #include "proxylist/ProxyList.h"
 
+#include "location/GeoDatabase.h"
+#include "proxylist/ProxyValidator.h"
+
+#include <QHash>
+
 #include <algorithm>
 #include <climits>
 
@@ -136,4 +141,44 @@ std::vector<bool> ProxyList::flagsOf(const std::vector<int> &rows) const
     for (const int r : rows)
         flags[size_t(r)] = true;
     return flags;
+}
+
+QHostAddress ProxyList::locatedAddress(int row) const
+{
+    for (const QString &found : {exitAddress(row), m_rows.proxyAddress(row)}) {
+        if (!found.isEmpty())
+            return QHostAddress(found);
+    }
+    // The loader's number rules, "010.0.0.1" being 10.0.0.1; one reader per thread, its locale read once.
+    thread_local const ProxyValidator validator;
+    const std::optional<ProxyAddress> proxy = validator.address(text(row));
+    return proxy ? proxy->host : QHostAddress();
+}
+
+std::optional<GeoInfo> ProxyList::locate(int row) const
+{
+    return GeoDatabase::forThisThread().locate(locatedAddress(row));
+}
+
+std::optional<GeoInfo> ProxyList::location(int row) const
+{
+    return GeoDatabase::forThisThread().lookUp(locatedAddress(row));
+}
+
+QList<ProxyList::CountryCount> ProxyList::countryCounts() const
+{
+    QHash<QString, qsizetype> rowsOf;
+    for (int r = 0; r < count(); ++r) {
+        const std::optional<GeoInfo> found = locate(r);
+        ++rowsOf[found ? found->countryCode : QString()];
+    }
+    QList<CountryCount> counts;
+    for (auto c = rowsOf.cbegin(); c != rowsOf.cend(); ++c)
+        counts.append({c.key(), c.value()});
+    std::sort(counts.begin(), counts.end(), [](const CountryCount &a, const CountryCount &b) {
+        if (a.code.isEmpty() != b.code.isEmpty())
+            return b.code.isEmpty();
+        return a.rows != b.rows ? a.rows > b.rows : a.code < b.code;
+    });
+    return counts;
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "location/GeoInfo.h"
 #include "proxylist/ListColumn.h"
 #include "proxylist/ProxyResult.h"
 #include "proxylist/ProxyRows.h"
 #include "proxylist/RowVerdict.h"
+
+#include <QHostAddress>
 
 #include <QLatin1StringView>
 #include <QObject>
@@ -38,6 +41,22 @@ public:
     QString exitAddress(int row) const { return m_rows.exitAddress(row); }
     // What fetching the user's site through the row's proxy found; nothing when it was not asked.
     std::optional<SiteVerdict> site(int row) const { return m_rows.site(row); }
+    // The address where the row's proxy is on the internet, as far as is known: its exit address when it has one,
+    // else the address it was probed at when it names its host, else the address the row gives. Null for a row
+    // naming its host before a check has looked it up.
+    QHostAddress locatedAddress(int row) const;
+    // Where that address is, from this thread's location database: country code, AS number and flags, without
+    // names (location() adds them). Worked out when asked, never stored: nothing of it goes to a list file.
+    std::optional<GeoInfo> locate(int row) const;
+    std::optional<GeoInfo> location(int row) const;
+    // The countries of the rows, each with how many rows it has, most first (ties by code); the rows without a
+    // country come last, under an empty code, when there are any.
+    struct CountryCount
+    {
+        QString code;
+        qsizetype rows = 0;
+    };
+    QList<CountryCount> countryCounts() const;
     // Whether a check has reset the row: it then shows black or its verdict's colour rather than the view's own.
     bool touched(int row) const { return m_rows.touched(row); }
 

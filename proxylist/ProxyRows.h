@@ -30,6 +30,7 @@ public:
     RowId id(int row) const { return m_ids[size_t(row)]; }
     // The address a working row's echo page showed, as the checker wrote it; empty for none.
     QString exitAddress(int row) const { return m_findings.exitAddress(id(row)); }
+    QString proxyAddress(int row) const { return m_findings.proxyAddress(id(row)); }
     std::optional<SiteVerdict> site(int row) const { return m_findings.site(id(row)); }
     // The verdict's result in the row's bytes and the rest of it beside the row.
     void apply(int row, const RowVerdict &verdict)

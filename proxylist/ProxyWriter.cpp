@@ -1,5 +1,6 @@
 #include "proxylist/ProxyWriter.h"
 
+#include "location/GeoInfo.h"
 #include "proxylist/ProxyList.h"
 #include "proxylist/ProxyValidator.h"
 #include "proxylist/ResultTokens.h"
@@ -270,12 +271,28 @@ FieldValue siteObject(const ProxyList &list, int row, const ProxyResult &)
     return {FieldValue::Json, std::move(object)};
 }
 
+// The flags of the row's network as a JSON array of tokens; nothing when the database does not know the address.
+FieldValue flagsArray(const ProxyList &list, int row, const ProxyResult &)
+{
+    const std::optional<GeoInfo> found = list.locate(row);
+    if (!found)
+        return {FieldValue::Nothing};
+    QByteArray array("[");
+    for (int bit = 0; bit < GeoFlagCount; ++bit) {
+        const GeoFlag flag = GeoFlag(1 << bit);
+        if (!found->flags.testFlag(flag))
+            continue;
+        array += QByteArray(array.size() > 1 ? ", \"" : "\"") + GeoInfo::token(flag) + '"';
+    }
+    return {FieldValue::Json, array + ']'};
+}
+
 // A field of korvane-cli's printed rows after the row itself, in the order the forms write them: its JSON key (none
 // for a field of the tab-separated form alone), whether JSON alone writes it, which of the fields asked for it
 // belongs to (none: every row's), and its value.
 struct OutputField
 {
-    enum Extra { Always, Protocol, Site };
+    enum Extra { Always, Protocol, Site, Location };
     const char *key;
     bool jsonOnly;
     Extra extra;
@@ -283,7 +300,8 @@ struct OutputField
 
     bool asked(ProxyWriter::Fields fields) const
     {
-        return extra == Always || (extra == Protocol && fields.protocol) || (extra == Site && fields.site);
+        return extra == Always || (extra == Protocol && fields.protocol) || (extra == Site && fields.site) ||
+               (extra == Location && fields.location);
     }
 };
 
@@ -313,6 +331,23 @@ constexpr OutputField OutputFields[] = {
          return numberOrNothing(site ? site->ms : std::nullopt);
      }},
     {"site", true, OutputField::Site, siteObject},
+    {"country", false, OutputField::Location,
+     [](const ProxyList &list, int row, const ProxyResult &) {
+         const std::optional<GeoInfo> found = list.locate(row);
+         return textOrNothing(found ? found->countryCode.toLatin1() : QByteArray());
+     }},
+    {"asn", true, OutputField::Location,
+     [](const ProxyList &list, int row, const ProxyResult &) {
+         const std::optional<GeoInfo> found = list.locate(row);
+         return found && found->asn != 0 ? FieldValue{FieldValue::Number, QByteArray::number(found->asn)}
+                                         : FieldValue{FieldValue::Nothing};
+     }},
+    {"as_name", true, OutputField::Location,
+     [](const ProxyList &list, int row, const ProxyResult &) {
+         const std::optional<GeoInfo> found = list.location(row);
+         return textOrNothing(found ? found->asName.toUtf8() : QByteArray());
+     }},
+    {"flags", true, OutputField::Location, flagsArray},
 };
 
 } // namespace

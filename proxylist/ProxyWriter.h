@@ -13,12 +13,13 @@ class ProxyList;
 namespace ProxyWriter {
 // Takes the written bytes a block at a time; false stops the writing (a failed write).
 using Sink = std::function<bool(QByteArrayView)>;
-// The fields a check prints beyond those every row has: the protocol found (JSON only), and what the user's site
-// answered.
+// The fields a check prints beyond those every row has: the protocol found (JSON only), what the user's site
+// answered, and where the row's proxy is (ProxyList::location()). Never in a list file or on the clipboard.
 struct Fields
 {
     bool protocol = false;
     bool site = false;
+    bool location = false;
 };
 
 // Each row's bytes exactly as loaded, as a list file holds them, followed by lineEnd: CR LF in the lists the
@@ -27,14 +28,17 @@ struct Fields
 QByteArray list(const ProxyList &list, const std::vector<int> &rows, QByteArrayView lineEnd = "\r\n",
                 QByteArrayView bareScheme = {});
 // Text, status, anonymity, the time in milliseconds, the exit address and the grade ("-" for none),
-// tab-separated, one line per row; with the site, its verdict and milliseconds after them. The text
+// tab-separated, one line per row; with the site, its verdict and milliseconds after them; with the location, the
+// country code last. The text
 // is the row's bytes, but a tab, CR, LF or backslash would break the line apart: they are written \t, \r, \n, \\.
 QByteArray tabSeparated(const ProxyList &list, const std::vector<int> &rows, Fields fields = {});
 // One JSON array of {"proxy", "status", "anonymity", "ms", "exit", "grade"} objects, in UTF-8; "proxy" is the row as
 // RowText reads it, "ms" a number or null, "exit" an address or null, "grade" a grade's token or null. With
 // fields.protocol, "protocol" follows: the protocol the row was probed as and spoke ("http", "https", "socks4",
 // "socks5"), or null for a row without a scheme whose proxy spoke none a check tried. With the site, "site" comes
-// last: {"verdict", "status", "ms", "reason"}, or null for a row whose site was not fetched.
+// next: {"verdict", "status", "ms", "reason"}, or null for a row whose site was not fetched. With the location,
+// "country" (a code), "asn" (a number), "as_name" and "flags" (an array of GeoInfo::token()s) come last, each null
+// when the location database does not know it.
 QByteArray json(const ProxyList &list, const std::vector<int> &rows, Fields fields = {});
 
 // The same forms handed to sink in blocks: a printed form is never held whole beside the list, and a long row's

@@ -1,11 +1,19 @@
 #include "proxylist/RowFindings.h"
 
+namespace {
+void setAddress(QHash<RowId, quint32> &numbers, ExitAddresses &addresses, RowId row, const QString &address)
+{
+    if (address.isEmpty())
+        numbers.remove(row);
+    else
+        numbers.insert(row, addresses.add(address));
+}
+} // namespace
+
 void RowFindings::set(RowId row, const RowVerdict &verdict)
 {
-    if (verdict.exitAddress.isEmpty())
-        m_exitOf.remove(row);
-    else
-        m_exitOf.insert(row, m_addresses.add(verdict.exitAddress));
+    setAddress(m_exitOf, m_addresses, row, verdict.exitAddress);
+    setAddress(m_proxyOf, m_addresses, row, verdict.proxyAddress);
     if (verdict.site)
         m_siteOf.insert(row, *verdict.site);
     else
@@ -14,9 +22,8 @@ void RowFindings::set(RowId row, const RowVerdict &verdict)
 
 void RowFindings::copy(const RowFindings &from, RowId fromRow, RowId row)
 {
-    const QString exit = from.exitAddress(fromRow);
-    if (!exit.isEmpty())
-        m_exitOf.insert(row, m_addresses.add(exit));
+    setAddress(m_exitOf, m_addresses, row, from.exitAddress(fromRow));
+    setAddress(m_proxyOf, m_addresses, row, from.proxyAddress(fromRow));
     if (const std::optional<SiteVerdict> site = from.site(fromRow))
         m_siteOf.insert(row, *site);
 }
@@ -25,5 +32,6 @@ void RowFindings::clear()
 {
     m_addresses.clear();
     m_exitOf = {};
+    m_proxyOf = {};
     m_siteOf = {};
 }

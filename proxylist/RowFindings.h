@@ -11,14 +11,16 @@
 using RowId = quint32;
 
 // What a check found of rows beyond their packed bytes, by row id: where a working proxy leaves for the internet, and
-// what fetching the user's site through it found.
+// what fetching the user's site through it found; for a row naming its host, the address it was probed at.
 // A row's findings go with its result: a new verdict replaces them, and a reset or the row's removal drops them.
 class RowFindings
 {
 public:
-    bool isEmpty() const { return m_exitOf.isEmpty() && m_siteOf.isEmpty(); }
+    bool isEmpty() const { return m_exitOf.isEmpty() && m_proxyOf.isEmpty() && m_siteOf.isEmpty(); }
     // The address a row's echo page showed; empty for none.
     QString exitAddress(RowId row) const { return m_addresses.address(m_exitOf.value(row)); }
+    // The address a row naming its host was probed at; empty for none.
+    QString proxyAddress(RowId row) const { return m_addresses.address(m_proxyOf.value(row)); }
     std::optional<SiteVerdict> site(RowId row) const
     {
         const auto found = m_siteOf.constFind(row);
@@ -29,6 +31,7 @@ public:
     void drop(RowId row)
     {
         m_exitOf.remove(row);
+        m_proxyOf.remove(row);
         m_siteOf.remove(row);
     }
     // What from held of its row, now under another id here.
@@ -39,5 +42,6 @@ private:
     // Each address once, however many rows left through it.
     ExitAddresses m_addresses;
     QHash<RowId, quint32> m_exitOf;
+    QHash<RowId, quint32> m_proxyOf;
     QHash<RowId, SiteVerdict> m_siteOf;
 };
