@@ -7,6 +7,7 @@
 #include "checker/PlainLayer.h"
 #include "checker/ProbeSocket.h"
 #include "checker/SiteJudgement.h"
+#include "location/GeoDatabase.h"
 #include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/HttpsServer.h"
@@ -14,6 +15,7 @@
 #include "tests/common/ServerProcess.h"
 #include "tests/common/TableText.h"
 #include "tests/common/TestCertificates.h"
+#include "tests/common/TestGeoDatabase.h"
 
 #include <QtTest>
 
@@ -605,6 +607,42 @@ private Q_SLOTS:
         if (!ipv6)
             QSKIP("::1 is not available here");
         check({{"socks5://[::1]:" + QString::number(overIpv6->port()), "N Working 127.0.0.1"}});
+    }
+
+    // Where a proxy leaves, not where it listens: tinyproxy and dante on 127.0.0.1 (DE in the test database) leave
+    // from 127.0.0.3 (NL). A row naming its host is located by the address its name led to, once probed.
+    void exitCountry()
+    {
+        for (const char *program : {"tinyproxy", "danted"})
+            if (QStandardPaths::findExecutable(program, {"/usr/bin", "/usr/sbin"}).isEmpty())
+                QSKIP(qPrintable(QString("%1 is not installed (scripts/install-deps.sh installs it)").arg(program)));
+        QTemporaryDir folder;
+        GeoDatabase::setChosenPath(TestGeoDatabase::write(folder.filePath("test.db")));
+        EchoServer echo;
+        const QHostAddress first("127.0.0.1");
+        const auto tiny = tinyproxy(folder.path(), first, {}, {}, {}, "127.0.0.3");
+        const auto danted = dante(folder.path(), first, "127.0.0.3");
+        QTRY_VERIFY2_WITH_TIMEOUT(tiny->ready() && danted->ready(), QByteArray(tiny->log() + danted->log()).constData(),
+                                  10000);
+        Harness h(1);
+        h.run.setEchoHosts({echo.host()});
+        h.list.addRows(
+            {tiny->hostPort(), "socks5://localhost:" + QString::number(danted->port()), "socks5://localhost:1"});
+        const auto countries = [&h] {
+            QStringList codes;
+            for (int r = 0; r < h.list.count(); ++r)
+                codes << (h.list.locate(r) ? h.list.locate(r)->countryCode : "-");
+            return codes.join(u' ');
+        };
+        QCOMPARE(countries(), "DE - -");
+        h.run.setSettings({5, std::chrono::seconds(3)});
+        QVERIFY(runToEnd(h.run));
+        const QStringList verdicts = h.verdicts();
+        QVERIFY2(verdicts[0].endsWith("Working 127.0.0.3") && verdicts[1].endsWith("Working 127.0.0.3") &&
+                     !verdicts[2].contains("Working"),
+                 qPrintable(verdicts.join(", ")));
+        QCOMPARE(countries(), "NL NL DE");
+        GeoDatabase::setChosenPath({});
     }
 
     // The user's site through each kind of tunnel of real proxies: TLS inside CONNECT (tinyproxy, squid) and SOCKS 5

@@ -8,6 +8,7 @@
 #include "tests/common/RunToEnd.h"
 #include "tests/common/ServerProcess.h"
 #include "tests/common/TestFiles.h"
+#include "tests/common/TestGeoDatabase.h"
 
 #include <QtTest>
 
@@ -90,7 +91,7 @@ class TestCli : public QObject
 
 private Q_SLOTS:
     // In the test's folder: a.txt, b.txt, silent.txt, socks4.txt, exits.txt, big.txt (300 rows); $CLI, $WINDOW: the
-    // programs; $ECHO, $ONCE, $DYING, $DEAD: echo hosts; $RELAY a proxy.
+    // programs; $ECHO, $ONCE, $DYING, $DEAD: echo hosts; $RELAY a proxy; $GEO the test location database.
     void initTestCase()
     {
         QVERIFY(QDir::setCurrent(m_folder.path()));
@@ -104,6 +105,8 @@ private Q_SLOTS:
         // The judge's port on another address is free.
         qputenv("JUDGE", m_judge.hostPort().toLatin1());
         qputenv("FREE", "127.0.0.5:" + QByteArray::number(m_judge.port()));
+        qputenv("GEO", "geo.db");
+        QVERIFY(!TestGeoDatabase::write("geo.db").isEmpty());
         m_judge.start(KORVANE_CLI, {"judge", "--listen", m_judge.hostPort()});
         QTRY_VERIFY2(m_judge.ready(), m_judge.log().constData());
         QByteArray big;
@@ -127,11 +130,11 @@ private Q_SLOTS:
         const QByteArray silent = m_silent.row().toLatin1() + '\n';
         const QByteArray windowUsage = "\nUsage: korvane [options] [FILE...]\n";
         const QString noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \"$WINDOW\" ";
-        const QByteArray dead = m_dead.row().toLatin1(), refused = "\tError\t-\t-\t-\t-\n";
+        const QByteArray dead = m_dead.row().toLatin1(), refused = "\tError\t-\t-\t-\t-\t-\n";
         // exits.txt checked, with the anonymity of the proxy seen as 127.0.0.44 and of the one seen as 127.0.0.1.
         const auto exits = [&](const char *other, const char *own) -> QByteArray {
-            return m_other.row().toLatin1() + "\tWorking\t" + other + "\tN\t127.0.0.44\t-\nsocks4://" +
-                   m_socks4.row().toLatin1() + "\tWorking\t" + own + "\tN\t127.0.0.1\t-\n" + dead + refused;
+            return m_other.row().toLatin1() + "\tWorking\t" + other + "\tN\t127.0.0.44\t-\t-\nsocks4://" +
+                   m_socks4.row().toLatin1() + "\tWorking\t" + own + "\tN\t127.0.0.1\t-\t-\n" + dead + refused;
         };
         QByteArray twenty;
         for (int i = 1; i <= 20; ++i)
@@ -158,8 +161,34 @@ private Q_SLOTS:
             "\"$CLI\" --help-all | head -n 1; \"$CLI\" check --help-all silent.txt | head -n 1", 0,
             usage.sliced(1).repeated(2), {});
         add("unknown rows", "\"$CLI\" check --only fast", 2, {}, usage);
-        for (const char *fast : {"fast:", "fast:-5", "fast:0", "fast:x", "fast:60001"})
+        for (const char *fast : {"fast:", "fast:-5", "fast:0", "fast:x", "fast:60001", "country:", "country:DEU",
+                                 "country:DE,", "asn:0", "asn:x", "asn:4294967296"})
             add(fast, QString("\"$CLI\" check --only %1 silent.txt").arg(fast), 2, {}, usage);
+        // Where each proxy leaves, in the test database: 127.0.0.44 in FR (AS 64502), 127.0.0.1 in DE (64500).
+        const QByteArray socks4 = "socks4://" + m_socks4.row().toLatin1() + '\n';
+        add("country column", "\"$CLI\" check --geo-db \"$GEO\" --echo-host \"$ECHO\" exits.txt | cut -f 1,7", 0,
+            m_other.row().toLatin1() + "\tFR\n" + socks4.chopped(1) + "\tDE\n" + dead + "\tDE\n", {});
+        add("location in JSON",
+            "\"$CLI\" check --json --geo-db \"$GEO\" --echo-host \"$ECHO\" exits.txt | "
+            "jq -c '.[] | [.country, .asn, .as_name, .flags]'",
+            0, "[\"FR\",64502,\"Loopback Ltd\",[]]\n" + QByteArray("[\"DE\",64500,\"Test Net One\",[]]\n").repeated(2),
+            {});
+        add("only countries", "\"$CLI\" check --geo-db \"$GEO\" --echo-host \"$ECHO\" --only country:nl,FR exits.txt",
+            0, m_other.row().toLatin1() + '\n', {});
+        add("only a network, working",
+            "\"$CLI\" check --geo-db \"$GEO\" --echo-host \"$ECHO\" --only asn:64500 "
+            "--only working exits.txt",
+            0, socks4, {});
+        add("clean by country and network",
+            "\"$CLI\" clean --geo-db \"$GEO\" --only country:DE a.txt b.txt; \"$CLI\" "
+            "clean --geo-db \"$GEO\" --only country:DE,NL --only asn:64501 a.txt b.txt",
+            0, "127.0.0.1:80\n127.0.0.3:8080\n", {});
+        add("clean by status", "\"$CLI\" clean --only country:DE --only working a.txt", 2, {},
+            "--only working is an option of check" + usage);
+        add("location database missing", "\"$CLI\" check --geo-db missing.db --echo-host \"$ECHO\" exits.txt", 0,
+            exits("Y", "N"), "korvane-cli: no location database, so no country is known: cannot read missing.db");
+        add("location database's date", "\"$CLI\" --geo-db \"$GEO\" --version | tail -n 1 | cut -d, -f 1", 0,
+            "location database: geo.db\n", {});
         add("echo host with a blank", "\"$CLI\" check --echo-host 'a b'", 2, {}, usage);
         add("echo host with a line break", "\"$CLI\" check --echo-host 'a\n' silent.txt", 2, {}, usage);
         add("check option for clean", "\"$CLI\" clean -n 5", 2, {}, usage);
@@ -206,7 +235,7 @@ private Q_SLOTS:
         add("no check fits the file limit", "ulimit -n 12; \"$CLI\" check --echo-host \"$DEAD\" big.txt", 2, {},
             "raise that limit");
         add("one row needs few files", "ulimit -n 64; \"$CLI\" check -n 1000 -t 1 --echo-host \"$ECHO\" silent.txt", 0,
-            m_silent.row().toLatin1() + "\tTimeout\t-\t-\t-\t-\n", {}, 1);
+            m_silent.row().toLatin1() + "\tTimeout\t-\t-\t-\t-\t-\n", {}, 1);
         add("unreadable list", "\"$CLI\" check --echo-host \"$DEAD\" silent.txt missing.txt", 1, {},
             "cannot read missing.txt: The file does not exist.");
         add("output closed", "\"$CLI\" check --echo-host \"$DEAD\" silent.txt >&-", 1, {}, "standard output is closed");
@@ -435,9 +464,10 @@ private Q_SLOTS:
         const auto tabs = checkOnTerminal(common, terminal);
         QVERIFY(tabs);
         const auto rowsOf = [&table](const ProxyFilter &filter) { return filter.rows(table); };
+        const ProxyWriter::Fields located{false, false, true};
         const std::pair<QString, QByteArray> forms[] = {
-            {"--json", ProxyWriter::json(table, rowsOf(ProxyFilter::everyRow()))},
-            {"--only working --json", ProxyWriter::json(table, rowsOf(ProxyFilter::working()))},
+            {"--json", ProxyWriter::json(table, rowsOf(ProxyFilter::everyRow()), located)},
+            {"--only working --json", ProxyWriter::json(table, rowsOf(ProxyFilter::working()), located)},
             {"--only working", ProxyWriter::list(table, rowsOf(ProxyFilter::working()), "\n")},
             {"--only anonymous", ProxyWriter::list(table, rowsOf(ProxyFilter::anonymous()), "\n")},
             {"--only fast:1500", ProxyWriter::list(table, rowsOf(ProxyFilter::within(1500)), "\n")}};
@@ -445,7 +475,7 @@ private Q_SLOTS:
         for (const auto &form : forms)
             printed.push_back(shell("\"$CLI\" check -q " + common + form.first));
         QCOMPARE(withoutTimes(finish(*tabs).out),
-                 withoutTimes(ProxyWriter::tabSeparated(table, rowsOf(ProxyFilter::everyRow()))));
+                 withoutTimes(ProxyWriter::tabSeparated(table, rowsOf(ProxyFilter::everyRow()), located)));
         const QByteArray progress = readToEnd(terminal), total = QByteArray::number(table.count()),
                          working = QByteArray::number(ProxyFilter::working().count(table));
         QVERIFY2(
@@ -496,8 +526,8 @@ private Q_SLOTS:
         const bool batchEnds = signals == QList<int>{SIGINT};
         QCOMPARE(withoutTimes(outcome.out),
                  withoutTimes(asking ? QByteArray()
-                                     : QByteArray(working.row().toLatin1() + "\tWorking\tN\tN\t127.0.0.1\t-\n" +
-                                                  (batchEnds ? silent.row().toLatin1() + "\tTimeout\t-\t-\t-\t-\n"
+                                     : QByteArray(working.row().toLatin1() + "\tWorking\tN\tN\t127.0.0.1\t-\t-\n" +
+                                                  (batchEnds ? silent.row().toLatin1() + "\tTimeout\t-\t-\t-\t-\t-\n"
                                                              : QByteArray()))));
         QVERIFY(next.requests().isEmpty() && (!asking || working.requests().isEmpty()));
         // Asking the echo hosts ends at once: nothing to wait for, nothing to say.
