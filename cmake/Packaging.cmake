@@ -78,15 +78,18 @@ clipboard or a file.
 The same list rules and checker, without a window, are in korvane-cli.")
 # The window's captions are laid out for this face.
 set(CPACK_DEBIAN_KORVANE_PACKAGE_DEPENDS "fonts-liberation")
-# Exit opens the installed page about Korvane with xdg-open.
-set(CPACK_DEBIAN_KORVANE_PACKAGE_RECOMMENDS "xdg-utils")
+# Exit opens the installed page about Korvane with xdg-open. The countries come from the location database; libloc1,
+# which reads it, is a dependency dpkg-shlibdeps finds.
+set(CPACK_DEBIAN_KORVANE_PACKAGE_RECOMMENDS "xdg-utils, libloc-database")
+set(CPACK_DEBIAN_KORVANE-CLI_PACKAGE_RECOMMENDS "libloc-database")
 
 set(CPACK_DEBIAN_KORVANE-CLI_PACKAGE_NAME "korvane-cli")
 set(CPACK_DEBIAN_KORVANE-CLI_DESCRIPTION "command-line proxy-list cleaner and checker
 korvane-cli cleans lists of proxies (HTTP, HTTPS tunnels, SOCKS 4 and 5),
 keeping each valid line once and in order, and checks every proxy through an
 IP-echo web page, many at a time, printing its status, whether it is
-anonymous and how fast it answered, as tab-separated text or JSON. It reads
+anonymous, how fast it answered and, from an offline location database,
+the country it leaves from, as tab-separated text or JSON. It reads
 files or standard input and needs no display, so it suits scripts and
 servers.
 
