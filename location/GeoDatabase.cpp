@@ -216,7 +216,7 @@ QString GeoDatabase::countryName(const QString &code) const
     loc_country *found = nullptr;
     const bool failed = loc_database_get_country(m_database.get(), &found, code.toLatin1().constData()) != 0;
     const CountryPtr country(found);
-    const QString name = failed || !country ? QString() : QString::fromUtf8(loc_country_get_name(country.get()));
+    QString name = failed || !country ? QString() : QString::fromUtf8(loc_country_get_name(country.get()));
     m_countryNames.insert(code, name);
     return name;
 }
@@ -231,7 +231,7 @@ QString GeoDatabase::asName(quint32 asn) const
     loc_as *found = nullptr;
     const bool failed = loc_database_get_as(m_database.get(), &found, asn) != 0;
     const AsPtr as(found);
-    const QString name = failed || !as ? QString() : QString::fromUtf8(loc_as_get_name(as.get()));
+    QString name = failed || !as ? QString() : QString::fromUtf8(loc_as_get_name(as.get()));
     m_asNames.insert(asn, name);
     return name;
 }

@@ -147,7 +147,7 @@ private Q_SLOTS:
     void outdated()
     {
         const GeoDatabase database(m_path);
-        const QDateTime made = database.createdAt();
+        const QDateTime &made = database.createdAt();
         QVERIFY(qAbs(made.secsTo(QDateTime::currentDateTimeUtc())) < 600);
         QVERIFY(!database.isOutdated() && database.outdatedNote().isEmpty());
         QVERIFY(!database.isOutdated(made.addYears(1).addSecs(-1)));
