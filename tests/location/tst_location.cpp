@@ -174,10 +174,14 @@ private Q_SLOTS:
     void rowLocation()
     {
         ProxyList list;
-        list.addRows({"127.0.0.1:80", "127.000.000.003:80", "socks5://localhost:1080", "socks5://localhost:1081",
-                      "http://[2001:db8::1]:8080", "127.0.0.1:81", "10.0.0.1:80"});
+        list.addRows({"127.0.0.1:80", "127.000.000.003:80"});
+        // Merged in with what a check found of it.
+        ProxyRows checked;
+        checked.append("socks5://localhost:1080");
+        checked.apply(0, {ProxyResult::failed(ProxyStatus::Timeout), {}, "127.0.0.1"});
+        list.appendRows(std::move(checked));
+        list.addRows({"socks5://localhost:1081", "http://[2001:db8::1]:8080", "127.0.0.1:81", "10.0.0.1:80"});
         list.apply(1, {working(), "127.0.0.44"});
-        list.apply(2, {ProxyResult::failed(ProxyStatus::Timeout), {}, "127.0.0.1"});
         list.apply(5, {working(), "2001:db8:1::1", "127.0.0.3"});
         const auto codes = [&list] {
             QStringList found;
