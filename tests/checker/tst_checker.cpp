@@ -629,19 +629,15 @@ private Q_SLOTS:
         h.list.addRows(
             {tiny->hostPort(), "socks5://localhost:" + QString::number(danted->port()), "socks5://localhost:1"});
         const auto countries = [&h] {
-            QStringList codes;
+            QString codes;
             for (int r = 0; r < h.list.count(); ++r)
-                codes << (h.list.locate(r) ? h.list.locate(r)->countryCode : "-");
-            return codes.join(u' ');
+                codes += h.list.locate(r) ? h.list.locate(r)->countryCode : "-";
+            return codes;
         };
-        QCOMPARE(countries(), "DE - -");
+        QCOMPARE(countries(), "DE--");
         h.run.setSettings({5, std::chrono::seconds(3)});
         QVERIFY(runToEnd(h.run));
-        const QStringList verdicts = h.verdicts();
-        QVERIFY2(verdicts[0].endsWith("Working 127.0.0.3") && verdicts[1].endsWith("Working 127.0.0.3") &&
-                     !verdicts[2].contains("Working"),
-                 qPrintable(verdicts.join(", ")));
-        QCOMPARE(countries(), "NL NL DE");
+        QCOMPARE(countries(), "NLNLDE");
         GeoDatabase::setChosenPath({});
     }
 

@@ -165,20 +165,16 @@ private Q_SLOTS:
                                  "country:DE,", "asn:0", "asn:x", "asn:4294967296"})
             add(fast, QString("\"$CLI\" check --only %1 silent.txt").arg(fast), 2, {}, usage);
         // Where each proxy leaves, in the test database: 127.0.0.44 in FR (AS 64502), 127.0.0.1 in DE (64500).
-        const QByteArray socks4 = "socks4://" + m_socks4.row().toLatin1() + '\n';
-        add("country column", "\"$CLI\" check --geo-db \"$GEO\" --echo-host \"$ECHO\" exits.txt | cut -f 1,7", 0,
-            m_other.row().toLatin1() + "\tFR\n" + socks4.chopped(1) + "\tDE\n" + dead + "\tDE\n", {});
-        add("location in JSON",
-            "\"$CLI\" check --json --geo-db \"$GEO\" --echo-host \"$ECHO\" exits.txt | "
-            "jq -c '.[] | [.country, .asn, .as_name, .flags]'",
-            0, "[\"FR\",64502,\"Loopback Ltd\",[]]\n" + QByteArray("[\"DE\",64500,\"Test Net One\",[]]\n").repeated(2),
-            {});
-        add("only countries", "\"$CLI\" check --geo-db \"$GEO\" --echo-host \"$ECHO\" --only country:nl,FR exits.txt",
-            0, m_other.row().toLatin1() + '\n', {});
-        add("only a network, working",
-            "\"$CLI\" check --geo-db \"$GEO\" --echo-host \"$ECHO\" --only asn:64500 "
-            "--only working exits.txt",
-            0, socks4, {});
+        const QString located = "\"$CLI\" check --geo-db \"$GEO\" --echo-host \"$ECHO\" ";
+        const QByteArray other = m_other.row().toLatin1(), socks4 = "socks4://" + m_socks4.row().toLatin1();
+        add("country column and JSON",
+            located + "exits.txt | cut -f 7; " + located +
+                "--json exits.txt | jq -c '.[1] | [.country, .asn, "
+                ".as_name, .flags]'",
+            0, "FR\nDE\nDE\n[\"DE\",64500,\"Test Net One\",[]]\n", {});
+        add("only countries, only a network",
+            located + "--only country:nl,FR exits.txt; " + located + "--only asn:64500 --only working exits.txt", 0,
+            other + '\n' + socks4 + '\n', {});
         add("clean by country and network",
             "\"$CLI\" clean --geo-db \"$GEO\" --only country:DE a.txt b.txt; \"$CLI\" "
             "clean --geo-db \"$GEO\" --only country:DE,NL --only asn:64501 a.txt b.txt",
