@@ -24,8 +24,15 @@ QString ColumnText::header(ListColumn column)
 
 QString ColumnText::cell(const ProxyList &list, int row, ListColumn column)
 {
-    const auto words = ColumnViews[size_t(column)].words;
-    return words ? words(list.result(row)) : shownText(list.text(row));
+    const ColumnView &view = ColumnViews[size_t(column)];
+    if (view.rowWords)
+        return view.rowWords(list, row);
+    return view.words ? view.words(list.result(row)) : shownText(list.text(row));
+}
+
+QString ColumnText::siteWords(const ProxyList &list, int row)
+{
+    return ResultText::site(list.site(row));
 }
 
 ResultPairRanks ColumnText::wordRanks(ListColumn column)
