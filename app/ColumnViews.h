@@ -15,8 +15,9 @@ struct ColumnView
     ListColumn column;
     const char *header;
     int width;
-    // Whether its cells show the row's text; the others show the words of one of the two below.
-    bool showsRowText;
+    // Where its cells' words come from: the row's text, words() of the packed result, or rowWords() of the row.
+    enum class Source { RowText, Result, Row };
+    Source source;
     QString (*words)(const ProxyResult &result);
     QString (*rowWords)(const ProxyList &list, int row);
 };
@@ -27,33 +28,28 @@ QString siteWords(const ProxyList &list, int row);
 } // namespace ColumnText
 
 inline constexpr std::array<ColumnView, ListColumnCount> ColumnViews{{
-    {ListColumn::Proxy, QT_TRANSLATE_NOOP("ProxyTableModel", "Proxy"), 200, true, nullptr, nullptr},
-    {ListColumn::Anonymity, QT_TRANSLATE_NOOP("ProxyTableModel", "Anonymity"), 96, false, &ResultText::anonymity,
+    {ListColumn::Proxy, QT_TRANSLATE_NOOP("ProxyTableModel", "Proxy"), 200, ColumnView::Source::RowText, nullptr,
      nullptr},
-    {ListColumn::Speed, QT_TRANSLATE_NOOP("ProxyTableModel", "Speed"), 96, false, &ResultText::speed, nullptr},
-    {ListColumn::Status, QT_TRANSLATE_NOOP("ProxyTableModel", "Status"), 96, false, &ResultText::status, nullptr},
-    {ListColumn::Site, QT_TRANSLATE_NOOP("ProxyTableModel", "Site"), 96, false, nullptr, &ColumnText::siteWords},
+    {ListColumn::Anonymity, QT_TRANSLATE_NOOP("ProxyTableModel", "Anonymity"), 96, ColumnView::Source::Result,
+     &ResultText::anonymity, nullptr},
+    {ListColumn::Speed, QT_TRANSLATE_NOOP("ProxyTableModel", "Speed"), 96, ColumnView::Source::Result,
+     &ResultText::speed, nullptr},
+    {ListColumn::Status, QT_TRANSLATE_NOOP("ProxyTableModel", "Status"), 96, ColumnView::Source::Result,
+     &ResultText::status, nullptr},
+    {ListColumn::Site, QT_TRANSLATE_NOOP("ProxyTableModel", "Site"), 96, ColumnView::Source::Row, nullptr,
+     &ColumnText::siteWords},
 }};
 
 namespace ColumnTable {
-// A column shows the row's text exactly when the list sorts it by the text.
-constexpr bool textColumnsAgree()
+// A column shows the row's text exactly when the list sorts it by the text, and reads the whole row exactly when the
+// list sorts it by what it keeps beside the row: wordRanks ranks the words of every packed result, which says
+// nothing of such a column. (Function pointers are no constant expressions to every compiler: the source says it.)
+constexpr bool sourcesAgreeWithSorts()
 {
     for (size_t i = 0; i < ColumnViews.size(); ++i) {
-        if (ColumnViews[i].showsRowText != (ColumnSorts[i].key == SortKey::Text))
-            return false;
-    }
-    return true;
-}
-
-// Each column's words come from one place, and from the whole row exactly when the list sorts the column by what it
-// keeps beside the row: wordRanks ranks the words of every packed result, which says nothing of such a column.
-constexpr bool wordsComeFromOnePlace()
-{
-    for (size_t i = 0; i < ColumnViews.size(); ++i) {
-        const ColumnView &view = ColumnViews[i];
-        if (int(view.showsRowText) + int(view.words != nullptr) + int(view.rowWords != nullptr) != 1 ||
-            (view.rowWords != nullptr) != (ColumnSorts[i].key == SortKey::SiteWords))
+        const ColumnView::Source source = ColumnViews[i].source;
+        if ((source == ColumnView::Source::RowText) != (ColumnSorts[i].key == SortKey::Text) ||
+            (source == ColumnView::Source::Row) != (ColumnSorts[i].key == SortKey::SiteWords))
             return false;
     }
     return true;
@@ -61,8 +57,7 @@ constexpr bool wordsComeFromOnePlace()
 } // namespace ColumnTable
 static_assert(EnumTable::inEnumOrder(ColumnViews, &ColumnView::column),
               "ColumnViews lists each column at its own place");
-static_assert(ColumnTable::textColumnsAgree(), "the columns that show a row's text are those sorted by it");
-static_assert(ColumnTable::wordsComeFromOnePlace(), "each column reads its words from one place, the one it sorts by");
+static_assert(ColumnTable::sourcesAgreeWithSorts(), "each column reads its words from what the list sorts it by");
 
 namespace ColumnText {
 // The view shows at most this many characters (UTF-16 units, never half a character) of a cell, then "…"; the
