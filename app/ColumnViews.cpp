@@ -24,16 +24,30 @@ QString ColumnText::header(ListColumn column)
 
 QString ColumnText::cell(const ProxyList &list, int row, ListColumn column)
 {
-    const auto words = ColumnViews[size_t(column)].words;
-    return words ? words(list.result(row)) : shownText(list.text(row));
+    const ColumnView &view = ColumnViews[size_t(column)];
+    switch (view.source) {
+    case ColumnView::Source::RowText:
+        break;
+    case ColumnView::Source::Result:
+        return view.words(list.result(row));
+    case ColumnView::Source::Row:
+        return view.rowWords(list, row);
+    }
+    return shownText(list.text(row));
+}
+
+QString ColumnText::siteWords(const ProxyList &list, int row)
+{
+    return ResultText::site(list.site(row));
 }
 
 ResultPairRanks ColumnText::wordRanks(ListColumn column)
 {
     ResultPairRanks rank{};
-    const auto words = ColumnViews[size_t(column)].words;
-    if (!words)
+    const ColumnView &view = ColumnViews[size_t(column)];
+    if (view.source != ColumnView::Source::Result)
         return rank;
+    const auto words = view.words;
     std::array<QString, ResultPairCount> texts;
     for (int pair = 0; pair < ResultPairCount; ++pair)
         texts[size_t(pair)] = words(resultOfPair(pair));

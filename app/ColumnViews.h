@@ -7,31 +7,49 @@
 
 #include <array>
 
-// How the window shows each column of the list: its header, its width in pixels, and the words of a result its cells
-// show; the Proxy column, with no words of its own, shows the row's text. The list's ColumnSorts says how each sorts.
+// How the window shows each column of the list: its header, its width in pixels, and where its cells' words come
+// from: the row's text (the Proxy column), the row's packed result, or the whole row as the list holds it, for a
+// column that shows what the list keeps beside the row. The list's ColumnSorts says how each sorts.
 struct ColumnView
 {
     ListColumn column;
     const char *header;
     int width;
-    // Whether its cells show the row's text; the others show the words below.
-    bool showsRowText;
+    // Where its cells' words come from: the row's text, words() of the packed result, or rowWords() of the row.
+    enum class Source { RowText, Result, Row };
+    Source source;
     QString (*words)(const ProxyResult &result);
+    QString (*rowWords)(const ProxyList &list, int row);
 };
 
+namespace ColumnText {
+// The Site cell: the words of the row's site verdict.
+QString siteWords(const ProxyList &list, int row);
+} // namespace ColumnText
+
 inline constexpr std::array<ColumnView, ListColumnCount> ColumnViews{{
-    {ListColumn::Proxy, QT_TRANSLATE_NOOP("ProxyTableModel", "Proxy"), 200, true, nullptr},
-    {ListColumn::Anonymity, QT_TRANSLATE_NOOP("ProxyTableModel", "Anonymity"), 96, false, &ResultText::anonymity},
-    {ListColumn::Speed, QT_TRANSLATE_NOOP("ProxyTableModel", "Speed"), 96, false, &ResultText::speed},
-    {ListColumn::Status, QT_TRANSLATE_NOOP("ProxyTableModel", "Status"), 96, false, &ResultText::status},
+    {ListColumn::Proxy, QT_TRANSLATE_NOOP("ProxyTableModel", "Proxy"), 200, ColumnView::Source::RowText, nullptr,
+     nullptr},
+    {ListColumn::Anonymity, QT_TRANSLATE_NOOP("ProxyTableModel", "Anonymity"), 96, ColumnView::Source::Result,
+     &ResultText::anonymity, nullptr},
+    {ListColumn::Speed, QT_TRANSLATE_NOOP("ProxyTableModel", "Speed"), 96, ColumnView::Source::Result,
+     &ResultText::speed, nullptr},
+    {ListColumn::Status, QT_TRANSLATE_NOOP("ProxyTableModel", "Status"), 96, ColumnView::Source::Result,
+     &ResultText::status, nullptr},
+    {ListColumn::Site, QT_TRANSLATE_NOOP("ProxyTableModel", "Site"), 96, ColumnView::Source::Row, nullptr,
+     &ColumnText::siteWords},
 }};
 
 namespace ColumnTable {
-// A column shows the row's text exactly when the list sorts it by the text.
-constexpr bool textColumnsAgree()
+// A column shows the row's text exactly when the list sorts it by the text, and reads the whole row exactly when the
+// list sorts it by what it keeps beside the row: wordRanks ranks the words of every packed result, which says
+// nothing of such a column. (Function pointers are no constant expressions to every compiler: the source says it.)
+constexpr bool sourcesAgreeWithSorts()
 {
     for (size_t i = 0; i < ColumnViews.size(); ++i) {
-        if (ColumnViews[i].showsRowText != (ColumnSorts[i].key == SortKey::Text))
+        const ColumnView::Source source = ColumnViews[i].source;
+        if ((source == ColumnView::Source::RowText) != (ColumnSorts[i].key == SortKey::Text) ||
+            (source == ColumnView::Source::Row) != (ColumnSorts[i].key == SortKey::SiteWords))
             return false;
     }
     return true;
@@ -39,7 +57,7 @@ constexpr bool textColumnsAgree()
 } // namespace ColumnTable
 static_assert(EnumTable::inEnumOrder(ColumnViews, &ColumnView::column),
               "ColumnViews lists each column at its own place");
-static_assert(ColumnTable::textColumnsAgree(), "the columns that show a row's text are those sorted by it");
+static_assert(ColumnTable::sourcesAgreeWithSorts(), "each column reads its words from what the list sorts it by");
 
 namespace ColumnText {
 // The view shows at most this many characters (UTF-16 units, never half a character) of a cell, then "…"; the

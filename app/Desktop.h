@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SiteAnswer.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -23,6 +25,10 @@ public:
     // A whole number from minimum to maximum, offering value; nothing when the user cancelled.
     virtual std::optional<int> askInteger(const QString &title, const QString &label, int value, int minimum,
                                           int maximum) = 0;
+
+    // The user's site, offering current; nothing when the user cancelled. What is answered has been checked: its URL
+    // is empty or an http:// or https:// address, its status empty or codes SiteCheck reads.
+    virtual std::optional<SiteAnswer> askSite(const SiteAnswer &current) = 0;
 
     // Modal boxes with a single OK button.
     virtual void information(const QString &title, const QString &text) = 0;

@@ -47,6 +47,7 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     m_ui->setupUi(this);
     m_controls = bindControls();
     addBareRowsMenu();
+    addSiteItems();
     setFont(captionFont(8.25)); // the table has a larger size of its own
     setUpTable();
     connectControls();
@@ -98,6 +99,7 @@ void MainWindow::setUpTable()
         header->resizeSection(int(column.column), column.width);
     // The indicator stays hidden until the first accepted click; it always shows the last accepted sort.
     header->setSortIndicator(m_sortKey, m_sortOrder);
+    header->setSectionHidden(int(ListColumn::Site), true);
 }
 
 void MainWindow::addBareRowsMenu()
@@ -119,6 +121,18 @@ void MainWindow::addBareRowsMenu()
     c.bareRowsActions[size_t(ProxyAddress::Protocol::Http)]->setChecked(true);
 }
 
+void MainWindow::addSiteItems()
+{
+    Controls &c = m_controls;
+    // Beside the run's other choices, before "Bare Rows As".
+    c.actionTargetSite = new QAction(tr("Target Site..."), c.testMenu);
+    c.actionTargetSite->setObjectName(QStringLiteral("mTargetSite"));
+    c.testMenu->insertAction(c.bareRowsMenu->menuAction(), c.actionTargetSite);
+    c.actionKeepReachingSite = c.filterMenu->addAction(tr("Keep proxies that reach the site"));
+    c.actionKeepReachingSite->setObjectName(QStringLiteral("mKeepReachingSite"));
+    c.actionKeepReachingSite->setEnabled(false);
+}
+
 void MainWindow::connectControls()
 {
     const Controls &c = m_controls;
@@ -134,6 +148,8 @@ void MainWindow::connectControls()
         {c.actionKeepAnonymous, &MainWindow::keepAnonymous},
         {c.actionKeepSelected, &MainWindow::keepSelected},
         {c.actionKeepBySpeed, &MainWindow::keepBySpeed},
+        {c.actionTargetSite, &MainWindow::askSite},
+        {c.actionKeepReachingSite, &MainWindow::keepReachingSite},
         {c.actionSaveAllToClipboard, &MainWindow::saveAllToClipboard},
         {c.actionSaveAllToFile, &MainWindow::saveAllToFile},
         {c.actionSaveSelectedToClipboard, &MainWindow::saveSelectedToClipboard},
@@ -248,6 +264,37 @@ void MainWindow::keepBySpeed()
 {
     if (commands().keepBySpeed())
         refreshCounters();
+}
+
+void MainWindow::askSite()
+{
+    const std::optional<SiteAnswer> answer = m_desktop.askSite(m_siteAnswer);
+    if (!answer)
+        return;
+    const auto site = answer->siteCheck();
+    // The box checks what it hands back; a desktop that does not still changes nothing.
+    QString problem = std::holds_alternative<QString>(site) ? std::get<QString>(site) : QString();
+    if (problem.isEmpty())
+        problem = m_checkRun->setSite(std::get<std::optional<SiteCheck>>(site));
+    if (!problem.isEmpty()) {
+        m_desktop.warning(tr("Can't set the site"), problem);
+        return;
+    }
+    m_siteAnswer = *answer;
+    showSite();
+}
+
+void MainWindow::showSite()
+{
+    const bool set = m_checkRun->site().has_value();
+    m_ui->ListProxies->header()->setSectionHidden(int(ListColumn::Site), !set);
+    m_controls.actionKeepReachingSite->setEnabled(set);
+}
+
+void MainWindow::keepReachingSite()
+{
+    commands().filter(ProxyFilter::reachesSite());
+    refreshCounters();
 }
 
 void MainWindow::saveAllToClipboard()

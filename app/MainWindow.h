@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SiteAnswer.h"
 #include "proxylist/ProxyAddress.h"
 
 #include <QUrl>
@@ -32,7 +33,8 @@ class MainWindow : public QWidget
     Q_OBJECT
 
 public:
-    // The controls by what they do, every one given by bindControls() but those addBareRowsMenu() makes.
+    // The controls by what they do, every one given by bindControls() but those addBareRowsMenu() and
+    // addSiteItems() make.
     struct Controls // NOLINT(cppcoreguidelines-pro-type-member-init)
     {
         QPushButton *loadButton, *testButton, *filterButton, *saveButton, *abortButton, *exitButton;
@@ -48,6 +50,8 @@ public:
         // "Bare Rows As" in the Test menu: the protocol of rows without a scheme, an item for each.
         QMenu *bareRowsMenu = nullptr;
         std::array<QAction *, ProxyAddress::ProtocolCount> bareRowsActions{};
+        // "Target Site..." in the Test menu, and the Filter menu's item that keeps the proxies reaching the site.
+        QAction *actionTargetSite = nullptr, *actionKeepReachingSite = nullptr;
     };
 
     explicit MainWindow(Desktop &desktop, QWidget *parent = nullptr);
@@ -77,6 +81,8 @@ private Q_SLOTS:
     void keepAnonymous();
     void keepSelected();
     void keepBySpeed();
+    void askSite();
+    void keepReachingSite();
     void saveAllToClipboard();
     void saveAllToFile();
     void saveSelectedToClipboard();
@@ -100,6 +106,9 @@ private:
     void setUpTable();
     void connectControls();
     void addBareRowsMenu();
+    void addSiteItems();
+    // The Site column and the filter by the site are there exactly while a site is set.
+    void showSite();
     void popUpMenu(QMenu *menu, const QWidget *button);
     void setCommandsLocked(bool locked);
     void showTotal();
@@ -114,6 +123,8 @@ private:
     std::unique_ptr<CheckRun> m_checkRun;
     std::unique_ptr<Ui::MainWindow> m_ui;
     Controls m_controls{};
+    // The site as last answered, offered when asked again.
+    SiteAnswer m_siteAnswer;
 
     // Sorting of the list by header clicks: the column and the order. Rows move only at a click; rows added
     // later go to the end.

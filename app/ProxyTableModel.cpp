@@ -52,9 +52,9 @@ QVariant ProxyTableModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return ColumnText::cell(m_list, index.row(), Column(index.column()));
     case RowColorRole:
-        return rowColor(index.row());
+        return Column(index.column()) == Column::Site ? siteColor(index.row()) : rowColor(index.row());
     case Qt::ToolTipRole:
-        return exitTip(index.row());
+        return Column(index.column()) == Column::Site ? siteTip(index.row()) : exitTip(index.row());
     default:
         return {};
     }
@@ -68,6 +68,18 @@ QVariant ProxyTableModel::exitTip(int row) const
         return {};
     const QString grade = ResultText::grade(m_list.result(row));
     return grade.isEmpty() ? tr("Seen as %1").arg(exit) : tr("Seen as %1 (%2)").arg(exit, grade);
+}
+
+QVariant ProxyTableModel::siteColor(int row) const
+{
+    const std::optional<SiteVerdict> site = m_list.site(row);
+    return site ? QVariant(ResultText::siteColor(*site)) : rowColor(row);
+}
+
+QVariant ProxyTableModel::siteTip(int row) const
+{
+    const std::optional<SiteVerdict> site = m_list.site(row);
+    return site ? QVariant(ResultText::siteTip(*site)) : QVariant();
 }
 
 QVariant ProxyTableModel::headerData(int section, Qt::Orientation orientation, int role) const

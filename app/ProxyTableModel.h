@@ -13,8 +13,8 @@
 // commands read the user's selection without a widget.
 //
 // data() is where rows and results become what the user sees: the words of each cell (DisplayRole; a row's bytes as
-// RowText reads them) and the row's text colour (RowColorRole, an RGB value; the view paints it, so that this needs
-// no GUI library).
+// RowText reads them) and the row's text colour (RowColorRole, an RGB value; the Site cell's is its verdict's; the view
+// paints it, so that this needs no GUI library).
 class ProxyTableModel : public QAbstractTableModel, public RowSelection
 {
     Q_OBJECT
@@ -42,6 +42,9 @@ private:
     QVariant rowColor(int row) const;
     // "Seen as" the address a working row's echo page showed, when it showed one.
     QVariant exitTip(int row) const;
+    // The Site cell's own colour and tip, from the row's site verdict.
+    QVariant siteColor(int row) const;
+    QVariant siteTip(int row) const;
     void rearrangeRows(const std::vector<int> &newPosition);
     void movePersistentIndexes(const std::vector<int> &newPosition);
     void selectRowRuns(const std::vector<bool> &rows);

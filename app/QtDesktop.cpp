@@ -1,5 +1,7 @@
 #include "app/QtDesktop.h"
 
+#include "app/TargetSiteDialog.h"
+
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -49,6 +51,14 @@ std::optional<int> QtDesktop::askInteger(const QString &title, const QString &la
     bool ok = false;
     const int chosen = QInputDialog::getInt(m_parent, title, label, value, minimum, maximum, 1, &ok);
     return ok ? std::make_optional(chosen) : std::nullopt;
+}
+
+std::optional<SiteAnswer> QtDesktop::askSite(const SiteAnswer &current)
+{
+    TargetSiteDialog dialog(current, m_parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.answer();
 }
 
 void QtDesktop::information(const QString &title, const QString &text)

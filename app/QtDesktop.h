@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-// The real desktop: QClipboard, QFileDialog, QInputDialog, QMessageBox and QDesktopServices.
+// The real desktop: QClipboard, QFileDialog, QInputDialog, TargetSiteDialog, QMessageBox and QDesktopServices.
 class QtDesktop final : public Desktop
 {
 public:
@@ -17,6 +17,7 @@ public:
     std::optional<QString> saveFileName() override;
     std::optional<int> askInteger(const QString &title, const QString &label, int value, int minimum,
                                   int maximum) override;
+    std::optional<SiteAnswer> askSite(const SiteAnswer &current) override;
     void information(const QString &title, const QString &text) override;
     void warning(const QString &title, const QString &text) override;
     void openUrl(const QUrl &url) override;

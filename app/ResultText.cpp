@@ -61,3 +61,30 @@ quint32 ResultText::color(const ProxyResult &result)
         return Black;
     return kind.failed ? Red : Green;
 }
+
+QString ResultText::site(const std::optional<SiteVerdict> &verdict)
+{
+    // Not translated: the column sorts by these very words.
+    return verdict ? QString::fromLatin1(verdict->word()) : QString();
+}
+
+quint32 ResultText::siteColor(const SiteVerdict &verdict)
+{
+    return verdict.status == SiteStatus::Ok ? Green : Red;
+}
+
+QString ResultText::siteTip(const SiteVerdict &verdict)
+{
+    const QString words = site(verdict);
+    QString tip = verdict.ms ? tr("%1 in %2 ms").arg(words).arg(*verdict.ms) : words;
+    // A page as expected needs no more than its time.
+    const QString code =
+        verdict.httpStatus > 0 && verdict.status != SiteStatus::Ok ? QString::number(verdict.httpStatus) : QString();
+    // A refusal's reason is where the site sent the request instead.
+    const QString joint = verdict.status == SiteStatus::Refused ? QStringLiteral(" \u2192 ") : QStringLiteral(": ");
+    if (!code.isEmpty() && !verdict.reason.isEmpty())
+        tip += u'\n' + code + joint + verdict.reason;
+    else if (!code.isEmpty() || !verdict.reason.isEmpty())
+        tip += u'\n' + code + verdict.reason;
+    return tip;
+}

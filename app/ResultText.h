@@ -1,6 +1,7 @@
 #pragma once
 
 #include "proxylist/ProxyResult.h"
+#include "proxylist/SiteVerdict.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -22,4 +23,11 @@ public:
     // The text colour, as RGB, of a row a check has reset: black before a verdict, green when working, red when
     // failed.
     static quint32 color(const ProxyResult &result);
+
+    // The Site cell: the verdict's words, as korvane-cli prints them; empty when the site was not fetched.
+    static QString site(const std::optional<SiteVerdict> &verdict);
+    // Green when the site answered as expected, as a working row is; red as a failed one for every other verdict.
+    static quint32 siteColor(const SiteVerdict &verdict);
+    // The words and the time, then the status code and the reason, each when there is one.
+    static QString siteTip(const SiteVerdict &verdict);
 };

@@ -19,6 +19,7 @@ public:
     std::optional<QString> openFileName() override { return m_path; }
     std::optional<QString> saveFileName() override { return std::nullopt; }
     std::optional<int> askInteger(const QString &, const QString &, int, int, int) override { return std::nullopt; }
+    std::optional<SiteAnswer> askSite(const SiteAnswer &) override { return std::nullopt; }
     void information(const QString &title, const QString &text) override { print("box", title, text); }
     void warning(const QString &title, const QString &text) override { print("warning", title, text); }
     void openUrl(const QUrl &) override {}

@@ -146,7 +146,7 @@ int main(int argc, char *argv[])
     report("updateCounters", timer);
 
     bool met = true;
-    const char *columns[] = {"sort by Proxy", "sort by Anonymity", "sort by Speed", "sort by Status"};
+    const char *columns[] = {"sort by Proxy", "sort by Anonymity", "sort by Speed", "sort by Status", "sort by Site"};
     for (int column = 0; column < ProxyList::ColumnCount; ++column) {
         timer.restart();
         list.sort(ProxyList::Column(column), Qt::DescendingOrder, ColumnText::wordRanks(ProxyList::Column(column)));

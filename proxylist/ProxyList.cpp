@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <string_view>
 
 namespace {
 // A sort key: a number per row, compared first, and the row it stands for.
@@ -15,6 +16,17 @@ struct Key
     quint64 value;
     int row;
 };
+
+// Each site status's place among the statuses' words, byte by byte.
+constexpr quint64 siteWordRank(SiteStatus status)
+{
+    quint64 before = 0;
+    for (const SiteStatusWord &other : SiteStatusWords)
+        before += std::string_view(other.word) < std::string_view(SiteStatusWords[size_t(status)].word) ? 1 : 0;
+    return before;
+}
+static_assert(siteWordRank(SiteStatus::Error) == 0 && siteWordRank(SiteStatus::TextMissing) == SiteStatusCount - 1,
+              "the site's ranks follow its words, not the enum");
 } // namespace
 
 void ProxyList::addRows(const QStringList &texts)
@@ -84,6 +96,15 @@ void ProxyList::sort(Column column, Qt::SortOrder order, const ResultPairRanks &
         break;
     case SortKey::ResultWords:
         keyEach([&](int r) { return quint64(wordRanks[size_t(resultPair(m_rows.result(r)))]); });
+        break;
+    case SortKey::SiteWords:
+        // Rows never fetched through say nothing of the site: below the rest whichever way the column is sorted.
+        keyEach([this, order](int r) {
+            const std::optional<SiteVerdict> site = m_rows.site(r);
+            if (order == Qt::AscendingOrder)
+                return site ? siteWordRank(site->status) : quint64(SiteStatusCount);
+            return site ? siteWordRank(site->status) + 1 : 0;
+        });
         break;
     }
     const auto less = [&](const Key &a, const Key &b) {

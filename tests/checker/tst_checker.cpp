@@ -671,7 +671,7 @@ private Q_SLOTS:
                       viaInterceptor = "https://127.0.0.1:" + QString::number(intercepting.port());
         // Each row's status, then its site's verdict, status code and reason.
         const auto check = [&](const QString &url, const QStringList &rows, const QByteArray &text = "korvane",
-                               int seconds = 3) {
+                               int seconds = 3) -> QString {
             Harness h(1);
             h.run.setEchoHosts({echo.host()});
             h.run.setPool(true);

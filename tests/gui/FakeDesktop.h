@@ -13,6 +13,7 @@ public:
     QStringList boxes;
     QList<std::optional<int>> integerAnswers; // front first; none left is a cancel
     QList<QUrl> urls;
+    QList<std::optional<SiteAnswer>> siteAnswers; // front first; none left is a cancel
 
     QString clipboardText() override { return clipboard; }
     void setClipboardText(const QString &text) override { clipboard = text; }
@@ -26,6 +27,11 @@ public:
     {
         boxes << QString("ask %1: %2 %3 (%4-%5)").arg(title, label).arg(value).arg(minimum).arg(maximum);
         return integerAnswers.isEmpty() ? std::nullopt : integerAnswers.takeFirst();
+    }
+    std::optional<SiteAnswer> askSite(const SiteAnswer &current) override
+    {
+        boxes << "ask site: " + current.url;
+        return siteAnswers.isEmpty() ? std::nullopt : siteAnswers.takeFirst();
     }
     void information(const QString &title, const QString &text) override { boxes << title + ": " + text; }
     void warning(const QString &title, const QString &text) override { boxes << "warning " + title + ": " + text; }

@@ -3,6 +3,7 @@
 #include "app/ClassicStyle.h"
 #include "app/MainWindow.h"
 #include "app/ProxyTableModel.h"
+#include "app/TargetSiteDialog.h"
 #include "checker/CheckRun.h"
 #include "proxylist/NativeName.h"
 #include "tests/common/EchoServer.h"
@@ -410,6 +411,105 @@ private Q_SLOTS:
         }
         QVERIFY(controls().testMenu->actions().contains(controls().bareRowsMenu->menuAction()));
         QCOMPARE(seen, "Bare Rows As, HTTP, HTTPS tunnel, SOCKS 4, SOCKS 5 aT:HTTP aT:SOCKS 4 aW:SOCKS 4 aW:SOCKS 4");
+    }
+
+    // "Target Site...": set, the Site column shows each verdict's words, colour and details, sorts, and its filter
+    // keeps the rows that reached the site; cancelled or refused, nothing changes; emptied, all is as before.
+    void targetSite()
+    {
+        QHeaderView *header = m_window->findChild<QTreeView *>()->header();
+        const int site = int(ListColumn::Site);
+        const auto state = [&]() -> QString {
+            return QString(" |%1%2 ").arg(header->isSectionHidden(site) ? "hidden" : "shown",
+                                          controls().actionKeepReachingSite->isEnabled() ? "+keep" : "") +
+                   m_window->checkRun().site().value_or(SiteCheck()).url;
+        };
+        table().addRows({proxy('a'), proxy('b'), proxy('c'), proxy('d')});
+        table().apply(0, {ProxyResult::working(false), {}, SiteVerdict{SiteStatus::Ok, 200, {}, 123}});
+        table().apply(
+            1, {ProxyResult::working(false), {}, SiteVerdict{SiteStatus::Refused, 302, "https://host/login", 40}});
+        table().apply(2, {ProxyResult::working(false), {}, SiteVerdict{SiteStatus::TlsFailed, 0, "unknown issuer"}});
+        QCOMPARE(controls().testMenu->actions().value(4)->text() + ", " +
+                     controls().filterMenu->actions().last()->text(),
+                 "Target Site..., Keep proxies that reach the site");
+        m_desktop.siteAnswers = {SiteAnswer{"http://127.0.0.1:1/x", "welcome", "200,204"}, std::nullopt,
+                                 SiteAnswer{"ftp://x", {}, {}}};
+        QString states = state();
+        for (int i = 0; i < 3; ++i) { // set, cancelled, refused
+            choose(controls().actionTargetSite);
+            states += state();
+        }
+        const QString set = " |shown+keep http://127.0.0.1:1/x";
+        QCOMPARE(states, " |hidden " + set + set + set);
+        QCOMPARE(m_desktop.boxes.join('|'), "ask site: |ask site: http://127.0.0.1:1/x|ask site: http://127.0.0.1:1/x|"
+                                            "warning Can't set the site: the site's address must begin http:// or "
+                                            "https://, not ftp://");
+        const SiteCheck &checked = *m_window->checkRun().site();
+        QVERIFY(checked.texts == QList<QByteArray>{"welcome"} && checked.expects(204) && !checked.expects(201) &&
+                m_window->model().headerData(site, Qt::Horizontal).toString() == "Site");
+        QString cells;
+        for (int r = 0; r < 4; ++r) {
+            const QModelIndex cell = m_window->model().index(r, site);
+            cells += cell.data().toString() + ' ' +
+                     QString::number(cell.data(ProxyTableModel::RowColorRole).toUInt(), 16) + ' ' +
+                     cell.data(Qt::ToolTipRole).toString() + '|';
+        }
+        QCOMPARE(cells, "Site OK ff00 Site OK in 123 ms|Site Refused ff0000 Site Refused in 40 ms\n302 \u2192 "
+                        "https://host/login|TLS Failed ff0000 TLS Failed\nunknown issuer| 0 |");
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, {header->sectionViewportPosition(site) + 9, 5});
+        QCOMPARE(columnTexts(table(), site), QStringList({"TLS Failed", "Site Refused", "Site OK", ""}));
+        m_desktop.boxes.clear();
+        choose(controls().actionKeepReachingSite);
+        QCOMPARE(shown() + m_desktop.boxes.join(""), "aWN  1 0Proxy filter complete: Proxies filtered successfully.");
+        m_desktop.siteAnswers = {SiteAnswer{"", "welcome", "200"}};
+        choose(controls().actionTargetSite);
+        QCOMPARE(state(), " |hidden ");
+    }
+
+    // A run fetches the site through the proxy it finds working: a page on loopback that holds the expected text.
+    void siteThroughAProxy()
+    {
+        const FakeProxy page(FakeProxy::NoMarkers), relay(FakeProxy::ForwardsAddingXff);
+        controls().timeoutSlider->setValue(1);
+        table().addRows({relay.row()});
+        m_desktop.siteAnswers = {SiteAnswer{"http://" + page.row() + "/", "It works!", {}}};
+        choose(controls().actionTargetSite);
+        choose(&C::actionTestAll);
+        QCOMPARE(columnTexts(table(), int(ListColumn::Site)), QStringList("Site OK"));
+    }
+
+    void targetSiteDialog_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("problem"); // the start of the reason the box shows; empty when OK is enabled
+        const auto add = [](const char *name, const char *url, const char *status, const char *problem) {
+            QTest::newRow(name) << QString(url) << QString(status) << QString(problem);
+        };
+        add("ftp", "ftp://x", "", "the site's address must begin http:// or https://, not ftp://");
+        add("no host", "http://", "", "the site's address names no host");
+        add("https", "https://127.0.0.1:8443/", "", "");
+        add("none", "", "", "");
+        add("status", "http://127.0.0.1/", "200-299,304", "");
+        add("bad status", "http://127.0.0.1/", "2xx", "the expected status must be");
+    }
+
+    // Checked as typed, never shown: OK is enabled exactly when the answer is usable, and it is handed back as typed.
+    void targetSiteDialog()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, status);
+        QFETCH(QString, problem);
+        TargetSiteDialog dialog({"ftp://offered", "text", status});
+        QVERIFY(!dialog.canAccept());
+        auto *field = dialog.findChild<QLineEdit *>("url");
+        field->clear();
+        QTest::keyClicks(field, url);
+        const QString shown = dialog.findChild<QLabel *>("problem")->text();
+        QCOMPARE(dialog.canAccept(), problem.isEmpty());
+        QCOMPARE(shown.left(problem.isEmpty() ? -1 : problem.size()), problem);
+        QCOMPARE(dialog.answer().url + dialog.answer().expectedText + dialog.answer().expectedStatus,
+                 url + "text" + status);
     }
 };
 

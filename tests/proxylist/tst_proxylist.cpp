@@ -453,6 +453,16 @@ private Q_SLOTS:
                      m_table.index(0, 0).data(Qt::ToolTipRole).toString() +
                      m_table.index(3, 2).data(Qt::ToolTipRole).toString(),
                  u"Seen as 2.2.2.2 (elite)Seen as 9.9.9.9"_s);
+        // Site sorts by its verdict's words, equal words keeping their order; rows without a verdict last both ways.
+        for (const auto &[row, status] :
+             {std::pair{0, SiteStatus::TextMissing}, {2, SiteStatus::Ok}, {3, SiteStatus::Error}, {4, SiteStatus::Ok}})
+            m_proxies.apply(row, {ProxyResult::working(false), {}, SiteVerdict{status}});
+        m_table.sort(int(ProxyList::Column::Site), Qt::AscendingOrder);
+        QCOMPARE(columnTexts(m_proxies), (QStringList{r9, r3, r2, r1, r10}));
+        QCOMPARE(columnTexts(m_proxies, 4),
+                 (QStringList{u"Site Error"_s, u"Site OK"_s, u"Site OK"_s, u"Text Missing"_s, {}}));
+        m_table.sort(int(ProxyList::Column::Site), Qt::DescendingOrder);
+        QCOMPARE(columnTexts(m_proxies), (QStringList{r1, r3, r2, r9, r10}));
         // The view gets at most the first 1,000 characters of a cell, never half of one; the row keeps them all.
         // UTF-8 shows as its characters, another byte as the character of its value.
         m_proxies.clear();
