@@ -14,8 +14,8 @@ struct RowVerdict
     ProxyResult result;
     // The address a working proxy's echo page showed, where it leaves for the internet; empty for none.
     QString exitAddress = {};
-    // The address a row that names its host was looked up as and probed at; empty for a row that gives its address.
-    QString proxyAddress = {};
     // What fetching the user's site through the proxy found, when a working proxy was asked to.
     std::optional<SiteVerdict> site = std::nullopt;
+    // The address a row that names its host was looked up as and probed at; empty for a row that gives its address.
+    QString proxyAddress = {};
 };

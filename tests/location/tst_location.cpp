@@ -116,11 +116,11 @@ private Q_SLOTS:
         list.addRows({"127.0.0.1:80", "127.000.000.003:80"});
         ProxyRows checked;
         checked.append("socks5://localhost:1080");
-        checked.apply(0, {ProxyResult::failed(ProxyStatus::Timeout), {}, "127.0.0.1"});
+        checked.apply(0, {ProxyResult::failed(ProxyStatus::Timeout), {}, {}, "127.0.0.1"});
         list.appendRows(std::move(checked));
         list.addRows({"socks5://localhost:1081", "http://[2001:db8::1]:8080", "127.0.0.1:81", "10.0.0.1:80"});
         list.apply(1, {ProxyResult::working(true), "127.0.0.44"});
-        list.apply(5, {ProxyResult::working(true), "2001:db8:1::1", "127.0.0.3"});
+        list.apply(5, {ProxyResult::working(true), "2001:db8:1::1", {}, "127.0.0.3"});
         QCOMPARE(codes(list), "DE FR DE - JP US -");
         QCOMPARE(list.location(4)->asName, "Documentation, \"AS\"");
         list.keepRows({true, true, true, true, true, true, false});
