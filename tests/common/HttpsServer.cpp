@@ -116,8 +116,6 @@ QByteArray HttpsServer::page(const QByteArray &path) const
     };
     if (path == "/")
         return answer("200 OK", "Content-Type: text/plain\r\n", m_body);
-    if (path == "/forbidden")
-        return answer("403 Forbidden", "X-Refused-By: HttpsServer\r\n", "Forbidden\n");
     if (path == "/moved")
         return answer("302 Found", "Location: " + m_location + "\r\n", {});
     if (path == "/large")

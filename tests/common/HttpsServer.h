@@ -12,7 +12,6 @@
 // A web server on a loopback port, in the test's own thread and event loop: HTTP/1.1 over TLS with the certificate
 // and key given, or in plain text. It answers a GET by its path, then closes:
 //   /           200 and the body set
-//   /forbidden  403, with a header of its own
 //   /moved      302 to the location set
 //   /large      200 and LargeBytes of body
 //   /endless    200 and a body that never ends: it streams until the client goes, EndlessMs at most
@@ -35,7 +34,6 @@ public:
     // Empty while it serves, else why it cannot: its certificate or key would not load, no port would open.
     const QString &error() const { return m_error; }
     quint16 port() const { return m_server.serverPort(); }
-    void setBody(const QByteArray &body) { m_body = body; }
     void setLocation(const QByteArray &location) { m_location = location; }
     // Each request's header section, a CONNECT's among them, as they came.
     const QList<QByteArray> &requests() const { return m_requests; }
