@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace {
 // A row without a scheme, when protocols are searched for, tries them in turn; any other speaks its own, once.
@@ -216,8 +217,10 @@ bool ProbeSet::fetchSite(ProbeSocket *socket, const RowVerdict &echoVerdict)
     end(socket);
     m_open.push_back(fetch);
     m_probes.emplace(fetch, std::move(taken));
+    // Out of sockets, the row keeps its echo verdict and says why its site was not asked: it is judged, and the run
+    // meets the shortage again, and tells it, when it starts its next probe.
     if (!connectProbe(fetch, {}, address))
-        write(row, withSite(echoVerdict, {SiteStatus::Error, 0, m_shortage}), true);
+        write(row, withSite(echoVerdict, {SiteStatus::Error, 0, std::exchange(m_shortage, {})}), true);
     return true;
 }
 
