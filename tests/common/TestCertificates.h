@@ -32,8 +32,7 @@ leaf expired ca DNS:localhost,IP:127.0.0.1 -1 # from now until yesterday
     shell.setChildProcessModifier([] { ::setpgid(0, 0); });
     shell.start("sh", {"-c", script});
     if (!shell.waitForFinished(20'000))
-        ::kill(-pid_t(shell.processId()), SIGKILL); // the shell and the openssl it waits for
-    shell.waitForFinished(5000);
+        ::kill(-pid_t(shell.processId()), SIGKILL); // the shell and the openssl it waits for; QProcess reaps it
     const bool made = shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 0;
     return made ? QByteArray() : "openssl could not make the certificates: " + shell.readAll();
 }

@@ -50,7 +50,7 @@ QString TestGeoDatabase::write(const QString &path, const std::vector<Network> &
         ok = ok && loc_as_set_name(as, name) == 0;
     }
     // libloc 0.9's writer keeps a reference to each country that it never lets go: it is given back after writing.
-    std::vector<loc_country *> kept;
+    std::vector<Owned<loc_country, loc_country_unref>> kept;
     for (const auto &[code, name] : {std::pair{"DE", "Germany"},
                                      {"FR", "France"},
                                      {"JP", "Japan"},
@@ -58,9 +58,7 @@ QString TestGeoDatabase::write(const QString &path, const std::vector<Network> &
                                      {"US", "United States"}}) {
         loc_country *country = nullptr;
         ok = ok && loc_writer_add_country(writer, &country, code) == 0;
-        const Owned<loc_country, loc_country_unref> owned(country);
-        if (country)
-            kept.push_back(country);
+        kept.emplace_back(country);
         ok = ok && loc_country_set_name(country, name) == 0;
     }
     // Written beside the path and moved over it, as `location update` replaces a database.
@@ -68,7 +66,7 @@ QString TestGeoDatabase::write(const QString &path, const std::vector<Network> &
     std::FILE *file = ok ? std::fopen(temporary.constData(), "w") : nullptr;
     ok = file && loc_writer_write(writer, file, LOC_DATABASE_VERSION_LATEST) == 0;
     ok = file && std::fclose(file) == 0 && ok && std::rename(temporary.constData(), target.constData()) == 0;
-    for (loc_country *country : kept)
-        loc_country_unref(country);
+    for (const auto &country : kept)
+        loc_country_unref(country.get());
     return ok ? path : QString();
 }
