@@ -11,6 +11,16 @@
 // high-water mark, lowered to the present size when the step starts) and the resident size at its end. Free heap
 // memory goes back to the system first, so that what the step allocates shows in its peak.
 namespace BenchStep {
+// A well-spread 64-bit number of i, the same in every run: generated rows and addresses that look random.
+inline quint64 mix(quint64 x)
+{
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ULL;
+    return x ^ (x >> 33);
+}
+
 inline long statusKiB(const char *field)
 {
     QFile status(QStringLiteral("/proc/self/status"));

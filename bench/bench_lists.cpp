@@ -26,17 +26,9 @@
 namespace {
 constexpr int DefaultLines = 1000000;
 
+using BenchStep::mix;
 using BenchStep::statusKiB;
 using BenchStep::Step;
-
-quint64 mix(quint64 x)
-{
-    x ^= x >> 33;
-    x *= 0xff51afd7ed558ccdULL;
-    x ^= x >> 33;
-    x *= 0xc4ceb9fe1a85ec53ULL;
-    return x ^ (x >> 33);
-}
 
 QByteArray proxyLine(quint64 id)
 {

@@ -16,16 +16,8 @@
 #include <vector>
 
 namespace {
+using BenchStep::mix;
 using BenchStep::Step;
-
-quint64 mix(quint64 x)
-{
-    x ^= x >> 33;
-    x *= 0xff51afd7ed558ccdULL;
-    x ^= x >> 33;
-    x *= 0xc4ceb9fe1a85ec53ULL;
-    return x ^ (x >> 33);
-}
 
 // Spread over the whole address space: no traffic goes anywhere, they are only looked up.
 QHostAddress address(quint64 i)
