@@ -103,7 +103,7 @@ packages() {
     only=$(bash -c 'source /usr/share/bash-completion/bash_completion; source "$1"; COMP_WORDS=(korvane-cli check --only "")
         COMP_CWORD=3; COMP_LINE="korvane-cli check --only "; COMP_POINT=${#COMP_LINE}; _korvane_cli; echo "${COMPREPLY[*]}"' \
         _ "$root"/usr/share/bash-completion/completions/korvane-cli)
-    if [[ "$only" != "working anonymous elite fast: site country: asn:" ]]; then
+    if [[ "$only" != "working anonymous elite fast: site country: asn: up:" ]]; then
         echo "korvane-cli's completion offers \"$only\" after --only" >&2
         return 1
     fi

@@ -3,6 +3,8 @@
 #include "app/QtDesktop.h"
 #include "checker/CheckRun.h"
 #include "checker/EchoHostOptions.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
 #include "location/GeoDatabase.h"
 #include "proxylist/NativeName.h"
 
@@ -21,6 +23,9 @@ struct StartOptions
 {
     EchoHostOptions echo;
     QStringList files;
+    // The history of checks, and whether the tests are kept in it.
+    QString historyPath;
+    bool keepsHistory = true;
 };
 
 // The options QGuiApplication and QApplication take for themselves, which are no bad usage; true for those that
@@ -66,6 +71,13 @@ std::variant<StartOptions, int> parseArguments(const QStringList &arguments)
                                        .arg(GeoDatabase::defaultPaths().join(QStringLiteral(", else "))),
                                    QStringLiteral("PATH"));
     parser.addOption(geoDb);
+    const QCommandLineOption db(QStringLiteral("db"),
+                                QStringLiteral("The history of checks, an SQLite file (default %1).")
+                                    .arg(QStringLiteral("$XDG_DATA_HOME/korvane/history.sqlite")),
+                                QStringLiteral("PATH"));
+    const QCommandLineOption noHistory(QStringLiteral("no-history"),
+                                       QStringLiteral("Keep nothing of the tests in the history."));
+    parser.addOptions({db, noHistory});
     for (const auto &[name, takesValue] : QtOptions) {
         QCommandLineOption qtOption(QString::fromLatin1(name), QString(), takesValue ? QStringLiteral("v") : QString());
         qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -96,7 +108,9 @@ std::variant<StartOptions, int> parseArguments(const QStringList &arguments)
         return usageError(*error);
     // Every thread's database, the window's included, is the one chosen here.
     GeoDatabase::setChosenPath(parser.value(geoDb));
-    return StartOptions{std::get<EchoHostOptions>(echo), parser.positionalArguments()};
+    const QString historyPath = parser.isSet(db) ? parser.value(db) : HistoryStore::defaultPath();
+    return StartOptions{std::get<EchoHostOptions>(echo), parser.positionalArguments(), historyPath,
+                        !parser.isSet(noHistory)};
 }
 } // namespace
 
@@ -124,6 +138,18 @@ int main(int argc, char *argv[])
     QObject::connect(&window, &MainWindow::exitRequested, &app, [] { QCoreApplication::exit(0); });
     window.checkRun().setEchoHosts(options.echo.hosts);
     window.checkRun().setEchoCheck(options.echo.echoCheck);
+    // Every verdict goes to the history on its own thread; one that cannot be kept is said once, and tests go on.
+    HistoryRecorder history(options.historyPath);
+    const auto historyStopped = [&desktop](const QString &why) {
+        std::fprintf(stderr, "%s: %s\n", Program, qPrintable(why));
+        desktop.warning(QStringLiteral("History"), why + QStringLiteral("; the tests go on without it."));
+    };
+    QObject::connect(&history, &HistoryRecorder::failed, &window, historyStopped);
+    if (options.keepsHistory) {
+        // A history that cannot be opened says so through failed() too, once the window is up.
+        history.start();
+        history.follow(window.checkRun(), window.list());
+    }
     // A list that cannot be read is skipped, as the load command skips it; the terminal is told which and why.
     for (const QString &failure : window.mergeFiles(options.files))
         std::fprintf(stderr, "%s: %s\n", Program, qPrintable(failure));

@@ -69,8 +69,7 @@ bool ProbeSet::start(int row)
     const std::optional<ProxyAddress> proxy =
         m_validator.address(text, searching ? ProxyAddress::Protocol::Socks5 : m_bareProtocol);
     if (!proxy) {
-        m_list.apply(row, {ProxyResult::failed(ProxyStatus::Error)});
-        Q_EMIT judged(row);
+        write(row, {ProxyResult::failed(ProxyStatus::Error)}, true);
         return true;
     }
     // Each probe's own start: the probes of a batch start together, and none is charged another's time.
@@ -239,8 +238,10 @@ void ProbeSet::onSiteEnded(ProbeSocket *socket, const RowVerdict &verdict)
     write(row, withSite(echoVerdict, std::move(site)), true);
 }
 
-RowVerdict ProbeSet::probedAt(const Probe &probe, RowVerdict verdict)
+RowVerdict ProbeSet::probedAt(const Probe &probe, RowVerdict verdict) const
 {
+    if (probe.host < m_echoHosts.hosts().size())
+        verdict.echoHost = m_echoHosts.hosts()[probe.host].text();
     if (!probe.proxy.hostName.isEmpty() && !probe.address.isNull())
         verdict.proxyAddress = probe.address.toString();
     return verdict;
@@ -266,6 +267,8 @@ void ProbeSet::write(int row, const RowVerdict &verdict, bool holds)
     m_list.apply(row, verdict);
     if (!holds)
         Q_EMIT returned(row);
+    else if (verdict.result.isVerdict())
+        Q_EMIT verdictWritten(row, verdict);
     Q_EMIT judged(row);
 }
 

@@ -77,6 +77,8 @@ public:
     std::vector<int> dropHost(size_t host) { return m_echoHosts.drop(host); }
 
 Q_SIGNALS:
+    // A probe's verdict has been written to the row: what the history of checks keeps. judged() follows.
+    void verdictWritten(int row, const RowVerdict &verdict);
     // The row's verdict has been written.
     void judged(int row);
     // See hostAnswers().
@@ -123,8 +125,9 @@ private:
     // The site's connection ended with the verdict, or gave one: the row's verdict is its echo verdict with it.
     void onSiteEnded(ProbeSocket *socket, const RowVerdict &verdict);
     std::unique_ptr<ProbeExchange> exchangeFor(const Probe &probe, const QList<QHostAddress> &proxyAddresses) const;
-    // The verdict with the address the proxy's name led to, when it names its host and the name was looked up.
-    static RowVerdict probedAt(const Probe &probe, RowVerdict verdict);
+    // The verdict with the echo host asked and the address the proxy's name led to, when it names its host and the
+    // name was looked up.
+    RowVerdict probedAt(const Probe &probe, RowVerdict verdict) const;
     // Counts the verdict against the probe's echo host; false when the host was found dead, and the row is
     // untested again instead.
     bool countForHost(const Probe &probe, int row, const ProxyResult &result);

@@ -3,6 +3,7 @@
 #include "checker/CheckRun.h"
 #include "checker/SocketSystem.h"
 #include "cli/CheckReport.h"
+#include "cli/CliHistory.h"
 #include "cli/ProgressLine.h"
 #include "cli/SignalWatch.h"
 #include "cli/StandardStreams.h"
@@ -65,11 +66,28 @@ QString CheckCommand::reserveDescriptors() const
 int CheckCommand::run()
 {
     SignalWatch signals;
+    CliHistory history(m_options);
+    history.start();
+    if (m_options.recheckFailed) {
+        if (const QString failure = history.keepFailed(m_list); !failure.isEmpty()) {
+            printError(tr("--recheck failed reads the history: %1").arg(failure));
+            return 1;
+        }
+    }
+    return check(signals, history, [this, &history] {
+        history.annotate(m_list);
+        return printCheckReport(m_list, m_options);
+    });
+}
+
+int CheckCommand::check(SignalWatch &signals, CliHistory &history, const std::function<QString()> &report)
+{
     if (const QString failure = reserveDescriptors(); !failure.isEmpty()) {
         printError(failure);
         return 2;
     }
     CheckRun checkRun(m_list);
+    history.follow(checkRun, m_list);
     checkRun.setSettings(m_options.settings);
     checkRun.setPool(!m_options.batches);
     checkRun.setEchoHosts(m_options.echoHosts);
@@ -144,7 +162,7 @@ int CheckCommand::run()
         return EchoHostsSilent;
     }
 
-    if (const QString failure = printCheckReport(m_list, m_options); !failure.isEmpty()) {
+    if (const QString failure = report(); !failure.isEmpty()) {
         printError(tr("cannot write the results: %1").arg(failure));
         return 1;
     }

@@ -4,7 +4,11 @@
 
 #include <QCoreApplication>
 
+#include <functional>
+
+class CliHistory;
 class ProxyList;
+class SignalWatch;
 
 // korvane-cli check: tests every row of the loaded lists with the window's engine and prints the results.
 class CheckCommand
@@ -21,6 +25,9 @@ public:
     // ran out of sockets, 2 when the open-file limit cannot hold the run, EchoHostsSilent, 128 + the signal after
     // one.
     int run();
+    // One check of the list as run() makes it, keeping the history given and ended by the signals given; report
+    // prints its outcome (the rows, or watch's line) once the run is over, and returns why it could not.
+    int check(SignalWatch &signals, CliHistory &history, const std::function<QString()> &report);
 
 private:
     // Room for the sockets the run holds at once, beside every descriptor already open; empty when there is enough.

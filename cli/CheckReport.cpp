@@ -19,6 +19,8 @@ QString printCheckReport(const ProxyList &list, const CliOptions &options)
         failure = writeToStandardOutput(block);
         return failure.isEmpty();
     };
-    ProxyWriter::write(options.format, list, rows, print, {options.findsProtocol, options.site.has_value(), true});
+    const bool uptime = options.keepsHistory && options.format == OutputFormat::Json;
+    ProxyWriter::write(options.format, list, rows, print,
+                       {options.findsProtocol, options.site.has_value(), true, uptime});
     return failure;
 }

@@ -49,6 +49,30 @@ std::optional<ProxyFilter> locationFilter(const QString &rows)
     return ProxyFilter::inNetworks(asns);
 }
 
+// The N of "up:N", a percent from 0 to 100.
+std::optional<int> uptimeAtLeast(const QString &rows)
+{
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(QStringLiteral("up:([0-9]{1,3})")));
+    const QRegularExpressionMatch match = form.match(rows);
+    const int percent = match.hasMatch() ? match.captured(1).toInt() : -1;
+    return percent >= 0 && percent <= 100 ? std::optional(percent) : std::nullopt;
+}
+
+// "90s", "10m", "2h", "30d" (with d among the units): a time in milliseconds, at least a second and at most ten
+// years.
+std::optional<qint64> duration(const QString &text, QStringView units)
+{
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(QStringLiteral("([0-9]{1,9})([smhd])")));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch() || !units.contains(match.captured(2)))
+        return std::nullopt;
+    const qint64 seconds[] = {1, 60, 3600, 86400};
+    const qint64 ms = match.captured(1).toLongLong() * seconds[QStringView(u"smhd").indexOf(match.captured(2))] * 1000;
+    if (ms < 1000 || ms > qint64(3650) * 86400 * 1000)
+        return std::nullopt;
+    return ms;
+}
+
 // "(1 to 60, default 10)", as the help gives a range.
 QString rangeText(const CheckLimit &limit)
 {
@@ -106,13 +130,15 @@ struct Parser
                             QStringLiteral("Print only the proxies that work, that work and are anonymous, that a "
                                            "Korvane echo host graded elite, that work and answered within MS "
                                            "milliseconds (1 to %1), through which the --site answered as "
-                                           "expected, whose address the location database puts in one of the "
+                                           "expected, whose uptime in the history is at least N percent, whose address "
+                                           "the location database puts in one of the "
                                            "countries CC (two-letter codes) or the networks of the autonomous "
                                            "systems N; given several times, the proxies that are all of them. "
                                            "clean takes country: and asn: alone, and filters the list without "
                                            "testing it.")
                                 .arg(CheckLimits::LongestAnswer.count()),
-                            QStringLiteral("working|anonymous|elite|fast:MS|site|country:CC[,CC...]|asn:N[,N...]")};
+                            QStringLiteral("working|anonymous|elite|fast:MS|site|country:CC[,CC...]|asn:N[,N...]|"
+                                           "up:N")};
     QCommandLineOption geoDb{QStringLiteral("geo-db"),
                              QStringLiteral("The location database (libloc's format) the countries come from; "
                                             "default %1.")
@@ -142,6 +168,24 @@ struct Parser
                        "caller it names in X-Forwarded-For or X-Real-IP, without those headers; may be given "
                        "several times."),
         QStringLiteral("ADDRESS")};
+    QCommandLineOption db{QStringLiteral("db"),
+                          QStringLiteral("The history of checks, an SQLite file (default %1).")
+                              .arg(QStringLiteral("$XDG_DATA_HOME/korvane/history.sqlite")),
+                          QStringLiteral("PATH")};
+    QCommandLineOption noHistory{QStringLiteral("no-history"),
+                                 QStringLiteral("check, watch: keep nothing of this check in the history.")};
+    QCommandLineOption recheck{QStringLiteral("recheck"),
+                               QStringLiteral("check failed: test only the proxies of the lists whose last check in "
+                                              "the history found them not working."),
+                               QStringLiteral("failed")};
+    QCommandLineOption forgetOlderThan{QStringLiteral("forget-older-than"),
+                                       QStringLiteral("history: remove the checks older than AGE (a number followed "
+                                                      "by s, m, h or d: 30d) instead of listing."),
+                                       QStringLiteral("AGE")};
+    QCommandLineOption every{QStringLiteral("every"),
+                             QStringLiteral("watch: check the lists again every INTERVAL (a number followed by s, m "
+                                            "or h; at least 1s)."),
+                             QStringLiteral("INTERVAL")};
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
                              QStringLiteral("Show no progress on standard error.")};
     QCommandLineOption batches{QStringLiteral("batches"),
@@ -210,6 +254,19 @@ struct Parser
                            "korvane-cli package "
                            "installs it as the service korvane-judge, not enabled: "
                            "systemctl enable --now korvane-judge.\n\n"
+                           "Every verdict of check and watch is kept in the history of checks (--db; --no-history "
+                           "keeps nothing). Its uptime is the share of a proxy's last 10 checks that found it "
+                           "working: --only up:N keeps the proxies of at least N percent, and --json gives "
+                           "\"uptime\".\n\n"
+                           "history  prints, for each proxy of the history (or of the lists given), its uptime in "
+                           "percent, how many checks it had, when it was first checked and last found working "
+                           "(UTC), tab-separated, or with --json as \"uptime\", \"checks\", \"first_seen\", "
+                           "\"last_working\". --forget-older-than removes the older checks.\n\n"
+                           "watch  checks the lists again and again, --every INTERVAL from the start of one round "
+                           "to the next, keeping the history, and prints one line per round: the time, the "
+                           "working and anonymous proxies, their median time and the median uptime. The package "
+                           "installs the service korvane-watch@, not enabled: systemctl enable --now "
+                           "korvane-watch@NAME.timer checks /etc/korvane/NAME.txt.\n\n"
                            "Exit status: 0 done; 1 a list could not be read, the results could not be written, "
                            "this computer ran out of connections, or judge could not listen; 2 bad usage; 3 no echo "
                            "host answered before the check (nothing is tested), every one stopped answering during "
@@ -225,15 +282,20 @@ struct Parser
                            "  $ korvane-cli judge --listen 0.0.0.0:8080 --listen [::]:8080\n"
                            "  $ korvane-cli check --echo-host 203.0.113.5:8080 --only elite list.txt\n"
                            "  $ korvane-cli check --only working --only country:DE,NL list.txt\n"
-                           "  $ korvane-cli clean --only asn:3320 list.txt"));
+                           "  $ korvane-cli clean --only asn:3320 list.txt\n"
+                           "  $ korvane-cli check --only up:90 --only working list.txt\n"
+                           "  $ korvane-cli check --recheck failed list.txt\n"
+                           "  $ korvane-cli history --forget-older-than 30d\n"
+                           "  $ korvane-cli watch --every 10m list.txt"));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions({probesAtOnce, timeout, only, json, echoHost, noEchoCheck, quiet, batches, protocol, geoDb,
-                           listen, log, trustedProxy});
+                           db, noHistory, recheck, forgetOlderThan, every, listen, log, trustedProxy});
         for (const QCommandLineOption *option : site.options())
             parser.addOption(*option);
-        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("clean, check or judge."),
-                                     QStringLiteral("clean|check|judge"));
+        parser.addPositionalArgument(QStringLiteral("command"),
+                                     QStringLiteral("clean, check, judge, history or watch."),
+                                     QStringLiteral("clean|check|judge|history|watch"));
         parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Proxy lists to read."),
                                      QStringLiteral("[FILE...]"));
     }
@@ -311,7 +373,7 @@ struct Parser
             if (const QCommandLineOption *option = formatOption(OutputFormat(format)))
                 options.push_back(option);
         }
-        options.insert(options.end(), {&echoHost, &noEchoCheck, &quiet, &batches});
+        options.insert(options.end(), {&echoHost, &noEchoCheck, &quiet, &batches, &db, &noHistory, &recheck});
         const std::vector<const QCommandLineOption *> siteOptions = site.options();
         options.insert(options.end(), siteOptions.begin(), siteOptions.end());
         return options;
@@ -320,7 +382,68 @@ struct Parser
     std::variant<CliOptions, CliExit> options() const;
     std::variant<CliOptions, CliExit> cleanOptions(CliOptions options) const;
     std::variant<CliOptions, CliExit> judgeOptions(const QStringList &operands) const;
+    std::variant<CliOptions, CliExit> historyOptions(const QStringList &operands) const;
+    // What check and watch read alike once their own options are known.
+    std::optional<CliExit> readCheckOptions(CliOptions &options) const;
+    std::optional<CliExit> readWatchOptions(CliOptions &options) const;
 };
+
+std::variant<CliOptions, CliExit> Parser::historyOptions(const QStringList &operands) const
+{
+    std::vector<const QCommandLineOption *> others = checkOptions();
+    others.insert(others.end(), {&protocol, &geoDb, &every, &listen, &log, &trustedProxy});
+    for (const QCommandLineOption *other : others) {
+        if (other != &json && other != &db && parser.isSet(*other))
+            return usageError(QStringLiteral("--%1 is not an option of history").arg(other->names().constLast()));
+    }
+    CliOptions options;
+    options.command = CliOptions::History;
+    options.files = operands;
+    options.format = parser.isSet(json) ? OutputFormat::Json : OutputFormat::TabSeparated;
+    options.historyPath = parser.value(db);
+    if (parser.isSet(forgetOlderThan)) {
+        options.forgetOlderThan = duration(parser.value(forgetOlderThan), u"smhd");
+        if (!options.forgetOlderThan)
+            return usageError(QStringLiteral("--forget-older-than takes a number followed by s, m, h or d: 30d"));
+        if (!operands.isEmpty() || parser.isSet(json))
+            return usageError(QStringLiteral("--forget-older-than forgets for every proxy, and prints nothing"));
+    }
+    return options;
+}
+
+std::optional<CliExit> Parser::readWatchOptions(CliOptions &options) const
+{
+    for (const QCommandLineOption *checkOnly : {&only, &json, &recheck}) {
+        if (parser.isSet(*checkOnly))
+            return usageError(QStringLiteral("--%1 is an option of check: watch prints one line per round")
+                                  .arg(checkOnly->names().constLast()));
+    }
+    const std::optional<qint64> interval = duration(parser.value(every), u"smh");
+    if (!interval)
+        return usageError(QStringLiteral("watch needs --every INTERVAL: a number followed by s, m or h, at least 1s"));
+    options.everyMs = *interval;
+    // Read again each round: a list may change between rounds, and standard input is read once.
+    if (options.files.isEmpty() || options.files.contains(QStringLiteral("-")))
+        return usageError(QStringLiteral("watch reads its lists again each round: name them as files"));
+    return std::nullopt;
+}
+
+std::optional<CliExit> Parser::readCheckOptions(CliOptions &options) const
+{
+    options.historyPath = parser.value(db);
+    options.keepsHistory = !parser.isSet(noHistory);
+    if (parser.isSet(recheck)) {
+        if (parser.value(recheck) != QLatin1String("failed"))
+            return usageError(QStringLiteral("--recheck takes failed"));
+        options.recheckFailed = true;
+    }
+    const QStringList rowsKept = parser.values(only);
+    const bool uptimeAsked = std::any_of(rowsKept.begin(), rowsKept.end(),
+                                         [](const QString &rows) { return uptimeAtLeast(rows).has_value(); });
+    if (!options.keepsHistory && (uptimeAsked || options.recheckFailed))
+        return usageError(QStringLiteral("--only up:N and --recheck read the history: --no-history leaves it"));
+    return std::nullopt;
+}
 
 std::variant<CliOptions, CliExit> Parser::judgeOptions(const QStringList &operands) const
 {
@@ -382,8 +505,12 @@ std::variant<CliOptions, CliExit> Parser::options() const
         options.command = CliOptions::Clean;
     else if (command == QLatin1String("check"))
         options.command = CliOptions::Check;
+    else if (command == QLatin1String("watch"))
+        options.command = CliOptions::Watch;
     else if (command == QLatin1String("judge"))
         return judgeOptions(positional);
+    else if (command == QLatin1String("history"))
+        return historyOptions(positional);
     else
         return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
     options.files = positional;
@@ -401,8 +528,18 @@ std::variant<CliOptions, CliExit> Parser::options() const
             return usageError(QStringLiteral("--%1 is an option of judge").arg(judgeOnly->names().constLast()));
     }
     options.geoDatabase = parser.value(geoDb);
+    if (parser.isSet(forgetOlderThan))
+        return usageError(QStringLiteral("--forget-older-than is an option of history"));
+    if (parser.isSet(every) && options.command != CliOptions::Watch)
+        return usageError(QStringLiteral("--every is an option of watch"));
     if (options.command == CliOptions::Clean)
         return cleanOptions(std::move(options));
+    if (std::optional<CliExit> exit = readCheckOptions(options))
+        return *exit;
+    if (options.command == CliOptions::Watch) {
+        if (std::optional<CliExit> exit = readWatchOptions(options))
+            return *exit;
+    }
 
     const std::optional<int> n = number(probesAtOnce, CheckLimits::CliProbesAtOnce);
     if (!n)
@@ -431,11 +568,14 @@ std::variant<CliOptions, CliExit> Parser::options() const
             options.only.push_back(ProxyFilter::reachesSite());
         else if (const std::optional<int> ms = fastest(rows))
             options.only.push_back(ProxyFilter::within(*ms));
+        else if (const std::optional<int> percent = uptimeAtLeast(rows))
+            options.only.push_back(ProxyFilter::upAtLeast(*percent));
         else if (std::optional<ProxyFilter> located = locationFilter(rows))
             options.only.push_back(*located);
         else
             return usageError(QStringLiteral("--only takes working, anonymous, elite, fast:MS (MS from 1 to %1), "
-                                             "country:CC[,CC...], asn:N[,N...] or, with --site, site")
+                                             "country:CC[,CC...], asn:N[,N...], up:N (N from 0 to 100) or, with "
+                                             "--site, site")
                                   .arg(CheckLimits::LongestAnswer.count()));
     }
     const std::variant<EchoHostOptions, QString> echo = EchoHostOptions::read(parser, echoHost, noEchoCheck);

@@ -22,7 +22,7 @@ inline constexpr int OutputFormatCount = ProxyWriter::FormatCount;
 // What a command line of korvane-cli asks for.
 struct CliOptions
 {
-    enum Command { Clean, Check, Judge };
+    enum Command { Clean, Check, Judge, History, Watch };
     // Where judge listens, as given and as read.
     struct ListenAddress
     {
@@ -55,6 +55,15 @@ struct CliOptions
     // Whether they are asked directly before the check.
     bool echoCheck = true;
     bool quiet = false;
+    // The history of checks: where it is, whether check and watch keep it.
+    QString historyPath;
+    bool keepsHistory = true;
+    // check --recheck failed: only the rows whose last verdict in the history was a failure.
+    bool recheckFailed = false;
+    // history --forget-older-than: how old a check may be, in milliseconds; nothing lists the history instead.
+    std::optional<qint64> forgetOlderThan;
+    // watch --every: from the start of one round to the start of the next, in milliseconds.
+    qint64 everyMs = 0;
     // judge: the addresses to listen on, whether each request is logged, and the reverse proxies in front of it.
     QList<ListenAddress> listen;
     bool log = false;

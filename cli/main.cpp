@@ -1,8 +1,10 @@
 // korvane-cli: the proxy-list rules and the checker of Korvane's window, for scripts and timers.
 #include "cli/CheckCommand.h"
 #include "cli/CliOptions.h"
+#include "cli/HistoryCommand.h"
 #include "cli/JudgeCommand.h"
 #include "cli/StandardStreams.h"
+#include "cli/WatchCommand.h"
 #include "location/GeoDatabase.h"
 #include "proxylist/NativeName.h"
 #include "proxylist/ProxyList.h"
@@ -74,8 +76,14 @@ int main(int argc, char *argv[])
     const CliOptions &options = std::get<CliOptions>(parsed);
     if (options.command == CliOptions::Judge)
         return JudgeCommand(options).run();
-    // "-", or no file at all, is standard input.
-    const QStringList lists = options.files.isEmpty() ? QStringList{QStringLiteral("-")} : options.files;
+    if (options.command == CliOptions::Watch) {
+        openLocationDatabase(options);
+        return WatchCommand(options).run();
+    }
+    // "-", or no file at all, is standard input; history without lists prints the whole history.
+    const bool wholeHistory = options.command == CliOptions::History && options.files.isEmpty();
+    const QStringList lists =
+        options.files.isEmpty() && !wholeHistory ? QStringList{QStringLiteral("-")} : options.files;
     if (closed.output) {
         printError(QStringLiteral("standard output is closed"));
         return 1;
@@ -95,5 +103,7 @@ int main(int argc, char *argv[])
         printError(QStringLiteral("cannot read %1").arg(failure));
     if (!failures.isEmpty())
         return 1;
+    if (options.command == CliOptions::History)
+        return HistoryCommand(list, options).run();
     return options.command == CliOptions::Clean ? clean(list, options) : CheckCommand(list, options).run();
 }

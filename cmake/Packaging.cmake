@@ -1,7 +1,8 @@
 # `cpack -G DEB` in the build folder makes one Debian package per install component:
 #   korvane      the window: bin/korvane, its manual page, the .desktop entry, the icon, the page Exit opens, its
 #                AppStream metainfo;
-#   korvane-cli  bin/korvane-cli, its manual page, its bash completion and the korvane-judge service (not enabled),
+#   korvane-cli  bin/korvane-cli, its manual page, its bash completion, the korvane-judge service and the
+#                korvane-watch@ service and timer (none enabled),
 #                for machines without a display (no window, no Qt Widgets).
 # Each install() of the project names its component; the manual pages go with the program of the same name.
 set(KORVANE_MAINTAINER "Korvane developers <korvane-devel@users.noreply.github.com>")
@@ -77,7 +78,9 @@ clipboard or a file.
 
 The same list rules and checker, without a window, are in korvane-cli.")
 # The window's captions are laid out for this face.
-set(CPACK_DEBIAN_KORVANE_PACKAGE_DEPENDS "fonts-liberation")
+# The history of checks is an SQLite file, read through Qt SQL's driver, a plugin dpkg-shlibdeps cannot see.
+set(CPACK_DEBIAN_KORVANE_PACKAGE_DEPENDS "fonts-liberation, libqt6sql6-sqlite")
+set(CPACK_DEBIAN_KORVANE-CLI_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 # Exit opens the installed page about Korvane with xdg-open. The countries come from the location database; libloc1,
 # which reads it, is a dependency dpkg-shlibdeps finds.
 set(CPACK_DEBIAN_KORVANE_PACKAGE_RECOMMENDS "xdg-utils, libloc-database")
@@ -97,6 +100,11 @@ korvane-cli judge is an echo host of its own for a server, shipped as the
 systemd service korvane-judge (not enabled on install): through it each
 probe carries a token no stored page can show, and a working proxy is graded
 transparent, anonymous or elite by the headers it passes on.
+
+Every check is kept in an SQLite history: korvane-cli history gives each
+proxy's uptime, first seen and last working, check --only up:90 keeps the
+proxies that stay up, and korvane-cli watch checks lists again and again,
+as the systemd service korvane-watch@ (not enabled on install).
 
 It shares its list rules and checker with the korvane window, packaged apart.")
 

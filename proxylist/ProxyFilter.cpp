@@ -15,7 +15,7 @@ bool ProxyFilter::matches(const ProxyList &list, int row) const
     case Rule::Elite:
         return result.grade == Grade::Elite;
     case Rule::Within:
-        return result.ms && *result.ms <= m_ms;
+        return result.ms && *result.ms <= m_limit;
     case Rule::ReachesSite: {
         const std::optional<SiteVerdict> site = list.site(row);
         return site && site->status == SiteStatus::Ok;
@@ -27,6 +27,10 @@ bool ProxyFilter::matches(const ProxyList &list, int row) const
     case Rule::Network: {
         const std::optional<GeoInfo> found = list.locate(row);
         return found && m_asns.contains(found->asn);
+    }
+    case Rule::Uptime: {
+        const std::optional<RowHistory> history = list.history(row);
+        return history && history->upAtLeast(m_limit);
     }
     case Rule::EveryRow:
         break;

@@ -23,6 +23,8 @@ public:
     static ProxyFilter everyRow() { return ProxyFilter(Rule::EveryRow); }
     // The working proxies through which the user's site answered as expected.
     static ProxyFilter reachesSite() { return ProxyFilter(Rule::ReachesSite); }
+    // The rows whose history gives them at least that uptime, in percent (RowHistory::upAtLeast()); none without one.
+    static ProxyFilter upAtLeast(int percent) { return ProxyFilter(Rule::Uptime, percent); }
     // The rows whose address the location database puts in one of the countries (two-letter codes, any case), or
     // in a network of one of the autonomous systems: see ProxyList::locatedAddress(). Without a database, none.
     static ProxyFilter inCountries(const QStringList &codes);
@@ -41,11 +43,12 @@ public:
     static std::vector<int> rowsOf(const std::vector<bool> &flags);
 
 private:
-    enum class Rule { Working, Anonymous, Elite, Within, ReachesSite, Country, Network, EveryRow };
-    explicit ProxyFilter(Rule rule, int ms = 0) : m_rule(rule), m_ms(ms) {}
+    enum class Rule { Working, Anonymous, Elite, Within, ReachesSite, Country, Network, Uptime, EveryRow };
+    explicit ProxyFilter(Rule rule, int limit = 0) : m_rule(rule), m_limit(limit) {}
 
     Rule m_rule;
-    int m_ms;
+    // The milliseconds of Within, the percent of Uptime.
+    int m_limit;
     QStringList m_countries;
     QList<quint32> m_asns;
 };

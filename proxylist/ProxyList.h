@@ -41,6 +41,10 @@ public:
     QString exitAddress(int row) const { return m_rows.exitAddress(row); }
     // What fetching the user's site through the row's proxy found; nothing when it was not asked.
     std::optional<SiteVerdict> site(int row) const { return m_rows.site(row); }
+    // What the history of checks says of the row, once it has been read for it; nothing before, or without one.
+    std::optional<RowHistory> history(int row) const { return m_rows.history(row); }
+    // Kept through sorts, filters and merges, and through new verdicts; the row's reset or removal drops it.
+    void setHistory(int row, const RowHistory &history) { m_rows.setHistory(row, history); }
     // The address where the row's proxy is on the internet, as far as is known: its exit address when it has one,
     // else the address it was probed at when it names its host, else the address the row gives. Null for a row
     // naming its host before a check has looked it up.

@@ -32,6 +32,8 @@ public:
     QString exitAddress(int row) const { return m_findings.exitAddress(id(row)); }
     QString proxyAddress(int row) const { return m_findings.proxyAddress(id(row)); }
     std::optional<SiteVerdict> site(int row) const { return m_findings.site(id(row)); }
+    std::optional<RowHistory> history(int row) const { return m_findings.history(id(row)); }
+    void setHistory(int row, const RowHistory &history) { m_findings.setHistory(id(row), history); }
     // The verdict's result in the row's bytes and the rest of it beside the row.
     void apply(int row, const RowVerdict &verdict)
     {

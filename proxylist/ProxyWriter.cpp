@@ -6,6 +6,8 @@
 #include "proxylist/ResultTokens.h"
 #include "proxylist/RowText.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 
 namespace {
@@ -248,6 +250,14 @@ FieldValue numberOrNothing(std::optional<int> number)
     return number ? FieldValue{FieldValue::Number, QByteArray::number(*number)} : FieldValue{FieldValue::Nothing};
 }
 
+// A moment of the history, in ISO 8601 at UTC: 2026-12-08T08:13:35Z.
+FieldValue timeOrNothing(std::optional<qint64> msSinceEpoch)
+{
+    if (!msSinceEpoch)
+        return {FieldValue::Nothing};
+    return {FieldValue::Text, QDateTime::fromMSecsSinceEpoch(*msSinceEpoch, Qt::UTC).toString(Qt::ISODate).toLatin1()};
+}
+
 // The site's verdict as one JSON object.
 FieldValue siteObject(const ProxyList &list, int row, const ProxyResult &)
 {
@@ -292,7 +302,7 @@ FieldValue flagsArray(const ProxyList &list, int row, const ProxyResult &)
 // belongs to (none: every row's), and its value.
 struct OutputField
 {
-    enum Extra { Always, Protocol, Site, Location };
+    enum Extra { Verdict, Protocol, Site, Location, Uptime, History };
     const char *key;
     bool jsonOnly;
     Extra extra;
@@ -300,23 +310,24 @@ struct OutputField
 
     bool asked(ProxyWriter::Fields fields) const
     {
-        return extra == Always || (extra == Protocol && fields.protocol) || (extra == Site && fields.site) ||
-               (extra == Location && fields.location);
+        return (extra == Verdict && fields.verdict) || (extra == Protocol && fields.protocol) ||
+               (extra == Site && fields.site) || (extra == Location && fields.location) ||
+               (extra == Uptime && (fields.uptime || fields.history)) || (extra == History && fields.history);
     }
 };
 
 constexpr OutputField OutputFields[] = {
-    {"status", false, OutputField::Always,
+    {"status", false, OutputField::Verdict,
      [](const ProxyList &, int, const ProxyResult &result) { return token(ResultTokens::status(result)); }},
-    {"anonymity", false, OutputField::Always,
+    {"anonymity", false, OutputField::Verdict,
      [](const ProxyList &, int, const ProxyResult &result) { return token(ResultTokens::anonymity(result)); }},
-    {"ms", false, OutputField::Always,
+    {"ms", false, OutputField::Verdict,
      [](const ProxyList &, int, const ProxyResult &result) { return numberOrNothing(result.ms); }},
-    {"exit", false, OutputField::Always,
+    {"exit", false, OutputField::Verdict,
      [](const ProxyList &list, int row, const ProxyResult &) {
          return textOrNothing(list.exitAddress(row).toLatin1());
      }},
-    {"grade", false, OutputField::Always,
+    {"grade", false, OutputField::Verdict,
      [](const ProxyList &, int, const ProxyResult &result) { return tokenOrNothing(ResultTokens::grade(result)); }},
     {"protocol", true, OutputField::Protocol,
      [](const ProxyList &list, int row, const ProxyResult &result) { return protocolValue(list.text(row), result); }},
@@ -348,6 +359,27 @@ constexpr OutputField OutputFields[] = {
          return textOrNothing(found ? found->asName.toUtf8() : QByteArray());
      }},
     {"flags", true, OutputField::Location, flagsArray},
+    {"uptime", false, OutputField::Uptime,
+     [](const ProxyList &list, int row, const ProxyResult &) {
+         const std::optional<RowHistory> history = list.history(row);
+         return numberOrNothing(history && history->counted > 0 ? std::optional(history->uptimePercent())
+                                                                : std::nullopt);
+     }},
+    {"checks", false, OutputField::History,
+     [](const ProxyList &list, int row, const ProxyResult &) {
+         const std::optional<RowHistory> history = list.history(row);
+         return FieldValue{FieldValue::Number, QByteArray::number(history ? history->checks : 0)};
+     }},
+    {"first_seen", false, OutputField::History,
+     [](const ProxyList &list, int row, const ProxyResult &) {
+         const std::optional<RowHistory> history = list.history(row);
+         return timeOrNothing(history && history->checks > 0 ? std::optional(history->firstSeen) : std::nullopt);
+     }},
+    {"last_working", false, OutputField::History,
+     [](const ProxyList &list, int row, const ProxyResult &) {
+         const std::optional<RowHistory> history = list.history(row);
+         return timeOrNothing(history ? history->lastWorking : std::nullopt);
+     }},
 };
 
 } // namespace

@@ -14,12 +14,17 @@ namespace ProxyWriter {
 // Takes the written bytes a block at a time; false stops the writing (a failed write).
 using Sink = std::function<bool(QByteArrayView)>;
 // The fields a check prints beyond those every row has: the protocol found (JSON only), what the user's site
-// answered, and where the row's proxy is (ProxyList::location()). Never in a list file or on the clipboard.
+// answered, and where the row's proxy is (ProxyList::location()); from the row's history (ProxyList::history()), its
+// uptime, or that with its checks, first seen and last working, in place of the verdict's own fields (status to
+// grade) when verdict is off. Never in a list file or on the clipboard.
 struct Fields
 {
     bool protocol = false;
     bool site = false;
     bool location = false;
+    bool uptime = false;
+    bool history = false;
+    bool verdict = true;
 };
 
 // Each row's bytes exactly as loaded, as a list file holds them, followed by lineEnd: CR LF in the lists the
@@ -38,7 +43,8 @@ QByteArray tabSeparated(const ProxyList &list, const std::vector<int> &rows, Fie
 // "socks5"), or null for a row without a scheme whose proxy spoke none a check tried. With the site, "site" comes
 // next: {"verdict", "status", "ms", "reason"}, or null for a row whose site was not fetched. With the location,
 // "country" (a code), "asn" (a number), "as_name" and "flags" (an array of GeoInfo::token()s) come last, each null
-// when the location database does not know it.
+// when the location database does not know it. With the uptime, "uptime" (whole percent, or null for a row without
+// history); with the history, "checks" and the times "first_seen" and "last_working" (ISO 8601, UTC, or null) too.
 QByteArray json(const ProxyList &list, const std::vector<int> &rows, Fields fields = {});
 
 // The same forms handed to sink in blocks: a printed form is never held whole beside the list, and a long row's

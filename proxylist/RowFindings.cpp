@@ -26,6 +26,8 @@ void RowFindings::copy(const RowFindings &from, RowId fromRow, RowId row)
     setAddress(m_proxyOf, m_addresses, row, from.proxyAddress(fromRow));
     if (const std::optional<SiteVerdict> site = from.site(fromRow))
         m_siteOf.insert(row, *site);
+    if (const std::optional<RowHistory> history = from.history(fromRow))
+        m_historyOf.insert(row, *history);
 }
 
 void RowFindings::clear()
@@ -34,4 +36,5 @@ void RowFindings::clear()
     m_exitOf = {};
     m_proxyOf = {};
     m_siteOf = {};
+    m_historyOf = {};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "proxylist/ExitAddresses.h"
+#include "proxylist/RowHistory.h"
 #include "proxylist/RowVerdict.h"
 
 #include <QHash>
@@ -11,12 +12,16 @@
 using RowId = quint32;
 
 // What a check found of rows beyond their packed bytes, by row id: where a working proxy leaves for the internet, and
-// what fetching the user's site through it found; for a row naming its host, the address it was probed at.
+// what fetching the user's site through it found; for a row naming its host, the address it was probed at; what the
+// history of checks says of it.
 // A row's findings go with its result: a new verdict replaces them, and a reset or the row's removal drops them.
 class RowFindings
 {
 public:
-    bool isEmpty() const { return m_exitOf.isEmpty() && m_proxyOf.isEmpty() && m_siteOf.isEmpty(); }
+    bool isEmpty() const
+    {
+        return m_exitOf.isEmpty() && m_proxyOf.isEmpty() && m_siteOf.isEmpty() && m_historyOf.isEmpty();
+    }
     // The address a row's echo page showed; empty for none.
     QString exitAddress(RowId row) const { return m_addresses.address(m_exitOf.value(row)); }
     // The address a row naming its host was probed at; empty for none.
@@ -26,6 +31,13 @@ public:
         const auto found = m_siteOf.constFind(row);
         return found == m_siteOf.cend() ? std::nullopt : std::optional(*found);
     }
+    std::optional<RowHistory> history(RowId row) const
+    {
+        const auto found = m_historyOf.constFind(row);
+        return found == m_historyOf.cend() ? std::nullopt : std::optional(*found);
+    }
+    // What the history of checks says of the row; a new verdict leaves it, as the history outlives each check.
+    void setHistory(RowId row, const RowHistory &history) { m_historyOf.insert(row, history); }
     // The findings of a verdict, in place of the row's former ones.
     void set(RowId row, const RowVerdict &verdict);
     void drop(RowId row)
@@ -33,6 +45,7 @@ public:
         m_exitOf.remove(row);
         m_proxyOf.remove(row);
         m_siteOf.remove(row);
+        m_historyOf.remove(row);
     }
     // What from held of its row, now under another id here.
     void copy(const RowFindings &from, RowId fromRow, RowId row);
@@ -44,4 +57,5 @@ private:
     QHash<RowId, quint32> m_exitOf;
     QHash<RowId, quint32> m_proxyOf;
     QHash<RowId, SiteVerdict> m_siteOf;
+    QHash<RowId, RowHistory> m_historyOf;
 };

@@ -18,4 +18,6 @@ struct RowVerdict
     std::optional<SiteVerdict> site = std::nullopt;
     // The address a row that names its host was looked up as and probed at; empty for a row that gives its address.
     QString proxyAddress = {};
+    // The echo host the probe asked, as it was given; empty for a verdict no probe gave.
+    QString echoHost = {};
 };

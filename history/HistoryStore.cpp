@@ -1,0 +1,320 @@
+#include "history/HistoryStore.h"
+
+#include "proxylist/ResultTokens.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+#include <atomic>
+#include <bit>
+
+namespace {
+// Long enough for the window and a korvane-cli run to take turns: each holds the file for one second's verdicts.
+const QString ConnectOptions = QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000");
+
+// Each schema's statements, from the version before it: the first makes the file.
+const char *const Migrations[] = {
+    // Each proxy's summary: its checks, and one bit per check, the newest lowest, set for a working one.
+    "CREATE TABLE proxies (id INTEGER PRIMARY KEY, text BLOB NOT NULL UNIQUE, checks INTEGER NOT NULL, "
+    "recent INTEGER NOT NULL, first_seen INTEGER NOT NULL, last_working INTEGER, last_status TEXT NOT NULL);"
+    "CREATE TABLE checks (proxy INTEGER NOT NULL REFERENCES proxies (id), at INTEGER NOT NULL, "
+    "status TEXT NOT NULL, anonymity TEXT, grade TEXT, ms INTEGER, exit TEXT, protocol TEXT, echo_host TEXT, "
+    "site TEXT, country TEXT);"
+    "CREATE INDEX checks_by_proxy ON checks (proxy, at)",
+};
+static_assert(std::size(Migrations) == HistoryStore::SchemaVersion, "one migration per schema version");
+
+const QString SummaryColumns = QStringLiteral("checks, recent, first_seen, last_working, last_status");
+
+QVariant textOrNull(QByteArrayView text)
+{
+    return text.isEmpty() ? QVariant() : QVariant(QString::fromLatin1(text));
+}
+
+QVariant textOrNull(const QString &text)
+{
+    return text.isEmpty() ? QVariant() : QVariant(text);
+}
+
+QVariant foundProtocol(FoundProtocol found)
+{
+    switch (found) {
+    case FoundProtocol::None:
+        break;
+    case FoundProtocol::Http:
+        return QStringLiteral("http");
+    case FoundProtocol::Socks4:
+        return QStringLiteral("socks4");
+    case FoundProtocol::Socks5:
+        return QStringLiteral("socks5");
+    }
+    return {};
+}
+
+ProxyStatus statusNamed(const QString &token)
+{
+    for (const StatusKind &kind : StatusKinds) {
+        if (kind.verdict && token == QLatin1StringView(kind.token))
+            return kind.status;
+    }
+    return ProxyStatus::Untested;
+}
+
+// A summary read with SummaryColumns from the query's column first on.
+RowHistory summaryOf(const QSqlQuery &query, int first, int lastChecks)
+{
+    RowHistory history;
+    history.checks = query.value(first).toLongLong();
+    history.counted = int(std::min<qint64>({history.checks, lastChecks, HistoryStore::MostLastChecks}));
+    const quint64 recent = query.value(first + 1).toULongLong();
+    const quint64 counted = history.counted >= 64 ? ~quint64(0) : (quint64(1) << history.counted) - 1;
+    history.working = std::popcount(recent & counted);
+    history.firstSeen = query.value(first + 2).toLongLong();
+    if (!query.isNull(first + 3))
+        history.lastWorking = query.value(first + 3).toLongLong();
+    history.lastStatus = statusNamed(query.value(first + 4).toString());
+    return history;
+}
+
+QString errorText(const QSqlError &error)
+{
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+} // namespace
+
+QString HistoryStore::defaultPath()
+{
+    // GenericDataLocation is $XDG_DATA_HOME, else ~/.local/share, whatever the program's name.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/korvane/history.sqlite");
+}
+
+HistoryStore::HistoryStore(QString path) : m_path(std::move(path))
+{
+    static std::atomic<int> stores{0};
+    m_connection = QStringLiteral("korvane-history-%1").arg(stores++);
+}
+
+HistoryStore::~HistoryStore()
+{
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    database().close();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+QSqlDatabase HistoryStore::database() const
+{
+    return QSqlDatabase::database(m_connection, false);
+}
+
+QString HistoryStore::failure(const QString &what, const QString &why) const
+{
+    return QStringLiteral("history %1: %2 (%3)").arg(m_path, what, why);
+}
+
+QString HistoryStore::execute(const QString &statement)
+{
+    QSqlQuery query(database());
+    return query.exec(statement) ? QString() : errorText(query.lastError());
+}
+
+QString HistoryStore::open(bool mustExist)
+{
+    const QFileInfo file(m_path);
+    if (mustExist && !file.exists())
+        return failure(QStringLiteral("no such file"), QStringLiteral("no check has been kept there"));
+    if (!QDir().mkpath(file.absolutePath()))
+        return failure(QStringLiteral("cannot make its folder"), file.absolutePath());
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    if (!database.isValid())
+        return failure(QStringLiteral("Qt's SQLite driver is missing"), QStringLiteral("libqt6sql6-sqlite"));
+    database.setDatabaseName(m_path);
+    database.setConnectOptions(ConnectOptions);
+    if (!database.open())
+        return failure(QStringLiteral("cannot open it"), errorText(database.lastError()));
+    if (const QString why = migrate(); !why.isEmpty()) {
+        database.close();
+        return why;
+    }
+    m_open = true;
+    return {};
+}
+
+QString HistoryStore::migrate()
+{
+    const auto readVersion = [this](int &version) {
+        QSqlQuery query(database());
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+            return errorText(query.lastError());
+        version = query.value(0).toInt();
+        // A file of another program: an SQLite file with tables and no version of ours.
+        if (version == 0 && query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && query.next() &&
+            query.value(0).toInt() > 0)
+            version = -1;
+        return QString();
+    };
+    int version = 0;
+    const QString unread = readVersion(version);
+    const QString leftAlone = QStringLiteral("it is left as it is, and no check is kept");
+    if (!unread.isEmpty() || version < 0)
+        return failure(QStringLiteral("not a Korvane history, or damaged: %1").arg(leftAlone),
+                       unread.isEmpty() ? QStringLiteral("tables of another program") : unread);
+    if (version > SchemaVersion)
+        return failure(QStringLiteral("written by a newer Korvane: %1").arg(leftAlone),
+                       QStringLiteral("history version %1; this one knows up to %2").arg(version).arg(SchemaVersion));
+    // From here on the file is ours to change.
+    QString why = execute(QStringLiteral("PRAGMA journal_mode = WAL"));
+    if (why.isEmpty())
+        why = execute(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    if (why.isEmpty() && version < SchemaVersion)
+        why = execute(QStringLiteral("BEGIN IMMEDIATE"));
+    // Another process may have brought the file forward while this one waited for it.
+    if (why.isEmpty() && version < SchemaVersion)
+        why = readVersion(version);
+    for (int step = std::max(version, 0); why.isEmpty() && step < SchemaVersion; ++step) {
+        for (const QString &statement : QString::fromLatin1(Migrations[step]).split(u';')) {
+            if (why.isEmpty())
+                why = execute(statement);
+        }
+        if (why.isEmpty())
+            why = execute(QStringLiteral("PRAGMA user_version = %1").arg(step + 1));
+    }
+    if (version < SchemaVersion)
+        why = why.isEmpty() ? execute(QStringLiteral("COMMIT")) : (execute(QStringLiteral("ROLLBACK")), why);
+    return why.isEmpty() ? QString() : failure(QStringLiteral("cannot write to it"), why);
+}
+
+QString HistoryStore::write(const std::vector<CheckRecord> &records)
+{
+    if (!m_open)
+        return failure(QStringLiteral("not open"), QStringLiteral("nothing written"));
+    if (const QString why = execute(QStringLiteral("BEGIN IMMEDIATE")); !why.isEmpty())
+        return failure(QStringLiteral("cannot write to it"), why);
+    QSqlQuery summary(database());
+    QSqlQuery check(database());
+    bool ok = summary.prepare(QStringLiteral(
+                  "INSERT INTO proxies (text, checks, recent, first_seen, last_working, last_status) "
+                  "VALUES (?, 1, ?, ?, ?, ?) ON CONFLICT (text) DO UPDATE SET checks = checks + 1, "
+                  "recent = (recent << 1) | excluded.recent, last_working = coalesce(excluded.last_working, "
+                  "last_working), last_status = excluded.last_status RETURNING id")) &&
+              check.prepare(QStringLiteral("INSERT INTO checks VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (auto record = records.begin(); ok && record != records.end(); ++record) {
+        const ProxyResult &result = record->result;
+        const bool working = result.status == ProxyStatus::Working;
+        const QVariant status = textOrNull(ResultTokens::status(result));
+        summary.bindValue(0, record->text);
+        summary.bindValue(1, working ? 1 : 0);
+        summary.bindValue(2, record->at);
+        summary.bindValue(3, working ? QVariant(record->at) : QVariant());
+        summary.bindValue(4, status);
+        ok = summary.exec() && summary.next();
+        if (!ok)
+            break;
+        const QVariant values[] = {summary.value(0),
+                                   record->at,
+                                   status,
+                                   working ? textOrNull(ResultTokens::anonymity(result)) : QVariant(),
+                                   textOrNull(ResultTokens::grade(result)),
+                                   result.ms ? QVariant(*result.ms) : QVariant(),
+                                   textOrNull(record->exitAddress),
+                                   foundProtocol(result.found),
+                                   textOrNull(record->echoHost),
+                                   textOrNull(record->site),
+                                   textOrNull(record->country)};
+        for (int i = 0; i < int(std::size(values)); ++i)
+            check.bindValue(i, values[i]);
+        ok = check.exec();
+    }
+    QString why = errorText(summary.lastError().isValid() ? summary.lastError() : check.lastError());
+    summary.finish();
+    check.finish();
+    if (ok && (why = execute(QStringLiteral("COMMIT"))).isEmpty())
+        return {};
+    execute(QStringLiteral("ROLLBACK"));
+    return failure(QStringLiteral("cannot write to it"), why);
+}
+
+Result<std::vector<std::optional<RowHistory>>> HistoryStore::histories(const std::vector<QByteArray> &texts,
+                                                                       int lastChecks)
+{
+    std::vector<std::optional<RowHistory>> found(texts.size());
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    // Many texts are looked up faster in one pass over every proxy than one at a time.
+    if (query.exec(QStringLiteral("SELECT max(id) FROM proxies")) && query.next() &&
+        qint64(texts.size()) * 8 > query.value(0).toLongLong()) {
+        Result<std::vector<std::pair<QByteArray, RowHistory>>> every = everyHistory(lastChecks);
+        if (!every)
+            return Failure{every.error()};
+        QHash<QByteArrayView, const RowHistory *> byText;
+        byText.reserve(qsizetype(every.value().size()));
+        for (const auto &[text, history] : *every)
+            byText.insert(text, &history);
+        for (size_t i = 0; i < texts.size(); ++i) {
+            if (const RowHistory *history = byText.value(texts[i]))
+                found[i] = *history;
+        }
+        return found;
+    }
+    if (!query.prepare(QStringLiteral("SELECT %1 FROM proxies WHERE text = ?").arg(SummaryColumns)))
+        return Failure{failure(QStringLiteral("cannot read it"), errorText(query.lastError()))};
+    for (size_t i = 0; i < texts.size(); ++i) {
+        query.bindValue(0, texts[i]);
+        if (!query.exec())
+            return Failure{failure(QStringLiteral("cannot read it"), errorText(query.lastError()))};
+        if (query.next())
+            found[i] = summaryOf(query, 0, lastChecks);
+    }
+    return found;
+}
+
+Result<std::vector<std::pair<QByteArray, RowHistory>>> HistoryStore::everyHistory(int lastChecks)
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT text, %1 FROM proxies ORDER BY id").arg(SummaryColumns)))
+        return Failure{failure(QStringLiteral("cannot read it"), errorText(query.lastError()))};
+    std::vector<std::pair<QByteArray, RowHistory>> every;
+    while (query.next())
+        every.emplace_back(query.value(0).toByteArray(), summaryOf(query, 1, lastChecks));
+    if (query.lastError().isValid())
+        return Failure{failure(QStringLiteral("cannot read it"), errorText(query.lastError()))};
+    return every;
+}
+
+Result<qint64> HistoryStore::forgetBefore(qint64 moment)
+{
+    QString why = execute(QStringLiteral("BEGIN IMMEDIATE"));
+    QSqlQuery query(database());
+    qint64 removed = 0;
+    if (why.isEmpty() && query.prepare(QStringLiteral("DELETE FROM checks WHERE at < ?"))) {
+        query.bindValue(0, moment);
+        if (query.exec())
+            removed = query.numRowsAffected();
+    }
+    // The summaries of the proxies that lost checks; the bits of the checks gone lie beyond those counted.
+    if (why.isEmpty() && !query.lastError().isValid() &&
+        query.prepare(QStringLiteral(
+            "UPDATE proxies SET checks = (SELECT count(*) FROM checks WHERE proxy = id), first_seen = "
+            "coalesce((SELECT min(at) FROM checks WHERE proxy = id), first_seen), last_working = (SELECT max(at) "
+            "FROM checks WHERE proxy = id AND status = 'Working') WHERE first_seen < ?"))) {
+        query.bindValue(0, moment);
+        if (query.exec())
+            query.exec(QStringLiteral("DELETE FROM proxies WHERE checks = 0"));
+    }
+    if (why.isEmpty() && query.lastError().isValid())
+        why = errorText(query.lastError());
+    query.finish();
+    if (why.isEmpty())
+        why = execute(QStringLiteral("COMMIT"));
+    if (why.isEmpty())
+        return removed;
+    execute(QStringLiteral("ROLLBACK"));
+    return Failure{failure(QStringLiteral("cannot write to it"), why)};
+}
