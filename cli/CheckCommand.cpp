@@ -21,6 +21,8 @@
 namespace {
 // Beside the sockets and what is open already: room for whatever the system libraries open on their own.
 constexpr rlim_t SpareDescriptors = 8;
+// The history's file, its write-ahead log and its shared index, opened once the limit is known to hold them.
+constexpr rlim_t HistoryDescriptors = 3;
 
 rlim_t openDescriptors()
 {
@@ -45,7 +47,7 @@ QString CheckCommand::reserveDescriptors() const
     const int atOnce = std::min(m_options.settings.probesAtOnce, m_list.count());
     if (atOnce == 0)
         return {};
-    const rlim_t held = openDescriptors() + SpareDescriptors;
+    const rlim_t held = openDescriptors() + SpareDescriptors + (m_options.keepsHistory ? HistoryDescriptors : 0);
     const rlim_t needed = held + rlim_t(atOnce);
     if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
         return {};
@@ -67,7 +69,6 @@ int CheckCommand::run()
 {
     SignalWatch signals;
     CliHistory history(m_options);
-    history.start();
     if (m_options.recheckFailed) {
         if (const QString failure = history.keepFailed(m_list); !failure.isEmpty()) {
             printError(tr("--recheck failed reads the history: %1").arg(failure));
@@ -86,6 +87,7 @@ int CheckCommand::check(SignalWatch &signals, CliHistory &history, const std::fu
         printError(failure);
         return 2;
     }
+    history.start();
     CheckRun checkRun(m_list);
     history.follow(checkRun, m_list);
     checkRun.setSettings(m_options.settings);

@@ -28,7 +28,7 @@ void CliHistory::tell(const QString &why)
 
 void CliHistory::start()
 {
-    if (!m_keeps)
+    if (!m_keeps || m_recorder)
         return;
     m_recorder = std::make_unique<HistoryRecorder>(m_path);
     QObject::connect(m_recorder.get(), &HistoryRecorder::failed, m_recorder.get(),

@@ -22,7 +22,7 @@ public:
     explicit CliHistory(const CliOptions &options);
     ~CliHistory();
 
-    // Opens the history, when the options keep one.
+    // Opens the history, when the options keep one and it is not open yet.
     void start();
     void follow(const CheckRun &run, const ProxyList &list);
     // Every verdict so far committed, then each row's history set in the list.

@@ -70,7 +70,6 @@ int WatchCommand::run()
 {
     SignalWatch signals;
     CliHistory history(m_options);
-    history.start();
     const ProxyValidator validator;
     QElapsedTimer clock;
     clock.start();

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <bit>
+#include <variant>
 
 namespace {
 // Long enough for the window and a korvane-cli run to take turns: each holds the file for one second's verdicts.
@@ -148,23 +149,31 @@ QString HistoryStore::open(bool mustExist)
 
 QString HistoryStore::migrate()
 {
-    const auto readVersion = [this](int &version) {
+    // The version, -1 for a file of another program (tables, and no version of ours); or the error that kept it
+    // from being read.
+    const auto readVersion = [this]() -> std::variant<int, QSqlError> {
         QSqlQuery query(database());
         if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-            return errorText(query.lastError());
-        version = query.value(0).toInt();
-        // A file of another program: an SQLite file with tables and no version of ours.
+            return query.lastError();
+        const int version = query.value(0).toInt();
         if (version == 0 && query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && query.next() &&
             query.value(0).toInt() > 0)
-            version = -1;
-        return QString();
+            return -1;
+        return version;
     };
-    int version = 0;
-    const QString unread = readVersion(version);
+    std::variant<int, QSqlError> read = readVersion();
     const QString leftAlone = QStringLiteral("it is left as it is, and no check is kept");
-    if (!unread.isEmpty() || version < 0)
-        return failure(QStringLiteral("not a Korvane history, or damaged: %1").arg(leftAlone),
-                       unread.isEmpty() ? QStringLiteral("tables of another program") : unread);
+    if (const QSqlError *error = std::get_if<QSqlError>(&read)) {
+        // SQLITE_CORRUPT and SQLITE_NOTADB: the file's bytes are not a database; anything else kept it from being
+        // read at all (too many open files, a folder that may not be read).
+        if (error->nativeErrorCode() != QLatin1String("11") && error->nativeErrorCode() != QLatin1String("26"))
+            return failure(QStringLiteral("cannot open it"), errorText(*error));
+        return failure(QStringLiteral("not a Korvane history, or damaged: %1").arg(leftAlone), errorText(*error));
+    }
+    int version = std::get<int>(read);
+    if (version < 0)
+        return failure(QStringLiteral("not a Korvane history: %1").arg(leftAlone),
+                       QStringLiteral("tables of another program"));
     if (version > SchemaVersion)
         return failure(QStringLiteral("written by a newer Korvane: %1").arg(leftAlone),
                        QStringLiteral("history version %1; this one knows up to %2").arg(version).arg(SchemaVersion));
@@ -175,8 +184,13 @@ QString HistoryStore::migrate()
     if (why.isEmpty() && version < SchemaVersion)
         why = execute(QStringLiteral("BEGIN IMMEDIATE"));
     // Another process may have brought the file forward while this one waited for it.
-    if (why.isEmpty() && version < SchemaVersion)
-        why = readVersion(version);
+    if (why.isEmpty() && version < SchemaVersion) {
+        read = readVersion();
+        if (const int *now = std::get_if<int>(&read))
+            version = *now;
+        else
+            why = errorText(std::get<QSqlError>(read));
+    }
     for (int step = std::max(version, 0); why.isEmpty() && step < SchemaVersion; ++step) {
         for (const QString &statement : QString::fromLatin1(Migrations[step]).split(u';')) {
             if (why.isEmpty())

@@ -126,7 +126,7 @@ private Q_SLOTS:
     void commandLines_data()
     {
         QTest::addColumn<CommandLine>("line");
-        const QByteArray usage = "\nUsage: korvane-cli [options] clean|check|judge [FILE...]\n";
+        const QByteArray usage = "\nUsage: korvane-cli [options] clean|check|judge|history|watch [FILE...]\n";
         const QByteArray silent = m_silent.row().toLatin1() + '\n';
         const QByteArray windowUsage = "\nUsage: korvane [options] [FILE...]\n";
         const QString noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \"$WINDOW\" ";
@@ -455,7 +455,7 @@ private Q_SLOTS:
         QVERIFY(runToEnd(engine));
 
         QVERIFY(!writeFile("fakes.txt", rows.join(u'\n').toLatin1()).isEmpty());
-        const QString common = "-n 16 -t 6 --echo-host \"$ECHO\" fakes.txt ";
+        const QString common = "-n 16 -t 6 --no-history --echo-host \"$ECHO\" fakes.txt ";
         // Progress shows on the terminal, and standard output still holds the results alone.
         int terminal = -1;
         const auto tabs = checkOnTerminal(common, terminal);
