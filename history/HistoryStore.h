@@ -54,6 +54,9 @@ private:
     QString failure(const QString &what, const QString &why) const;
     QString migrate();
     QString execute(const QString &statement);
+    // The records into the staging table; empty on success, else SQLite's words.
+    QString stage(const std::vector<CheckRecord> &records);
+    static constexpr int StagedAtOnce = 256;
 
     QString m_path;
     QString m_connection;
