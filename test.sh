@@ -68,7 +68,7 @@ finish formatting "release configure" "ASan configure"
 step build-asan/logs/autogen.log cmake --build build-asan --target autogen
 tidy() {
     if ! nice -n 10 run-clang-tidy -p build-asan -j "$jobs" -quiet \
-        "$PWD/(app|cli|judge|proxylist|checker|tests|bench)/.*\.cpp$" >build-asan/clang-tidy.log 2>&1; then
+        "$PWD/(app|cli|judge|proxylist|checker|history|tests|bench)/.*\.cpp$" >build-asan/clang-tidy.log 2>&1; then
         grep -Ev '^([0-9]+ warnings? generated\.|Suppressed [0-9]+ warnings|Use -header-filter|clang-tidy-14 )' \
             build-asan/clang-tidy.log
         return 1

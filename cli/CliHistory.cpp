@@ -76,7 +76,7 @@ void CliHistory::annotate(ProxyList &list)
 
 QString CliHistory::keepFailed(ProxyList &list)
 {
-    if (const QString why = readInto(list); !why.isEmpty())
+    if (QString why = readInto(list); !why.isEmpty())
         return why;
     std::vector<bool> failed(size_t(list.count()));
     for (int row = 0; row < list.count(); ++row) {

@@ -87,7 +87,7 @@ int WatchCommand::run()
         bool unwritten = false;
         const int status = CheckCommand(list, m_options).check(signals, history, [&] {
             history.annotate(list);
-            const QString failure = writeToStandardOutput(summary(list).toUtf8());
+            QString failure = writeToStandardOutput(summary(list).toUtf8());
             unwritten = !failure.isEmpty();
             return failure;
         });

@@ -139,7 +139,7 @@ QString HistoryStore::open(bool mustExist)
     database.setConnectOptions(ConnectOptions);
     if (!database.open())
         return failure(QStringLiteral("cannot open it"), errorText(database.lastError()));
-    if (const QString why = migrate(); !why.isEmpty()) {
+    if (QString why = migrate(); !why.isEmpty()) {
         database.close();
         return why;
     }
