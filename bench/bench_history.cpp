@@ -65,6 +65,7 @@ int main(int argc, char *argv[])
             return 1;
         }
         std::vector<CheckRecord> records;
+        records.reserve(size_t(count));
         for (int p = 0; p < count; ++p)
             records.push_back(verdict(p, 0));
         wall.start();
@@ -86,6 +87,7 @@ int main(int argc, char *argv[])
         wall.start();
         for (int check = 1; check < 10; ++check) {
             std::vector<CheckRecord> records;
+            records.reserve(size_t(count));
             for (int p = 0; p < count; ++p)
                 records.push_back(verdict(p, check));
             if (const QString why = store.write(records); !why.isEmpty()) {
