@@ -175,8 +175,8 @@ struct Parser
     QCommandLineOption noHistory{QStringLiteral("no-history"),
                                  QStringLiteral("check, watch: keep nothing of this check in the history.")};
     QCommandLineOption recheck{QStringLiteral("recheck"),
-                               QStringLiteral("check failed: test only the proxies of the lists whose last check in "
-                                              "the history found them not working."),
+                               QStringLiteral("check: with failed, test only the proxies of the lists whose last "
+                                              "check in the history found them not working."),
                                QStringLiteral("failed")};
     QCommandLineOption forgetOlderThan{QStringLiteral("forget-older-than"),
                                        QStringLiteral("history: remove the checks older than AGE (a number followed "
