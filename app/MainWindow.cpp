@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutPage.h"
+#include "app/BusyCursor.h"
 #include "app/ColumnViews.h"
 #include "app/Desktop.h"
 #include "app/ListCommands.h"
@@ -8,6 +9,7 @@
 #include "app/ProxyView.h"
 #include "checker/CheckRun.h"
 #include "checker/CheckSettings.h"
+#include "location/GeoDatabase.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyList.h"
 
@@ -16,7 +18,9 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QSlider>
+#include <QStandardPaths>
 
 #include <chrono>
 
@@ -48,6 +52,7 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     m_controls = bindControls();
     addBareRowsMenu();
     addSiteItems();
+    addCountryItems();
     setFont(captionFont(8.25)); // the table has a larger size of its own
     setUpTable();
     connectControls();
@@ -150,6 +155,7 @@ void MainWindow::connectControls()
         {c.actionKeepBySpeed, &MainWindow::keepBySpeed},
         {c.actionTargetSite, &MainWindow::askSite},
         {c.actionKeepReachingSite, &MainWindow::keepReachingSite},
+        {c.actionKeepByCountry, &MainWindow::keepByCountry},
         {c.actionSaveAllToClipboard, &MainWindow::saveAllToClipboard},
         {c.actionSaveAllToFile, &MainWindow::saveAllToFile},
         {c.actionSaveSelectedToClipboard, &MainWindow::saveSelectedToClipboard},
@@ -297,6 +303,54 @@ void MainWindow::keepReachingSite()
     refreshCounters();
 }
 
+void MainWindow::addCountryItems()
+{
+    Controls &c = m_controls;
+    c.actionKeepByCountry = c.filterMenu->addAction(tr("Keep proxies by country..."));
+    c.actionKeepByCountry->setObjectName(QStringLiteral("mKeepByCountry"));
+    // After the counters, in the room the status bar has left.
+    const QWidget *last = c.anonymousPanel;
+    c.locationPanel = new QLabel(last->parentWidget());
+    c.locationPanel->setObjectName(QStringLiteral("sb1Location"));
+    c.locationPanel->setGeometry(last->geometry().right() + 1, last->y(),
+                                 last->parentWidget()->width() - last->geometry().right() - 1, last->height());
+    c.locationPanel->setIndent(4);
+    showLocationNote();
+}
+
+void MainWindow::showLocationNote()
+{
+    const GeoDatabase &database = GeoDatabase::forThisThread();
+    const QString note = database.isOpen() ? database.outdatedNote() : database.problem();
+    QLabel *panel = m_controls.locationPanel;
+    panel->setToolTip(note);
+    panel->setText(panel->fontMetrics().elidedText(note, Qt::ElideRight, panel->contentsRect().width() - 8));
+}
+
+void MainWindow::keepByCountry()
+{
+    CountryChoices offered;
+    {
+        const BusyCursor busy;
+        const GeoDatabase &database = GeoDatabase::forThisThread();
+        for (const ProxyList::CountryCount &count : m_list->countryCounts()) {
+            if (!count.code.isEmpty())
+                offered.append({count.code, database.countryName(count.code), count.rows});
+        }
+    }
+    if (offered.isEmpty()) {
+        const QString problem = GeoDatabase::forThisThread().problem();
+        m_desktop.information(tr("Keep proxies by country"),
+                              problem.isEmpty() ? tr("No proxy in the list has a known country.") : problem);
+        return;
+    }
+    const std::optional<QStringList> chosen = m_desktop.askCountries(offered);
+    if (!chosen)
+        return;
+    commands().filter(ProxyFilter::inCountries(*chosen));
+    refreshCounters();
+}
+
 void MainWindow::saveAllToClipboard()
 {
     commands().saveToClipboard(ListCommands::Rows::All);
@@ -324,7 +378,8 @@ void MainWindow::abortCheck()
 
 void MainWindow::exitProgram()
 {
-    m_desktop.openUrl(m_aboutPage);
+    m_desktop.openUrl(AboutPage::withDatabaseLine(m_aboutPage, GeoDatabase::forThisThread().summary(),
+                                                  QStandardPaths::writableLocation(QStandardPaths::CacheLocation)));
     // A check in progress is cut off where it stands, without its completion message.
     m_checkRun->stop();
     Q_EMIT exitRequested();
@@ -386,6 +441,8 @@ void MainWindow::finishCheck(const RunOutcome &outcome)
 {
     setCommandsLocked(false);
     refreshCounters();
+    // The run looked for a newer database before it began.
+    showLocationNote();
     QString silentHosts;
     for (const RunOutcome::SilentHost &host : outcome.silentHosts)
         silentHosts += QStringLiteral("\n%1: %2").arg(host.host, host.reason);

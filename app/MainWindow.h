@@ -52,6 +52,9 @@ public:
         std::array<QAction *, ProxyAddress::ProtocolCount> bareRowsActions{};
         // "Target Site..." in the Test menu, and the Filter menu's item that keeps the proxies reaching the site.
         QAction *actionTargetSite = nullptr, *actionKeepReachingSite = nullptr;
+        // "Keep proxies by country..." in the Filter menu, and the status bar's note on the location database.
+        QAction *actionKeepByCountry = nullptr;
+        QLabel *locationPanel = nullptr;
     };
 
     explicit MainWindow(Desktop &desktop, QWidget *parent = nullptr);
@@ -83,6 +86,7 @@ private Q_SLOTS:
     void keepBySpeed();
     void askSite();
     void keepReachingSite();
+    void keepByCountry();
     void saveAllToClipboard();
     void saveAllToFile();
     void saveSelectedToClipboard();
@@ -109,6 +113,9 @@ private:
     void addSiteItems();
     // The Site column and the filter by the site are there exactly while a site is set.
     void showSite();
+    void addCountryItems();
+    // Why no country is known, or that the database is old and how to update it; blank when neither.
+    void showLocationNote();
     void popUpMenu(QMenu *menu, const QWidget *button);
     void setCommandsLocked(bool locked);
     void showTotal();

@@ -49,6 +49,10 @@ public:
     // names (location() adds them). Worked out when asked, never stored: nothing of it goes to a list file.
     std::optional<GeoInfo> locate(int row) const;
     std::optional<GeoInfo> location(int row) const;
+    // The row's two-letter country code as locate() finds it, empty when it finds none. Noted beside the row at the
+    // first ask, so that a sort or a filter asks the database once a row: until a verdict (which may bring another
+    // exit address) or another opening of the database.
+    QString countryCode(int row) const;
     // The countries of the rows, each with how many rows it has, most first (ties by code); the rows without a
     // country come last, under an empty code, when there are any.
     struct CountryCount
@@ -96,6 +100,9 @@ Q_SIGNALS:
 
 private:
     void rearrange(const std::vector<int> &order);
+    quint16 countryMark(int row) const;
 
     ProxyRows m_rows;
+    // The database opening the rows' country marks came from.
+    mutable quint64 m_countriesFrom = 0;
 };
