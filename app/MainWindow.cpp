@@ -53,6 +53,7 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     addBareRowsMenu();
     addSiteItems();
     addCountryItems();
+    addRetryItems();
     setFont(captionFont(8.25)); // the table has a larger size of its own
     setUpTable();
     connectControls();
@@ -107,23 +108,54 @@ void MainWindow::setUpTable()
     header->setSectionHidden(int(ListColumn::Site), true);
 }
 
+QMenu *MainWindow::addChoiceMenu(const QString &title, const QString &objectName, const QStringList &choices,
+                                 const std::function<void(int)> &choose)
+{
+    QMenu *menu = m_controls.testMenu->addMenu(title);
+    menu->setObjectName(objectName);
+    auto *group = new QActionGroup(menu);
+    for (int i = 0; i < choices.size(); ++i) {
+        QAction *action = menu->addAction(choices[i]);
+        action->setCheckable(true);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [choose, i] { choose(i); });
+    }
+    return menu;
+}
+
 void MainWindow::addBareRowsMenu()
 {
     Controls &c = m_controls;
     c.testMenu->addSeparator();
-    c.bareRowsMenu = c.testMenu->addMenu(tr("Bare Rows As"));
-    c.bareRowsMenu->setObjectName(QStringLiteral("mBareRowsAs"));
-    auto *choices = new QActionGroup(c.bareRowsMenu);
-    for (const ProxyAddress::Protocol protocol : ProxyAddress::Protocols) {
-        QAction *action =
-            c.bareRowsMenu->addAction(QCoreApplication::translate("ProxyAddress", ProxyAddress::words(protocol)));
-        action->setCheckable(true);
-        choices->addAction(action);
-        connect(action, &QAction::triggered, this, [this, protocol] { m_checkRun->setBareProtocol(protocol); });
-        c.bareRowsActions[size_t(protocol)] = action;
-    }
+    QStringList protocols;
+    for (const ProxyAddress::Protocol protocol : ProxyAddress::Protocols)
+        protocols.append(QCoreApplication::translate("ProxyAddress", ProxyAddress::words(protocol)));
+    c.bareRowsMenu = addChoiceMenu(tr("Bare Rows As"), QStringLiteral("mBareRowsAs"), protocols, [this](int protocol) {
+        m_checkRun->setBareProtocol(ProxyAddress::Protocols[size_t(protocol)]);
+    });
+    for (const ProxyAddress::Protocol protocol : ProxyAddress::Protocols)
+        c.bareRowsActions[size_t(protocol)] = c.bareRowsMenu->actions().at(int(protocol));
     // The rows' protocol until a check is told otherwise.
     c.bareRowsActions[size_t(ProxyAddress::Protocol::Http)]->setChecked(true);
+}
+
+void MainWindow::addRetryItems()
+{
+    Controls &c = m_controls;
+    c.actionTestFailed = new QAction(tr("Test Failed"), c.testMenu);
+    c.actionTestFailed->setObjectName(QStringLiteral("mTestFailed"));
+    c.testMenu->insertAction(c.testMenu->actions().value(c.testMenu->actions().indexOf(c.actionTestSelected) + 1),
+                             c.actionTestFailed);
+    QStringList counts;
+    for (int retries = CheckLimits::Retries.lowest; retries <= CheckLimits::Retries.highest; ++retries)
+        counts.append(QString::number(retries));
+    c.retriesMenu = addChoiceMenu(tr("Retries"), QStringLiteral("mRetries"), counts, [this](int choice) {
+        CheckSettings settings = m_checkRun->settings();
+        settings.retries = CheckLimits::Retries.lowest + choice;
+        m_checkRun->setSettings(settings);
+    });
+    // Kept until changed: a run takes the settings as they are when it starts.
+    c.retriesMenu->actions().at(CheckLimits::Retries.start - CheckLimits::Retries.lowest)->setChecked(true);
 }
 
 void MainWindow::addSiteItems()
@@ -149,6 +181,7 @@ void MainWindow::connectControls()
         {c.actionTestAll, &MainWindow::testAll},
         {c.actionTestUntested, &MainWindow::testUntested},
         {c.actionTestSelected, &MainWindow::testSelected},
+        {c.actionTestFailed, &MainWindow::testFailed},
         {c.actionKeepWorking, &MainWindow::keepWorking},
         {c.actionKeepAnonymous, &MainWindow::keepAnonymous},
         {c.actionKeepSelected, &MainWindow::keepSelected},
@@ -246,6 +279,11 @@ void MainWindow::testUntested()
 void MainWindow::testSelected()
 {
     m_checkRun->start(CheckRows::Mode::Selected);
+}
+
+void MainWindow::testFailed()
+{
+    m_checkRun->start(CheckRows::Mode::Failed);
 }
 
 void MainWindow::keepWorking()
@@ -387,13 +425,17 @@ void MainWindow::exitProgram()
 
 void MainWindow::setProbesAtOnce(int probes)
 {
-    m_checkRun->setSettings({probes, m_checkRun->settings().timeout});
+    CheckSettings settings = m_checkRun->settings();
+    settings.probesAtOnce = probes;
+    m_checkRun->setSettings(settings);
     m_controls.probesLabel->setText(QString::number(probes));
 }
 
 void MainWindow::setTimeout(int seconds)
 {
-    m_checkRun->setSettings({m_checkRun->settings().probesAtOnce, std::chrono::seconds(seconds)});
+    CheckSettings settings = m_checkRun->settings();
+    settings.timeout = std::chrono::seconds(seconds);
+    m_checkRun->setSettings(settings);
     m_controls.timeoutLabel->setText(QString::number(seconds));
 }
 

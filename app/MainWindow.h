@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class CheckRun;
@@ -33,8 +34,7 @@ class MainWindow : public QWidget
     Q_OBJECT
 
 public:
-    // The controls by what they do, every one given by bindControls() but those addBareRowsMenu() and
-    // addSiteItems() make.
+    // The controls by what they do, every one given by bindControls() but those the add...() functions make.
     struct Controls // NOLINT(cppcoreguidelines-pro-type-member-init)
     {
         QPushButton *loadButton, *testButton, *filterButton, *saveButton, *abortButton, *exitButton;
@@ -54,6 +54,9 @@ public:
         QAction *actionTargetSite = nullptr, *actionKeepReachingSite = nullptr;
         // "Keep proxies by country..." in the Filter menu, and the status bar's note on the location database.
         QAction *actionKeepByCountry = nullptr;
+        // "Test Failed" beside the other test items, and "Retries" after "Bare Rows As".
+        QAction *actionTestFailed = nullptr;
+        QMenu *retriesMenu = nullptr;
         QLabel *locationPanel = nullptr;
     };
 
@@ -80,6 +83,7 @@ private Q_SLOTS:
     void testAll();
     void testUntested();
     void testSelected();
+    void testFailed();
     void keepWorking();
     void keepAnonymous();
     void keepSelected();
@@ -109,7 +113,11 @@ private:
     ListCommands commands();
     void setUpTable();
     void connectControls();
+    // A submenu of the Test menu offering one of the choices, told to choose by its place.
+    QMenu *addChoiceMenu(const QString &title, const QString &objectName, const QStringList &choices,
+                         const std::function<void(int)> &choose);
     void addBareRowsMenu();
+    void addRetryItems();
     void addSiteItems();
     // The Site column and the filter by the site are there exactly while a site is set.
     void showSite();

@@ -41,6 +41,8 @@ public:
     QString exitAddress(int row) const { return m_rows.exitAddress(row); }
     // What fetching the user's site through the row's proxy found; nothing when it was not asked.
     std::optional<SiteVerdict> site(int row) const { return m_rows.site(row); }
+    // How many probes the row's verdict took: more than one when a failed probe was tried again.
+    int attempts(int row) const { return m_rows.attempts(row); }
     // The address where the row's proxy is on the internet, as far as is known: its exit address when it has one,
     // else the address it was probed at when it names its host, else the address the row gives. Null for a row
     // naming its host before a check has looked it up.

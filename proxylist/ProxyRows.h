@@ -32,6 +32,7 @@ public:
     QString exitAddress(int row) const { return m_findings.exitAddress(id(row)); }
     QString proxyAddress(int row) const { return m_findings.proxyAddress(id(row)); }
     std::optional<SiteVerdict> site(int row) const { return m_findings.site(id(row)); }
+    int attempts(int row) const { return m_findings.attempts(id(row)); }
     // The verdict's result in the row's bytes and the rest of it beside the row.
     void apply(int row, const RowVerdict &verdict)
     {

@@ -129,6 +129,7 @@ private Q_SLOTS:
         add("test all", &C::actionTestAll, "aE-* bE- cE-* dE-  0 0", "", checked);
         add("test untested", &C::actionTestUntested, "aWY* bE- cE-* dWN  2 1", "", checked);
         add("test selected", &C::actionTestSelected, "aE-* bE- cE-* dWN  1 0", "", checked);
+        add("test failed", &C::actionTestFailed, "aWY* bE- c__* dWN  2 1", "", checked);
         add("keep working", &C::actionKeepWorking, "aWY* dWN  2 1", "", filtered);
         add("keep anonymous", &C::actionKeepAnonymous, "aWY*  1 1", "", filtered);
         add("keep selected", &C::actionKeepSelected, "aWY* c__*  1 1", "", filtered);
@@ -210,9 +211,13 @@ private Q_SLOTS:
         QCOMPARE(range(controls().probesSlider) + range(controls().timeoutSlider), QList<int>({1, 200, 20, 1, 60, 10}));
         QCOMPARE(controls().probesLabel->text() + controls().timeoutLabel->text(), "2010");
         QCOMPARE(m_window->checkRun().settings().timeout.count(), 10000);
+        // Retries stay as chosen while the sliders move.
+        controls().retriesMenu->actions().at(2)->trigger();
         controls().probesSlider->setValue(2);
         controls().timeoutSlider->setValue(1);
         QCOMPARE(controls().probesLabel->text() + controls().timeoutLabel->text(), "21");
+        QCOMPARE(m_window->checkRun().settings().retries, 2);
+        controls().retriesMenu->actions().at(0)->trigger();
         // Once j is refused, while the silent one holds the first batch, the window is looked at and sorted; once the
         // last batch is handed out, Enter presses Abort, which has no batch left to spare, and never Exit. Each in
         // the event loop's next turn, as a user's input comes.
@@ -488,7 +493,7 @@ private Q_SLOTS:
         table().apply(
             1, {ProxyResult::working(false), {}, SiteVerdict{SiteStatus::Refused, 302, "https://host/login", 40}});
         table().apply(2, {ProxyResult::working(false), {}, SiteVerdict{SiteStatus::TlsFailed, 0, "unknown issuer"}});
-        QCOMPARE(controls().testMenu->actions().value(4)->text() + ", " +
+        QCOMPARE(controls().testMenu->actions().value(5)->text() + ", " +
                      controls().filterMenu->actions().value(4)->text(),
                  "Target Site..., Keep proxies that reach the site");
         m_desktop.siteAnswers = {SiteAnswer{"http://127.0.0.1:1/x", "welcome", "200,204"}, std::nullopt,
