@@ -30,7 +30,12 @@ public:
     // The next row of the run: one put back first, then the next down the list; nothing when none is left.
     std::optional<int> nextRow();
     // The row goes out once more before the rest: its verdict did not hold (its echo host had stopped answering).
-    void putBack(int row) { m_putBack.push_back(row); }
+    // A retry it waited for is that probe.
+    void putBack(int row)
+    {
+        m_putBack.push_back(row);
+        std::erase(m_retries, row);
+    }
     // The row goes out once more after the rest: it failed, and has probes left.
     void retryLater(int row) { m_retries.push_back(row); }
 
