@@ -17,9 +17,12 @@ trap 'rm -rf "$folder"' EXIT
 file=$folder/proxies.txt
 "$build/bench/bench_lists" generate "$file" 1000000
 
-echo "== the window: load and replace, a million lines"
 status=0
-QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$folder \
-    /usr/bin/time -f "whole process: %e s elapsed, %U s user, %S s system, %M KB peak" \
-    "$build/bench/bench_view" load "$file" || status=$?
+# With the Country column and without it: the column may cost at most 0.5 s more CPU and 60 MB more memory.
+for country in "" --no-country; do
+    echo "== the window: load and replace, a million lines ${country:-(with the Country column)}"
+    QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$folder \
+        /usr/bin/time -f "whole process: %e s elapsed, %U s user, %S s system, %M KB peak" \
+        "$build/bench/bench_view" load "$file" ${country:+"$country"} || status=$?
+done
 exit "$status"

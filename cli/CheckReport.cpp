@@ -19,8 +19,9 @@ QString printCheckReport(const ProxyList &list, const CliOptions &options)
         failure = writeToStandardOutput(block);
         return failure.isEmpty();
     };
-    const bool uptime = options.keepsHistory && options.format == OutputFormat::Json;
-    ProxyWriter::write(options.format, list, rows, print,
-                       {options.findsProtocol, options.site.has_value(), true, uptime});
+    ProxyWriter::Fields fields{options.findsProtocol, options.site.has_value(), true, options.settings.retries > 0};
+    // The uptime, read back from the history after the run, in JSON alone: the tab-separated columns stay as they were.
+    fields.uptime = options.keepsHistory && options.format == OutputFormat::Json;
+    ProxyWriter::write(options.format, list, rows, print, fields);
     return failure;
 }

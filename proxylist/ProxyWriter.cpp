@@ -302,7 +302,7 @@ FieldValue flagsArray(const ProxyList &list, int row, const ProxyResult &)
 // belongs to (none: every row's), and its value.
 struct OutputField
 {
-    enum Extra { Verdict, Protocol, Site, Location, Uptime, History };
+    enum Extra { Verdict, Protocol, Site, Location, Attempts, Uptime, History };
     const char *key;
     bool jsonOnly;
     Extra extra;
@@ -312,7 +312,8 @@ struct OutputField
     {
         return (extra == Verdict && fields.verdict) || (extra == Protocol && fields.protocol) ||
                (extra == Site && fields.site) || (extra == Location && fields.location) ||
-               (extra == Uptime && (fields.uptime || fields.history)) || (extra == History && fields.history);
+               (extra == Attempts && fields.attempts) || (extra == Uptime && (fields.uptime || fields.history)) ||
+               (extra == History && fields.history);
     }
 };
 
@@ -329,6 +330,11 @@ constexpr OutputField OutputFields[] = {
      }},
     {"grade", false, OutputField::Verdict,
      [](const ProxyList &, int, const ProxyResult &result) { return tokenOrNothing(ResultTokens::grade(result)); }},
+    {"attempts", true, OutputField::Attempts,
+     [](const ProxyList &list, int row, const ProxyResult &result) {
+         const bool judged = result.status != ProxyStatus::Untested && result.status != ProxyStatus::Checking;
+         return numberOrNothing(judged ? std::optional(list.attempts(row)) : std::nullopt);
+     }},
     {"protocol", true, OutputField::Protocol,
      [](const ProxyList &list, int row, const ProxyResult &result) { return protocolValue(list.text(row), result); }},
     {nullptr, false, OutputField::Site,

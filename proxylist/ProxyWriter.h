@@ -22,6 +22,8 @@ struct Fields
     bool protocol = false;
     bool site = false;
     bool location = false;
+    // How many probes each verdict took, in JSON: korvane-cli's --retries.
+    bool attempts = false;
     bool uptime = false;
     bool history = false;
     bool verdict = true;

@@ -18,6 +18,10 @@ void RowFindings::set(RowId row, const RowVerdict &verdict)
         m_siteOf.insert(row, *verdict.site);
     else
         m_siteOf.remove(row);
+    if (verdict.attempts > 1)
+        m_attemptsOf.insert(row, quint8(qMin(verdict.attempts, 255)));
+    else
+        m_attemptsOf.remove(row);
 }
 
 void RowFindings::copy(const RowFindings &from, RowId fromRow, RowId row)
@@ -28,6 +32,8 @@ void RowFindings::copy(const RowFindings &from, RowId fromRow, RowId row)
         m_siteOf.insert(row, *site);
     if (const std::optional<RowHistory> history = from.history(fromRow))
         m_historyOf.insert(row, *history);
+    if (const int attempts = from.attempts(fromRow); attempts > 1)
+        m_attemptsOf.insert(row, quint8(attempts));
 }
 
 void RowFindings::clear()
@@ -37,4 +43,5 @@ void RowFindings::clear()
     m_proxyOf = {};
     m_siteOf = {};
     m_historyOf = {};
+    m_attemptsOf = {};
 }

@@ -20,7 +20,8 @@ class RowFindings
 public:
     bool isEmpty() const
     {
-        return m_exitOf.isEmpty() && m_proxyOf.isEmpty() && m_siteOf.isEmpty() && m_historyOf.isEmpty();
+        return m_exitOf.isEmpty() && m_proxyOf.isEmpty() && m_siteOf.isEmpty() && m_historyOf.isEmpty() &&
+               m_attemptsOf.isEmpty();
     }
     // The address a row's echo page showed; empty for none.
     QString exitAddress(RowId row) const { return m_addresses.address(m_exitOf.value(row)); }
@@ -38,6 +39,8 @@ public:
     }
     // What the history of checks says of the row; a new verdict leaves it, as the history outlives each check.
     void setHistory(RowId row, const RowHistory &history) { m_historyOf.insert(row, history); }
+    // The probes the row's verdict took: 1 unless it was tried again.
+    int attempts(RowId row) const { return m_attemptsOf.value(row, 1); }
     // The findings of a verdict, in place of the row's former ones.
     void set(RowId row, const RowVerdict &verdict);
     void drop(RowId row)
@@ -46,6 +49,7 @@ public:
         m_proxyOf.remove(row);
         m_siteOf.remove(row);
         m_historyOf.remove(row);
+        m_attemptsOf.remove(row);
     }
     // What from held of its row, now under another id here.
     void copy(const RowFindings &from, RowId fromRow, RowId row);
@@ -58,4 +62,6 @@ private:
     QHash<RowId, quint32> m_proxyOf;
     QHash<RowId, SiteVerdict> m_siteOf;
     QHash<RowId, RowHistory> m_historyOf;
+    // Only rows tried again: most take one probe.
+    QHash<RowId, quint8> m_attemptsOf;
 };

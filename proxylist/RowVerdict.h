@@ -20,4 +20,6 @@ struct RowVerdict
     QString proxyAddress = {};
     // The echo host the probe asked, as it was given; empty for a verdict no probe gave.
     QString echoHost = {};
+    // How many probes the row took to this verdict: more than one when a failed probe was tried again.
+    int attempts = 1;
 };
