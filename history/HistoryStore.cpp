@@ -32,9 +32,16 @@ static_assert(std::size(Migrations) == HistoryStore::SchemaVersion, "one migrati
 
 const QString SummaryColumns = QStringLiteral("checks, recent, first_seen, last_working, last_status");
 
-QVariant textOrNull(QByteArrayView text)
+// A token of ResultTokens, a literal: made a string once per thread, not once per verdict.
+QVariant textOrNull(QByteArrayView token)
 {
-    return text.isEmpty() ? QVariant() : QVariant(QString::fromLatin1(text));
+    thread_local QHash<const char *, QVariant> made;
+    if (token.isEmpty())
+        return {};
+    auto found = made.find(token.data());
+    if (found == made.end())
+        found = made.insert(token.data(), QString::fromLatin1(token));
+    return *found;
 }
 
 QVariant textOrNull(const QString &text)
