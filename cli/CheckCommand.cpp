@@ -76,7 +76,9 @@ int CheckCommand::run()
         }
     }
     return check(signals, history, [this, &history] {
-        history.annotate(m_list);
+        // Only "uptime" and --only read each row's history; the rest is committed as the history closes.
+        if (m_options.format == OutputFormat::Json || !m_options.only.empty())
+            history.annotate(m_list);
         return printCheckReport(m_list, m_options);
     });
 }

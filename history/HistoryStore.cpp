@@ -25,8 +25,7 @@ const char *const Migrations[] = {
     "recent INTEGER NOT NULL, first_seen INTEGER NOT NULL, last_working INTEGER, last_status TEXT NOT NULL);"
     "CREATE TABLE checks (proxy INTEGER NOT NULL REFERENCES proxies (id), at INTEGER NOT NULL, "
     "status TEXT NOT NULL, anonymity TEXT, grade TEXT, ms INTEGER, exit TEXT, protocol TEXT, echo_host TEXT, "
-    "site TEXT, country TEXT);"
-    "CREATE INDEX checks_by_proxy ON checks (proxy, at)",
+    "site TEXT, country TEXT)",
 };
 static_assert(std::size(Migrations) == HistoryStore::SchemaVersion, "one migration per schema version");
 
@@ -347,15 +346,20 @@ Result<qint64> HistoryStore::forgetBefore(qint64 moment)
         if (query.exec())
             removed = query.numRowsAffected();
     }
-    // The summaries of the proxies that lost checks; the bits of the checks gone lie beyond those counted.
-    if (why.isEmpty() && !query.lastError().isValid() &&
-        query.prepare(QStringLiteral(
-            "UPDATE proxies SET checks = (SELECT count(*) FROM checks WHERE proxy = id), first_seen = "
-            "coalesce((SELECT min(at) FROM checks WHERE proxy = id), first_seen), last_working = (SELECT max(at) "
-            "FROM checks WHERE proxy = id AND status = 'Working') WHERE first_seen < ?"))) {
-        query.bindValue(0, moment);
-        if (query.exec())
-            query.exec(QStringLiteral("DELETE FROM proxies WHERE checks = 0"));
+    // The summaries of the proxies that lost checks, from one pass over those left: the checks carry no index, so
+    // that each verdict is written at the end of the file. The bits of the checks gone lie beyond those counted.
+    const char *const summarise[] = {
+        "CREATE TEMP TABLE kept (proxy INTEGER PRIMARY KEY, checks INTEGER, first_seen INTEGER, last_working "
+        "INTEGER)",
+        "INSERT INTO kept SELECT proxy, count(*), min(at), max(CASE WHEN status = 'Working' THEN at END) FROM checks "
+        "GROUP BY proxy",
+        "DELETE FROM proxies WHERE id NOT IN (SELECT proxy FROM kept)",
+        "UPDATE proxies SET checks = kept.checks, first_seen = kept.first_seen, last_working = kept.last_working "
+        "FROM kept WHERE kept.proxy = proxies.id AND proxies.checks <> kept.checks",
+        "DROP TABLE kept"};
+    for (const char *statement : summarise) {
+        if (why.isEmpty() && !query.lastError().isValid())
+            why = execute(QString::fromLatin1(statement));
     }
     if (why.isEmpty() && query.lastError().isValid())
         why = errorText(query.lastError());
