@@ -47,6 +47,12 @@ QString ColumnText::countryWords(const ProxyList &list, int row)
     return code.isEmpty() ? QStringLiteral("-") : code;
 }
 
+QString ColumnText::uptimeWords(const ProxyList &list, int row)
+{
+    const std::optional<RowHistory> history = list.history(row);
+    return history && history->counted > 0 ? QString::number(history->uptimePercent()) + QLatin1Char('%') : QString();
+}
+
 ResultPairRanks ColumnText::wordRanks(ListColumn column)
 {
     ResultPairRanks rank{};

@@ -27,6 +27,8 @@ namespace ColumnText {
 QString siteWords(const ProxyList &list, int row);
 // The Country cell: the two-letter code, "-" when the location database knows none.
 QString countryWords(const ProxyList &list, int row);
+// The Uptime cell: the share of the row's last checks that found it working, "90%"; empty without a history.
+QString uptimeWords(const ProxyList &list, int row);
 } // namespace ColumnText
 
 inline constexpr std::array<ColumnView, ListColumnCount> ColumnViews{{
@@ -42,6 +44,8 @@ inline constexpr std::array<ColumnView, ListColumnCount> ColumnViews{{
      &ColumnText::siteWords},
     {ListColumn::Country, QT_TRANSLATE_NOOP("ProxyTableModel", "Country"), 64, ColumnView::Source::Row, nullptr,
      &ColumnText::countryWords},
+    {ListColumn::Uptime, QT_TRANSLATE_NOOP("ProxyTableModel", "Uptime"), 64, ColumnView::Source::Row, nullptr,
+     &ColumnText::uptimeWords},
 }};
 
 namespace ColumnTable {
@@ -54,7 +58,8 @@ constexpr bool sourcesAgreeWithSorts()
         const ColumnView::Source source = ColumnViews[i].source;
         if ((source == ColumnView::Source::RowText) != (ColumnSorts[i].key == SortKey::Text) ||
             (source == ColumnView::Source::Row) !=
-                (ColumnSorts[i].key == SortKey::SiteWords || ColumnSorts[i].key == SortKey::Country))
+                (ColumnSorts[i].key == SortKey::SiteWords || ColumnSorts[i].key == SortKey::Country ||
+                 ColumnSorts[i].key == SortKey::Uptime))
             return false;
     }
     return true;

@@ -7,6 +7,7 @@
 #include "app/ListCommands.h"
 #include "app/ProxyTableModel.h"
 #include "app/ProxyView.h"
+#include "app/UptimeReader.h"
 #include "checker/CheckRun.h"
 #include "checker/CheckSettings.h"
 #include "location/GeoDatabase.h"
@@ -46,7 +47,8 @@ void setLimit(QSlider *slider, const CheckLimit &limit)
 MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     : QWidget(parent), m_desktop(desktop), m_aboutPage(AboutPage::url(QCoreApplication::applicationDirPath())),
       m_list(new ProxyList(this)), m_model(new ProxyTableModel(*m_list, this)),
-      m_checkRun(std::make_unique<CheckRun>(*m_list)), m_ui(std::make_unique<Ui::MainWindow>())
+      m_uptimes(new UptimeReader(*m_list, this)), m_checkRun(std::make_unique<CheckRun>(*m_list)),
+      m_ui(std::make_unique<Ui::MainWindow>())
 {
     m_ui->setupUi(this);
     m_controls = bindControls();
@@ -106,6 +108,7 @@ void MainWindow::setUpTable()
     // The indicator stays hidden until the first accepted click; it always shows the last accepted sort.
     header->setSortIndicator(m_sortKey, m_sortOrder);
     header->setSectionHidden(int(ListColumn::Site), true);
+    header->setSectionHidden(int(ListColumn::Uptime), true);
 }
 
 QMenu *MainWindow::addChoiceMenu(const QString &title, const QString &objectName, const QStringList &choices,
@@ -189,6 +192,7 @@ void MainWindow::connectControls()
         {c.actionTargetSite, &MainWindow::askSite},
         {c.actionKeepReachingSite, &MainWindow::keepReachingSite},
         {c.actionKeepByCountry, &MainWindow::keepByCountry},
+        {c.actionKeepByUptime, &MainWindow::keepByUptime},
         {c.actionSaveAllToClipboard, &MainWindow::saveAllToClipboard},
         {c.actionSaveAllToFile, &MainWindow::saveAllToFile},
         {c.actionSaveSelectedToClipboard, &MainWindow::saveSelectedToClipboard},
@@ -346,6 +350,9 @@ void MainWindow::addCountryItems()
     Controls &c = m_controls;
     c.actionKeepByCountry = c.filterMenu->addAction(tr("Keep proxies by country..."));
     c.actionKeepByCountry->setObjectName(QStringLiteral("mKeepByCountry"));
+    c.actionKeepByUptime = c.filterMenu->addAction(tr("Keep proxies by uptime..."));
+    c.actionKeepByUptime->setObjectName(QStringLiteral("mKeepByUptime"));
+    c.actionKeepByUptime->setVisible(false);
     // After the counters, in the room the status bar has left.
     const QWidget *last = c.anonymousPanel;
     c.locationPanel = new QLabel(last->parentWidget());
@@ -386,6 +393,23 @@ void MainWindow::keepByCountry()
     if (!chosen)
         return;
     commands().filter(ProxyFilter::inCountries(*chosen));
+    refreshCounters();
+}
+
+void MainWindow::setHistory(HistoryRecorder *recorder, const QString &path)
+{
+    m_ui->ListProxies->header()->setSectionHidden(int(ListColumn::Uptime), false);
+    m_controls.actionKeepByUptime->setVisible(true);
+    m_uptimes->setHistory(recorder, path);
+}
+
+void MainWindow::keepByUptime()
+{
+    const std::optional<int> percent = m_desktop.askInteger(
+        tr("Keep proxies by uptime"), tr("Keep the proxies working in at least (percent):"), 90, 0, 100);
+    if (!percent)
+        return;
+    commands().filter(ProxyFilter::upAtLeast(*percent));
     refreshCounters();
 }
 
@@ -483,8 +507,9 @@ void MainWindow::finishCheck(const RunOutcome &outcome)
 {
     setCommandsLocked(false);
     refreshCounters();
-    // The run looked for a newer database before it began.
+    // The run looked for a newer database before it began; its verdicts are in the history now.
     showLocationNote();
+    m_uptimes->refresh();
     QString silentHosts;
     for (const RunOutcome::SilentHost &host : outcome.silentHosts)
         silentHosts += QStringLiteral("\n%1: %2").arg(host.host, host.reason);

@@ -17,7 +17,9 @@ class ListCommands;
 class ProxyList;
 class ProxyTableModel;
 class QAction;
+class HistoryRecorder;
 class QLabel;
+class UptimeReader;
 class QMenu;
 class QPushButton;
 class QSlider;
@@ -57,6 +59,8 @@ public:
         // "Test Failed" beside the other test items, and "Retries" after "Bare Rows As".
         QAction *actionTestFailed = nullptr;
         QMenu *retriesMenu = nullptr;
+        // "Keep proxies by uptime..." in the Filter menu, there while a history is kept.
+        QAction *actionKeepByUptime = nullptr;
         QLabel *locationPanel = nullptr;
     };
 
@@ -67,6 +71,10 @@ public:
     ProxyList &list() { return *m_list; }
     ProxyTableModel &model() { return *m_model; }
     CheckRun &checkRun() { return *m_checkRun; }
+    // The history of checks the Uptime column reads, written by recorder (which must outlive the window) or by
+    // another program when null; the column and its filter are there from then on.
+    void setHistory(HistoryRecorder *recorder, const QString &path);
+    UptimeReader &uptimes() { return *m_uptimes; }
     // The lists named on the command line: "Load and merge" of each, in order. Returns "file: reason" for each
     // one that could not be read.
     QStringList mergeFiles(const QStringList &paths);
@@ -91,6 +99,7 @@ private Q_SLOTS:
     void askSite();
     void keepReachingSite();
     void keepByCountry();
+    void keepByUptime();
     void saveAllToClipboard();
     void saveAllToFile();
     void saveSelectedToClipboard();
@@ -133,6 +142,7 @@ private:
     QUrl m_aboutPage;
     ProxyList *m_list;
     ProxyTableModel *m_model;
+    UptimeReader *m_uptimes;
     // A member rather than a child: it goes before the list, so a run still under way stops while all it touches
     // exists.
     std::unique_ptr<CheckRun> m_checkRun;

@@ -2,6 +2,9 @@
 
 #include "app/ColumnViews.h"
 
+#include <QDateTime>
+#include <QLocale>
+
 namespace {
 using Column = ProxyList::Column;
 } // namespace
@@ -100,12 +103,32 @@ QVariant ProxyTableModel::countryTip(int row) const
     return lines.isEmpty() ? QVariant() : QVariant(lines.join(QLatin1Char('\n')));
 }
 
+QVariant ProxyTableModel::uptimeTip(int row) const
+{
+    const std::optional<RowHistory> history = m_list.history(row);
+    if (!history || history->counted == 0)
+        return {};
+    const auto when = [](qint64 ms) {
+        return QLocale().toString(QDateTime::fromMSecsSinceEpoch(ms).toLocalTime(), QLocale::ShortFormat);
+    };
+    QString tip = tr("Working in %1 of the last %2 checks (%3 in all)\nFirst seen %4")
+                      .arg(history->working)
+                      .arg(history->counted)
+                      .arg(history->checks)
+                      .arg(when(history->firstSeen));
+    if (history->lastWorking)
+        tip += QLatin1Char('\n') + tr("Last working %1").arg(when(*history->lastWorking));
+    return tip;
+}
+
 QVariant ProxyTableModel::tipOf(int row, ListColumn column) const
 {
     if (column == Column::Site)
         return siteTip(row);
     if (column == Column::Country)
         return countryTip(row);
+    if (column == Column::Uptime)
+        return uptimeTip(row);
     return exitTip(row);
 }
 

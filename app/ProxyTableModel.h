@@ -47,6 +47,8 @@ private:
     QVariant siteTip(int row) const;
     // The Country cell's tip: the country's name, the network's AS number and name, and its flags.
     QVariant countryTip(int row) const;
+    // The Uptime cell's tip: the checks counted, when the proxy was first seen and last found working.
+    QVariant uptimeTip(int row) const;
     QVariant tipOf(int row, ListColumn column) const;
     void rearrangeRows(const std::vector<int> &newPosition);
     void movePersistentIndexes(const std::vector<int> &newPosition);

@@ -133,13 +133,14 @@ int main(int argc, char *argv[])
     QApplication::setStyle(new ClassicStyle);
 
     QtDesktop desktop;
+    // Made before the window, which reads what it has written until the window goes.
+    HistoryRecorder history(options.historyPath);
     MainWindow window(desktop);
     desktop.setDialogParent(&window);
     QObject::connect(&window, &MainWindow::exitRequested, &app, [] { QCoreApplication::exit(0); });
     window.checkRun().setEchoHosts(options.echo.hosts);
     window.checkRun().setEchoCheck(options.echo.echoCheck);
     // Every verdict goes to the history on its own thread; one that cannot be kept is said once, and tests go on.
-    HistoryRecorder history(options.historyPath);
     const auto historyStopped = [&desktop](const QString &why) {
         std::fprintf(stderr, "%s: %s\n", Program, qPrintable(why));
         desktop.warning(QStringLiteral("History"), why + QStringLiteral("; the tests go on without it."));
@@ -149,6 +150,7 @@ int main(int argc, char *argv[])
         // A history that cannot be opened says so through failed() too, once the window is up.
         history.start();
         history.follow(window.checkRun(), window.list());
+        window.setHistory(&history, options.historyPath);
     }
     // A list that cannot be read is skipped, as the load command skips it; the terminal is told which and why.
     for (const QString &failure : window.mergeFiles(options.files))

@@ -8,13 +8,14 @@
 // The columns of the list as the window shows them, left to right. Each has one entry in ColumnSorts below, for the
 // list's sort, and one in the window's ColumnViews, for its header, words and width; both are checked against
 // ListColumnCount when built.
-enum class ListColumn { Proxy, Anonymity, Speed, Status, Site, Country };
-inline constexpr int ListColumnCount = int(ListColumn::Country) + 1;
+enum class ListColumn { Proxy, Anonymity, Speed, Status, Site, Country, Uptime };
+inline constexpr int ListColumnCount = int(ListColumn::Uptime) + 1;
 
 // What the list orders its rows by for a column: the row's text byte by byte, the time a working proxy took (rows
 // without one after every timed row, upwards), the words the column shows of the result, ranked by the window, or
-// the words of the row's site verdict or its country's code (rows without one after every other, either way).
-enum class SortKey { Text, Time, ResultWords, SiteWords, Country };
+// the words of the row's site verdict, its country's code or its uptime (rows without one after every other, either
+// way).
+enum class SortKey { Text, Time, ResultWords, SiteWords, Country, Uptime };
 
 struct ColumnSort
 {
@@ -29,6 +30,7 @@ inline constexpr std::array<ColumnSort, ListColumnCount> ColumnSorts{{
     {ListColumn::Status, SortKey::ResultWords},
     {ListColumn::Site, SortKey::SiteWords},
     {ListColumn::Country, SortKey::Country},
+    {ListColumn::Uptime, SortKey::Uptime},
 }};
 
 namespace EnumCount {
@@ -41,8 +43,9 @@ constexpr bool isLast(ListColumn column)
     case ListColumn::Speed:
     case ListColumn::Status:
     case ListColumn::Site:
-        return false;
     case ListColumn::Country:
+        return false;
+    case ListColumn::Uptime:
         return true;
     }
     return false;

@@ -3,6 +3,8 @@
 #include "location/GeoDatabase.h"
 #include "proxylist/ProxyValidator.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -130,6 +132,15 @@ void ProxyList::sort(Column column, Qt::SortOrder order, const ResultPairRanks &
             return quint64(mark);
         });
         break;
+    case SortKey::Uptime:
+        // Rows the history knows nothing of below the rest, either way.
+        keyEach([this, order](int r) {
+            const std::optional<RowHistory> history = m_rows.history(r);
+            if (!history || history->counted == 0)
+                return quint64(order == Qt::AscendingOrder ? 101 : 0);
+            return quint64(history->uptimePercent() + 1);
+        });
+        break;
     case SortKey::SiteWords:
         // Rows never fetched through say nothing of the site: below the rest whichever way the column is sorted.
         keyEach([this, order](int r) {
@@ -195,6 +206,21 @@ std::vector<bool> ProxyList::flagsOf(const std::vector<int> &rows) const
     for (const int r : rows)
         flags[size_t(r)] = true;
     return flags;
+}
+
+void ProxyList::setHistories(const std::vector<std::pair<RowId, RowHistory>> &histories)
+{
+    if (histories.empty())
+        return;
+    QHash<RowId, int> rowOf;
+    rowOf.reserve(count());
+    for (int r = 0; r < count(); ++r)
+        rowOf.insert(id(r), r);
+    for (const auto &[rowId, history] : histories) {
+        if (const auto found = rowOf.constFind(rowId); found != rowOf.cend())
+            setHistory(*found, history);
+    }
+    Q_EMIT resultsChanged(0, count() - 1);
 }
 
 QHostAddress ProxyList::locatedAddress(int row) const

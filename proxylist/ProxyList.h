@@ -45,6 +45,8 @@ public:
     std::optional<RowHistory> history(int row) const { return m_rows.history(row); }
     // Kept through sorts, filters and merges, and through new verdicts; the row's reset or removal drops it.
     void setHistory(int row, const RowHistory &history) { m_rows.setHistory(row, history); }
+    // The histories of rows by id, each beside its row when it is still here; one notice for all.
+    void setHistories(const std::vector<std::pair<RowId, RowHistory>> &histories);
     // How many probes the row's verdict took: more than one when a failed probe was tried again.
     int attempts(int row) const { return m_rows.attempts(row); }
     // The address where the row's proxy is on the internet, as far as is known: its exit address when it has one,

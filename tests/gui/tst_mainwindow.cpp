@@ -5,7 +5,9 @@
 #include "app/MainWindow.h"
 #include "app/ProxyTableModel.h"
 #include "app/TargetSiteDialog.h"
+#include "app/UptimeReader.h"
 #include "checker/CheckRun.h"
+#include "history/HistoryStore.h"
 #include "location/GeoDatabase.h"
 #include "proxylist/NativeName.h"
 #include "tests/common/EchoServer.h"
@@ -297,6 +299,33 @@ private Q_SLOTS:
         const QUrl copy = AboutPage::withDatabaseLine(shipped, "database <of> 2026", root.filePath("cache"));
         QCOMPARE(readFile(copy.toLocalFile()), "<p>a</p><p>database &lt;of&gt; 2026</p>");
         QCOMPARE(AboutPage::withDatabaseLine(shipped, "x", "/proc/korvane"), shipped);
+    }
+
+    // The Uptime column reads the history of checks off the window's thread once rows come: the share of checks
+    // working and its tooltip; rows the history never saw sort last; its filter keeps the rows up that often.
+    void uptimeFromTheHistory()
+    {
+        const QString path = m_folder.filePath("history.sqlite");
+        HistoryStore store(path);
+        const qint64 at = QDateTime::currentMSecsSinceEpoch();
+        std::vector<CheckRecord> records;
+        for (int i = 0; i < 4; ++i)
+            records.push_back({proxy('b').toLatin1(), at + i,
+                               i ? ProxyResult::working(false) : ProxyResult::failed(ProxyStatus::Error)});
+        QVERIFY(store.open().isEmpty() && store.write(records).isEmpty());
+        m_window->setHistory(nullptr, path);
+        QSignalSpy read(&m_window->uptimes(), &UptimeReader::read);
+        table().addRows({proxy('a'), proxy('b')});
+        QTRY_COMPARE(read.size(), 1);
+        const QModelIndex uptime = m_window->model().index(1, int(ListColumn::Uptime));
+        QCOMPARE(uptime.data().toString() + m_window->model().index(0, int(ListColumn::Uptime)).data().toString(),
+                 "75%");
+        QVERIFY(uptime.data(Qt::ToolTipRole).toString().startsWith("Working in 3 of the last 4 checks (4 in all)"));
+        m_window->model().sort(int(ListColumn::Uptime), Qt::AscendingOrder);
+        QCOMPARE(table().text(0), proxy('b'));
+        m_desktop.integerAnswers = {75};
+        choose(&C::actionKeepByUptime);
+        QCOMPARE(table().count(), 1);
     }
 
     // The box offers each country with its name (its code when it has none) and rows; OK waits for a tick.
