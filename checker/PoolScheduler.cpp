@@ -1,7 +1,6 @@
 #include "checker/PoolScheduler.h"
 
 #include "checker/ProbeSet.h"
-#include "checker/ProbeSocket.h"
 
 #include <algorithm>
 
@@ -37,7 +36,7 @@ void PoolScheduler::waitForOldest()
 {
     if (m_probes.openCount() == 0)
         return end();
-    setDeadline(m_probes.open().front()->startedAt() + m_settings.timeout);
+    setDeadline(m_probes.open().firstTime() + m_settings.timeout);
 }
 
 void PoolScheduler::refill()

@@ -75,8 +75,11 @@ bool ProbeSet::start(int row)
     }
     // Each probe's own start: the probes of a batch start together, and none is charged another's time.
     ProbeSocket *socket = newSocket(row, m_clock.now());
-    m_open.push_back(socket);
-    m_probes.emplace(socket, Probe{m_echoHosts.next(), *proxy, attemptPolicy(searching), nullptr, socket->startedAt()});
+    Probe &probe =
+        m_probes
+            .emplace(socket, Probe{m_echoHosts.next(), *proxy, attemptPolicy(searching), nullptr, socket->startedAt()})
+            .first->second;
+    probe.place = m_open.push(socket->startedAt(), socket);
     if (!proxy->hostName.isEmpty()) {
         m_names.lookUp(proxy->hostName, socket, [this, socket = QPointer(socket)](const QList<QHostAddress> &found) {
             onNameFound(socket, found);
@@ -191,6 +194,7 @@ bool ProbeSet::tryAgain(ProbeSocket *socket, ProxyAddress::Protocol protocol)
     ProbeSocket *again = newSocket(row, socket->startedAt());
     Probe &ended = m_probes.at(socket);
     Probe taken{ended.host, *proxy, std::move(ended.policy), nullptr, m_clock.now()};
+    taken.place = ended.place;
     end(socket, again);
     m_probes.emplace(again, std::move(taken));
     // Out of sockets, the row is untested again; its scheduler hears of it as of a verdict.
@@ -215,7 +219,7 @@ bool ProbeSet::fetchSite(ProbeSocket *socket, const RowVerdict &echoVerdict)
     const QHostAddress address = ended.address;
     Probe taken{ended.host, proxy, std::move(ended.policy), nullptr, fetch->startedAt(), echoVerdict};
     end(socket);
-    m_open.push_back(fetch);
+    taken.place = m_open.push(fetch->startedAt(), fetch);
     m_probes.emplace(fetch, std::move(taken));
     // Out of sockets, the row keeps its echo verdict and says why its site was not asked: it is judged, and the run
     // meets the shortage again, and tells it, when it starts its next probe.
@@ -271,12 +275,12 @@ void ProbeSet::write(int row, const RowVerdict &verdict, bool holds)
 
 void ProbeSet::end(ProbeSocket *socket, ProbeSocket *successor)
 {
-    const auto place = std::find(m_open.begin(), m_open.end(), socket);
+    const auto probe = m_probes.find(socket);
     if (successor)
-        *place = successor;
+        DeadlineQueue<ProbeSocket *>::replace(probe->second.place, successor);
     else
-        m_open.erase(place);
-    m_probes.erase(socket);
+        m_open.erase(probe->second.place);
+    m_probes.erase(probe);
     socket->release();
     // The socket may be the sender of the event being handled.
     socket->deleteLater();
@@ -285,8 +289,8 @@ void ProbeSet::end(ProbeSocket *socket, ProbeSocket *successor)
 void ProbeSet::timeOutStartedBefore(Clock::TimePoint moment)
 {
     // In the order the probes started; a probe's connection goes before its row is written.
-    while (!m_open.empty() && m_open.front()->startedAt() <= moment) {
-        ProbeSocket *socket = m_open.front();
+    while (!m_open.empty() && m_open.firstTime() <= moment) {
+        ProbeSocket *socket = m_open.first();
         const int row = socket->row();
         const Probe &probe = m_probes.at(socket);
         // A site still being fetched was counted for the echo host with the verdict it follows.
@@ -304,5 +308,5 @@ void ProbeSet::releaseAll()
 {
     m_names.clear();
     while (!m_open.empty())
-        end(m_open.front());
+        end(m_open.first());
 }
