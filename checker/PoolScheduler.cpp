@@ -4,14 +4,29 @@
 
 #include <algorithm>
 
+namespace {
+// Probes a refill starts before the event loop takes its next turn: thousands of connections started at once
+// overflow the queues between this program and the network (on loopback, the kernel's backlog of 1,000 packets),
+// and a connection lost there times out as if its proxy were silent.
+constexpr int StartsPerTurn = 250;
+} // namespace
+
 PoolScheduler::PoolScheduler(ProbeSet &probes, CheckRows &rows, const Clock &clock) : Scheduler(probes, rows, clock)
 {
+    m_nextTurn.setSingleShot(true);
+    m_nextTurn.setInterval(0);
+    connect(&m_nextTurn, &QTimer::timeout, this, [this] {
+        if (!isRunning())
+            return;
+        refill();
+        waitForOldest();
+    });
     // Every verdict frees a place: it is filled at once, from inside the event that ended the probe.
     connect(&m_probes, &ProbeSet::judged, this, [this] {
         if (!isRunning() || m_refilling)
             return;
         refill();
-        if (m_probes.openCount() == 0)
+        if (m_probes.openCount() == 0 && !m_nextTurn.isActive())
             end();
     });
 }
@@ -35,7 +50,7 @@ void PoolScheduler::deadlinePassed()
 void PoolScheduler::waitForOldest()
 {
     if (m_probes.openCount() == 0)
-        return end();
+        return m_nextTurn.isActive() ? void() : end();
     setDeadline(m_probes.open().firstTime() + m_settings.timeout);
 }
 
@@ -47,7 +62,11 @@ void PoolScheduler::refill()
     m_refilling = true;
     const int slots = std::max(1, m_settings.probesAtOnce);
     // Asked again at every refill: a row may be put back once the list's end was reached.
-    while (mayStart() && m_probes.openCount() < slots) {
+    for (int started = 0; mayStart() && m_probes.openCount() < slots; ++started) {
+        if (started == StartsPerTurn) {
+            m_nextTurn.start();
+            break;
+        }
         const std::optional<int> next = m_rows.nextRow();
         if (!next || !m_probes.start(*next))
             break;

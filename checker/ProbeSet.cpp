@@ -6,6 +6,7 @@
 #include "checker/ProtocolSearch.h"
 #include "checker/SingleAttempt.h"
 #include "checker/SiteJudgement.h"
+#include "checker/SocketWatch.h"
 #include "proxylist/ProxyList.h"
 
 #include <QPointer>
@@ -37,7 +38,7 @@ RowVerdict withSite(RowVerdict verdict, SiteVerdict site)
 } // namespace
 
 ProbeSet::ProbeSet(ProxyList &list, const Clock &clock, NameCache &names, QObject *parent)
-    : QObject(parent), m_list(list), m_clock(clock), m_names(names)
+    : QObject(parent), m_list(list), m_clock(clock), m_names(names), m_watch(std::make_shared<SocketWatch>())
 {}
 
 // The connections still open or let go and not yet deleted are children: they go with the set.
@@ -92,7 +93,7 @@ bool ProbeSet::start(int row)
 
 ProbeSocket *ProbeSet::newSocket(int row, Clock::TimePoint startedAt)
 {
-    auto *socket = new ProbeSocket(this);
+    auto *socket = new ProbeSocket(this, m_watch);
     socket->setRow(row);
     socket->setStartedAt(startedAt);
     return socket;

@@ -21,6 +21,7 @@
 class NameCache;
 class ProbeSocket;
 class ProxyList;
+class SocketWatch;
 
 // The probes under way: one connection per row being checked, each taken through its exchange, and through further
 // connections as its attempt policy asks, to its verdict, which is written to the row; then the connection goes. A
@@ -148,4 +149,6 @@ private:
     DeadlineQueue<ProbeSocket *> m_open;
     std::unordered_map<const ProbeSocket *, Probe> m_probes;
     QString m_shortage;
+    // Shared by every probe's connection: the event loop watches one descriptor for them all.
+    std::shared_ptr<SocketWatch> m_watch;
 };
