@@ -16,6 +16,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QProgressBar>
 #include <QSlider>
 
 #include <chrono>
@@ -42,9 +43,17 @@ void setLimit(QSlider *slider, const CheckLimit &limit)
 MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     : QWidget(parent), m_desktop(desktop), m_aboutPage(AboutPage::url(QCoreApplication::applicationDirPath())),
       m_list(new ProxyList(this)), m_model(new ProxyTableModel(*m_list, this)),
-      m_checkRun(std::make_unique<CheckRun>(*m_list)), m_ui(std::make_unique<Ui::MainWindow>())
+      m_checkRun(std::make_unique<CheckRun>(*m_list)), m_ui(std::make_unique<Ui::MainWindow>()),
+      m_job(std::make_unique<ListJob>())
 {
     m_ui->setupUi(this);
+    // Right of the counters' panels, in the status bar's free end.
+    m_progress = new QProgressBar(m_ui->sb1);
+    m_progress->setObjectName(QStringLiteral("loadProgress"));
+    m_progress->setGeometry(591, 4, 112, 17);
+    m_progress->setTextVisible(false);
+    m_progress->hide();
+    m_progressTick.setInterval(50);
     m_controls = bindControls();
     addBareRowsMenu();
     addSiteItems();
@@ -177,6 +186,8 @@ void MainWindow::connectControls()
 
     connect(m_checkRun.get(), &CheckRun::started, this, &MainWindow::lockCommands);
     connect(m_checkRun.get(), &CheckRun::finished, this, &MainWindow::finishCheck);
+    connect(m_job.get(), &ListJob::finished, this, &MainWindow::finishJob);
+    connect(&m_progressTick, &QTimer::timeout, this, &MainWindow::showProgress);
 }
 
 void MainWindow::popUpMenu(QMenu *menu, const QWidget *button)
@@ -188,31 +199,65 @@ void MainWindow::popUpMenu(QMenu *menu, const QWidget *button)
 
 void MainWindow::loadFromFileReplace()
 {
-    if (commands().loadFromFile(false))
-        showTotal();
-    // However the load ended, read, cancelled or unreadable, the counters show the list as it now is.
-    refreshCounters();
+    loadFromFile(false);
 }
 
 void MainWindow::loadFromFileMerge()
 {
-    if (commands().loadFromFile(true))
-        showTotal();
-    refreshCounters();
+    loadFromFile(true);
 }
 
 void MainWindow::loadFromClipboardReplace()
 {
-    commands().loadFromClipboard(false);
-    showTotal();
-    refreshCounters();
+    loadFromClipboard(false);
 }
 
 void MainWindow::loadFromClipboardMerge()
 {
-    commands().loadFromClipboard(true);
-    showTotal();
-    refreshCounters();
+    loadFromClipboard(true);
+}
+
+void MainWindow::loadFromFile(bool merge)
+{
+    // However the load ends, read, cancelled or unreadable, the counters show the list as it then is.
+    runJob(commands().loadFromFile(merge, [this] { showTotal(); }), true);
+}
+
+void MainWindow::loadFromClipboard(bool merge)
+{
+    runJob(commands().loadFromClipboard(merge, [this] { showTotal(); }), true);
+}
+
+void MainWindow::runJob(std::optional<ListJob::Task> task, bool load)
+{
+    if (!task)
+        return load ? refreshCounters() : void();
+    m_jobLoads = load;
+    setCommandsLocked(true, load);
+    m_jobBytes = task->bytes;
+    m_jobTime.start();
+    m_progressTick.start();
+    m_job->start(std::move(task->work));
+}
+
+void MainWindow::showProgress()
+{
+    if (m_jobTime.elapsed() < 500)
+        return;
+    // Of an unknown size, the bar only says that the job goes on.
+    const int permille = m_jobBytes > 0 ? int(std::min<qint64>(m_job->bytesRead() * 1000 / m_jobBytes, 1000)) : 0;
+    m_progress->setRange(0, m_jobBytes > 0 ? 1000 : 0);
+    m_progress->setValue(permille);
+    m_progress->show();
+}
+
+void MainWindow::finishJob()
+{
+    m_progressTick.stop();
+    m_progress->hide();
+    setCommandsLocked(false);
+    if (m_jobLoads)
+        refreshCounters();
 }
 
 QStringList MainWindow::mergeFiles(const QStringList &paths)
@@ -304,7 +349,13 @@ void MainWindow::saveAllToClipboard()
 
 void MainWindow::saveAllToFile()
 {
-    commands().saveToFile(ListCommands::Rows::All);
+    saveToFile(false);
+}
+
+void MainWindow::saveToFile(bool selected)
+{
+    // A save runs to its end: a file half replaced is worse than one a moment late.
+    runJob(commands().saveToFile(selected ? ListCommands::Rows::Selected : ListCommands::Rows::All), false);
 }
 
 void MainWindow::saveSelectedToClipboard()
@@ -314,19 +365,23 @@ void MainWindow::saveSelectedToClipboard()
 
 void MainWindow::saveSelectedToFile()
 {
-    commands().saveToFile(ListCommands::Rows::Selected);
+    saveToFile(true);
 }
 
 void MainWindow::abortCheck()
 {
+    // A load's table stays as it was.
+    if (m_job->isRunning())
+        return m_job->cancel();
     m_checkRun->abort();
 }
 
 void MainWindow::exitProgram()
 {
     m_desktop.openUrl(m_aboutPage);
-    // A check in progress is cut off where it stands, without its completion message.
+    // A check in progress is cut off where it stands, without its completion message; so is a load.
     m_checkRun->stop();
+    m_job->cancel();
     Q_EMIT exitRequested();
 }
 
@@ -345,7 +400,8 @@ void MainWindow::setTimeout(int seconds)
 void MainWindow::sortByColumn(int section)
 {
     QHeaderView *header = m_ui->ListProxies->header();
-    if (m_checkRun->isRunning()) {
+    // A load under way reads the rows where they are.
+    if (m_checkRun->isRunning() || m_job->isRunning()) {
         // The header flips its arrow before it reports the click; the rows stay, so the arrow goes back too.
         header->setSortIndicator(m_sortKey, m_sortOrder);
         m_desktop.warning(tr("Can't sort list"), tr("You can not sort list while testing proxies."));
@@ -363,15 +419,15 @@ void MainWindow::lockCommands()
     setCommandsLocked(true);
 }
 
-void MainWindow::setCommandsLocked(bool locked)
+void MainWindow::setCommandsLocked(bool locked, bool abortable)
 {
     const Controls &c = m_controls;
     // A disabled button hands the focus on to the next enabled one, which would be Exit: the focus goes to Abort
     // before the commands are locked, and back to the Test button before Abort is disabled, so that no key press
     // during or after a run can quit.
     if (locked) {
-        c.abortButton->setEnabled(true);
-        c.abortButton->setFocus(Qt::OtherFocusReason);
+        c.abortButton->setEnabled(abortable);
+        (abortable ? c.abortButton : static_cast<QWidget *>(m_ui->ListProxies))->setFocus(Qt::OtherFocusReason);
     }
     for (QWidget *control : std::initializer_list<QWidget *>{c.loadButton, c.testButton, c.filterButton, c.saveButton,
                                                              c.probesSlider, c.timeoutSlider})
@@ -461,5 +517,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
         m_checkRun->stop();
         Q_EMIT exitRequested();
     }
+    m_job->cancel();
     event->accept();
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "app/ListJob.h"
 #include "app/SiteAnswer.h"
 #include "proxylist/ProxyAddress.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -18,6 +21,7 @@ class ProxyTableModel;
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QSlider;
 
@@ -61,6 +65,8 @@ public:
     ProxyList &list() { return *m_list; }
     ProxyTableModel &model() { return *m_model; }
     CheckRun &checkRun() { return *m_checkRun; }
+    // The load or save of the list under way, if any.
+    const ListJob &listJob() const { return *m_job; }
     // The lists named on the command line: "Load and merge" of each, in order. Returns "file: reason" for each
     // one that could not be read.
     QStringList mergeFiles(const QStringList &paths);
@@ -95,6 +101,8 @@ private Q_SLOTS:
     void sortByColumn(int section);
     void lockCommands();
     void finishCheck(const RunOutcome &outcome);
+    void finishJob();
+    void showProgress();
 
 protected:
     // Closing the window during a check stops the check and ends the program.
@@ -110,7 +118,14 @@ private:
     // The Site column and the filter by the site are there exactly while a site is set.
     void showSite();
     void popUpMenu(QMenu *menu, const QWidget *button);
-    void setCommandsLocked(bool locked);
+    // abortable: Abort is enabled while they are locked.
+    void setCommandsLocked(bool locked, bool abortable = true);
+    // Runs a load or save on its job's thread, the commands locked meanwhile. A load may be aborted, and ends with
+    // the counters refreshed, even when it has no task (the dialog was cancelled).
+    void runJob(std::optional<ListJob::Task> task, bool load);
+    void loadFromFile(bool merge);
+    void loadFromClipboard(bool merge);
+    void saveToFile(bool selected);
     void showTotal();
     void refreshCounters();
 
@@ -122,6 +137,14 @@ private:
     // exists.
     std::unique_ptr<CheckRun> m_checkRun;
     std::unique_ptr<Ui::MainWindow> m_ui;
+    // A member too: a load under way stops, and its thread ends, before the list goes.
+    std::unique_ptr<ListJob> m_job;
+    // Bytes read of the list's size, for a job longer than half a second: shown in the status bar.
+    QProgressBar *m_progress = nullptr;
+    QTimer m_progressTick;
+    QElapsedTimer m_jobTime;
+    qint64 m_jobBytes = -1;
+    bool m_jobLoads = false;
     Controls m_controls{};
     // The site as last answered, offered when asked again.
     SiteAnswer m_siteAnswer;
