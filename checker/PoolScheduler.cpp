@@ -5,9 +5,10 @@
 #include <algorithm>
 
 namespace {
-// Probes a refill starts before the event loop takes its next turn: thousands of connections started at once
-// overflow the queues between this program and the network (on loopback, the kernel's backlog of 1,000 packets),
-// and a connection lost there times out as if its proxy were silent.
+// Probes started in one turn of the event loop, by all its refills together. Thousands of connections started at
+// once overflow the queues between this program and the network (on loopback, the kernel's backlog of 1,000
+// packets); and where most proxies refuse at once, each refusal's refill would start another that is refused by the
+// next turn, until the turns are so long that a working proxy's answer waits in them past its timeout.
 constexpr int StartsPerTurn = 250;
 } // namespace
 
@@ -18,6 +19,7 @@ PoolScheduler::PoolScheduler(ProbeSet &probes, CheckRows &rows, const Clock &clo
     connect(&m_nextTurn, &QTimer::timeout, this, [this] {
         if (!isRunning())
             return;
+        m_startsThisTurn = 0;
         refill();
         waitForOldest();
     });
@@ -62,8 +64,8 @@ void PoolScheduler::refill()
     m_refilling = true;
     const int slots = std::max(1, m_settings.probesAtOnce);
     // Asked again at every refill: a row may be put back once the list's end was reached.
-    for (int started = 0; mayStart() && m_probes.openCount() < slots; ++started) {
-        if (started == StartsPerTurn) {
+    for (; mayStart() && m_probes.openCount() < slots; ++m_startsThisTurn) {
+        if (m_startsThisTurn >= StartsPerTurn) {
             m_nextTurn.start();
             break;
         }

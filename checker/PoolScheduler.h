@@ -27,4 +27,6 @@ private:
     bool m_refilling = false;
     // The rest of a refill that started its share for one turn of the event loop.
     QTimer m_nextTurn;
+    // Since the last turn that began with m_nextTurn.
+    int m_startsThisTurn = 0;
 };
