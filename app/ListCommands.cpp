@@ -17,7 +17,7 @@
 
 #include <algorithm>
 
-std::optional<ListJob::Task> ListCommands::loadFromFile(bool merge, const std::function<void()> &loaded)
+std::optional<ListJob::Task> ListCommands::loadFromFile(bool merge, const Loaded &loaded)
 {
     // The list is changed only once a file has been read, so a cancel or a bad file loses no results.
     const std::optional<QString> path = m_desktop.openFileName();
@@ -30,24 +30,32 @@ std::optional<ListJob::Task> ListCommands::loadFromFile(bool merge, const std::f
                                  ProxyLoader(list, validator).readFile(path, merge, watch);
                              // A file that cannot be read ends the command silently, as every load failure always
                              // has.
-                             return read ? ListJob::Outcome([commit = *read, loaded] {
-                                 commit();
-                                 loaded();
-                             })
-                                         : ListJob::Outcome();
+                             return loadOutcome(list, merge, read ? std::optional(*read) : std::nullopt, loaded);
                          },
                          file.isFile() ? file.size() : -1};
 }
 
-ListJob::Task ListCommands::loadFromClipboard(bool merge, const std::function<void()> &loaded)
+ListJob::Task ListCommands::loadFromClipboard(bool merge, const Loaded &loaded)
 {
     return {[&list = m_list, text = m_desktop.clipboardText(), merge, loaded](const ListFileReader::Watch &) {
         const ProxyValidator validator;
-        return ListJob::Outcome([commit = ProxyLoader(list, validator).readClipboard(text, merge), loaded] {
-            commit();
-            loaded();
-        });
+        return loadOutcome(list, merge, ProxyLoader(list, validator).readClipboard(text, merge), loaded);
     }};
+}
+
+ListJob::Outcome ListCommands::loadOutcome(const ProxyList &list, bool merge, std::optional<ProxyLoader::Commit> commit,
+                                           const Loaded &loaded)
+{
+    // New rows are untested, and a merge keeps every row of the list, which never holds one text twice; a failed
+    // load keeps the list as it is.
+    const Counters counters = commit && !merge
+                                  ? Counters{0, 0}
+                                  : Counters{ProxyFilter::working().count(list), ProxyFilter::anonymous().count(list)};
+    return [commit = std::move(commit), loaded, counters] {
+        if (commit)
+            (*commit)();
+        loaded(bool(commit), counters);
+    };
 }
 
 QStringList ListCommands::mergeFiles(const QStringList &paths)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ListJob.h"
+#include "proxylist/ProxyLoader.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -29,10 +30,19 @@ public:
         : m_desktop(desktop), m_list(list), m_selection(selection)
     {}
 
-    // The load of the file chosen: its outcome puts the rows in, then calls loaded. Nothing when the dialog was
-    // cancelled; a load that fails ends silently and changes nothing.
-    std::optional<ListJob::Task> loadFromFile(bool merge, const std::function<void()> &loaded);
-    ListJob::Task loadFromClipboard(bool merge, const std::function<void()> &loaded);
+    // The working and anonymous rows of the list as a load leaves it.
+    struct Counters
+    {
+        qsizetype working;
+        qsizetype anonymous;
+    };
+    // Told on the window's thread once a load has ended: whether it read its list (its rows are in), and the
+    // counters, worked out on the job's thread, where a count of millions of rows keeps no window waiting.
+    using Loaded = std::function<void(bool read, Counters counters)>;
+    // The load of the file chosen. Nothing when the dialog was cancelled; a load that fails ends silently and
+    // changes nothing.
+    std::optional<ListJob::Task> loadFromFile(bool merge, const Loaded &loaded);
+    ListJob::Task loadFromClipboard(bool merge, const Loaded &loaded);
     // Loads each file as "Load and merge" does, in order, without asking; returns "file: reason" for each file that
     // could not be read. Paths are native names (see NativeName).
     QStringList mergeFiles(const QStringList &paths);
@@ -47,6 +57,9 @@ public:
 
 private:
     std::vector<int> rowsOf(Rows rows) const;
+    // What a load's outcome does, the read's commit given when it read its list.
+    static ListJob::Outcome loadOutcome(const ProxyList &list, bool merge, std::optional<ProxyLoader::Commit> commit,
+                                        const Loaded &loaded);
     // Keeps the rows flagged, then says the filter is done.
     void keep(const std::vector<bool> &rows);
     // The median time of the working rows; nothing when none has a time.

@@ -220,12 +220,16 @@ void MainWindow::loadFromClipboardMerge()
 void MainWindow::loadFromFile(bool merge)
 {
     // However the load ends, read, cancelled or unreadable, the counters show the list as it then is.
-    runJob(commands().loadFromFile(merge, [this] { showTotal(); }), true);
+    runJob(commands().loadFromFile(merge,
+                                   [this](bool read, ListCommands::Counters counters) { showLoaded(read, counters); }),
+           true);
 }
 
 void MainWindow::loadFromClipboard(bool merge)
 {
-    runJob(commands().loadFromClipboard(merge, [this] { showTotal(); }), true);
+    runJob(commands().loadFromClipboard(
+               merge, [this](bool read, ListCommands::Counters counters) { showLoaded(read, counters); }),
+           true);
 }
 
 void MainWindow::runJob(std::optional<ListJob::Task> task, bool load)
@@ -251,12 +255,22 @@ void MainWindow::showProgress()
     m_progress->show();
 }
 
+void MainWindow::showLoaded(bool read, const ListCommands::Counters &counters)
+{
+    if (read)
+        showTotal();
+    m_controls.workingPanel->setText(QString::number(counters.working));
+    m_controls.anonymousPanel->setText(QString::number(counters.anonymous));
+    m_jobLoads = false;
+}
+
 void MainWindow::finishJob()
 {
     m_progressTick.stop();
     m_progress->hide();
     setCommandsLocked(false);
-    if (m_jobLoads)
+    // An aborted load showed nothing of its own: the list is as it was, and so are the counters, but for the first.
+    if (std::exchange(m_jobLoads, false))
         refreshCounters();
 }
 

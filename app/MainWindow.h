@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ListCommands.h"
 #include "app/ListJob.h"
 #include "app/SiteAnswer.h"
 #include "proxylist/ProxyAddress.h"
@@ -15,7 +16,6 @@
 class CheckRun;
 struct RunOutcome;
 class Desktop;
-class ListCommands;
 class ProxyList;
 class ProxyTableModel;
 class QAction;
@@ -102,6 +102,7 @@ private Q_SLOTS:
     void lockCommands();
     void finishCheck(const RunOutcome &outcome);
     void finishJob();
+    void showLoaded(bool read, const ListCommands::Counters &counters);
     void showProgress();
 
 protected:
@@ -144,6 +145,7 @@ private:
     QTimer m_progressTick;
     QElapsedTimer m_jobTime;
     qint64 m_jobBytes = -1;
+    // A load under way, whose outcome has not shown its counters yet.
     bool m_jobLoads = false;
     Controls m_controls{};
     // The site as last answered, offered when asked again.

@@ -158,6 +158,13 @@ public:
         }
     }
 
+    // All that commit() needs stays; the set of texts goes now, on the thread that read the list, not the list's.
+    void dropSet()
+    {
+        Slots none;
+        none.swap(m_slots);
+    }
+
     void commit(ProxyList &list, bool merge)
     {
         if (!merge) {
@@ -386,6 +393,7 @@ Result<ProxyLoader::Commit> ProxyLoader::read(const Reader &read, bool merge) co
     const Result<> done = gather(*lines, m_validator, read);
     if (!done)
         return Failure{done.error()};
+    lines->dropSet();
     return Commit([lines, &list = m_list, merge] { lines->commit(list, merge); });
 }
 
