@@ -56,10 +56,11 @@ farm() {
     grep -v ready "$folder/$1.farm" >"$folder/$1.txt"
 }
 
-# check FILE N: korvane-cli check -q -n N -t 1 of the rows; sets wall, cpu (s), peak (KB); prints them and the rows
+# check FILE N: korvane-cli check -q -n N -t 1 of the rows; sets wall, cpu (s), peak (KB), status; prints them and the rows
 # of each status, and leaves the results in $folder/results.tsv.
 check() {
-    local TIMEFORMAT='%3R' status=0 user system
+    local TIMEFORMAT='%3R' user system
+    status=0
     { time /usr/bin/time -o "$folder/peak" -f '%U %S %M' "$cli" check -q -n "$2" -t 1 --no-echo-check \
         --echo-host "127.0.0.1:$echo_port" "$1" >"$folder/results.tsv" 2>"$folder/errors.txt" || status=$?; } \
         2>"$folder/time"
@@ -81,9 +82,9 @@ wait_port "$echo_port"
 echo "== silent: 100,000 rows whose proxies never accept ($cli)"
 farm silent 100000
 check "$folder/silent.txt" 10000
-verdict "at most 12 s wall ($wall s)" "$(holds "$wall <= 12")"
-verdict "at most 3 s CPU ($cpu s)" "$(holds "$cpu <= 3")"
-verdict "at most 300 MB peak ($((peak * 1024 / 1000000)) MB)" "$(holds "$peak * 1024 <= 300e6")"
+verdict "at most 12 s wall ($wall s)" "$(holds "$status == 0 && $wall <= 12")"
+verdict "at most 3 s CPU ($cpu s)" "$(holds "$status == 0 && $cpu <= 3")"
+verdict "at most 300 MB peak ($((peak * 1024 / 1000000)) MB)" "$(holds "$status == 0 && $peak * 1024 <= 300e6")"
 verdict "every row \"Timeout\"" "$(holds "$(count Timeout) == 100000")"
 check "$folder/silent.txt" 1000
 kill "${pids[-1]}" && wait "${pids[-1]}" || true
