@@ -41,6 +41,12 @@ QString ColumnText::siteWords(const ProxyList &list, int row)
     return ResultText::site(list.site(row));
 }
 
+QString ColumnText::countryWords(const ProxyList &list, int row)
+{
+    const QString code = list.countryCode(row);
+    return code.isEmpty() ? QStringLiteral("-") : code;
+}
+
 ResultPairRanks ColumnText::wordRanks(ListColumn column)
 {
     ResultPairRanks rank{};

@@ -25,6 +25,8 @@ struct ColumnView
 namespace ColumnText {
 // The Site cell: the words of the row's site verdict.
 QString siteWords(const ProxyList &list, int row);
+// The Country cell: the two-letter code, "-" when the location database knows none.
+QString countryWords(const ProxyList &list, int row);
 } // namespace ColumnText
 
 inline constexpr std::array<ColumnView, ListColumnCount> ColumnViews{{
@@ -38,6 +40,8 @@ inline constexpr std::array<ColumnView, ListColumnCount> ColumnViews{{
      &ResultText::status, nullptr},
     {ListColumn::Site, QT_TRANSLATE_NOOP("ProxyTableModel", "Site"), 96, ColumnView::Source::Row, nullptr,
      &ColumnText::siteWords},
+    {ListColumn::Country, QT_TRANSLATE_NOOP("ProxyTableModel", "Country"), 64, ColumnView::Source::Row, nullptr,
+     &ColumnText::countryWords},
 }};
 
 namespace ColumnTable {
@@ -49,7 +53,8 @@ constexpr bool sourcesAgreeWithSorts()
     for (size_t i = 0; i < ColumnViews.size(); ++i) {
         const ColumnView::Source source = ColumnViews[i].source;
         if ((source == ColumnView::Source::RowText) != (ColumnSorts[i].key == SortKey::Text) ||
-            (source == ColumnView::Source::Row) != (ColumnSorts[i].key == SortKey::SiteWords))
+            (source == ColumnView::Source::Row) !=
+                (ColumnSorts[i].key == SortKey::SiteWords || ColumnSorts[i].key == SortKey::Country))
             return false;
     }
     return true;

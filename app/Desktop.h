@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/CountryChoice.h"
 #include "app/SiteAnswer.h"
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <optional>
@@ -29,6 +31,9 @@ public:
     // The user's site, offering current; nothing when the user cancelled. What is answered has been checked: its URL
     // is empty or an http:// or https:// address, its status empty or codes SiteCheck reads.
     virtual std::optional<SiteAnswer> askSite(const SiteAnswer &current) = 0;
+
+    // The codes of the countries the user chose among those offered, at least one; nothing when the user cancelled.
+    virtual std::optional<QStringList> askCountries(const CountryChoices &offered) = 0;
 
     // Modal boxes with a single OK button.
     virtual void information(const QString &title, const QString &text) = 0;

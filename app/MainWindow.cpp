@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutPage.h"
+#include "app/BusyCursor.h"
 #include "app/ColumnViews.h"
 #include "app/Desktop.h"
 #include "app/ListCommands.h"
@@ -8,6 +9,7 @@
 #include "app/ProxyView.h"
 #include "checker/CheckRun.h"
 #include "checker/CheckSettings.h"
+#include "location/GeoDatabase.h"
 #include "proxylist/ProxyFilter.h"
 #include "proxylist/ProxyList.h"
 
@@ -16,8 +18,10 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QProgressBar>
 #include <QSlider>
+#include <QStandardPaths>
 
 #include <chrono>
 
@@ -47,7 +51,7 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
       m_job(std::make_unique<ListJob>())
 {
     m_ui->setupUi(this);
-    // Right of the counters' panels, in the status bar's free end.
+    // Right of the counters' panels, over the location's panel while a long load runs.
     m_progress = new QProgressBar(m_ui->sb1);
     m_progress->setObjectName(QStringLiteral("loadProgress"));
     m_progress->setGeometry(591, 4, 112, 17);
@@ -57,6 +61,8 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     m_controls = bindControls();
     addBareRowsMenu();
     addSiteItems();
+    addCountryItems();
+    addRetryItems();
     setFont(captionFont(8.25)); // the table has a larger size of its own
     setUpTable();
     connectControls();
@@ -111,23 +117,54 @@ void MainWindow::setUpTable()
     header->setSectionHidden(int(ListColumn::Site), true);
 }
 
+QMenu *MainWindow::addChoiceMenu(const QString &title, const QString &objectName, const QStringList &choices,
+                                 const std::function<void(int)> &choose)
+{
+    QMenu *menu = m_controls.testMenu->addMenu(title);
+    menu->setObjectName(objectName);
+    auto *group = new QActionGroup(menu);
+    for (int i = 0; i < choices.size(); ++i) {
+        QAction *action = menu->addAction(choices[i]);
+        action->setCheckable(true);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [choose, i] { choose(i); });
+    }
+    return menu;
+}
+
 void MainWindow::addBareRowsMenu()
 {
     Controls &c = m_controls;
     c.testMenu->addSeparator();
-    c.bareRowsMenu = c.testMenu->addMenu(tr("Bare Rows As"));
-    c.bareRowsMenu->setObjectName(QStringLiteral("mBareRowsAs"));
-    auto *choices = new QActionGroup(c.bareRowsMenu);
-    for (const ProxyAddress::Protocol protocol : ProxyAddress::Protocols) {
-        QAction *action =
-            c.bareRowsMenu->addAction(QCoreApplication::translate("ProxyAddress", ProxyAddress::words(protocol)));
-        action->setCheckable(true);
-        choices->addAction(action);
-        connect(action, &QAction::triggered, this, [this, protocol] { m_checkRun->setBareProtocol(protocol); });
-        c.bareRowsActions[size_t(protocol)] = action;
-    }
+    QStringList protocols;
+    for (const ProxyAddress::Protocol protocol : ProxyAddress::Protocols)
+        protocols.append(QCoreApplication::translate("ProxyAddress", ProxyAddress::words(protocol)));
+    c.bareRowsMenu = addChoiceMenu(tr("Bare Rows As"), QStringLiteral("mBareRowsAs"), protocols, [this](int protocol) {
+        m_checkRun->setBareProtocol(ProxyAddress::Protocols[size_t(protocol)]);
+    });
+    for (const ProxyAddress::Protocol protocol : ProxyAddress::Protocols)
+        c.bareRowsActions[size_t(protocol)] = c.bareRowsMenu->actions().at(int(protocol));
     // The rows' protocol until a check is told otherwise.
     c.bareRowsActions[size_t(ProxyAddress::Protocol::Http)]->setChecked(true);
+}
+
+void MainWindow::addRetryItems()
+{
+    Controls &c = m_controls;
+    c.actionTestFailed = new QAction(tr("Test Failed"), c.testMenu);
+    c.actionTestFailed->setObjectName(QStringLiteral("mTestFailed"));
+    c.testMenu->insertAction(c.testMenu->actions().value(c.testMenu->actions().indexOf(c.actionTestSelected) + 1),
+                             c.actionTestFailed);
+    QStringList counts;
+    for (int retries = CheckLimits::Retries.lowest; retries <= CheckLimits::Retries.highest; ++retries)
+        counts.append(QString::number(retries));
+    c.retriesMenu = addChoiceMenu(tr("Retries"), QStringLiteral("mRetries"), counts, [this](int choice) {
+        CheckSettings settings = m_checkRun->settings();
+        settings.retries = CheckLimits::Retries.lowest + choice;
+        m_checkRun->setSettings(settings);
+    });
+    // Kept until changed: a run takes the settings as they are when it starts.
+    c.retriesMenu->actions().at(CheckLimits::Retries.start - CheckLimits::Retries.lowest)->setChecked(true);
 }
 
 void MainWindow::addSiteItems()
@@ -153,12 +190,14 @@ void MainWindow::connectControls()
         {c.actionTestAll, &MainWindow::testAll},
         {c.actionTestUntested, &MainWindow::testUntested},
         {c.actionTestSelected, &MainWindow::testSelected},
+        {c.actionTestFailed, &MainWindow::testFailed},
         {c.actionKeepWorking, &MainWindow::keepWorking},
         {c.actionKeepAnonymous, &MainWindow::keepAnonymous},
         {c.actionKeepSelected, &MainWindow::keepSelected},
         {c.actionKeepBySpeed, &MainWindow::keepBySpeed},
         {c.actionTargetSite, &MainWindow::askSite},
         {c.actionKeepReachingSite, &MainWindow::keepReachingSite},
+        {c.actionKeepByCountry, &MainWindow::keepByCountry},
         {c.actionSaveAllToClipboard, &MainWindow::saveAllToClipboard},
         {c.actionSaveAllToFile, &MainWindow::saveAllToFile},
         {c.actionSaveSelectedToClipboard, &MainWindow::saveSelectedToClipboard},
@@ -252,6 +291,7 @@ void MainWindow::showProgress()
     const int permille = m_jobBytes > 0 ? int(std::min<qint64>(m_job->bytesRead() * 1000 / m_jobBytes, 1000)) : 0;
     m_progress->setRange(0, m_jobBytes > 0 ? 1000 : 0);
     m_progress->setValue(permille);
+    m_progress->raise();
     m_progress->show();
 }
 
@@ -299,6 +339,11 @@ void MainWindow::testUntested()
 void MainWindow::testSelected()
 {
     m_checkRun->start(CheckRows::Mode::Selected);
+}
+
+void MainWindow::testFailed()
+{
+    m_checkRun->start(CheckRows::Mode::Failed);
 }
 
 void MainWindow::keepWorking()
@@ -356,6 +401,54 @@ void MainWindow::keepReachingSite()
     refreshCounters();
 }
 
+void MainWindow::addCountryItems()
+{
+    Controls &c = m_controls;
+    c.actionKeepByCountry = c.filterMenu->addAction(tr("Keep proxies by country..."));
+    c.actionKeepByCountry->setObjectName(QStringLiteral("mKeepByCountry"));
+    // After the counters, in the room the status bar has left.
+    const QWidget *last = c.anonymousPanel;
+    c.locationPanel = new QLabel(last->parentWidget());
+    c.locationPanel->setObjectName(QStringLiteral("sb1Location"));
+    c.locationPanel->setGeometry(last->geometry().right() + 1, last->y(),
+                                 last->parentWidget()->width() - last->geometry().right() - 1, last->height());
+    c.locationPanel->setIndent(4);
+    showLocationNote();
+}
+
+void MainWindow::showLocationNote()
+{
+    const GeoDatabase &database = GeoDatabase::forThisThread();
+    const QString note = database.isOpen() ? database.outdatedNote() : database.problem();
+    QLabel *panel = m_controls.locationPanel;
+    panel->setToolTip(note);
+    panel->setText(panel->fontMetrics().elidedText(note, Qt::ElideRight, panel->contentsRect().width() - 8));
+}
+
+void MainWindow::keepByCountry()
+{
+    CountryChoices offered;
+    {
+        const BusyCursor busy;
+        const GeoDatabase &database = GeoDatabase::forThisThread();
+        for (const ProxyList::CountryCount &count : m_list->countryCounts()) {
+            if (!count.code.isEmpty())
+                offered.append({count.code, database.countryName(count.code), count.rows});
+        }
+    }
+    if (offered.isEmpty()) {
+        const QString problem = GeoDatabase::forThisThread().problem();
+        m_desktop.information(tr("Keep proxies by country"),
+                              problem.isEmpty() ? tr("No proxy in the list has a known country.") : problem);
+        return;
+    }
+    const std::optional<QStringList> chosen = m_desktop.askCountries(offered);
+    if (!chosen)
+        return;
+    commands().filter(ProxyFilter::inCountries(*chosen));
+    refreshCounters();
+}
+
 void MainWindow::saveAllToClipboard()
 {
     commands().saveToClipboard(ListCommands::Rows::All);
@@ -392,7 +485,8 @@ void MainWindow::abortCheck()
 
 void MainWindow::exitProgram()
 {
-    m_desktop.openUrl(m_aboutPage);
+    m_desktop.openUrl(AboutPage::withDatabaseLine(m_aboutPage, GeoDatabase::forThisThread().summary(),
+                                                  QStandardPaths::writableLocation(QStandardPaths::CacheLocation)));
     // A check in progress is cut off where it stands, without its completion message; so is a load.
     m_checkRun->stop();
     m_job->cancel();
@@ -401,13 +495,17 @@ void MainWindow::exitProgram()
 
 void MainWindow::setProbesAtOnce(int probes)
 {
-    m_checkRun->setSettings({probes, m_checkRun->settings().timeout});
+    CheckSettings settings = m_checkRun->settings();
+    settings.probesAtOnce = probes;
+    m_checkRun->setSettings(settings);
     m_controls.probesLabel->setText(QString::number(probes));
 }
 
 void MainWindow::setTimeout(int seconds)
 {
-    m_checkRun->setSettings({m_checkRun->settings().probesAtOnce, std::chrono::seconds(seconds)});
+    CheckSettings settings = m_checkRun->settings();
+    settings.timeout = std::chrono::seconds(seconds);
+    m_checkRun->setSettings(settings);
     m_controls.timeoutLabel->setText(QString::number(seconds));
 }
 
@@ -456,6 +554,8 @@ void MainWindow::finishCheck(const RunOutcome &outcome)
 {
     setCommandsLocked(false);
     refreshCounters();
+    // The run looked for a newer database before it began.
+    showLocationNote();
     QString silentHosts;
     for (const RunOutcome::SilentHost &host : outcome.silentHosts)
         silentHosts += QStringLiteral("\n%1: %2").arg(host.host, host.reason);

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class CheckRun;
@@ -37,8 +38,7 @@ class MainWindow : public QWidget
     Q_OBJECT
 
 public:
-    // The controls by what they do, every one given by bindControls() but those addBareRowsMenu() and
-    // addSiteItems() make.
+    // The controls by what they do, every one given by bindControls() but those the add...() functions make.
     struct Controls // NOLINT(cppcoreguidelines-pro-type-member-init)
     {
         QPushButton *loadButton, *testButton, *filterButton, *saveButton, *abortButton, *exitButton;
@@ -56,6 +56,12 @@ public:
         std::array<QAction *, ProxyAddress::ProtocolCount> bareRowsActions{};
         // "Target Site..." in the Test menu, and the Filter menu's item that keeps the proxies reaching the site.
         QAction *actionTargetSite = nullptr, *actionKeepReachingSite = nullptr;
+        // "Keep proxies by country..." in the Filter menu, and the status bar's note on the location database.
+        QAction *actionKeepByCountry = nullptr;
+        // "Test Failed" beside the other test items, and "Retries" after "Bare Rows As".
+        QAction *actionTestFailed = nullptr;
+        QMenu *retriesMenu = nullptr;
+        QLabel *locationPanel = nullptr;
     };
 
     explicit MainWindow(Desktop &desktop, QWidget *parent = nullptr);
@@ -83,12 +89,14 @@ private Q_SLOTS:
     void testAll();
     void testUntested();
     void testSelected();
+    void testFailed();
     void keepWorking();
     void keepAnonymous();
     void keepSelected();
     void keepBySpeed();
     void askSite();
     void keepReachingSite();
+    void keepByCountry();
     void saveAllToClipboard();
     void saveAllToFile();
     void saveSelectedToClipboard();
@@ -114,10 +122,17 @@ private:
     ListCommands commands();
     void setUpTable();
     void connectControls();
+    // A submenu of the Test menu offering one of the choices, told to choose by its place.
+    QMenu *addChoiceMenu(const QString &title, const QString &objectName, const QStringList &choices,
+                         const std::function<void(int)> &choose);
     void addBareRowsMenu();
+    void addRetryItems();
     void addSiteItems();
     // The Site column and the filter by the site are there exactly while a site is set.
     void showSite();
+    void addCountryItems();
+    // Why no country is known, or that the database is old and how to update it; blank when neither.
+    void showLocationNote();
     void popUpMenu(QMenu *menu, const QWidget *button);
     // abortable: Abort is enabled while they are locked.
     void setCommandsLocked(bool locked, bool abortable = true);

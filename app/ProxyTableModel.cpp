@@ -54,7 +54,7 @@ QVariant ProxyTableModel::data(const QModelIndex &index, int role) const
     case RowColorRole:
         return Column(index.column()) == Column::Site ? siteColor(index.row()) : rowColor(index.row());
     case Qt::ToolTipRole:
-        return Column(index.column()) == Column::Site ? siteTip(index.row()) : exitTip(index.row());
+        return tipOf(index.row(), Column(index.column()));
     default:
         return {};
     }
@@ -80,6 +80,33 @@ QVariant ProxyTableModel::siteTip(int row) const
 {
     const std::optional<SiteVerdict> site = m_list.site(row);
     return site ? QVariant(ResultText::siteTip(*site)) : QVariant();
+}
+
+QVariant ProxyTableModel::countryTip(int row) const
+{
+    const std::optional<GeoInfo> found = m_list.location(row);
+    if (!found)
+        return {};
+    QStringList lines;
+    if (!found->countryName.isEmpty())
+        lines.append(found->countryName);
+    if (found->asn != 0)
+        lines.append(found->asName.isEmpty() ? tr("AS%1").arg(found->asn)
+                                             : tr("AS%1 %2").arg(QString::number(found->asn), found->asName));
+    for (int bit = 0; bit < GeoFlagCount; ++bit) {
+        if (found->flags.testFlag(GeoFlag(1 << bit)))
+            lines.append(QCoreApplication::translate("GeoInfo", GeoInfo::words(GeoFlag(1 << bit))));
+    }
+    return lines.isEmpty() ? QVariant() : QVariant(lines.join(QLatin1Char('\n')));
+}
+
+QVariant ProxyTableModel::tipOf(int row, ListColumn column) const
+{
+    if (column == Column::Site)
+        return siteTip(row);
+    if (column == Column::Country)
+        return countryTip(row);
+    return exitTip(row);
 }
 
 QVariant ProxyTableModel::headerData(int section, Qt::Orientation orientation, int role) const

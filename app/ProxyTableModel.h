@@ -45,6 +45,9 @@ private:
     // The Site cell's own colour and tip, from the row's site verdict.
     QVariant siteColor(int row) const;
     QVariant siteTip(int row) const;
+    // The Country cell's tip: the country's name, the network's AS number and name, and its flags.
+    QVariant countryTip(int row) const;
+    QVariant tipOf(int row, ListColumn column) const;
     void rearrangeRows(const std::vector<int> &newPosition);
     void movePersistentIndexes(const std::vector<int> &newPosition);
     void selectRowRuns(const std::vector<bool> &rows);

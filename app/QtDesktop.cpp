@@ -1,5 +1,6 @@
 #include "app/QtDesktop.h"
 
+#include "app/CountryDialog.h"
 #include "app/TargetSiteDialog.h"
 
 #include <QClipboard>
@@ -59,6 +60,14 @@ std::optional<SiteAnswer> QtDesktop::askSite(const SiteAnswer &current)
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.answer();
+}
+
+std::optional<QStringList> QtDesktop::askCountries(const CountryChoices &offered)
+{
+    CountryDialog dialog(offered, m_parent);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosen().isEmpty())
+        return std::nullopt;
+    return dialog.chosen();
 }
 
 void QtDesktop::information(const QString &title, const QString &text)

@@ -5,7 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
-// The real desktop: QClipboard, QFileDialog, QInputDialog, TargetSiteDialog, QMessageBox and QDesktopServices.
+// The real desktop: QClipboard, QFileDialog, QInputDialog, TargetSiteDialog, CountryDialog, QMessageBox and
+// QDesktopServices.
 class QtDesktop final : public Desktop
 {
 public:
@@ -18,6 +19,7 @@ public:
     std::optional<int> askInteger(const QString &title, const QString &label, int value, int minimum,
                                   int maximum) override;
     std::optional<SiteAnswer> askSite(const SiteAnswer &current) override;
+    std::optional<QStringList> askCountries(const CountryChoices &offered) override;
     void information(const QString &title, const QString &text) override;
     void warning(const QString &title, const QString &text) override;
     void openUrl(const QUrl &url) override;

@@ -20,6 +20,7 @@ public:
     std::optional<QString> saveFileName() override { return std::nullopt; }
     std::optional<int> askInteger(const QString &, const QString &, int, int, int) override { return std::nullopt; }
     std::optional<SiteAnswer> askSite(const SiteAnswer &) override { return std::nullopt; }
+    std::optional<QStringList> askCountries(const CountryChoices &) override { return std::nullopt; }
     void information(const QString &title, const QString &text) override { print("box", title, text); }
     void warning(const QString &title, const QString &text) override { print("warning", title, text); }
     void openUrl(const QUrl &) override {}

@@ -24,6 +24,7 @@ CheckRun::CheckRun(ProxyList &list, const Clock *clock, QObject *parent)
     connect(&m_hostCheck, &EchoCheck::finished, this, &CheckRun::onHostCheckFinished);
     // Before judged(), which refills the pool: the row goes out again first.
     connect(&m_probes, &ProbeSet::returned, this, [this](int row) { m_rows.putBack(row); });
+    connect(&m_probes, &ProbeSet::retryLater, this, [this](int row) { m_rows.retryLater(row); });
 }
 
 void CheckRun::start(CheckRows::Mode mode)
@@ -100,11 +101,15 @@ void CheckRun::probe()
     m_failed = 0;
     m_rows.start(m_mode);
     m_list.resetResults(m_rows.rowsToReset());
+    m_probes.startRun(m_settings.retries);
     m_scheduler->start(m_settings);
 }
 
 void CheckRun::onJudged(int row)
 {
+    // A failure to be tried again is no verdict yet.
+    if (m_probes.awaitsRetry(row))
+        return;
     const ProxyStatus status = m_list.result(row).status;
     m_working += status == ProxyStatus::Working;
     m_failed += status != ProxyStatus::Working && status != ProxyStatus::Untested;

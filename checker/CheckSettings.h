@@ -20,6 +20,9 @@ inline constexpr CheckLimit WindowProbesAtOnce{1, 200, 20};
 inline constexpr CheckLimit CliProbesAtOnce{1, 10000, 200};
 // Seconds each probe has: the window's "Timeout (sec)" slider and korvane-cli's -t alike.
 inline constexpr CheckLimit TimeoutSeconds{1, 60, 10};
+// How many times a row judged "Timeout" or "Error" is probed again in a run: the window's "Retries", korvane-cli's
+// --retries.
+inline constexpr CheckLimit Retries{0, 5, 0};
 // The longest answer "fast:MS" and "Keep proxies by speed" may ask for: no probe waits longer than the longest
 // timeout.
 inline constexpr std::chrono::milliseconds LongestAnswer = std::chrono::seconds(TimeoutSeconds.highest);
@@ -31,4 +34,5 @@ struct CheckSettings
 {
     int probesAtOnce = CheckLimits::WindowProbesAtOnce.start;
     std::chrono::milliseconds timeout = std::chrono::seconds(CheckLimits::TimeoutSeconds.start);
+    int retries = CheckLimits::Retries.start;
 };

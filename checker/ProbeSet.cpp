@@ -55,8 +55,14 @@ bool ProbeSet::hasSocks4Rows() const
     return false;
 }
 
+void ProbeSet::startRun(int retries)
+{
+    m_retries.start(m_list.count(), retries);
+}
+
 bool ProbeSet::start(int row)
 {
+    m_retries.resume(row);
     // No echo host left: the run is ending, and the row stays untested.
     if (m_echoHosts.inTurn().empty()) {
         Q_EMIT judged(row);
@@ -266,11 +272,15 @@ bool ProbeSet::countForHost(const Probe &probe, int row, const ProxyResult &resu
     return false;
 }
 
-void ProbeSet::write(int row, const RowVerdict &verdict, bool holds)
+void ProbeSet::write(int row, RowVerdict verdict, bool holds)
 {
+    if (holds)
+        verdict.attempts = m_retries.count(row, verdict.result.status);
     m_list.apply(row, verdict);
     if (!holds)
         Q_EMIT returned(row);
+    else if (m_retries.awaitsRetry(row))
+        Q_EMIT retryLater(row);
     Q_EMIT judged(row);
 }
 

@@ -5,6 +5,7 @@
 #include "checker/DeadlineQueue.h"
 #include "checker/EchoRotation.h"
 #include "checker/ProbeExchange.h"
+#include "checker/RetryCounter.h"
 #include "checker/SiteCheck.h"
 #include "proxylist/ProxyValidator.h"
 
@@ -53,6 +54,10 @@ public:
         m_siteLayer = std::move(layer);
     }
     const std::optional<SiteCheck> &site() const { return m_site; }
+    // A run starts: each row judged "Timeout" or "Error" is tried again up to retries more times.
+    void startRun(int retries);
+    // Whether the row's verdict just written waits for another probe (retryLater() said so): no verdict yet.
+    bool awaitsRetry(int row) const { return m_retries.awaitsRetry(row); }
     // Whether a row of the list speaks SOCKS 4, or may, which needs the echo host's address.
     bool hasSocks4Rows() const;
 
@@ -85,6 +90,8 @@ Q_SIGNALS:
     void hostSuspected(size_t host);
     // A probe through a host found dead ended: its row is untested again, and judged() follows.
     void returned(int row);
+    // The row failed and has retries left: it keeps its verdict until it goes out again, and judged() follows.
+    void retryLater(int row);
 
 private:
     // One row's probe: the connection under way, and what comes after it.
@@ -135,13 +142,14 @@ private:
     // The probe goes: its connection, its exchange, and its place among the open unless a successor takes it.
     void end(ProbeSocket *socket, ProbeSocket *successor = nullptr);
     // Writes the row's verdict, or, when it does not hold, leaves the row untested and says it was returned.
-    void write(int row, const RowVerdict &verdict, bool holds);
+    void write(int row, RowVerdict verdict, bool holds);
 
     ProxyList &m_list;
     const Clock &m_clock;
     NameCache &m_names;
     ProxyValidator m_validator;
     EchoRotation m_echoHosts;
+    RetryCounter m_retries;
     ProxyAddress::Protocol m_bareProtocol = ProxyAddress::Protocol::Http;
     bool m_searching = false;
     std::optional<SiteCheck> m_site;

@@ -71,7 +71,9 @@ int CheckCommand::run()
     if (room.probesAtOnce == 0)
         return 2;
     CheckRun checkRun(m_list);
-    checkRun.setSettings({room.probesAtOnce, m_options.settings.timeout});
+    CheckSettings settings = m_options.settings;
+    settings.probesAtOnce = room.probesAtOnce;
+    checkRun.setSettings(settings);
     checkRun.setPool(!m_options.batches);
     checkRun.setEchoHosts(m_options.echoHosts);
     checkRun.setEchoCheck(m_options.echoCheck);

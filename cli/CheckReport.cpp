@@ -19,6 +19,7 @@ QString printCheckReport(const ProxyList &list, const CliOptions &options)
         failure = writeToStandardOutput(block);
         return failure.isEmpty();
     };
-    ProxyWriter::write(options.format, list, rows, print, {options.findsProtocol, options.site.has_value(), true});
+    ProxyWriter::write(options.format, list, rows, print,
+                       {options.findsProtocol, options.site.has_value(), true, options.settings.retries > 0});
     return failure;
 }

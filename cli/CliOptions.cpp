@@ -102,6 +102,11 @@ struct Parser
         QStringLiteral("Seconds each proxy has to answer %1.").arg(rangeText(CheckLimits::TimeoutSeconds)),
         QStringLiteral("S"),
         QString::number(CheckLimits::TimeoutSeconds.start)};
+    QCommandLineOption retries{QStringLiteral("retries"),
+                               QStringLiteral("Probe a proxy judged Timeout or Error again, up to N more times, after "
+                                              "the rest %1.")
+                                   .arg(rangeText(CheckLimits::Retries)),
+                               QStringLiteral("N"), QString::number(CheckLimits::Retries.start)};
     QCommandLineOption only{QStringLiteral("only"),
                             QStringLiteral("Print only the proxies that work, that work and are anonymous, that a "
                                            "Korvane echo host graded elite, that work and answered within MS "
@@ -228,8 +233,8 @@ struct Parser
                            "  $ korvane-cli clean --only asn:3320 list.txt"));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({probesAtOnce, timeout, only, json, echoHost, noEchoCheck, quiet, batches, protocol, geoDb,
-                           listen, log, trustedProxy});
+        parser.addOptions({probesAtOnce, timeout, retries, only, json, echoHost, noEchoCheck, quiet, batches, protocol,
+                           geoDb, listen, log, trustedProxy});
         for (const QCommandLineOption *option : site.options())
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("clean, check or judge."),
@@ -306,7 +311,7 @@ struct Parser
     // refuses --protocol.
     std::vector<const QCommandLineOption *> checkOptions() const
     {
-        std::vector<const QCommandLineOption *> options{&probesAtOnce, &timeout, &only};
+        std::vector<const QCommandLineOption *> options{&probesAtOnce, &timeout, &retries, &only};
         for (int format = 0; format < OutputFormatCount; ++format) {
             if (const QCommandLineOption *option = formatOption(OutputFormat(format)))
                 options.push_back(option);
@@ -414,7 +419,12 @@ std::variant<CliOptions, CliExit> Parser::options() const
         return usageError(QStringLiteral("--timeout takes a whole number from %1 to %2")
                               .arg(CheckLimits::TimeoutSeconds.lowest)
                               .arg(CheckLimits::TimeoutSeconds.highest));
-    options.settings = {*n, std::chrono::seconds(*t)};
+    const std::optional<int> r = number(retries, CheckLimits::Retries);
+    if (!r)
+        return usageError(QStringLiteral("--retries takes a whole number from %1 to %2")
+                              .arg(CheckLimits::Retries.lowest)
+                              .arg(CheckLimits::Retries.highest));
+    options.settings = {*n, std::chrono::seconds(*t), *r};
 
     std::variant<std::optional<SiteCheck>, QString> siteCheck = site.read(parser);
     if (const QString *error = std::get_if<QString>(&siteCheck))

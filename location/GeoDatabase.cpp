@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -89,6 +90,8 @@ GeoDatabase &GeoDatabase::forThisThread()
 
 void GeoDatabase::open()
 {
+    static std::atomic<quint64> openings = 0;
+    m_serial = ++openings;
     m_database.reset();
     m_countryNames.clear();
     m_asNames.clear();

@@ -51,6 +51,9 @@ public:
     bool isOutdated(const QDateTime &now = QDateTime::currentDateTimeUtc()) const;
     // The line that says so, and how to update it; empty when it is not outdated.
     QString outdatedNote(const QDateTime &now = QDateTime::currentDateTimeUtc()) const;
+    // A number no other opening of a database in this process has had: what was read of one opening holds until
+    // this changes.
+    quint64 serial() const { return m_serial; }
     // Opens the file again when it changed (its inode, size or time of change) since it was opened, or when a
     // file has appeared where there was none: between runs, so that `location update` is seen without a restart.
     // True when it looked again.
@@ -95,6 +98,7 @@ private:
     QString m_problem;
     QDateTime m_createdAt;
     std::optional<FileStamp> m_stamp;
+    quint64 m_serial = 0;
     std::unique_ptr<loc_ctx, ContextUnref> m_context;
     std::unique_ptr<loc_database, DatabaseUnref> m_database;
     // Each name read once: a list's rows share few countries and networks.

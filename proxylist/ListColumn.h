@@ -8,13 +8,13 @@
 // The columns of the list as the window shows them, left to right. Each has one entry in ColumnSorts below, for the
 // list's sort, and one in the window's ColumnViews, for its header, words and width; both are checked against
 // ListColumnCount when built.
-enum class ListColumn { Proxy, Anonymity, Speed, Status, Site };
-inline constexpr int ListColumnCount = int(ListColumn::Site) + 1;
+enum class ListColumn { Proxy, Anonymity, Speed, Status, Site, Country };
+inline constexpr int ListColumnCount = int(ListColumn::Country) + 1;
 
 // What the list orders its rows by for a column: the row's text byte by byte, the time a working proxy took (rows
 // without one after every timed row, upwards), the words the column shows of the result, ranked by the window, or
-// the words of the row's site verdict (rows without one after every other, either way).
-enum class SortKey { Text, Time, ResultWords, SiteWords };
+// the words of the row's site verdict or its country's code (rows without one after every other, either way).
+enum class SortKey { Text, Time, ResultWords, SiteWords, Country };
 
 struct ColumnSort
 {
@@ -28,6 +28,7 @@ inline constexpr std::array<ColumnSort, ListColumnCount> ColumnSorts{{
     {ListColumn::Speed, SortKey::Time},
     {ListColumn::Status, SortKey::ResultWords},
     {ListColumn::Site, SortKey::SiteWords},
+    {ListColumn::Country, SortKey::Country},
 }};
 
 namespace EnumCount {
@@ -39,8 +40,9 @@ constexpr bool isLast(ListColumn column)
     case ListColumn::Anonymity:
     case ListColumn::Speed:
     case ListColumn::Status:
-        return false;
     case ListColumn::Site:
+        return false;
+    case ListColumn::Country:
         return true;
     }
     return false;

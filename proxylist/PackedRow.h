@@ -43,6 +43,13 @@ public:
     }
     // A check has reset the row: it shows black or its verdict's colour rather than the view's own colour.
     bool touched() const { return m_packed & TouchedBit; }
+    // The country the location database gave for the row, noted when first asked (0: not asked yet), and forgotten
+    // with every change of the result, which may bring another exit address.
+    quint16 countryMark() const { return quint16(m_found >> CountryShift); }
+    void setCountryMark(quint16 mark)
+    {
+        m_found = (m_found & ~(CountryMask << CountryShift)) | (quint32(mark) << CountryShift);
+    }
     // Untested and touched; the line stays where it is.
     void reset()
     {
@@ -63,12 +70,14 @@ private:
     static constexpr quint32 OffsetBits = 0xffu << OffsetShift;
     static constexpr int TimeShift = 14;
     static constexpr quint32 TimeMask = (1u << 18) - 1;
-    // found: the protocol found (2 bits) below the grade (2); the bits above are free.
+    // found: the protocol found (2 bits) below the grade (2), then the country's mark (16); the bits above are free.
     static constexpr int FoundBits = 2;
     static constexpr quint32 FoundMask = (1u << FoundBits) - 1;
     static constexpr int GradeShift = FoundBits;
     static constexpr int GradeBits = 2;
     static constexpr quint32 GradeMask = (1u << GradeBits) - 1;
+    static constexpr int CountryShift = GradeShift + GradeBits;
+    static constexpr quint32 CountryMask = 0xffff;
 
     static_assert(StatusCount <= 1 << StatusBits, "every status fits its bits");
     static_assert(AnonymityCount <= 1 << AnonymityBits, "every anonymity fits its bits");

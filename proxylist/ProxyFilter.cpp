@@ -21,8 +21,8 @@ bool ProxyFilter::matches(const ProxyList &list, int row) const
         return site && site->status == SiteStatus::Ok;
     }
     case Rule::Country: {
-        const std::optional<GeoInfo> found = list.locate(row);
-        return found && m_countries.contains(found->countryCode);
+        const QString code = list.countryCode(row);
+        return !code.isEmpty() && m_countries.contains(code);
     }
     case Rule::Network: {
         const std::optional<GeoInfo> found = list.locate(row);

@@ -3,9 +3,8 @@
 #include "location/GeoDatabase.h"
 #include "proxylist/ProxyValidator.h"
 
-#include <QHash>
-
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <string_view>
 
@@ -25,6 +24,31 @@ constexpr quint64 siteWordRank(SiteStatus status)
         before += std::string_view(other.word) < std::string_view(SiteStatusWords[size_t(status)].word) ? 1 : 0;
     return before;
 }
+// A row's country beside it: 0 before the database was asked, NoCountry when it knew none, else the code's two
+// characters (printable ASCII) side by side, so that marks sort as the codes do.
+constexpr quint16 NoCountry = 1;
+constexpr int CountryCharBits = 7;
+constexpr quint16 CountryMarks = 1u << (2 * CountryCharBits);
+
+quint16 countryMarkOf(const std::optional<GeoInfo> &found)
+{
+    if (!found || found->countryCode.size() != 2)
+        return NoCountry;
+    const auto printable = [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7f; };
+    const QString &code = found->countryCode;
+    if (!printable(code[0]) || !printable(code[1]))
+        return NoCountry;
+    return quint16((code[0].unicode() << CountryCharBits) | code[1].unicode());
+}
+
+QString countryCodeOf(quint16 mark)
+{
+    if (mark <= NoCountry)
+        return {};
+    const std::array<QChar, 2> code{QChar(mark >> CountryCharBits), QChar(mark & ((1u << CountryCharBits) - 1))};
+    return QString(code.data(), 2);
+}
+
 static_assert(siteWordRank(SiteStatus::Error) == 0 && siteWordRank(SiteStatus::TextMissing) == SiteStatusCount - 1,
               "the site's ranks follow its words, not the enum");
 } // namespace
@@ -96,6 +120,15 @@ void ProxyList::sort(Column column, Qt::SortOrder order, const ResultPairRanks &
         break;
     case SortKey::ResultWords:
         keyEach([&](int r) { return quint64(wordRanks[size_t(resultPair(m_rows.result(r)))]); });
+        break;
+    case SortKey::Country:
+        // As the Site column: rows of no known country below the rest whichever way.
+        keyEach([this, order](int r) {
+            const quint16 mark = countryMark(r);
+            if (mark == NoCountry)
+                return quint64(order == Qt::AscendingOrder ? CountryMarks : 0);
+            return quint64(mark);
+        });
         break;
     case SortKey::SiteWords:
         // Rows never fetched through say nothing of the site: below the rest whichever way the column is sorted.
@@ -186,16 +219,36 @@ std::optional<GeoInfo> ProxyList::location(int row) const
     return GeoDatabase::forThisThread().lookUp(locatedAddress(row));
 }
 
+quint16 ProxyList::countryMark(int row) const
+{
+    const GeoDatabase &database = GeoDatabase::forThisThread();
+    if (database.serial() != m_countriesFrom) {
+        m_rows.forgetCountries();
+        m_countriesFrom = database.serial();
+    }
+    quint16 mark = m_rows.countryMark(row);
+    if (mark == 0) {
+        mark = countryMarkOf(database.locate(locatedAddress(row)));
+        m_rows.noteCountry(row, mark);
+    }
+    return mark;
+}
+
+QString ProxyList::countryCode(int row) const
+{
+    return countryCodeOf(countryMark(row));
+}
+
 QList<ProxyList::CountryCount> ProxyList::countryCounts() const
 {
-    QHash<QString, qsizetype> rowsOf;
-    for (int r = 0; r < count(); ++r) {
-        const std::optional<GeoInfo> found = locate(r);
-        ++rowsOf[found ? found->countryCode : QString()];
-    }
+    std::vector<qsizetype> rowsOf(CountryMarks);
+    for (int r = 0; r < count(); ++r)
+        ++rowsOf[countryMark(r)];
     QList<CountryCount> counts;
-    for (auto c = rowsOf.cbegin(); c != rowsOf.cend(); ++c)
-        counts.append({c.key(), c.value()});
+    for (quint16 mark = NoCountry; mark < CountryMarks; ++mark) {
+        if (rowsOf[mark] > 0)
+            counts.append({countryCodeOf(mark), rowsOf[mark]});
+    }
     std::sort(counts.begin(), counts.end(), [](const CountryCount &a, const CountryCount &b) {
         if (a.code.isEmpty() != b.code.isEmpty())
             return b.code.isEmpty();

@@ -41,6 +41,8 @@ public:
     QString exitAddress(int row) const { return m_rows.exitAddress(row); }
     // What fetching the user's site through the row's proxy found; nothing when it was not asked.
     std::optional<SiteVerdict> site(int row) const { return m_rows.site(row); }
+    // How many probes the row's verdict took: more than one when a failed probe was tried again.
+    int attempts(int row) const { return m_rows.attempts(row); }
     // The address where the row's proxy is on the internet, as far as is known: its exit address when it has one,
     // else the address it was probed at when it names its host, else the address the row gives. Null for a row
     // naming its host before a check has looked it up.
@@ -49,6 +51,10 @@ public:
     // names (location() adds them). Worked out when asked, never stored: nothing of it goes to a list file.
     std::optional<GeoInfo> locate(int row) const;
     std::optional<GeoInfo> location(int row) const;
+    // The row's two-letter country code as locate() finds it, empty when it finds none. Noted beside the row at the
+    // first ask, so that a sort or a filter asks the database once a row: until a verdict (which may bring another
+    // exit address) or another opening of the database.
+    QString countryCode(int row) const;
     // The countries of the rows, each with how many rows it has, most first (ties by code); the rows without a
     // country come last, under an empty code, when there are any.
     struct CountryCount
@@ -96,6 +102,9 @@ Q_SIGNALS:
 
 private:
     void rearrange(const std::vector<int> &order);
+    quint16 countryMark(int row) const;
 
     ProxyRows m_rows;
+    // The database opening the rows' country marks came from.
+    mutable quint64 m_countriesFrom = 0;
 };

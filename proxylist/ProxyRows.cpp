@@ -41,6 +41,12 @@ void ProxyRows::take(ProxyRows &&other)
     other.clear();
 }
 
+void ProxyRows::forgetCountries() const
+{
+    for (PackedRow &row : m_rows)
+        row.setCountryMark(0);
+}
+
 void ProxyRows::clear()
 {
     m_bytes = {};

@@ -32,12 +32,18 @@ public:
     QString exitAddress(int row) const { return m_findings.exitAddress(id(row)); }
     QString proxyAddress(int row) const { return m_findings.proxyAddress(id(row)); }
     std::optional<SiteVerdict> site(int row) const { return m_findings.site(id(row)); }
+    int attempts(int row) const { return m_findings.attempts(id(row)); }
     // The verdict's result in the row's bytes and the rest of it beside the row.
     void apply(int row, const RowVerdict &verdict)
     {
         m_rows[size_t(row)].setResult(verdict.result);
         m_findings.set(id(row), verdict);
     }
+    // What the location database said of the row's country, kept with the row until its result changes: a cache, so
+    // noted by readers of a const store.
+    quint16 countryMark(int row) const { return m_rows[size_t(row)].countryMark(); }
+    void noteCountry(int row, quint16 mark) const { m_rows[size_t(row)].setCountryMark(mark); }
+    void forgetCountries() const;
     // A check has reset the row: it shows black or its verdict's colour rather than the view's own colour.
     bool touched(int row) const { return m_rows[size_t(row)].touched(); }
     // Untested and touched, without findings.
@@ -71,7 +77,7 @@ private:
     void renumber();
 
     std::vector<char> m_bytes;
-    std::vector<PackedRow> m_rows;
+    mutable std::vector<PackedRow> m_rows;
     // Row r's id is m_ids[r]; ids count up and no two rows hold the same one.
     std::vector<RowId> m_ids;
     RowId m_nextId;

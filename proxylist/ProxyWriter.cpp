@@ -292,7 +292,7 @@ FieldValue flagsArray(const ProxyList &list, int row, const ProxyResult &)
 // belongs to (none: every row's), and its value.
 struct OutputField
 {
-    enum Extra { Always, Protocol, Site, Location };
+    enum Extra { Always, Protocol, Site, Location, Attempts };
     const char *key;
     bool jsonOnly;
     Extra extra;
@@ -301,7 +301,7 @@ struct OutputField
     bool asked(ProxyWriter::Fields fields) const
     {
         return extra == Always || (extra == Protocol && fields.protocol) || (extra == Site && fields.site) ||
-               (extra == Location && fields.location);
+               (extra == Location && fields.location) || (extra == Attempts && fields.attempts);
     }
 };
 
@@ -318,6 +318,11 @@ constexpr OutputField OutputFields[] = {
      }},
     {"grade", false, OutputField::Always,
      [](const ProxyList &, int, const ProxyResult &result) { return tokenOrNothing(ResultTokens::grade(result)); }},
+    {"attempts", true, OutputField::Attempts,
+     [](const ProxyList &list, int row, const ProxyResult &result) {
+         const bool judged = result.status != ProxyStatus::Untested && result.status != ProxyStatus::Checking;
+         return numberOrNothing(judged ? std::optional(list.attempts(row)) : std::nullopt);
+     }},
     {"protocol", true, OutputField::Protocol,
      [](const ProxyList &list, int row, const ProxyResult &result) { return protocolValue(list.text(row), result); }},
     {nullptr, false, OutputField::Site,

@@ -20,6 +20,8 @@ struct Fields
     bool protocol = false;
     bool site = false;
     bool location = false;
+    // How many probes each verdict took, in JSON: korvane-cli's --retries.
+    bool attempts = false;
 };
 
 // Each row's bytes exactly as loaded, as a list file holds them, followed by lineEnd: CR LF in the lists the

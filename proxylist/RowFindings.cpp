@@ -18,6 +18,10 @@ void RowFindings::set(RowId row, const RowVerdict &verdict)
         m_siteOf.insert(row, *verdict.site);
     else
         m_siteOf.remove(row);
+    if (verdict.attempts > 1)
+        m_attemptsOf.insert(row, quint8(qMin(verdict.attempts, 255)));
+    else
+        m_attemptsOf.remove(row);
 }
 
 void RowFindings::copy(const RowFindings &from, RowId fromRow, RowId row)
@@ -26,6 +30,8 @@ void RowFindings::copy(const RowFindings &from, RowId fromRow, RowId row)
     setAddress(m_proxyOf, m_addresses, row, from.proxyAddress(fromRow));
     if (const std::optional<SiteVerdict> site = from.site(fromRow))
         m_siteOf.insert(row, *site);
+    if (const int attempts = from.attempts(fromRow); attempts > 1)
+        m_attemptsOf.insert(row, quint8(attempts));
 }
 
 void RowFindings::clear()
@@ -34,4 +40,5 @@ void RowFindings::clear()
     m_exitOf = {};
     m_proxyOf = {};
     m_siteOf = {};
+    m_attemptsOf = {};
 }

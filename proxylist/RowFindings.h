@@ -16,7 +16,10 @@ using RowId = quint32;
 class RowFindings
 {
 public:
-    bool isEmpty() const { return m_exitOf.isEmpty() && m_proxyOf.isEmpty() && m_siteOf.isEmpty(); }
+    bool isEmpty() const
+    {
+        return m_exitOf.isEmpty() && m_proxyOf.isEmpty() && m_siteOf.isEmpty() && m_attemptsOf.isEmpty();
+    }
     // The address a row's echo page showed; empty for none.
     QString exitAddress(RowId row) const { return m_addresses.address(m_exitOf.value(row)); }
     // The address a row naming its host was probed at; empty for none.
@@ -26,6 +29,8 @@ public:
         const auto found = m_siteOf.constFind(row);
         return found == m_siteOf.cend() ? std::nullopt : std::optional(*found);
     }
+    // The probes the row's verdict took: 1 unless it was tried again.
+    int attempts(RowId row) const { return m_attemptsOf.value(row, 1); }
     // The findings of a verdict, in place of the row's former ones.
     void set(RowId row, const RowVerdict &verdict);
     void drop(RowId row)
@@ -33,6 +38,7 @@ public:
         m_exitOf.remove(row);
         m_proxyOf.remove(row);
         m_siteOf.remove(row);
+        m_attemptsOf.remove(row);
     }
     // What from held of its row, now under another id here.
     void copy(const RowFindings &from, RowId fromRow, RowId row);
@@ -44,4 +50,6 @@ private:
     QHash<RowId, quint32> m_exitOf;
     QHash<RowId, quint32> m_proxyOf;
     QHash<RowId, SiteVerdict> m_siteOf;
+    // Only rows tried again: most take one probe.
+    QHash<RowId, quint8> m_attemptsOf;
 };

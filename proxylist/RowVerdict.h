@@ -18,4 +18,6 @@ struct RowVerdict
     std::optional<SiteVerdict> site = std::nullopt;
     // The address a row that names its host was looked up as and probed at; empty for a row that gives its address.
     QString proxyAddress = {};
+    // How many probes the row took to this verdict: more than one when a failed probe was tried again.
+    int attempts = 1;
 };

@@ -62,6 +62,7 @@ class TestCli : public QObject
     // Proxies that answer nothing known: the client's words sent back, or the close.
     FakeProxy m_echoing{FakeProxy::EchoesBack};
     FakeProxy m_closing{FakeProxy::ClosesSilently};
+    FakeProxy m_flaky{FakeProxy::FailsTwice};
     // m_once and m_dying stop listening once asked: echo hosts that die during a run.
     EchoServer m_echo, m_once{false, true}, m_dying{false, true};
     // korvane-cli judge, the echo host of the grades.
@@ -101,6 +102,7 @@ private Q_SLOTS:
         qputenv("ONCE", m_once.host().toLatin1());
         qputenv("DYING", m_dying.host().toLatin1());
         qputenv("RELAY", m_relay.row().toLatin1());
+        qputenv("FLAKY", m_flaky.row().toLatin1());
         qputenv("DEAD", m_dead.row().toLatin1());
         // The judge's port on another address is free.
         qputenv("JUDGE", m_judge.hostPort().toLatin1());
@@ -185,6 +187,13 @@ private Q_SLOTS:
             exits("Y", "N"), "korvane-cli: no location database, so no country is known: cannot read missing.db");
         add("location database's date", "\"$CLI\" --geo-db \"$GEO\" --version | tail -n 1 | cut -d, -f 1", 0,
             "location database: geo.db\n", {});
+        // Two resets, then the page: two retries find it working, one more run's single retry does not.
+        add("retries",
+            "for r in 2 1; do echo \"$FLAKY\" | \"$CLI\" check --retries $r --json --echo-host \"$ECHO\" | "
+            "jq -c '.[] | [.status, .attempts]'; done",
+            0, "[\"Working\",3]\n[\"Error\",2]\n", {});
+        add("too many retries", "\"$CLI\" check --retries 6 silent.txt", 2, {},
+            "--retries takes a whole number from 0 to 5");
         add("echo host with a blank", "\"$CLI\" check --echo-host 'a b'", 2, {}, usage);
         add("echo host with a line break", "\"$CLI\" check --echo-host 'a\n' silent.txt", 2, {}, usage);
         add("check option for clean", "\"$CLI\" clean -n 5", 2, {}, usage);

@@ -96,7 +96,8 @@ void answer(QTcpSocket *peer, FakeProxy::Behaviour behaviour)
         return;
     }
     case FakeProxy::EchoOwnAddress:
-    case FakeProxy::SlowAccept: {
+    case FakeProxy::SlowAccept:
+    case FakeProxy::FailsTwice: {
         // Held back until the shutdown, which then goes out as the FIN of the page's last segment.
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
@@ -222,8 +223,11 @@ FakeProxy::FakeProxy(Behaviour behaviour, const QHostAddress &address, int delay
                     m_requests.append(std::exchange(received, {}));
                     if (behaviour >= ForwardsAddingXff)
                         return forward(peer, behaviour, m_requests.last());
+                    const Behaviour now = behaviour != FailsTwice ? behaviour
+                                          : ++m_answered % 3      ? Reset
+                                                                  : EchoOwnAddress;
                     // Never early: a coarse timer may fire a little before its time.
-                    QTimer::singleShot(delayMs, Qt::PreciseTimer, peer, [peer, behaviour] { answer(peer, behaviour); });
+                    QTimer::singleShot(delayMs, Qt::PreciseTimer, peer, [peer, now] { answer(peer, now); });
                 });
         }
     });

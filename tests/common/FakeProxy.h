@@ -27,6 +27,7 @@ public:
         OversizedPage,    // an echo page whose address ends exactly where an answer's keep ends, then far more
         LateMarker,       // a page whose start marker ends one byte past an answer's keep
         SlowAccept,       // as EchoOwnAddress, its listen queue full for 300 ms: a SYN then is resent a second later
+        FailsTwice, // of every three requests, resets the first two as Reset and answers the third as EchoOwnAddress
         // HTTP proxies that pass "GET http://H:P/PATH HTTP/1.0" on to H:P (an address on loopback, else a 502) as
         // "GET /PATH HTTP/1.0" with a Host header, connecting out from the proxy's own address; the answer is
         // relayed, then the close.
@@ -59,6 +60,7 @@ private:
     QTcpSocket m_bound; // Refused's port, SlowAccept's connection that fills its queue
     quint16 m_port = 0;
     QList<QByteArray> m_requests;
+    int m_answered = 0;
     // Replays: the first answer, once it is in, and the clients that asked before it was.
     std::optional<QByteArray> m_replay;
     QList<QPointer<QTcpSocket>> m_waiting;

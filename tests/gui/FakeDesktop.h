@@ -14,6 +14,7 @@ public:
     QList<std::optional<int>> integerAnswers; // front first; none left is a cancel
     QList<QUrl> urls;
     QList<std::optional<SiteAnswer>> siteAnswers; // front first; none left is a cancel
+    std::optional<QStringList> countryAnswer;     // nothing is a cancel
 
     QString clipboardText() override { return clipboard; }
     void setClipboardText(const QString &text) override { clipboard = text; }
@@ -32,6 +33,14 @@ public:
     {
         boxes << "ask site: " + current.url;
         return siteAnswers.isEmpty() ? std::nullopt : siteAnswers.takeFirst();
+    }
+    std::optional<QStringList> askCountries(const CountryChoices &offered) override
+    {
+        QStringList shown;
+        for (const CountryChoice &country : offered)
+            shown << QString("%1 %2 %3").arg(country.code, country.name).arg(country.rows);
+        boxes << "ask countries: " + shown.join(", ");
+        return countryAnswer;
     }
     void information(const QString &title, const QString &text) override { boxes << title + ": " + text; }
     void warning(const QString &title, const QString &text) override { boxes << "warning " + title + ": " + text; }

@@ -1,15 +1,18 @@
 // The window as the user meets it, with a scripted desktop and fake proxies on loopback.
 #include "app/AboutPage.h"
 #include "app/ClassicStyle.h"
+#include "app/CountryDialog.h"
 #include "app/MainWindow.h"
 #include "app/ProxyTableModel.h"
 #include "app/TargetSiteDialog.h"
 #include "checker/CheckRun.h"
+#include "location/GeoDatabase.h"
 #include "proxylist/NativeName.h"
 #include "tests/common/EchoServer.h"
 #include "tests/common/FakeProxy.h"
 #include "tests/common/TableText.h"
 #include "tests/common/TestFiles.h"
+#include "tests/common/TestGeoDatabase.h"
 #include "tests/gui/FakeDesktop.h"
 
 #include <QtTest>
@@ -110,7 +113,13 @@ class TestMainWindow : public QObject
 
 private Q_SLOTS:
     // The program's own look, as its main() sets it: the pixel checks depend on it.
-    void initTestCase() { QApplication::setStyle(new ClassicStyle); }
+    void initTestCase()
+    {
+        QApplication::setStyle(new ClassicStyle);
+        // a: DE, b: no country, c: NL, d: FR; the page Exit opens is written under the test's folder.
+        GeoDatabase::setChosenPath(TestGeoDatabase::write(m_folder.filePath("geo.db")));
+        qputenv("XDG_CACHE_HOME", m_folder.filePath("cache").toLocal8Bit());
+    }
 
     void init()
     {
@@ -141,12 +150,17 @@ private Q_SLOTS:
         add("test all", &C::actionTestAll, "aE-* bE- cE-* dE-  0 0", "", checked);
         add("test untested", &C::actionTestUntested, "aWY* bE- cE-* dWN  2 1", "", checked);
         add("test selected", &C::actionTestSelected, "aE-* bE- cE-* dWN  1 0", "", checked);
+        add("test failed", &C::actionTestFailed, "aWY* bE- c__* dWN  2 1", "", checked);
         add("keep working", &C::actionKeepWorking, "aWY* dWN  2 1", "", filtered);
         add("keep anonymous", &C::actionKeepAnonymous, "aWY*  1 1", "", filtered);
         add("keep selected", &C::actionKeepSelected, "aWY* c__*  1 1", "", filtered);
         add("keep by speed, at the median", &C::actionKeepBySpeed, "aWY*  1 1", "", asked + filtered, 120);
         add("keep by speed, one below", &C::actionKeepBySpeed, " 0 0", "", asked + filtered, 119);
         add("keep by speed, cancelled", &C::actionKeepBySpeed, "aWY* bE- c__* dWN   ", "", asked);
+        add("keep by country", &C::actionKeepByCountry, "aWY* dWN  2 1", "",
+            "ask countries: DE Germany 1, FR France 1, NL Netherlands 1" + filtered, 1);
+        add("keep by country, cancelled", &C::actionKeepByCountry, "aWY* bE- c__* dWN   ", "",
+            "ask countries: DE Germany 1, FR France 1, NL Netherlands 1");
         add("save all, clipboard", &C::actionSaveAllToClipboard, "aWY* bE- c__* dWN   ", "abcd");
         add("save all, file", &C::actionSaveAllToFile, "aWY* bE- c__* dWN   ", "abcd");
         add("save selected, clipboard", &C::actionSaveSelectedToClipboard, "aWY* bE- c__* dWN   ", "ac");
@@ -173,6 +187,8 @@ private Q_SLOTS:
         QFile::remove(output);
         m_desktop.fileAnswers = {toFile ? output : list};
         m_desktop.integerAnswers = {answer < 0 ? std::nullopt : std::optional(answer)};
+        if (answer > 0)
+            m_desktop.countryAnswer = QStringList{"FR", "DE"};
         controls().timeoutSlider->setValue(1);
         choose(action);
         QCOMPARE(shown(), after);
@@ -216,9 +232,13 @@ private Q_SLOTS:
         QCOMPARE(range(controls().probesSlider) + range(controls().timeoutSlider), QList<int>({1, 200, 20, 1, 60, 10}));
         QCOMPARE(controls().probesLabel->text() + controls().timeoutLabel->text(), "2010");
         QCOMPARE(m_window->checkRun().settings().timeout.count(), 10000);
+        // Retries stay as chosen while the sliders move.
+        controls().retriesMenu->actions().at(2)->trigger();
         controls().probesSlider->setValue(2);
         controls().timeoutSlider->setValue(1);
         QCOMPARE(controls().probesLabel->text() + controls().timeoutLabel->text(), "21");
+        QCOMPARE(m_window->checkRun().settings().retries, 2);
+        controls().retriesMenu->actions().at(0)->trigger();
         // Once j is refused, while the silent one holds the first batch, the window is looked at and sorted; once the
         // last batch is handed out, Enter presses Abort, which has no batch left to spare, and never Exit. Each in
         // the event loop's next turn, as a user's input comes.
@@ -337,6 +357,50 @@ private Q_SLOTS:
         QCOMPARE(page(), root.filePath("share/korvane/korvane.html"));
         QVERIFY(QFile(root.filePath("bin/korvane.html")).open(QIODevice::WriteOnly));
         QCOMPARE(page(), root.filePath("bin/korvane.html"));
+        // Exit's copy holds the location database's line; a folder it cannot write leaves the page as shipped.
+        writeFile(root.filePath("bin/korvane.html"), "<p>a</p><!--location-database-->");
+        const QUrl shipped = AboutPage::url(root.filePath("bin"));
+        const QUrl copy = AboutPage::withDatabaseLine(shipped, "database <of> 2026", root.filePath("cache"));
+        QCOMPARE(readFile(copy.toLocalFile()), "<p>a</p><p>database &lt;of&gt; 2026</p>");
+        QCOMPARE(AboutPage::withDatabaseLine(shipped, "x", "/proc/korvane"), shipped);
+    }
+
+    // The box offers each country with its name (its code when it has none) and rows; OK waits for a tick.
+    void countryDialog()
+    {
+        CountryDialog dialog({{"DE", "Germany", 12}, {"NL", "", 3}});
+        auto *countries = dialog.findChild<QListWidget *>("countries");
+        const QPushButton *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        QCOMPARE(countries->item(0)->text() + '|' + countries->item(1)->text(), "DE  Germany (12)|NL  NL (3)");
+        QVERIFY(!ok->isEnabled());
+        countries->item(1)->setCheckState(Qt::Checked);
+        countries->item(0)->setCheckState(Qt::Checked);
+        QVERIFY(ok->isEnabled());
+        QCOMPARE(dialog.chosen(), QStringList({"DE", "NL"}));
+    }
+
+    // The Country cell: its code or "-", and the name, network and flags in its tooltip. Without a database the
+    // status bar says why, and the filter by country says so rather than offering nothing.
+    void countryColumnAndNote()
+    {
+        table().addRows({proxy('a'), proxy('b'), proxy('c')});
+        QString cells;
+        for (int r = 0; r < 3; ++r) {
+            const QModelIndex cell = m_window->model().index(r, int(ListColumn::Country));
+            cells += cell.data().toString() + ' ' + cell.data(Qt::ToolTipRole).toString() + '|';
+        }
+        QCOMPARE(cells, "DE Germany\nAS64500 Test Net One|- AS64504\nanonymous proxy|"
+                        "NL Netherlands\nAS64501 Test Net Three\nanycast|");
+        QCOMPARE(controls().locationPanel->toolTip(), "");
+        const QString chosen = GeoDatabase::chosenPath();
+        GeoDatabase::setChosenPath(m_folder.filePath("missing.db"));
+        MainWindow without(m_desktop);
+        without.list().addRows({proxy('a')});
+        without.controls().actionKeepByCountry->trigger();
+        GeoDatabase::setChosenPath(chosen);
+        QVERIFY(without.controls().locationPanel->toolTip().startsWith("no location database"));
+        QVERIFY(m_desktop.boxes.join("").startsWith("Keep proxies by country: no location database"));
+        QCOMPARE(without.list().count(), 1);
     }
 
     void removalsKeepWhatTheUserSees_data()
@@ -450,7 +514,7 @@ private Q_SLOTS:
         QList<int> panels; // the left edge and width of each, touching from the window's left edge
         for (QLabel *panel : m_window->findChild<QStatusBar *>()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly))
             panels << panel->mapTo(m_window.get(), QPoint()).x() << panel->width();
-        QCOMPARE(panels, QList<int>({0, 96, 96, 96, 192, 96, 288, 96, 384, 107, 491, 96}));
+        QCOMPARE(panels, QList<int>({0, 96, 96, 96, 192, 96, 288, 96, 384, 107, 491, 96, 587, 137}));
         for (QWidget *w : m_window->findChildren<QWidget *>())
             if (qobject_cast<QLabel *>(w) || qobject_cast<QPushButton *>(w) || qobject_cast<QGroupBox *>(w))
                 QCOMPARE(w->fontInfo().family() + QString::number(w->fontInfo().pointSizeF()), "Liberation Sans8.25");
@@ -495,8 +559,8 @@ private Q_SLOTS:
         table().apply(
             1, {ProxyResult::working(false), {}, SiteVerdict{SiteStatus::Refused, 302, "https://host/login", 40}});
         table().apply(2, {ProxyResult::working(false), {}, SiteVerdict{SiteStatus::TlsFailed, 0, "unknown issuer"}});
-        QCOMPARE(controls().testMenu->actions().value(4)->text() + ", " +
-                     controls().filterMenu->actions().last()->text(),
+        QCOMPARE(controls().testMenu->actions().value(5)->text() + ", " +
+                     controls().filterMenu->actions().value(4)->text(),
                  "Target Site..., Keep proxies that reach the site");
         m_desktop.siteAnswers = {SiteAnswer{"http://127.0.0.1:1/x", "welcome", "200,204"}, std::nullopt,
                                  SiteAnswer{"ftp://x", {}, {}}};

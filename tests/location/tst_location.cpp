@@ -22,12 +22,15 @@ QString described(const std::optional<GeoInfo> &info)
     return line.join(u'|');
 }
 
-// Each row's country code, "-" for none.
+// Each row's country code as the list keeps it beside the row, "-" for none; it must agree with a fresh lookup.
 QString codes(const ProxyList &list)
 {
     QString found;
-    for (int r = 0; r < list.count(); ++r)
-        found += (list.locate(r) ? list.locate(r)->countryCode : "-") + u' ';
+    for (int r = 0; r < list.count(); ++r) {
+        const QString code = list.countryCode(r);
+        found += (list.locate(r) ? list.locate(r)->countryCode : "") == code ? code.isEmpty() ? "-" : code : "!";
+        found += u' ';
+    }
     return found.trimmed();
 }
 } // namespace
@@ -100,8 +103,13 @@ private Q_SLOTS:
         const GeoDatabase *mine = &GeoDatabase::forThisThread(), *other = nullptr;
         std::thread([&other] { other = &GeoDatabase::forThisThread(); }).join();
         QVERIFY(other && other != mine && &GeoDatabase::forThisThread() == mine);
+        // A list's countries follow the database chosen, not the one it first asked.
+        ProxyList list;
+        list.addRows({"127.0.0.1:1"});
+        QCOMPARE(list.countryCode(0), "DE");
         GeoDatabase::setChosenPath(path);
         QCOMPARE(GeoDatabase::forThisThread().lookUp(u"127.0.0.1")->countryCode, "NL");
+        QCOMPARE(list.countryCode(0), "NL");
         GeoDatabase::setChosenPath(m_path);
     }
 
@@ -117,6 +125,7 @@ private Q_SLOTS:
         checked.apply(0, {ProxyResult::failed(ProxyStatus::Timeout), {}, {}, "127.0.0.1"});
         list.appendRows(std::move(checked));
         list.addRows({"socks5://localhost:1081", "http://[2001:db8::1]:8080", "127.0.0.1:81", "10.0.0.1:80"});
+        QCOMPARE(codes(list), "DE NL DE - JP DE -");
         list.apply(1, {ProxyResult::working(true), "127.0.0.44"});
         list.apply(5, {ProxyResult::working(true), "2001:db8:1::1", {}, "127.0.0.3"});
         QCOMPARE(codes(list), "DE FR DE - JP US -");
@@ -126,6 +135,11 @@ private Q_SLOTS:
         QCOMPARE(codes(list), "- DE JP FR US DE");
         list.resetResults({false, true, false, true, true, false});
         QCOMPARE(codes(list), "- - JP NL DE DE");
+        // By the Country column: rows of no known country last, either way.
+        list.sort(ListColumn::Country, Qt::AscendingOrder, {});
+        QCOMPARE(codes(list), "DE DE JP NL - -");
+        list.sort(ListColumn::Country, Qt::DescendingOrder, {});
+        QCOMPARE(codes(list), "NL JP DE DE - -");
     }
 
     // Filters by country (any case) and network, the countries present and the printed forms.
