@@ -13,27 +13,49 @@
 #include "proxylist/RowText.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
-bool ListCommands::loadFromFile(bool merge)
+std::optional<ListJob::Task> ListCommands::loadFromFile(bool merge, const Loaded &loaded)
 {
-    // The list is cleared only once a file has been read, so a cancel or a bad file loses no results.
+    // The list is changed only once a file has been read, so a cancel or a bad file loses no results.
     const std::optional<QString> path = m_desktop.openFileName();
     if (!path)
-        return false;
-    const BusyCursor busy;
-    const ProxyValidator validator;
-    // A file that cannot be read ends the command silently, as every load failure always has.
-    return bool(ProxyLoader(m_list, validator).loadFromFile(*path, merge));
+        return std::nullopt;
+    const QFileInfo file(*path);
+    return ListJob::Task{[&list = m_list, path = *path, merge, loaded](const ListFileReader::Watch &watch) {
+                             const ProxyValidator validator;
+                             const Result<ProxyLoader::Commit> read =
+                                 ProxyLoader(list, validator).readFile(path, merge, watch);
+                             // A file that cannot be read ends the command silently, as every load failure always
+                             // has.
+                             return loadOutcome(list, merge, read ? std::optional(*read) : std::nullopt, loaded);
+                         },
+                         file.isFile() ? file.size() : -1};
 }
 
-void ListCommands::loadFromClipboard(bool merge)
+ListJob::Task ListCommands::loadFromClipboard(bool merge, const Loaded &loaded)
 {
-    const QString text = m_desktop.clipboardText();
-    const BusyCursor busy;
-    const ProxyValidator validator;
-    ProxyLoader(m_list, validator).loadFromClipboard(text, merge);
+    return {[&list = m_list, text = m_desktop.clipboardText(), merge, loaded](const ListFileReader::Watch &) {
+        const ProxyValidator validator;
+        return loadOutcome(list, merge, ProxyLoader(list, validator).readClipboard(text, merge), loaded);
+    }};
+}
+
+ListJob::Outcome ListCommands::loadOutcome(const ProxyList &list, bool merge, std::optional<ProxyLoader::Commit> commit,
+                                           const Loaded &loaded)
+{
+    // New rows are untested, and a merge keeps every row of the list, which never holds one text twice; a failed
+    // load keeps the list as it is.
+    const Counters counters = commit && !merge
+                                  ? Counters{0, 0}
+                                  : Counters{ProxyFilter::working().count(list), ProxyFilter::anonymous().count(list)};
+    return [commit = std::move(commit), loaded, counters] {
+        if (commit)
+            (*commit)();
+        loaded(bool(commit), counters);
+    };
 }
 
 QStringList ListCommands::mergeFiles(const QStringList &paths)
@@ -42,32 +64,32 @@ QStringList ListCommands::mergeFiles(const QStringList &paths)
     return ProxyLoader(m_list, validator).mergeLists(paths, ListFileReader::OrdinaryFiles);
 }
 
-QByteArray ListCommands::listOf(Rows rows) const
+std::vector<int> ListCommands::rowsOf(Rows rows) const
 {
-    return ProxyWriter::list(m_list, rows == Rows::All ? ProxyFilter::everyRow().rows(m_list)
-                                                       : ProxyFilter::rowsOf(m_selection.selectedRows()));
+    return rows == Rows::All ? ProxyFilter::everyRow().rows(m_list) : ProxyFilter::rowsOf(m_selection.selectedRows());
 }
 
 void ListCommands::saveToClipboard(Rows rows)
 {
     // Text, not bytes: a UTF-8 row reads as written.
-    m_desktop.setClipboardText(RowText::decode(listOf(rows)));
+    m_desktop.setClipboardText(RowText::decode(ProxyWriter::list(m_list, rowsOf(rows))));
 }
 
-void ListCommands::saveToFile(Rows rows)
+std::optional<ListJob::Task> ListCommands::saveToFile(Rows rows)
 {
     const std::optional<QString> path = m_desktop.saveFileName();
     if (!path)
-        return;
-    Result<> saved;
-    {
-        const BusyCursor busy;
-        saved = ListFileWriter(*path).write(listOf(rows));
-    }
-    if (!saved)
-        m_desktop.warning(tr("Can't save proxies"),
-                          tr("The proxies could not be saved to \"%1\".").arg(QDir::toNativeSeparators(*path)) +
-                              u"\n\n" + saved.error());
+        return std::nullopt;
+    // The selection is the view's, read here; the rows' texts are read on the job's thread.
+    return ListJob::Task{
+        [&list = m_list, &desktop = m_desktop, path = *path, rows = rowsOf(rows)](const ListFileReader::Watch &) {
+            const Result<> saved = ListFileWriter(path).write(ProxyWriter::list(list, rows));
+            return saved ? ListJob::Outcome() : ListJob::Outcome([&desktop, path, error = saved.error()] {
+                desktop.warning(tr("Can't save proxies"),
+                                tr("The proxies could not be saved to \"%1\".").arg(QDir::toNativeSeparators(path)) +
+                                    u"\n\n" + error);
+            });
+        }};
 }
 
 std::optional<int> ListCommands::medianTime() const

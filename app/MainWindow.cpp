@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
 #include <QSlider>
 #include <QStandardPaths>
 
@@ -48,9 +49,16 @@ MainWindow::MainWindow(Desktop &desktop, QWidget *parent)
     : QWidget(parent), m_desktop(desktop), m_aboutPage(AboutPage::url(QCoreApplication::applicationDirPath())),
       m_list(new ProxyList(this)), m_model(new ProxyTableModel(*m_list, this)),
       m_uptimes(new UptimeReader(*m_list, this)), m_checkRun(std::make_unique<CheckRun>(*m_list)),
-      m_ui(std::make_unique<Ui::MainWindow>())
+      m_ui(std::make_unique<Ui::MainWindow>()), m_job(std::make_unique<ListJob>())
 {
     m_ui->setupUi(this);
+    // Right of the counters' panels, over the location's panel while a long load runs.
+    m_progress = new QProgressBar(m_ui->sb1);
+    m_progress->setObjectName(QStringLiteral("loadProgress"));
+    m_progress->setGeometry(591, 4, 112, 17);
+    m_progress->setTextVisible(false);
+    m_progress->hide();
+    m_progressTick.setInterval(50);
     m_controls = bindControls();
     addBareRowsMenu();
     addSiteItems();
@@ -220,6 +228,8 @@ void MainWindow::connectControls()
 
     connect(m_checkRun.get(), &CheckRun::started, this, &MainWindow::lockCommands);
     connect(m_checkRun.get(), &CheckRun::finished, this, &MainWindow::finishCheck);
+    connect(m_job.get(), &ListJob::finished, this, &MainWindow::finishJob);
+    connect(&m_progressTick, &QTimer::timeout, this, &MainWindow::showProgress);
 }
 
 void MainWindow::popUpMenu(QMenu *menu, const QWidget *button)
@@ -231,31 +241,80 @@ void MainWindow::popUpMenu(QMenu *menu, const QWidget *button)
 
 void MainWindow::loadFromFileReplace()
 {
-    if (commands().loadFromFile(false))
-        showTotal();
-    // However the load ended, read, cancelled or unreadable, the counters show the list as it now is.
-    refreshCounters();
+    loadFromFile(false);
 }
 
 void MainWindow::loadFromFileMerge()
 {
-    if (commands().loadFromFile(true))
-        showTotal();
-    refreshCounters();
+    loadFromFile(true);
 }
 
 void MainWindow::loadFromClipboardReplace()
 {
-    commands().loadFromClipboard(false);
-    showTotal();
-    refreshCounters();
+    loadFromClipboard(false);
 }
 
 void MainWindow::loadFromClipboardMerge()
 {
-    commands().loadFromClipboard(true);
-    showTotal();
-    refreshCounters();
+    loadFromClipboard(true);
+}
+
+void MainWindow::loadFromFile(bool merge)
+{
+    // However the load ends, read, cancelled or unreadable, the counters show the list as it then is.
+    runJob(commands().loadFromFile(merge,
+                                   [this](bool read, ListCommands::Counters counters) { showLoaded(read, counters); }),
+           true);
+}
+
+void MainWindow::loadFromClipboard(bool merge)
+{
+    runJob(commands().loadFromClipboard(
+               merge, [this](bool read, ListCommands::Counters counters) { showLoaded(read, counters); }),
+           true);
+}
+
+void MainWindow::runJob(std::optional<ListJob::Task> task, bool load)
+{
+    if (!task)
+        return load ? refreshCounters() : void();
+    m_jobLoads = load;
+    setCommandsLocked(true, load);
+    m_jobBytes = task->bytes;
+    m_jobTime.start();
+    m_progressTick.start();
+    m_job->start(std::move(task->work));
+}
+
+void MainWindow::showProgress()
+{
+    if (m_jobTime.elapsed() < 500)
+        return;
+    // Of an unknown size, the bar only says that the job goes on.
+    const int permille = m_jobBytes > 0 ? int(std::min<qint64>(m_job->bytesRead() * 1000 / m_jobBytes, 1000)) : 0;
+    m_progress->setRange(0, m_jobBytes > 0 ? 1000 : 0);
+    m_progress->setValue(permille);
+    m_progress->raise();
+    m_progress->show();
+}
+
+void MainWindow::showLoaded(bool read, const ListCommands::Counters &counters)
+{
+    if (read)
+        showTotal();
+    m_controls.workingPanel->setText(QString::number(counters.working));
+    m_controls.anonymousPanel->setText(QString::number(counters.anonymous));
+    m_jobLoads = false;
+}
+
+void MainWindow::finishJob()
+{
+    m_progressTick.stop();
+    m_progress->hide();
+    setCommandsLocked(false);
+    // An aborted load showed nothing of its own: the list is as it was, and so are the counters, but for the first.
+    if (std::exchange(m_jobLoads, false))
+        refreshCounters();
 }
 
 QStringList MainWindow::mergeFiles(const QStringList &paths)
@@ -420,7 +479,13 @@ void MainWindow::saveAllToClipboard()
 
 void MainWindow::saveAllToFile()
 {
-    commands().saveToFile(ListCommands::Rows::All);
+    saveToFile(false);
+}
+
+void MainWindow::saveToFile(bool selected)
+{
+    // A save runs to its end: a file half replaced is worse than one a moment late.
+    runJob(commands().saveToFile(selected ? ListCommands::Rows::Selected : ListCommands::Rows::All), false);
 }
 
 void MainWindow::saveSelectedToClipboard()
@@ -430,11 +495,14 @@ void MainWindow::saveSelectedToClipboard()
 
 void MainWindow::saveSelectedToFile()
 {
-    commands().saveToFile(ListCommands::Rows::Selected);
+    saveToFile(true);
 }
 
 void MainWindow::abortCheck()
 {
+    // A load's table stays as it was.
+    if (m_job->isRunning())
+        return m_job->cancel();
     m_checkRun->abort();
 }
 
@@ -442,8 +510,9 @@ void MainWindow::exitProgram()
 {
     m_desktop.openUrl(AboutPage::withDatabaseLine(m_aboutPage, GeoDatabase::forThisThread().summary(),
                                                   QStandardPaths::writableLocation(QStandardPaths::CacheLocation)));
-    // A check in progress is cut off where it stands, without its completion message.
+    // A check in progress is cut off where it stands, without its completion message; so is a load.
     m_checkRun->stop();
+    m_job->cancel();
     Q_EMIT exitRequested();
 }
 
@@ -466,7 +535,8 @@ void MainWindow::setTimeout(int seconds)
 void MainWindow::sortByColumn(int section)
 {
     QHeaderView *header = m_ui->ListProxies->header();
-    if (m_checkRun->isRunning()) {
+    // A load under way reads the rows where they are.
+    if (m_checkRun->isRunning() || m_job->isRunning()) {
         // The header flips its arrow before it reports the click; the rows stay, so the arrow goes back too.
         header->setSortIndicator(m_sortKey, m_sortOrder);
         m_desktop.warning(tr("Can't sort list"), tr("You can not sort list while testing proxies."));
@@ -484,15 +554,15 @@ void MainWindow::lockCommands()
     setCommandsLocked(true);
 }
 
-void MainWindow::setCommandsLocked(bool locked)
+void MainWindow::setCommandsLocked(bool locked, bool abortable)
 {
     const Controls &c = m_controls;
     // A disabled button hands the focus on to the next enabled one, which would be Exit: the focus goes to Abort
     // before the commands are locked, and back to the Test button before Abort is disabled, so that no key press
     // during or after a run can quit.
     if (locked) {
-        c.abortButton->setEnabled(true);
-        c.abortButton->setFocus(Qt::OtherFocusReason);
+        c.abortButton->setEnabled(abortable);
+        (abortable ? c.abortButton : static_cast<QWidget *>(m_ui->ListProxies))->setFocus(Qt::OtherFocusReason);
     }
     for (QWidget *control : std::initializer_list<QWidget *>{c.loadButton, c.testButton, c.filterButton, c.saveButton,
                                                              c.probesSlider, c.timeoutSlider})
@@ -585,5 +655,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
         m_checkRun->stop();
         Q_EMIT exitRequested();
     }
+    m_job->cancel();
     event->accept();
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "app/ListCommands.h"
+#include "app/ListJob.h"
 #include "app/SiteAnswer.h"
 #include "proxylist/ProxyAddress.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -13,7 +17,6 @@
 class CheckRun;
 struct RunOutcome;
 class Desktop;
-class ListCommands;
 class ProxyList;
 class ProxyTableModel;
 class QAction;
@@ -21,6 +24,7 @@ class HistoryRecorder;
 class QLabel;
 class UptimeReader;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QSlider;
 
@@ -75,6 +79,8 @@ public:
     // another program when null; the column and its filter are there from then on.
     void setHistory(HistoryRecorder *recorder, const QString &path);
     UptimeReader &uptimes() { return *m_uptimes; }
+    // The load or save of the list under way, if any.
+    const ListJob &listJob() const { return *m_job; }
     // The lists named on the command line: "Load and merge" of each, in order. Returns "file: reason" for each
     // one that could not be read.
     QStringList mergeFiles(const QStringList &paths);
@@ -112,6 +118,9 @@ private Q_SLOTS:
     void sortByColumn(int section);
     void lockCommands();
     void finishCheck(const RunOutcome &outcome);
+    void finishJob();
+    void showLoaded(bool read, const ListCommands::Counters &counters);
+    void showProgress();
 
 protected:
     // Closing the window during a check stops the check and ends the program.
@@ -134,7 +143,14 @@ private:
     // Why no country is known, or that the database is old and how to update it; blank when neither.
     void showLocationNote();
     void popUpMenu(QMenu *menu, const QWidget *button);
-    void setCommandsLocked(bool locked);
+    // abortable: Abort is enabled while they are locked.
+    void setCommandsLocked(bool locked, bool abortable = true);
+    // Runs a load or save on its job's thread, the commands locked meanwhile. A load may be aborted, and ends with
+    // the counters refreshed, even when it has no task (the dialog was cancelled).
+    void runJob(std::optional<ListJob::Task> task, bool load);
+    void loadFromFile(bool merge);
+    void loadFromClipboard(bool merge);
+    void saveToFile(bool selected);
     void showTotal();
     void refreshCounters();
 
@@ -147,6 +163,15 @@ private:
     // exists.
     std::unique_ptr<CheckRun> m_checkRun;
     std::unique_ptr<Ui::MainWindow> m_ui;
+    // A member too: a load under way stops, and its thread ends, before the list goes.
+    std::unique_ptr<ListJob> m_job;
+    // Bytes read of the list's size, for a job longer than half a second: shown in the status bar.
+    QProgressBar *m_progress = nullptr;
+    QTimer m_progressTick;
+    QElapsedTimer m_jobTime;
+    qint64 m_jobBytes = -1;
+    // A load under way, whose outcome has not shown its counters yet.
+    bool m_jobLoads = false;
     Controls m_controls{};
     // The site as last answered, offered when asked again.
     SiteAnswer m_siteAnswer;

@@ -55,7 +55,7 @@ QByteArray LoopbackFarm::echoPage(quint32 address)
     return EchoPage::page(QHostAddress(address).toString().toLatin1());
 }
 
-int LoopbackFarm::add(Behaviour behaviour, quint32 address)
+int LoopbackFarm::add(Behaviour behaviour, quint32 address, quint16 port)
 {
     if (!isLoopback(address) || m_epoll < 0)
         return 0;
@@ -65,13 +65,18 @@ int LoopbackFarm::add(Behaviour behaviour, quint32 address)
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(address);
+    local.sin_port = htons(port);
     socklen_t length = sizeof local;
     if (::bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length) != 0) {
         ::close(fd);
         return 0;
     }
-    if (behaviour == Refused) {
+    if (behaviour == Refused || behaviour == Unaccepted) {
+        if (behaviour == Unaccepted && ::listen(fd, 0) != 0) {
+            ::close(fd);
+            return 0;
+        }
         m_reserved.push_back(fd);
         return ntohs(local.sin_port);
     }
@@ -197,6 +202,7 @@ bool LoopbackFarm::answer(int fd, const Peer &peer)
     }
     case Silent:
     case Refused:
+    case Unaccepted:
         break;
     }
     return true;

@@ -29,6 +29,8 @@ public:
         Refused,           // a bound port with no listener: connecting is refused
         EchoAfter500ms,    // the echo page 500 ms after the whole request has come in, then an orderly close
         EchoPeerAddress,   // an echo host asked directly: the page with the address the client came from, then a close
+        Unaccepted,        // listens with no backlog and never accepts: the first connection is made and hears
+                           // nothing, the kernel drops the others' SYNs; no work of this process either way
     };
     static constexpr quint32 OtherAddress = 0x7f00002c; // 127.0.0.44
     static constexpr qint64 LateAnswerMs = 500;
@@ -38,8 +40,9 @@ public:
     LoopbackFarm(const LoopbackFarm &) = delete;
     LoopbackFarm &operator=(const LoopbackFarm &) = delete;
 
-    // A new proxy on that loopback address (host order); its port, or 0 when it could not be set up.
-    int add(Behaviour behaviour, quint32 address);
+    // A new proxy on that loopback address (host order) and port, any free one for 0; its port, or 0 when it could
+    // not be set up.
+    int add(Behaviour behaviour, quint32 address, quint16 port = 0);
     // Serves every proxy for at most limitMs milliseconds, or until stop is set (by a signal handler).
     void serve(qint64 limitMs, const volatile std::sig_atomic_t &stop);
     // Everything the proxies have written so far.
@@ -85,5 +88,6 @@ private:
     std::deque<LateAnswer> m_lateAnswers;
     std::unordered_map<int, Peer> m_listeners; // the proxies, by listening descriptor
     std::unordered_map<int, Peer> m_peers;     // the accepted connections
-    std::vector<int> m_reserved;               // the refused ports, held so that nothing else gets them
+    std::vector<int> m_reserved;               // the refused and unaccepted ports, held so that nothing else
+                                               // gets them
 };

@@ -67,6 +67,10 @@ void raiseFileLimit()
     rlimit files{};
     if (getrlimit(RLIMIT_NOFILE, &files) != 0)
         return;
+    // A farm of a hundred thousand proxies needs more than a usual hard limit: as root, it is raised too.
+    const rlimit wide{rlim_t(1) << 20, rlim_t(1) << 20};
+    if (files.rlim_max < wide.rlim_max && setrlimit(RLIMIT_NOFILE, &wide) == 0)
+        return;
     files.rlim_cur = files.rlim_max;
     setrlimit(RLIMIT_NOFILE, &files);
 }

@@ -12,6 +12,10 @@
 //           tenth (rows 10, 20, ...) on a proxy that writes the echo page 500 ms after the request is in. Target:
 //           those rows "Working" with "Y", the others "Error". korvane-cli's benchmark (bench/run-cli.sh) serves
 //           this farm to its check.
+//   silent  100,000 rows, 10,000 at once, 1 s: each on an address of its own (127.1.0.1 upwards, one port) whose
+//           listener never accepts. Target: every row "Timeout". bench/run-pool.sh serves it to korvane-cli.
+//   dead    99,000 rows the same way, ten in eleven refused (a port bound on the address, no listener), every
+//           eleventh silent. bench/run-pool.sh adds its working rows through real proxies.
 //
 // By default the run skips asking the echo host directly, as --no-echo-check does, and judges anonymity by the
 // proxy's own address. With --echo-check the same run first asks an echo host that the child serves on 127.0.0.1,
@@ -45,11 +49,14 @@
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 struct Scenario
 {
-    enum Kind { Mix, Stream, Close, Late } kind;
+    enum Kind { Mix, Stream, Close, Late, Silent, Dead } kind;
     QString name;
     int rows;
     int slots;
@@ -59,7 +66,9 @@ struct Scenario
 const Scenario Scenarios[] = {{Scenario::Mix, QStringLiteral("mix"), 1000, 200, 1},
                               {Scenario::Stream, QStringLiteral("stream"), 400, 200, 5},
                               {Scenario::Close, QStringLiteral("close"), 10000, 1000, 1},
-                              {Scenario::Late, QStringLiteral("late"), 10000, 1000, 1}};
+                              {Scenario::Late, QStringLiteral("late"), 10000, 1000, 1},
+                              {Scenario::Silent, QStringLiteral("silent"), 100000, 10000, 1},
+                              {Scenario::Dead, QStringLiteral("dead"), 99000, 10000, 1}};
 
 constexpr int Addresses = 10;
 // The fake proxies outlive no benchmark: they end with it, and after this long in any case.
@@ -77,7 +86,13 @@ struct Proxy
 {
     quint32 address;
     LoopbackFarm::Behaviour behaviour;
+    // Any free one when 0.
+    quint16 port = 0;
 };
+
+// The one port of the silent and dead farms: below the ephemeral range, so that their hundred thousand sockets take
+// none of the ports the checker connects from.
+constexpr quint16 DeadPort = 20999;
 
 quint32 loopback(int a)
 {
@@ -100,6 +115,14 @@ std::vector<Proxy> layout(Scenario::Kind scenario, int rows)
         for (int a = 1; a <= Addresses; ++a)
             for (LoopbackFarm::Behaviour behaviour : MixProxies)
                 proxies.push_back({loopback(a), behaviour});
+        return proxies;
+    }
+    if (scenario == Scenario::Silent || scenario == Scenario::Dead) {
+        for (int i = 0; i < rows; ++i)
+            proxies.push_back(
+                {0x7f010001u + quint32(i),
+                 scenario == Scenario::Dead && i % 11 != 10 ? LoopbackFarm::Refused : LoopbackFarm::Unaccepted,
+                 DeadPort});
         return proxies;
     }
     for (int i = 0; i < rows; ++i) {
@@ -140,6 +163,7 @@ ProxyResult expectedResult(const Proxy &proxy, bool echoCheck)
     case LoopbackFarm::NoMarker:
         return ProxyResult::failed(ProxyStatus::InvalidResponse);
     case LoopbackFarm::Silent:
+    case LoopbackFarm::Unaccepted:
     case LoopbackFarm::Stream:
         return ProxyResult::failed(ProxyStatus::Timeout);
     case LoopbackFarm::Reset:
@@ -158,6 +182,47 @@ QString cells(const ProxyResult &result)
 
 volatile std::sig_atomic_t stopServing = 0;
 
+// Binds the proxies from first up to end in the farm; their ports in order, 0 for one that could not be set up.
+std::vector<int> addProxies(LoopbackFarm &farm, const std::vector<Proxy> &proxies, size_t first, size_t end)
+{
+    std::vector<int> ports;
+    for (size_t p = first; p < end; ++p)
+        ports.push_back(farm.add(proxies[p].behaviour, proxies[p].address, proxies[p].port));
+    return ports;
+}
+
+// A forked helper that serves the proxies from first up to end until it is told to stop, or its parent dies; the
+// ports it bound are appended to ports. Its process id, or -1.
+pid_t serveInHelper(const std::vector<Proxy> &proxies, size_t first, size_t end, std::vector<int> &ports)
+{
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return -1;
+    const pid_t helper = ::fork();
+    if (helper == 0) {
+        ::close(channel[0]);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        {
+            LoopbackFarm farm;
+            const std::vector<int> bound = addProxies(farm, proxies, first, end);
+            const bool told =
+                ::write(channel[1], bound.data(), bound.size() * sizeof(int)) == ssize_t(bound.size() * sizeof(int));
+            ::close(channel[1]);
+            if (told)
+                farm.serve(ServeLimitMs, stopServing);
+        }
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    std::vector<int> bound(end - first, 0);
+    size_t got = 0;
+    for (ssize_t n = 1; helper > 0 && n > 0 && got < bound.size() * sizeof(int); got += size_t(std::max<ssize_t>(n, 0)))
+        n = ::read(channel[0], reinterpret_cast<char *>(bound.data()) + got, bound.size() * sizeof(int) - got);
+    ::close(channel[0]);
+    ports.insert(ports.end(), bound.begin(), bound.end());
+    return helper;
+}
+
 int serve(const Scenario *scenario, int rows, bool echoHost)
 {
     if (!scenario)
@@ -168,15 +233,31 @@ int serve(const Scenario *scenario, int rows, bool echoHost)
     sigaction(SIGTERM, &stop, nullptr);
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     ProcessFigures::raiseFileLimit();
+    const std::vector<Proxy> proxies = layout(scenario->kind, rows);
+    // A process holds no more sockets than its open-file limit: a larger farm is shared out between forked helpers,
+    // made before this process binds any, and this process serves the last share.
+    rlimit files{};
+    getrlimit(RLIMIT_NOFILE, &files);
+    const size_t share = std::max<size_t>(1000, size_t(std::min<rlim_t>(files.rlim_cur, 1 << 20)) - 100);
+    std::vector<int> ports;
+    std::vector<pid_t> helpers;
+    size_t first = 0;
+    for (; first + share < proxies.size(); first += share)
+        helpers.push_back(serveInHelper(proxies, first, first + share, ports));
     LoopbackFarm farm;
-    for (const Proxy &proxy : layout(scenario->kind, rows))
-        std::printf("%s:%d\n", qPrintable(QHostAddress(proxy.address).toString()),
-                    farm.add(proxy.behaviour, proxy.address));
+    const std::vector<int> last = addProxies(farm, proxies, first, proxies.size());
+    ports.insert(ports.end(), last.begin(), last.end());
+    for (size_t p = 0; p < proxies.size(); ++p)
+        std::printf("%s:%d\n", qPrintable(QHostAddress(proxies[p].address).toString()), ports[p]);
     if (echoHost)
         std::printf("127.0.0.1:%d\n", farm.add(LoopbackFarm::EchoPeerAddress, loopback(1)));
     std::printf("ready\n");
     std::fflush(stdout);
     farm.serve(ServeLimitMs, stopServing);
+    for (const pid_t helper : helpers) {
+        if (helper > 0 && ::kill(helper, SIGTERM) == 0)
+            ::waitpid(helper, nullptr, 0);
+    }
     std::printf("sent %lld\n", farm.bytesSent());
     return 0;
 }

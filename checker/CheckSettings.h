@@ -15,8 +15,9 @@ struct CheckLimit
 namespace CheckLimits {
 // The window's "No. of Threads:" slider.
 inline constexpr CheckLimit WindowProbesAtOnce{1, 200, 20};
-// korvane-cli's -n: a pool that refills as probes end can keep more open than a batch should.
-inline constexpr CheckLimit CliProbesAtOnce{1, 1000, 200};
+// korvane-cli's -n: a pool that refills as probes end can keep more open than a batch should. Dead proxies are
+// waited on, not worked on: at ten thousand at once, a hundred thousand of them take ten seconds at -t 1.
+inline constexpr CheckLimit CliProbesAtOnce{1, 10000, 200};
 // Seconds each probe has: the window's "Timeout (sec)" slider and korvane-cli's -t alike.
 inline constexpr CheckLimit TimeoutSeconds{1, 60, 10};
 // How many times a row judged "Timeout" or "Error" is probed again in a run: the window's "Retries", korvane-cli's

@@ -1,18 +1,34 @@
 #include "checker/PoolScheduler.h"
 
 #include "checker/ProbeSet.h"
-#include "checker/ProbeSocket.h"
 
 #include <algorithm>
 
+namespace {
+// Probes started in one turn of the event loop, by all its refills together. Thousands of connections started at
+// once overflow the queues between this program and the network (on loopback, the kernel's backlog of 1,000
+// packets); and where most proxies refuse at once, each refusal's refill would start another that is refused by the
+// next turn, until the turns are so long that a working proxy's answer waits in them past its timeout.
+constexpr int StartsPerTurn = 250;
+} // namespace
+
 PoolScheduler::PoolScheduler(ProbeSet &probes, CheckRows &rows, const Clock &clock) : Scheduler(probes, rows, clock)
 {
+    m_nextTurn.setSingleShot(true);
+    m_nextTurn.setInterval(0);
+    connect(&m_nextTurn, &QTimer::timeout, this, [this] {
+        if (!isRunning())
+            return;
+        m_startsThisTurn = 0;
+        refill();
+        waitForOldest();
+    });
     // Every verdict frees a place: it is filled at once, from inside the event that ended the probe.
     connect(&m_probes, &ProbeSet::judged, this, [this] {
         if (!isRunning() || m_refilling)
             return;
         refill();
-        if (m_probes.openCount() == 0)
+        if (m_probes.openCount() == 0 && !m_nextTurn.isActive())
             end();
     });
 }
@@ -36,8 +52,8 @@ void PoolScheduler::deadlinePassed()
 void PoolScheduler::waitForOldest()
 {
     if (m_probes.openCount() == 0)
-        return end();
-    setDeadline(m_probes.open().front()->startedAt() + m_settings.timeout);
+        return m_nextTurn.isActive() ? void() : end();
+    setDeadline(m_probes.open().firstTime() + m_settings.timeout);
 }
 
 void PoolScheduler::refill()
@@ -48,7 +64,11 @@ void PoolScheduler::refill()
     m_refilling = true;
     const int slots = std::max(1, m_settings.probesAtOnce);
     // Asked again at every refill: a row may be put back once the list's end was reached.
-    while (mayStart() && m_probes.openCount() < slots) {
+    for (; mayStart() && m_probes.openCount() < slots; ++m_startsThisTurn) {
+        if (m_startsThisTurn >= StartsPerTurn) {
+            m_nextTurn.start();
+            break;
+        }
         const std::optional<int> next = m_rows.nextRow();
         if (!next || !m_probes.start(*next))
             break;

@@ -2,6 +2,8 @@
 
 #include "checker/Scheduler.h"
 
+#include <QTimer>
+
 // The command line's schedule: at most probesAtOnce probes are open at any time, and a new one starts as soon as
 // one ends, so that the run never waits on its slowest proxy. Each probe has the timeout from its own start.
 // After Abort, or when this machine runs out of sockets, no probe starts and those under way finish.
@@ -23,4 +25,8 @@ private:
     void waitForOldest();
 
     bool m_refilling = false;
+    // The rest of a refill that started its share for one turn of the event loop.
+    QTimer m_nextTurn;
+    // Since the last turn that began with m_nextTurn.
+    int m_startsThisTurn = 0;
 };

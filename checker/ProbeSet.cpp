@@ -6,6 +6,7 @@
 #include "checker/ProtocolSearch.h"
 #include "checker/SingleAttempt.h"
 #include "checker/SiteJudgement.h"
+#include "checker/SocketWatch.h"
 #include "proxylist/ProxyList.h"
 
 #include <QPointer>
@@ -37,7 +38,7 @@ RowVerdict withSite(RowVerdict verdict, SiteVerdict site)
 } // namespace
 
 ProbeSet::ProbeSet(ProxyList &list, const Clock &clock, NameCache &names, QObject *parent)
-    : QObject(parent), m_list(list), m_clock(clock), m_names(names)
+    : QObject(parent), m_list(list), m_clock(clock), m_names(names), m_watch(std::make_shared<SocketWatch>())
 {}
 
 // The connections still open or let go and not yet deleted are children: they go with the set.
@@ -80,8 +81,11 @@ bool ProbeSet::start(int row)
     }
     // Each probe's own start: the probes of a batch start together, and none is charged another's time.
     ProbeSocket *socket = newSocket(row, m_clock.now());
-    m_open.push_back(socket);
-    m_probes.emplace(socket, Probe{m_echoHosts.next(), *proxy, attemptPolicy(searching), nullptr, socket->startedAt()});
+    Probe &probe =
+        m_probes
+            .emplace(socket, Probe{m_echoHosts.next(), *proxy, attemptPolicy(searching), nullptr, socket->startedAt()})
+            .first->second;
+    probe.place = m_open.push(socket->startedAt(), socket);
     if (!proxy->hostName.isEmpty()) {
         m_names.lookUp(proxy->hostName, socket, [this, socket = QPointer(socket)](const QList<QHostAddress> &found) {
             onNameFound(socket, found);
@@ -94,7 +98,7 @@ bool ProbeSet::start(int row)
 
 ProbeSocket *ProbeSet::newSocket(int row, Clock::TimePoint startedAt)
 {
-    auto *socket = new ProbeSocket(this);
+    auto *socket = new ProbeSocket(this, m_watch);
     socket->setRow(row);
     socket->setStartedAt(startedAt);
     return socket;
@@ -196,6 +200,7 @@ bool ProbeSet::tryAgain(ProbeSocket *socket, ProxyAddress::Protocol protocol)
     ProbeSocket *again = newSocket(row, socket->startedAt());
     Probe &ended = m_probes.at(socket);
     Probe taken{ended.host, *proxy, std::move(ended.policy), nullptr, m_clock.now()};
+    taken.place = ended.place;
     end(socket, again);
     m_probes.emplace(again, std::move(taken));
     // Out of sockets, the row is untested again; its scheduler hears of it as of a verdict.
@@ -220,7 +225,7 @@ bool ProbeSet::fetchSite(ProbeSocket *socket, const RowVerdict &echoVerdict)
     const QHostAddress address = ended.address;
     Probe taken{ended.host, proxy, std::move(ended.policy), nullptr, fetch->startedAt(), echoVerdict};
     end(socket);
-    m_open.push_back(fetch);
+    taken.place = m_open.push(fetch->startedAt(), fetch);
     m_probes.emplace(fetch, std::move(taken));
     // Out of sockets, the row keeps its echo verdict and says why its site was not asked: it is judged, and the run
     // meets the shortage again, and tells it, when it starts its next probe.
@@ -284,12 +289,12 @@ void ProbeSet::write(int row, RowVerdict verdict, bool holds)
 
 void ProbeSet::end(ProbeSocket *socket, ProbeSocket *successor)
 {
-    const auto place = std::find(m_open.begin(), m_open.end(), socket);
+    const auto probe = m_probes.find(socket);
     if (successor)
-        *place = successor;
+        DeadlineQueue<ProbeSocket *>::replace(probe->second.place, successor);
     else
-        m_open.erase(place);
-    m_probes.erase(socket);
+        m_open.erase(probe->second.place);
+    m_probes.erase(probe);
     socket->release();
     // The socket may be the sender of the event being handled.
     socket->deleteLater();
@@ -298,8 +303,8 @@ void ProbeSet::end(ProbeSocket *socket, ProbeSocket *successor)
 void ProbeSet::timeOutStartedBefore(Clock::TimePoint moment)
 {
     // In the order the probes started; a probe's connection goes before its row is written.
-    while (!m_open.empty() && m_open.front()->startedAt() <= moment) {
-        ProbeSocket *socket = m_open.front();
+    while (!m_open.empty() && m_open.firstTime() <= moment) {
+        ProbeSocket *socket = m_open.first();
         const int row = socket->row();
         const Probe &probe = m_probes.at(socket);
         // A site still being fetched was counted for the echo host with the verdict it follows.
@@ -317,5 +322,5 @@ void ProbeSet::releaseAll()
 {
     m_names.clear();
     while (!m_open.empty())
-        end(m_open.front());
+        end(m_open.first());
 }

@@ -2,6 +2,7 @@
 
 #include "checker/AttemptPolicy.h"
 #include "checker/Clock.h"
+#include "checker/DeadlineQueue.h"
 #include "checker/EchoRotation.h"
 #include "checker/ProbeExchange.h"
 #include "checker/RetryCounter.h"
@@ -21,6 +22,7 @@
 class NameCache;
 class ProbeSocket;
 class ProxyList;
+class SocketWatch;
 
 // The probes under way: one connection per row being checked, each taken through its exchange, and through further
 // connections as its attempt policy asks, to its verdict, which is written to the row; then the connection goes. A
@@ -67,9 +69,9 @@ public:
     void timeOutAll() { timeOutStartedBefore(Clock::TimePoint::max()); }
     // Every probe goes, without a verdict, and the names looked up are forgotten.
     void releaseAll();
-    int openCount() const { return int(m_open.size()); }
-    // The probes under way, in the order their rows started.
-    const std::vector<ProbeSocket *> &open() const { return m_open; }
+    int openCount() const { return m_open.size(); }
+    // The probes under way, in the order their rows started: the first is the next out of time.
+    const DeadlineQueue<ProbeSocket *> &open() const { return m_open; }
     // What this machine ran out of, in the system's words; empty when nothing did.
     const QString &shortage() const { return m_shortage; }
     void clearShortage() { m_shortage.clear(); }
@@ -111,6 +113,8 @@ private:
         std::optional<RowVerdict> echoVerdict = std::nullopt;
         // Where the connection under way goes.
         QHostAddress address = {};
+        // Its place among the open.
+        DeadlineQueue<ProbeSocket *>::Handle place = {};
     };
 
     ProbeSocket *newSocket(int row, Clock::TimePoint startedAt);
@@ -153,8 +157,9 @@ private:
     bool m_searching = false;
     std::optional<SiteCheck> m_site;
     SiteLayer m_siteLayer;
-    // In the order their rows started.
-    std::vector<ProbeSocket *> m_open;
+    DeadlineQueue<ProbeSocket *> m_open;
     std::unordered_map<const ProbeSocket *, Probe> m_probes;
     QString m_shortage;
+    // Shared by every probe's connection: the event loop watches one descriptor for them all.
+    std::shared_ptr<SocketWatch> m_watch;
 };

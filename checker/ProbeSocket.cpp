@@ -1,12 +1,13 @@
 #include "checker/ProbeSocket.h"
 
 #include "checker/SocketSystem.h"
+#include "checker/SocketWatch.h"
 
 #include <QHostAddress>
-#include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
@@ -24,7 +25,9 @@ constexpr qsizetype FirstReserve = qsizetype(4) << 10;
 char discardArea[ReadBudget];
 } // namespace
 
-ProbeSocket::ProbeSocket(QObject *parent) : QObject(parent) {}
+ProbeSocket::ProbeSocket(QObject *parent, std::shared_ptr<SocketWatch> watch)
+    : QObject(parent), m_watch(watch ? std::move(watch) : std::make_shared<SocketWatch>())
+{}
 
 ProbeSocket::~ProbeSocket()
 {
@@ -52,10 +55,13 @@ int ProbeSocket::connectTo(const QHostAddress &address, quint16 port)
             Qt::QueuedConnection);
         return 0;
     }
-    // Writable means connected or failed. Reading waits until the request is out: its notifier is made then, which
-    // also keeps a batch's start from registering and unregistering a thousand of them.
-    m_writeNotifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Write, this);
-    connect(m_writeNotifier, &QSocketNotifier::activated, this, &ProbeSocket::onWritable);
+    // Writable means connected or failed. Reading waits until the request is out.
+    if (!wait(Waiting::Connection)) {
+        // Out of memory for the watch, or past the system's number of them: not the proxy's doing either.
+        const int error = errno;
+        disconnectSocket();
+        return error;
+    }
     return 0;
 }
 
@@ -74,11 +80,7 @@ bool ProbeSocket::send(const QByteArray &data)
             got += result;
         return false;
     }
-    if (!m_readNotifier) {
-        m_readNotifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
-        connect(m_readNotifier, &QSocketNotifier::activated, this, &ProbeSocket::onReadable);
-    }
-    return true;
+    return m_waiting == Waiting::Answer || wait(Waiting::Answer);
 }
 
 void ProbeSocket::consume(qsizetype bytes)
@@ -99,9 +101,30 @@ void ProbeSocket::release()
     m_answer = QByteArray();
 }
 
+void ProbeSocket::onReady(quint32 events)
+{
+    Q_UNUSED(events);
+    if (m_waiting == Waiting::Connection)
+        onWritable();
+    else if (m_waiting == Waiting::Answer)
+        onReadable();
+}
+
+bool ProbeSocket::wait(Waiting what)
+{
+    if (m_waiting != Waiting::Nothing)
+        m_watch->unwatch(m_fd);
+    m_waiting = Waiting::Nothing;
+    if (what == Waiting::Nothing || !m_watch->watch(m_fd, what == Waiting::Connection ? EPOLLOUT : EPOLLIN, this))
+        return what == Waiting::Nothing;
+    m_waiting = what;
+    return true;
+}
+
 void ProbeSocket::onWritable()
 {
-    m_writeNotifier->setEnabled(false);
+    // Connected or failed: level-triggered, a writable socket would be told of at every pass until sent to.
+    wait(Waiting::Nothing);
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
@@ -166,16 +189,10 @@ void ProbeSocket::keep(const char *data, qsizetype size)
 
 void ProbeSocket::disconnectSocket()
 {
-    // Notifiers go first, so that none watches a descriptor number that the system hands out again. They may be
-    // the very senders of the signal being handled, hence deleteLater().
-    for (QSocketNotifier *notifier : {m_writeNotifier, m_readNotifier}) {
-        if (notifier) {
-            notifier->setEnabled(false);
-            notifier->deleteLater();
-        }
-    }
-    m_writeNotifier = nullptr;
-    m_readNotifier = nullptr;
+    // The watch goes first, so that nothing watches a descriptor number that the system hands out again.
+    if (m_waiting != Waiting::Nothing)
+        m_watch->unwatch(m_fd, true);
+    m_waiting = Waiting::Nothing;
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;

@@ -5,8 +5,10 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <memory>
+
 class QHostAddress;
-class QSocketNotifier;
+class SocketWatch;
 
 // The connection of one probe: a TCP client connection to one proxy, the list row that it probes and the answer
 // received so far. A thin non-blocking socket of its own rather than a QTcpSocket, because the verdict hangs on
@@ -21,7 +23,8 @@ public:
     // What one answer may keep; an echo page is a few hundred bytes, and a hostile proxy must not fill the memory.
     static constexpr qsizetype MaxAnswerBytes = qsizetype(64) << 10;
 
-    explicit ProbeSocket(QObject *parent = nullptr);
+    // watch: what reports its readiness, shared by the probes of a run; one of its own when none is given.
+    explicit ProbeSocket(QObject *parent = nullptr, std::shared_ptr<SocketWatch> watch = {});
     ~ProbeSocket() override;
 
     int row() const { return m_row; }
@@ -65,6 +68,14 @@ Q_SIGNALS:
     void failed();
 
 private:
+    friend class SocketWatch;
+    // What the socket waits for.
+    enum class Waiting { Nothing, Connection, Answer };
+
+    // The system's readiness events, while the socket waits for something.
+    void onReady(quint32 events);
+    // Waits for that from now on, or for nothing; false when the system refused.
+    bool wait(Waiting what);
     void onWritable();
     void onReadable();
     // Takes up to budget bytes off the connection: a result > 0 counts them, 0 is the close, -1 a failure (errno).
@@ -74,8 +85,8 @@ private:
     void fail(int error);
 
     int m_fd = -1;
-    QSocketNotifier *m_writeNotifier = nullptr;
-    QSocketNotifier *m_readNotifier = nullptr;
+    std::shared_ptr<SocketWatch> m_watch;
+    Waiting m_waiting = Waiting::Nothing;
     int m_row = 0;
     Clock::TimePoint m_startedAt;
     QByteArray m_answer;

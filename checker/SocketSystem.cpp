@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
@@ -33,13 +34,13 @@ bool isLocalShortage(int error)
     return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM || error == EADDRNOTAVAIL;
 }
 
-std::optional<rlimit> raiseOpenFileLimit()
+std::optional<rlimit> raiseOpenFileLimit(rlim_t wanted)
 {
     rlimit limit = {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
         return std::nullopt;
-    if (limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
+    if (limit.rlim_cur < wanted && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = std::min(wanted, limit.rlim_max);
         ::setrlimit(RLIMIT_NOFILE, &limit);
         ::getrlimit(RLIMIT_NOFILE, &limit);
     }

@@ -16,7 +16,7 @@ socklen_t socketAddress(const QHostAddress &address, quint16 port, sockaddr_stor
 // Whether the error says that this machine ran out (of descriptors, memory, local ports), not that the other side
 // failed: whoever asked waits or tells the user, and blames no peer.
 bool isLocalShortage(int error);
-// The limit of open files raised to its hard limit, as far as the process may: a shell's usual soft limit of 1,024
-// is less than a check's batch or the judge's connections. Nothing when the limit cannot be read.
-std::optional<rlimit> raiseOpenFileLimit();
+// The limit of open files raised towards wanted, as far as the hard limit lets the process: a shell's usual soft
+// limit of 1,024 is less than a check's pool or the judge's connections. Nothing when the limit cannot be read.
+std::optional<rlimit> raiseOpenFileLimit(rlim_t wanted = RLIM_INFINITY);
 } // namespace SocketSystem

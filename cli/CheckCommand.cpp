@@ -38,31 +38,31 @@ rlim_t openDescriptors()
 }
 } // namespace
 
-QString CheckCommand::reserveDescriptors() const
+CheckCommand::Room CheckCommand::reserveDescriptors() const
 {
-    const std::optional<rlimit> raised = SocketSystem::raiseOpenFileLimit();
-    if (!raised)
-        return {};
-    const rlimit limit = *raised;
-    const int atOnce = std::min(m_options.settings.probesAtOnce, m_list.count());
+    const int asked = m_options.settings.probesAtOnce;
+    const int atOnce = std::min(asked, m_list.count());
     if (atOnce == 0)
-        return {};
+        return {asked, {}};
     const rlim_t held = openDescriptors() + SpareDescriptors + (m_options.keepsHistory ? HistoryDescriptors : 0);
     const rlim_t needed = held + rlim_t(atOnce);
-    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
-        return {};
-    // Only a number of probes at once that would run is offered; below one, the limit itself has to be raised.
-    if (limit.rlim_cur <= held)
-        return tr("a check needs at least %1 open files, and this process may open only %2: raise that limit (see "
-                  "ulimit -n)")
-            .arg(qulonglong(held) + 1)
-            .arg(qulonglong(limit.rlim_cur));
-    return tr("testing %1 proxies at once needs %2 open files, and this process may open only %3 (see ulimit -n); "
-              "use at most --threads %4")
-        .arg(atOnce)
-        .arg(qulonglong(needed))
-        .arg(qulonglong(limit.rlim_cur))
-        .arg(qulonglong(limit.rlim_cur - held));
+    const std::optional<rlimit> raised = SocketSystem::raiseOpenFileLimit(needed);
+    if (!raised || raised->rlim_cur == RLIM_INFINITY || raised->rlim_cur >= needed)
+        return {asked, {}};
+    const rlim_t limit = raised->rlim_cur;
+    if (limit <= held)
+        return {0, tr("a check needs at least %1 open files, and this process may open only %2: raise that limit "
+                      "(see ulimit -n)")
+                       .arg(qulonglong(held) + 1)
+                       .arg(qulonglong(limit))};
+    // The run goes on with what fits: a shortage of this machine's own fails no proxy.
+    const int fits = int(limit - held);
+    return {fits, tr("testing %1 proxies at once needs %2 open files, and this process may open only %3 (see ulimit "
+                     "-n): testing %4 at once")
+                      .arg(atOnce)
+                      .arg(qulonglong(needed))
+                      .arg(qulonglong(limit))
+                      .arg(fits)};
 }
 
 int CheckCommand::run()
@@ -85,14 +85,17 @@ int CheckCommand::run()
 
 int CheckCommand::check(SignalWatch &signals, CliHistory &history, const std::function<QString()> &report)
 {
-    if (const QString failure = reserveDescriptors(); !failure.isEmpty()) {
-        printError(failure);
+    const Room room = reserveDescriptors();
+    if (!room.note.isEmpty())
+        printError(room.note);
+    if (room.probesAtOnce == 0)
         return 2;
-    }
     history.start();
     CheckRun checkRun(m_list);
     history.follow(checkRun, m_list);
-    checkRun.setSettings(m_options.settings);
+    CheckSettings settings = m_options.settings;
+    settings.probesAtOnce = room.probesAtOnce;
+    checkRun.setSettings(settings);
     checkRun.setPool(!m_options.batches);
     checkRun.setEchoHosts(m_options.echoHosts);
     checkRun.setEchoCheck(m_options.echoCheck);

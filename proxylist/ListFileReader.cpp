@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -103,7 +104,8 @@ private:
 };
 } // namespace
 
-Result<> ListFileReader::read(const QString &name, Sources sources, qint64 cap, const Consumer &consume)
+Result<> ListFileReader::read(const QString &name, Sources sources, qint64 cap, const Consumer &consume,
+                              const Watch &watch)
 {
     const QByteArray path = NativeName::encode(name);
     struct stat info = {};
@@ -111,29 +113,40 @@ Result<> ListFileReader::read(const QString &name, Sources sources, qint64 cap, 
         return errno == ENOENT ? Failure{tr("The file does not exist.")} : systemFailure(errno);
     if (S_ISDIR(info.st_mode))
         return Failure{tr("It is a folder, not a file.")};
-    if (sources == OrdinaryFiles && !S_ISREG(info.st_mode))
+    const bool pipe = sources == FilesAndPipes && S_ISFIFO(info.st_mode);
+    if (sources != PipesAndDevicesToo && !S_ISREG(info.st_mode) && !pipe)
         return Failure{tr("It is not an ordinary file.")};
     if (S_ISREG(info.st_mode) && info.st_size > cap)
         return tooLarge(cap);
-    const Descriptor file(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    // A pipe opened to wait on would block until its writer comes: it is opened without blocking, and polled.
+    const Descriptor file(::open(path.constData(), O_RDONLY | O_CLOEXEC | (pipe ? O_NONBLOCK : 0)));
     if (file.get() < 0)
         return systemFailure(errno);
-    return readAll(file.get(), S_ISREG(info.st_mode) ? qint64(info.st_size) : -1, cap, consume);
+    return readAll(file.get(), S_ISREG(info.st_mode) ? qint64(info.st_size) : -1, cap, consume, watch, pipe);
 }
 
 Result<> ListFileReader::readStandardInput(qint64 cap, const Consumer &consume)
 {
-    return readAll(STDIN_FILENO, -1, cap, consume);
+    return readAll(STDIN_FILENO, -1, cap, consume, {}, false);
 }
 
-Result<> ListFileReader::readAll(int fd, qint64 expectedSize, qint64 cap, const Consumer &consume)
+Result<> ListFileReader::readAll(int fd, qint64 expectedSize, qint64 cap, const Consumer &consume, const Watch &watch,
+                                 bool pipe)
 {
     // Pieces of a fixed size: a list is never held whole here, whatever its size.
     std::vector<char> piece(Piece);
     MarkReader text(consume, expectedSize);
     qint64 total = 0;
     for (;;) {
+        if (watch.stopped && watch.stopped())
+            return Failure{tr("The load was stopped.")};
+        // Until a writer has come and gone, a pipe without bytes says neither; its end is a hang-up.
+        pollfd waiting{fd, POLLIN, 0};
+        if (pipe && ::poll(&waiting, 1, 100) == 0)
+            continue;
         const ssize_t got = ::read(fd, piece.data(), piece.size());
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && pipe)
+            continue;
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -146,6 +159,8 @@ Result<> ListFileReader::readAll(int fd, qint64 expectedSize, qint64 cap, const 
         const qint64 within = std::min<qint64>(got, cap - total);
         total += within;
         text.feed(QByteArrayView(piece.data(), within));
+        if (watch.progress)
+            watch.progress(total);
         if (within < got)
             return tooLarge(cap);
     }

@@ -158,6 +158,13 @@ public:
         }
     }
 
+    // All that commit() needs stays; the set of texts goes now, on the thread that read the list, not the list's.
+    void dropSet()
+    {
+        Slots none;
+        none.swap(m_slots);
+    }
+
     void commit(ProxyList &list, bool merge)
     {
         if (!merge) {
@@ -373,11 +380,42 @@ template <typename Read> Result<> gather(NewLines &lines, const ProxyValidator &
 
 Result<> ProxyLoader::load(const Reader &read, bool merge)
 {
-    NewLines lines(m_list, merge);
-    Result<> done = gather(lines, m_validator, read);
-    if (done)
-        lines.commit(m_list, merge);
-    return done;
+    Result<Commit> done = this->read(read, merge);
+    if (!done)
+        return Failure{done.error()};
+    (*done)();
+    return {};
+}
+
+Result<ProxyLoader::Commit> ProxyLoader::read(const Reader &read, bool merge) const
+{
+    auto lines = std::make_shared<NewLines>(m_list, merge);
+    const Result<> done = gather(*lines, m_validator, read);
+    if (!done)
+        return Failure{done.error()};
+    lines->dropSet();
+    return Commit([lines, &list = m_list, merge] { lines->commit(list, merge); });
+}
+
+Result<ProxyLoader::Commit> ProxyLoader::readFile(const QString &path, bool merge,
+                                                  const ListFileReader::Watch &watch) const
+{
+    return read(
+        [&](const ListFileReader::Consumer &consume) {
+            return ListFileReader::read(path, ListFileReader::FilesAndPipes, ListFileReader::WindowCap, consume, watch);
+        },
+        merge);
+}
+
+ProxyLoader::Commit ProxyLoader::readClipboard(QStringView text, bool merge) const
+{
+    const QByteArray data = text.toUtf8();
+    return *read(
+        [&data](const ListFileReader::Consumer &consume) {
+            consume(data, data.size());
+            return Result<>();
+        },
+        merge);
 }
 
 Result<> ProxyLoader::loadFromFile(const QString &path, bool merge)

@@ -42,11 +42,21 @@ public:
     QStringList mergeLists(const QStringList &names, ListFileReader::Sources sources,
                            std::optional<qint64> cap = std::nullopt);
 
+    // A load in two halves, for the window, which reads on a thread of its own: the first reads the list's rows
+    // (for a merge) and the file or text, and may run on another thread while nothing changes the list; it returns
+    // the second, which puts the rows in, on the list's thread.
+    using Commit = std::function<void()>;
+    // A file as loadFromFile() reads it, pipes too (see ListFileReader::FilesAndPipes).
+    Result<Commit> readFile(const QString &path, bool merge, const ListFileReader::Watch &watch) const;
+    // Clipboard text as loadFromClipboard() reads it.
+    Commit readClipboard(QStringView text, bool merge) const;
+
 private:
     // Runs a read, handing it where to put each piece.
     using Reader = std::function<Result<>(const ListFileReader::Consumer &)>;
     // Loads what the read hands over; when it fails, the list stays as it was.
     Result<> load(const Reader &read, bool merge);
+    Result<Commit> read(const Reader &read, bool merge) const;
 
     ProxyList &m_list;
     const ProxyValidator &m_validator;

@@ -1,6 +1,7 @@
 // The checker against fake proxies on loopback: the verdicts, the batches, and which rows a run probes.
 #include "app/ProxyTableModel.h"
 #include "checker/CheckRun.h"
+#include "checker/DeadlineQueue.h"
 #include "checker/EchoJudgement.h"
 #include "checker/EchoPage.h"
 #include "checker/Handshake.h"
@@ -236,7 +237,7 @@ private Q_SLOTS:
         h.list.addRows(QStringList(Closing, closing.row()) + QStringList(50, oneRequest.row()) +
                        QStringList(50, unread.row()));
         const auto socketOfRow = [&h](int row) {
-            const std::vector<ProbeSocket *> &open = h.run.probes().open();
+            const auto open = h.run.probes().open().values();
             const auto found = std::ranges::find(open, row, &ProbeSocket::row);
             return found == open.end() ? nullptr : *found;
         };
@@ -315,6 +316,31 @@ private Q_SLOTS:
         if (end.isEmpty())
             QVERIFY(judged[0] >= 1000 && notices.contains("j0 c3 ") && judged[2] >= handedOut[2] + 1000);
         QCOMPARE(h.run.probes().openCount(), 0);
+    }
+
+    // A thousand probes started in one tick of the clock time out in the order they started, whichever leave the
+    // queue or are replaced in it meanwhile; one started earlier (a site's fetch replacing its echo probe) comes first.
+    void deadlinesInOrder()
+    {
+        using namespace std::chrono_literals;
+        DeadlineQueue<int> queue;
+        const Clock::TimePoint tick{1s};
+        std::vector<DeadlineQueue<int>::Handle> places;
+        for (int i = 0; i < 1000; ++i)
+            places.push_back(queue.push(i < 600 ? tick : tick + 1ms, i));
+        queue.push(tick - 1ms, -1);
+        std::vector<int> expected{-1};
+        for (int i = 0; i < 1000; ++i) {
+            if (i % 3 == 0)
+                queue.erase(places[i]);
+            else
+                expected.push_back(i % 3 == 1 ? i : -i);
+            if (i % 3 == 2)
+                DeadlineQueue<int>::replace(places[i], -i);
+        }
+        QCOMPARE(std::vector(queue.values().begin(), queue.values().end()), expected);
+        QCOMPARE(queue.size(), int(expected.size()));
+        QCOMPARE(queue.firstTime(), tick - 1ms);
     }
 
     // Each protocol's handshake, byte for byte, to the echo host at 127.0.0.1:9 or by name, and a Korvane echo host's

@@ -20,7 +20,28 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <atomic>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// Set, the second piece of a list read fails, as a disk's read error would.
+std::atomic<bool> listReadsFail = false;
+std::atomic<int> listPieces = 0;
+} // namespace
+
+// The system's read(), with the reads of a list's 4 MiB pieces failing after the first while listReadsFail is set.
+extern "C" ssize_t read(int fd, void *buffer, size_t count)
+{
+    static const auto system = reinterpret_cast<decltype(&read)>(::dlsym(RTLD_NEXT, "read"));
+    if (listReadsFail && count == size_t(4) << 20 && listPieces++ > 0) {
+        errno = EIO;
+        return -1;
+    }
+    return system(fd, buffer, count);
+}
 
 using C = MainWindow::Controls;
 using Action = QAction *C::*;
@@ -45,7 +66,7 @@ class TestMainWindow : public QObject
     void choose(QAction *action)
     {
         action->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_window->checkRun().isRunning(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->checkRun().isRunning() && !m_window->listJob().isRunning(), 20000);
     }
     // Clicks the first column's header, then tells the sort arrow and the top row.
     QString sortByClick()
@@ -248,6 +269,51 @@ private Q_SLOTS:
                                   proxy('a') + ": the connection was refused"}));
         QCOMPARE(sortByClick(), "1 127.0.0.9:1");
         QCOMPARE(shown(), "iE- bWYSeen as 127.0.0.44 aT- jE-  1 1");
+    }
+
+    // Loads run off the window's thread. A merge from a pipe that delivers slowly: the window answers, locked as
+    // during a run (a header click is refused), the table as it was and a progress bar after half a second; Abort
+    // keeps the table. Read to its end, the pipe merges; a replace whose read fails part-way keeps the table.
+    void loadsLeaveTheWindowFree()
+    {
+        table().addRows({proxy('a'), proxy('b')});
+        table().apply(0, {ProxyResult::working(false)});
+        choose(&C::actionLoadFileReplace); // cancelled: the counters are shown
+        const QByteArray pipe = QFile::encodeName(m_folder.filePath("pipe"));
+        QVERIFY(::mkfifo(pipe, 0600) == 0);
+        m_desktop.fileAnswers = {pipe, pipe};
+        const QWidget *progress = m_window->findChild<QProgressBar *>("loadProgress");
+        QString during;
+        for (const bool abort : {true, false}) {
+            controls().actionLoadFileMerge->trigger();
+            int writer = -1;
+            QTRY_VERIFY(writer >= 0 || (writer = ::open(pipe, O_WRONLY | O_NONBLOCK)) >= 0); // once the load opened it
+            const QByteArray line = proxy('c').toLatin1() + '\n';
+            QVERIFY(::write(writer, line, size_t(line.size())) == line.size());
+            QTRY_VERIFY(progress->isVisible());
+            during += shown() + ' ' + enabled() + ' ';
+            during += sortByClick() + ' ';
+            if (abort)
+                QTest::mouseClick(controls().abortButton, Qt::LeftButton);
+            ::close(writer);
+            QTRY_VERIFY2(!m_window->listJob().isRunning(), qPrintable(during));
+            during += shown() + ' ' + enabled() + QString::number(progress->isVisible()) + ' ';
+        }
+        // An aborted load leaves even the total as it was: blank, as no load has ended yet.
+        const QString before = "aWN b__  1 0 ",
+                      locked = before + "00001100@4 0 127.0.0.1:" + QString::number(m_refused.port());
+        QCOMPARE(during, locked + ' ' + before + "11110111@10 " + locked + " aWN b__ c__ 3 1 0 11110111@10 ");
+        QCOMPARE(m_desktop.boxes,
+                 QStringList(2, "warning Can't sort list: You can not sort list while testing proxies."));
+        const QString large =
+            writeFile(m_folder.filePath("large.txt"), (proxy('d') + '\n').toLatin1().repeated(300000));
+        m_desktop.fileAnswers = {large};
+        listPieces = 0;
+        listReadsFail = true;
+        choose(&C::actionLoadFileReplace);
+        listReadsFail = false;
+        QCOMPARE(listPieces.load(), 2);
+        QCOMPARE(shown(), "aWN b__ c__ 3 1 0");
     }
 
     void runEndsWithTheProgram_data()
