@@ -27,8 +27,8 @@ public:
         ProxyResult result{ProxyStatus(m_packed & StatusMask),
                            Anonymity((m_packed >> AnonymityShift) & AnonymityMask),
                            {},
-                           Grade((m_found >> GradeShift) & GradeMask),
-                           FoundProtocol(m_found & FoundMask)};
+                           Grade((found() >> GradeShift) & GradeMask),
+                           FoundProtocol(found() & FoundMask)};
         if (const quint32 time = (m_packed >> TimeShift) & TimeMask)
             result.ms = int(time - 1);
         return result;
@@ -36,7 +36,7 @@ public:
     // The result, and the row marked touched.
     void setResult(const ProxyResult &result)
     {
-        m_found = quint32(result.found) | (quint32(result.grade) << GradeShift);
+        setFound(quint32(result.found) | (quint32(result.grade) << GradeShift));
         const quint32 time = result.ms ? quint32(qBound(0, *result.ms, int(TimeMask) - 1)) + 1 : 0;
         m_packed = (m_packed & OffsetBits) | quint32(result.status) | (quint32(result.anonymity) << AnonymityShift) |
                    TouchedBit | (time << TimeShift);
@@ -45,19 +45,24 @@ public:
     bool touched() const { return m_packed & TouchedBit; }
     // The country the location database gave for the row, noted when first asked (0: not asked yet), and forgotten
     // with every change of the result, which may bring another exit address.
-    quint16 countryMark() const { return quint16(m_found >> CountryShift); }
+    quint16 countryMark() const { return quint16(found() >> CountryShift); }
     void setCountryMark(quint16 mark)
     {
-        m_found = (m_found & ~(CountryMask << CountryShift)) | (quint32(mark) << CountryShift);
+        setFound((found() & ~(CountryMask << CountryShift)) | (quint32(mark) << CountryShift));
     }
     // Untested and touched; the line stays where it is.
     void reset()
     {
         m_packed = (m_packed & OffsetBits) | TouchedBit;
-        m_found = 0;
+        setFound(0);
     }
 
 private:
+    // The window's thread notes a row's country while a load's thread may read the row's result: the word they
+    // share is read and written whole, never torn.
+    quint32 found() const { return __atomic_load_n(&m_found, __ATOMIC_RELAXED); }
+    void setFound(quint32 found) { __atomic_store_n(&m_found, found, __ATOMIC_RELAXED); }
+
     // packed: status (3 bits), anonymity (2), touched (1), the offset's high byte (8), then the time in
     // milliseconds plus one (18 bits; 0 when there is none, and a time past 262,142 ms is kept as that).
     static constexpr int StatusBits = 3;
