@@ -23,6 +23,8 @@ for program in "$cli" "$build/bench/bench_lists" "$build/bench/bench_checker" /u
 done
 
 folder=$(mktemp -d)
+# Each check's history goes with the folder, never into the user's own.
+export XDG_DATA_HOME=$folder
 farm=
 cleanup() {
     if [[ -n $farm ]]; then kill "$farm" 2>/dev/null && { wait "$farm" 2>/dev/null || true; }; fi

@@ -24,6 +24,8 @@ for program in microsocks tinyproxy squid danted python3 /usr/bin/time; do
 done
 
 folder=$(mktemp -d)
+# Each check's history goes with the folder, never into the user's own.
+export XDG_DATA_HOME=$folder
 pids=()
 check=
 # descendants PID: the processes PID started, and theirs.

@@ -15,6 +15,8 @@ for program in "$cli" /usr/bin/ab /usr/sbin/nginx; do
 done
 
 folder=$(mktemp -d)
+# Each check's history goes with the folder, never into the user's own.
+export XDG_DATA_HOME=$folder
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$folder"' EXIT
 

@@ -22,6 +22,8 @@ for program in "$cli" "$view" /usr/bin/time; do
 done
 
 folder=$(mktemp -d)
+# Each check's history goes with the folder, never into the user's own.
+export XDG_DATA_HOME=$folder
 trap 'rm -rf "$folder"' EXIT
 
 missed=0

@@ -21,6 +21,8 @@ for program in "$cli" "$build/bench/bench_checker" /usr/bin/time microsocks tiny
 done
 
 folder=$(mktemp -d)
+# Each check's history goes with the folder, never into the user's own.
+export XDG_DATA_HOME=$folder
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && { wait "$pid" 2>/dev/null || true; }; done

@@ -18,6 +18,8 @@ for program in microsocks tinyproxy python3; do
 done
 
 folder=$(mktemp -d)
+# Each check's history goes with the folder, never into the user's own.
+export XDG_DATA_HOME=$folder
 pids=()
 check=
 cleanup() {

@@ -16,6 +16,8 @@ for program in "$cli" /usr/sbin/nginx /usr/bin/microsocks /usr/bin/openssl; do
 done
 
 folder=$(mktemp -d)
+# Each check's history goes with the folder, never into the user's own.
+export XDG_DATA_HOME=$folder
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && { wait "$pid" 2>/dev/null || true; }; done
