@@ -138,7 +138,7 @@ void ProxyList::sort(Column column, Qt::SortOrder order, const ResultPairRanks &
             const std::optional<RowHistory> history = m_rows.history(r);
             if (!history || history->counted == 0)
                 return quint64(order == Qt::AscendingOrder ? 101 : 0);
-            return quint64(history->uptimePercent() + 1);
+            return quint64(history->uptimePercent()) + 1;
         });
         break;
     case SortKey::SiteWords:

@@ -375,6 +375,7 @@ private Q_SLOTS:
         HistoryStore store(path);
         const qint64 at = QDateTime::currentMSecsSinceEpoch();
         std::vector<CheckRecord> records;
+        records.reserve(4);
         for (int i = 0; i < 4; ++i)
             records.push_back({proxy('b').toLatin1(), at + i,
                                i ? ProxyResult::working(false) : ProxyResult::failed(ProxyStatus::Error)});
