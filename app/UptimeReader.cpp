@@ -7,6 +7,47 @@
 #include <QPointer>
 
 #include <memory>
+#include <vector>
+
+namespace {
+// The rows' texts, one after another, where each ends, and their ids.
+struct TakenRows
+{
+    QByteArray bytes;
+    std::vector<qsizetype> ends;
+    std::vector<RowId> ids;
+};
+
+// What the history says of the rows it holds, by id; or why it could not be read.
+struct Reading
+{
+    std::vector<std::pair<RowId, RowHistory>> histories;
+    QString problem;
+};
+
+Reading readHistories(const QString &path, const TakenRows &rows)
+{
+    std::vector<QByteArray> texts;
+    texts.reserve(rows.ends.size());
+    qsizetype start = 0;
+    for (const qsizetype end : rows.ends) {
+        texts.push_back(QByteArray::fromRawData(rows.bytes.constData() + start, end - start));
+        start = end;
+    }
+    HistoryStore store(path);
+    if (QString problem = store.open(true); !problem.isEmpty())
+        return {{}, problem};
+    const auto found = store.histories(texts);
+    if (!found)
+        return {{}, found.error()};
+    Reading reading;
+    for (size_t i = 0; i < found.value().size(); ++i) {
+        if (const std::optional<RowHistory> &history = found.value()[i])
+            reading.histories.emplace_back(rows.ids[i], *history);
+    }
+    return reading;
+}
+} // namespace
 
 UptimeReader::UptimeReader(ProxyList &list, QObject *parent) : QObject(parent), m_list(list)
 {
@@ -31,35 +72,27 @@ void UptimeReader::refresh()
 {
     if (m_path.isEmpty() || m_list.count() == 0)
         return;
-    // The texts and ids as they are now: the list is the window's thread's alone.
-    auto texts = std::make_shared<std::vector<QByteArray>>();
-    auto ids = std::make_shared<std::vector<RowId>>();
-    texts->reserve(size_t(m_list.count()));
-    ids->reserve(size_t(m_list.count()));
+    // The texts and ids as they are now, the list being the window's thread's alone: the texts in one block, which
+    // costs the window a copy of its bytes rather than an allocation a row.
+    auto taken = std::make_shared<TakenRows>();
+    taken->ends.reserve(size_t(m_list.count()));
+    taken->ids.reserve(size_t(m_list.count()));
     for (int r = 0; r < m_list.count(); ++r) {
         const QLatin1StringView text = m_list.text(r);
-        texts->emplace_back(text.data(), text.size());
-        ids->push_back(m_list.id(r));
+        taken->bytes.append(text.data(), text.size());
+        taken->ends.push_back(taken->bytes.size());
+        taken->ids.push_back(m_list.id(r));
     }
     const quint64 reading = ++m_reading;
-    m_thread.start([self = QPointer(this), recorder = m_recorder, path = m_path, texts, ids, reading] {
+    m_thread.start([self = QPointer(this), recorder = m_recorder, path = m_path, taken, reading] {
         if (recorder)
             recorder->flush();
-        HistoryStore store(path);
-        QString problem = store.open(true);
-        auto found = problem.isEmpty() ? store.histories(*texts) : Result<std::vector<std::optional<RowHistory>>>();
-        if (problem.isEmpty() && !found)
-            problem = found.error();
-        auto histories = std::make_shared<std::vector<std::pair<RowId, RowHistory>>>();
-        for (size_t i = 0; found && i < found.value().size(); ++i) {
-            if (const std::optional<RowHistory> &history = (*found)[i])
-                histories->emplace_back((*ids)[i], *history);
-        }
-        QMetaObject::invokeMethod(self, [self, histories, problem, reading] {
+        auto found = std::make_shared<Reading>(readHistories(path, *taken));
+        QMetaObject::invokeMethod(self, [self, found, reading] {
             if (!self || reading != self->m_reading)
                 return;
-            self->m_list.setHistories(*histories);
-            Q_EMIT self->read(problem);
+            self->m_list.setHistories(found->histories);
+            Q_EMIT self->read(found->problem);
         });
     });
 }
