@@ -3,7 +3,7 @@
 #include "checker/Clock.h"
 
 #include <map>
-#include <ranges>
+#include <vector>
 
 // Values kept in the order of their times, those of equal times in the order they came: the first is always at hand,
 // and any one goes in constant time by the handle it was given, however many are waiting. A pool of thousands of
@@ -25,8 +25,15 @@ public:
     int size() const { return int(m_items.size()); }
     Clock::TimePoint firstTime() const { return m_items.begin()->first; }
     Value first() const { return m_items.begin()->second; }
-    // In order, first to last.
-    auto values() const { return std::views::values(m_items); }
+    // In order, first to last: a copy, for a look at them all.
+    std::vector<Value> values() const
+    {
+        std::vector<Value> values;
+        values.reserve(m_items.size());
+        for (const auto &item : m_items)
+            values.push_back(item.second);
+        return values;
+    }
 
 private:
     Items m_items;

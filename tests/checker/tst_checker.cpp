@@ -238,7 +238,7 @@ private Q_SLOTS:
                        QStringList(50, unread.row()));
         const auto socketOfRow = [&h](int row) {
             const auto open = h.run.probes().open().values();
-            const auto found = std::ranges::find(open, row, &ProbeSocket::row);
+            const auto found = std::find_if(open.begin(), open.end(), [row](auto *s) { return s->row() == row; });
             return found == open.end() ? nullptr : *found;
         };
         // By its last piece, the endless stream has gone far past what an answer keeps, and its buffer has not.
@@ -326,6 +326,7 @@ private Q_SLOTS:
         DeadlineQueue<int> queue;
         const Clock::TimePoint tick{1s};
         std::vector<DeadlineQueue<int>::Handle> places;
+        places.reserve(1000);
         for (int i = 0; i < 1000; ++i)
             places.push_back(queue.push(i < 600 ? tick : tick + 1ms, i));
         queue.push(tick - 1ms, -1);
@@ -338,7 +339,7 @@ private Q_SLOTS:
             if (i % 3 == 2)
                 DeadlineQueue<int>::replace(places[i], -i);
         }
-        QCOMPARE(std::vector(queue.values().begin(), queue.values().end()), expected);
+        QCOMPARE(queue.values(), expected);
         QCOMPARE(queue.size(), int(expected.size()));
         QCOMPARE(queue.firstTime(), tick - 1ms);
     }
