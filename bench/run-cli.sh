@@ -32,19 +32,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-missed=0
-# verdict WHAT MET: prints the target and its outcome; a missed one makes the script end with 1.
-verdict() {
-    if [[ $2 == 1 ]]; then
-        echo "  target: $1: met"
-    else
-        echo "  target: $1: MISSED"
-        missed=1
-    fi
-}
-# Arithmetic on decimals.
-calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
-holds() { awk "BEGIN { exit !($1) }" && echo 1 || echo 0; }
+# shellcheck source=bench/targets.sh
+source bench/targets.sh
 
 # timed OUTPUT COMMAND...: runs the command with its output into OUTPUT; sets wall and cpu (seconds) and peak (KB).
 # The shell's own timing gives milliseconds (/usr/bin/time's %e only hundredths); /usr/bin/time gives the peak.

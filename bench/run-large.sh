@@ -26,17 +26,8 @@ folder=$(mktemp -d)
 export XDG_DATA_HOME=$folder
 trap 'rm -rf "$folder"' EXIT
 
-missed=0
-# verdict WHAT MET: prints the target and its outcome; a missed one makes the script end with 1.
-verdict() {
-    if [[ $2 == 1 ]]; then
-        echo "  target: $1: met"
-    else
-        echo "  target: $1: MISSED"
-        missed=1
-    fi
-}
-holds() { awk "BEGIN { exit !($1) }" && echo 1 || echo 0; }
+# shellcheck source=bench/targets.sh
+source bench/targets.sh
 
 # peak_of COMMAND...: runs the command, its output thrown away, and sets peak (KB) and wall (s); its exit status is
 # not held against it (a command stopped by timeout ends with 124).

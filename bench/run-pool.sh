@@ -30,16 +30,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-missed=0
-verdict() {
-    if [[ $2 == 1 ]]; then
-        echo "  target: $1: met"
-    else
-        echo "  target: $1: MISSED"
-        missed=1
-    fi
-}
-holds() { awk "BEGIN { exit !($1) }" && echo 1 || echo 0; }
+# shellcheck source=bench/targets.sh
+source bench/targets.sh
 
 # farm SCENARIO ROWS: the fake proxies (the farm ends with this script, and after 30 minutes in any case); their
 # rows into $folder/SCENARIO.txt.

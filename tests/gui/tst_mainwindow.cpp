@@ -393,6 +393,12 @@ private Q_SLOTS:
         m_desktop.integerAnswers = {75};
         choose(&C::actionKeepByUptime);
         QCOMPARE(table().count(), 1);
+        // A list loaded in place of the table is read anew.
+        ProxyRows loaded;
+        loaded.append(proxy('b').toLatin1());
+        table().replaceRows(std::move(loaded));
+        QTRY_COMPARE(read.size(), 2);
+        QCOMPARE(m_window->model().index(0, int(ListColumn::Uptime)).data().toString(), "75%");
     }
 
     // The box offers each country with its name (its code when it has none) and rows; OK waits for a tick.
