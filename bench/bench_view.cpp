@@ -20,6 +20,7 @@
 #include "app/ListJob.h"
 #include "app/MainWindow.h"
 #include "app/ProxyTableModel.h"
+#include "app/ProxyView.h"
 #include "bench/BenchDesktop.h"
 #include "bench/BenchStep.h"
 #include "bench/ProcessFigures.h"
@@ -34,7 +35,6 @@
 #include <QIdentityProxyModel>
 #include <QScrollBar>
 #include <QTimer>
-#include <QTreeView>
 
 #include <algorithm>
 #include <cstdio>
@@ -68,14 +68,10 @@ public:
     }
 };
 
-std::unique_ptr<QTreeView> makeView(QAbstractItemModel *model, QItemSelectionModel *selection)
+std::unique_ptr<ProxyView> makeView(QAbstractItemModel *model, QItemSelectionModel *selection)
 {
-    auto view = std::make_unique<QTreeView>();
+    auto view = std::make_unique<ProxyView>();
     view->resize(513, 521);
-    view->setRootIsDecorated(false);
-    view->setItemsExpandable(false);
-    view->setUniformRowHeights(true);
-    view->setAllColumnsShowFocus(true);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setModel(model);
@@ -91,7 +87,7 @@ std::unique_ptr<QTreeView> makeView(QAbstractItemModel *model, QItemSelectionMod
     return view;
 }
 
-double repaintMs(QTreeView &view)
+double repaintMs(ProxyView &view)
 {
     QElapsedTimer timer;
     timer.start();
@@ -100,7 +96,7 @@ double repaintMs(QTreeView &view)
 }
 
 // The median of five repaints, and the slowest of them.
-void reportRepaints(const char *what, QTreeView &view)
+void reportRepaints(const char *what, ProxyView &view)
 {
     std::vector<double> ms(5);
     for (double &one : ms)
@@ -116,7 +112,7 @@ int filter(int rows)
         SelectionCases::Shown shown;
         ProxyList &table = shown.list;
         SelectionCases::fill(table, rows);
-        const std::unique_ptr<QTreeView> view = makeView(&shown.model, shown.model.selectionModel());
+        const std::unique_ptr<ProxyView> view = makeView(&shown.model, shown.model.selectionModel());
         SelectionCases::select(shown.model, SelectionCases::Case(which));
         view->scrollTo(shown.model.selectionModel()->currentIndex(), QAbstractItemView::PositionAtTop);
         QApplication::processEvents();
@@ -137,7 +133,7 @@ int filter(int rows)
     SelectionCases::Shown shown;
     ProxyList &table = shown.list;
     SelectionCases::fill(table, rows);
-    const std::unique_ptr<QTreeView> view = makeView(&shown.model, shown.model.selectionModel());
+    const std::unique_ptr<ProxyView> view = makeView(&shown.model, shown.model.selectionModel());
     SelectionCases::select(shown.model, SelectionCases::Block);
     view->scrollTo(shown.model.selectionModel()->currentIndex(), QAbstractItemView::PositionAtTop);
     QApplication::processEvents();
@@ -194,7 +190,7 @@ int load(const QString &path, double cpuTarget, bool withCountry)
     }
     BenchDesktop desktop(path);
     MainWindow window(desktop);
-    window.findChild<QTreeView *>()->header()->setSectionHidden(int(ListColumn::Country), !withCountry);
+    window.findChild<ProxyView *>()->header()->setSectionHidden(int(ListColumn::Country), !withCountry);
     window.show();
     settle();
     std::printf("Country column %s\n", withCountry ? "shown" : "hidden");
@@ -234,7 +230,7 @@ int load(const QString &path, double cpuTarget, bool withCountry)
     const qint64 peakKb = ProcessFigures::peakResidentKb();
     const int rows = window.list().count();
     // Once the view has laid the rows out, its scroll bar reaches all but the rows on screen.
-    const QTreeView *view = window.findChild<QTreeView *>();
+    const ProxyView *view = window.findChild<ProxyView *>();
     const int scrollEnd = view ? view->verticalScrollBar()->maximum() : -1;
 
     std::printf("rows loaded    %d (the view's scroll bar ends at %d)\n", rows, scrollEnd);
@@ -271,7 +267,7 @@ int longRow(int megabytes)
                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
     std::printf("first row: %lld characters\n", qint64(table.text(0).size()));
     {
-        const std::unique_ptr<QTreeView> view = makeView(&shown.model, shown.model.selectionModel());
+        const std::unique_ptr<ProxyView> view = makeView(&shown.model, shown.model.selectionModel());
         const QByteArray name = "repaint, " + QByteArray::number(megabytes) + " MB row, cut";
         reportRepaints(name.constData(), *view);
     }
@@ -280,7 +276,7 @@ int longRow(int megabytes)
     small.list.addRows({QStringLiteral("1.2.3.4:80:") + QString(4 << 20, u'x')});
     WholeText whole;
     whole.setSourceModel(&small.model);
-    const std::unique_ptr<QTreeView> view = makeView(&whole, nullptr);
+    const std::unique_ptr<ProxyView> view = makeView(&whole, nullptr);
     reportRepaints("repaint, 4 MB row shown whole (before)", *view);
     return 0;
 }

@@ -36,6 +36,8 @@ public:
     ProxyResult result(int row) const { return m_rows.result(row); }
     // The row's own number in this list, kept through sorts, filters and merges; no two rows hold the same.
     RowId id(int row) const { return m_rows.id(row); }
+    // See ProxyRows::nextId().
+    RowId nextId() const { return m_rows.nextId(); }
     // The address a working row's echo page showed, when it showed one: where the proxy leaves for the internet.
     // Never part of a list file.
     QString exitAddress(int row) const { return m_rows.exitAddress(row); }

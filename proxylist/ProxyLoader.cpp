@@ -87,7 +87,8 @@ private:
 class NewLines
 {
 public:
-    NewLines(const ProxyList &list, bool merge) : m_list(list), m_listRows(merge ? list.count() : 0)
+    NewLines(const ProxyList &list, bool merge)
+        : m_list(list), m_listRows(merge ? list.count() : 0), m_lines(list.nextId())
     {
         m_keep.assign(size_t(m_listRows), true);
         grow(std::max<qsizetype>(1024, 2 * qsizetype(m_listRows)));

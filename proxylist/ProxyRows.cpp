@@ -14,6 +14,16 @@ void ProxyRows::append(QByteArrayView text)
 
 void ProxyRows::take(ProxyRows &&other)
 {
+    // Rows numbered on from this store's next id keep their ids and findings: no pass over them.
+    if (m_rows.empty() && other.m_firstId >= m_nextId) {
+        std::swap(m_bytes, other.m_bytes);
+        std::swap(m_rows, other.m_rows);
+        std::swap(m_ids, other.m_ids);
+        m_findings = std::move(other.m_findings);
+        m_nextId = other.m_nextId;
+        other.clear();
+        return;
+    }
     const size_t first = m_rows.size();
     RowId nextId = takeIds(other.m_rows.size());
     if (m_rows.empty()) {
@@ -92,6 +102,7 @@ void ProxyRows::renumber()
         id = next++;
     }
     m_findings = std::move(findings);
+    m_firstId = 1;
     m_nextId = next;
 }
 

@@ -18,7 +18,7 @@ class ProxyRows
 {
 public:
     // firstId is where the ids begin; only a test of their running out needs another than 1.
-    explicit ProxyRows(RowId firstId = 1) : m_nextId(firstId) {}
+    explicit ProxyRows(RowId firstId = 1) : m_firstId(firstId), m_nextId(firstId) {}
 
     int count() const { return int(m_rows.size()); }
     QLatin1StringView text(int row) const
@@ -28,6 +28,9 @@ public:
     }
     ProxyResult result(int row) const { return m_rows[size_t(row)].result(); }
     RowId id(int row) const { return m_ids[size_t(row)]; }
+    // The id the next row will get. Rows gathered elsewhere from it on (a load asks before it reads) keep their ids
+    // when they come in, so that a large list replaces another without a pass over its rows.
+    RowId nextId() const { return m_nextId; }
     // The address a working row's echo page showed, as the checker wrote it; empty for none.
     QString exitAddress(int row) const { return m_findings.exitAddress(id(row)); }
     QString proxyAddress(int row) const { return m_findings.proxyAddress(id(row)); }
@@ -82,6 +85,8 @@ private:
     mutable std::vector<PackedRow> m_rows;
     // Row r's id is m_ids[r]; ids count up and no two rows hold the same one.
     std::vector<RowId> m_ids;
+    // Every id here is at least m_firstId and below m_nextId.
+    RowId m_firstId;
     RowId m_nextId;
     RowFindings m_findings;
 };

@@ -4,6 +4,7 @@
 #include "app/CountryDialog.h"
 #include "app/MainWindow.h"
 #include "app/ProxyTableModel.h"
+#include "app/ProxyView.h"
 #include "app/TargetSiteDialog.h"
 #include "app/UptimeReader.h"
 #include "checker/CheckRun.h"
@@ -71,7 +72,7 @@ class TestMainWindow : public QObject
     // Clicks the first column's header, then tells the sort arrow and the top row.
     QString sortByClick()
     {
-        QHeaderView *header = m_window->findChild<QTreeView *>()->header();
+        QHeaderView *header = m_window->findChild<ProxyView *>()->header();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, {9, 5});
         return QString::number(header->sortIndicatorOrder()) + ' ' + table().text(0);
     }
@@ -461,7 +462,7 @@ private Q_SLOTS:
                                                            QItemSelectionModel::Select);
             expected += kept(r) ? (selected(r) ? "S" : "-") : "";
         }
-        m_window->findChild<QTreeView *>()->scrollTo(m_window->model().index(47, 0), QAbstractItemView::PositionAtTop);
+        m_window->findChild<ProxyView *>()->scrollTo(m_window->model().index(47, 0), QAbstractItemView::PositionAtTop);
         m_desktop.clipboard = "127.0.0.5:80";
         const std::array commands{&C::actionLoadClipboardMerge, &C::actionKeepWorking, &C::actionKeepAnonymous,
                                   &C::actionKeepSelected};
@@ -472,8 +473,94 @@ private Q_SLOTS:
         int top = 48;
         while (!kept(top))
             ++top;
-        QCOMPARE(table().text(m_window->findChild<QTreeView *>()->indexAt({1, 1}).row()),
+        QCOMPARE(table().text(m_window->findChild<ProxyView *>()->indexAt({1, 1}).row()),
                  QString("127.0.0.%1:80").arg(top));
+    }
+
+    // Clicks, a drag and keys select rows in the table as users expect of one, the current row is always brought into
+    // view, and a selected row is painted as one.
+    void keysAndClicksSelectRows_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<int>("current");
+        // Steps: c, s, t and g click, shift-click, control-click and drag to a row; D, S, P, E and A are Down,
+        // shift-Down, Page Down, End and control-A; b clicks under the last row. A current row of -1 is a page down.
+        QTest::newRow("click") << 100 << "c2"
+                               << "2" << 2;
+        QTest::newRow("shift click") << 100 << "c1 s3"
+                                     << "1 2 3" << 3;
+        QTest::newRow("control click") << 100 << "c1 t4"
+                                       << "1 4" << 4;
+        QTest::newRow("drag") << 100 << "c6 g2"
+                              << "2 3 4 5 6" << 2;
+        QTest::newRow("down") << 100 << "c1 D D"
+                              << "3" << 3;
+        QTest::newRow("shift down") << 100 << "c1 S S"
+                                    << "1 2 3" << 3;
+        QTest::newRow("page down") << 100 << "c0 P"
+                                   << "page" << -1;
+        QTest::newRow("end") << 100 << "c5 E"
+                             << "99" << 99;
+        QTest::newRow("select all") << 3 << "c1 A"
+                                    << "0 1 2" << 1;
+        QTest::newRow("click under the rows") << 3 << "c1 b"
+                                              << "" << 1;
+    }
+
+    void keysAndClicksSelectRows()
+    {
+        QFETCH(int, rows);
+        QFETCH(QString, steps);
+        QFETCH(QString, selected);
+        QFETCH(int, current);
+        for (int r = 0; r < rows; ++r)
+            table().addRows({QString("127.0.0.%1:80").arg(r)});
+        auto *view = m_window->findChild<ProxyView *>();
+        QWidget *viewport = view->viewport();
+        const auto at = [&](int row) { return view->visualRect(m_window->model().index(row, 0)).center(); };
+        const int page = viewport->height() / view->visualRect(m_window->model().index(0, 0)).height();
+        for (const QString &step : steps.split(' ')) {
+            const int row = step.mid(1).toInt();
+            const QChar what = step.at(0);
+            if (what == 'c' || what == 's' || what == 't')
+                QTest::mouseClick(viewport, Qt::LeftButton,
+                                  what == 's'   ? Qt::ShiftModifier
+                                  : what == 't' ? Qt::ControlModifier
+                                                : Qt::NoModifier,
+                                  at(row));
+            else if (what == 'g') {
+                QTest::mousePress(viewport, Qt::LeftButton, {}, at(view->currentIndex().row()));
+                QMouseEvent move(QEvent::MouseMove, at(row), viewport->mapToGlobal(at(row)), Qt::NoButton,
+                                 Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(viewport, &move);
+                QTest::mouseRelease(viewport, Qt::LeftButton, {}, at(row));
+            } else if (what == 'b')
+                QTest::mouseClick(viewport, Qt::LeftButton, {}, {5, viewport->height() - 2});
+            else
+                QTest::keyClick(view,
+                                what == 'P'   ? Qt::Key_PageDown
+                                : what == 'E' ? Qt::Key_End
+                                : what == 'A' ? Qt::Key_A
+                                              : Qt::Key_Down,
+                                what == 'S'   ? Qt::ShiftModifier
+                                : what == 'A' ? Qt::ControlModifier
+                                              : Qt::NoModifier);
+        }
+        current = current < 0 ? page : current;
+        QStringList shown;
+        for (int r = 0; r < rows; ++r) {
+            if (m_window->model().isSelected(r))
+                shown << QString::number(r);
+        }
+        QCOMPARE(shown.join(' '), selected == "page" ? QString::number(page) : selected);
+        QCOMPARE(view->currentIndex().row(), current);
+        QVERIFY(viewport->rect().contains(at(current)));
+        const QImage painted = viewport->grab().toImage();
+        const QPalette::ColorRole colour = m_window->model().isSelected(current) ? QPalette::Highlight : QPalette::Base;
+        QCOMPARE(painted.pixelColor(view->visualRect(m_window->model().index(current, 0)).left() + 2, at(current).y()),
+                 view->palette().color(colour));
     }
 
     // A cancelled and an unreadable load keep the rows and their results, yet recount them; a failed save says why;
@@ -583,7 +670,7 @@ private Q_SLOTS:
     // keeps the rows that reached the site; cancelled or refused, nothing changes; emptied, all is as before.
     void targetSite()
     {
-        QHeaderView *header = m_window->findChild<QTreeView *>()->header();
+        QHeaderView *header = m_window->findChild<ProxyView *>()->header();
         const int site = int(ListColumn::Site);
         const auto state = [&]() -> QString {
             return QString(" |%1%2 ").arg(header->isSectionHidden(site) ? "hidden" : "shown",

@@ -507,6 +507,20 @@ private Q_SLOTS:
         for (int r = 0; r < m_proxies.count(); ++r)
             QCOMPARE(textOf.value(m_proxies.id(r)), m_proxies.text(r));
 
+        // A replaced list's rows never take an id of those before: rows numbered on from the list's next id keep
+        // theirs and their findings, others are numbered again.
+        const RowId next = m_proxies.nextId();
+        ProxyRows ahead(next);
+        ProxyRows behind;
+        ahead.append("e");
+        ahead.apply(0, {ProxyResult::working(true), u"5.5.5.5"_s});
+        behind.append("f");
+        m_proxies.replaceRows(std::move(ahead));
+        QCOMPARE(m_proxies.id(0), next);
+        QCOMPARE(columnTexts(m_proxies, ExitColumn), QStringList{u"5.5.5.5"_s});
+        m_proxies.replaceRows(std::move(behind));
+        QVERIFY(m_proxies.id(0) > next);
+
         // Ids that run out are given again, each row keeping its own and its findings.
         ProxyRows rows(std::numeric_limits<RowId>::max() - 1);
         ProxyRows more;
