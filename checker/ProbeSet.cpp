@@ -323,4 +323,5 @@ void ProbeSet::releaseAll()
     m_names.clear();
     while (!m_open.empty())
         end(m_open.first());
+    m_watch->spares().clear();
 }

@@ -67,7 +67,7 @@ public:
     // Every probe still open that started at or before the moment gets "Timeout" and goes.
     void timeOutStartedBefore(Clock::TimePoint moment);
     void timeOutAll() { timeOutStartedBefore(Clock::TimePoint::max()); }
-    // Every probe goes, without a verdict, and the names looked up are forgotten.
+    // Every probe goes, without a verdict, and the names looked up and the sockets kept for reuse are forgotten.
     void releaseAll();
     int openCount() const { return m_open.size(); }
     // The probes under way, in the order their rows started: the first is the next out of time.

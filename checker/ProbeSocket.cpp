@@ -38,7 +38,10 @@ int ProbeSocket::connectTo(const QHostAddress &address, quint16 port)
 {
     sockaddr_storage to{};
     const socklen_t length = SocketSystem::socketAddress(address, port, to);
-    m_fd = ::socket(to.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    m_family = to.ss_family;
+    m_fd = m_watch->spares().take(m_family);
+    if (m_fd < 0)
+        m_fd = ::socket(m_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_fd < 0 || (::connect(m_fd, reinterpret_cast<const sockaddr *>(&to), length) < 0 && errno != EINPROGRESS &&
                      errno != EINTR)) {
         const int error = errno;
@@ -55,6 +58,7 @@ int ProbeSocket::connectTo(const QHostAddress &address, quint16 port)
             Qt::QueuedConnection);
         return 0;
     }
+    m_unconnected = true;
     // Writable means connected or failed. Reading waits until the request is out.
     if (!wait(Waiting::Connection)) {
         // Out of memory for the watch, or past the system's number of them: not the proxy's doing either.
@@ -130,9 +134,9 @@ void ProbeSocket::onWritable()
     if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
         error = errno;
     if (error != 0)
-        fail(error);
-    else
-        Q_EMIT connected();
+        return fail(error);
+    m_unconnected = false;
+    Q_EMIT connected();
 }
 
 void ProbeSocket::onReadable()
@@ -189,11 +193,13 @@ void ProbeSocket::keep(const char *data, qsizetype size)
 
 void ProbeSocket::disconnectSocket()
 {
-    // The watch goes first, so that nothing watches a descriptor number that the system hands out again.
+    // The watch goes first, so that nothing watches a descriptor number that the system hands out again, nor a
+    // socket kept for another probe.
+    const bool spare = m_fd >= 0 && std::exchange(m_unconnected, false);
     if (m_waiting != Waiting::Nothing)
-        m_watch->unwatch(m_fd, true);
+        m_watch->unwatch(m_fd, !spare);
     m_waiting = Waiting::Nothing;
-    if (m_fd >= 0)
+    if (m_fd >= 0 && !(spare && m_watch->spares().keep(m_fd, m_family)))
         ::close(m_fd);
     m_fd = -1;
 }

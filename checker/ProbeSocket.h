@@ -85,6 +85,9 @@ private:
     void fail(int error);
 
     int m_fd = -1;
+    int m_family = 0;
+    // The connection has started and got no further (it may have been refused): the socket can serve another.
+    bool m_unconnected = false;
     std::shared_ptr<SocketWatch> m_watch;
     Waiting m_waiting = Waiting::Nothing;
     int m_row = 0;

@@ -86,6 +86,7 @@ void Scheduler::end()
         return;
     m_phase = Phase::Idle;
     m_timer.stop();
+    m_probes.releaseAll();
     Q_EMIT finished();
 }
 

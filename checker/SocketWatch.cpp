@@ -30,26 +30,28 @@ SocketWatch::~SocketWatch()
 
 bool SocketWatch::watch(int fd, quint32 events, ProbeSocket *socket)
 {
-    const quint64 key = ++m_lastKey;
+    if (fd < 0 || m_epoll < 0)
+        return false;
+    if (++m_lastSerial == 0)
+        ++m_lastSerial;
     epoll_event event{};
     event.events = events;
-    event.data.u64 = key;
-    if (m_epoll < 0 || ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event) != 0)
+    event.data.u64 = quint64(m_lastSerial) << 32 | quint32(fd);
+    if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event) != 0)
         return false;
-    m_keys[fd] = key;
-    m_sockets.emplace(key, socket);
+    if (size_t(fd) >= m_watches.size())
+        m_watches.resize(size_t(fd) + 1);
+    m_watches[size_t(fd)] = {m_lastSerial, socket};
     return true;
 }
 
 void SocketWatch::unwatch(int fd, bool closing)
 {
-    const auto key = m_keys.find(fd);
-    if (key == m_keys.end())
+    if (fd < 0 || size_t(fd) >= m_watches.size() || !m_watches[size_t(fd)].socket)
         return;
     if (!closing)
         ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
-    m_sockets.erase(key->second);
-    m_keys.erase(key);
+    m_watches[size_t(fd)] = {};
 }
 
 void SocketWatch::onReady()
@@ -60,8 +62,8 @@ void SocketWatch::onReady()
     const int count = ::epoll_wait(m_epoll, events.data(), EventsPerPass, 0);
     for (int i = 0; i < count; ++i) {
         const quint64 key = events[size_t(i)].data.u64;
-        const auto socket = m_sockets.find(key);
-        if (socket != m_sockets.end())
-            socket->second->onReady(events[size_t(i)].events);
+        const auto fd = size_t(quint32(key));
+        if (fd < m_watches.size() && m_watches[fd].socket && m_watches[fd].serial == quint32(key >> 32))
+            m_watches[fd].socket->onReady(events[size_t(i)].events);
     }
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "checker/SpareSockets.h"
+
 #include <QObject>
 
 #include <memory>
-#include <unordered_map>
+#include <vector>
 
 class ProbeSocket;
 class QSocketNotifier;
@@ -27,14 +29,22 @@ public:
     // descriptor from the watch itself, which saves a call per probe): no event of it is reported any more, not
     // even one already taken off the system.
     void unwatch(int fd, bool closing = false);
+    // The sockets of ended probes kept for the next, shared like the watch.
+    SpareSockets &spares() { return m_spares; }
 
 private:
     void onReady();
 
     int m_epoll;
     QSocketNotifier *m_notifier = nullptr;
-    // The sockets watched, by a number of their own: a descriptor closed and given out again is another watch.
-    std::unordered_map<quint64, ProbeSocket *> m_sockets;
-    std::unordered_map<int, quint64> m_keys;
-    quint64 m_lastKey = 0;
+    // Each descriptor's watch, by its number. A watch has a serial number of its own, which its events carry beside
+    // the descriptor: an event of an earlier watch of the same descriptor number is told apart.
+    struct Watch
+    {
+        quint32 serial = 0;
+        ProbeSocket *socket = nullptr;
+    };
+    std::vector<Watch> m_watches;
+    quint32 m_lastSerial = 0;
+    SpareSockets m_spares;
 };

@@ -39,11 +39,10 @@ void HistoryRecorder::follow(const CheckRun &run, const ProxyList &list)
 {
     connect(&run.probes(), &ProbeSet::verdictWritten, this, [this, &list](int row, const RowVerdict &verdict) {
         const QLatin1StringView text = list.text(row);
-        const std::optional<GeoInfo> place = list.locate(row);
+        // The country noted beside the row: what the run's own output then reads again.
         record({QByteArray(text.data(), text.size()), QDateTime::currentMSecsSinceEpoch(), verdict.result,
                 verdict.exitAddress, verdict.echoHost,
-                verdict.site ? QString::fromLatin1(verdict.site->word()) : QString(),
-                place ? place->countryCode : QString()});
+                verdict.site ? QString::fromLatin1(verdict.site->word()) : QString(), list.countryCode(row)});
     });
     // The end of a run is committed at once.
     connect(&run, &CheckRun::finished, this, [this] {

@@ -56,9 +56,6 @@ private:
     QString execute(const QString &statement);
     // The records into the staging table; empty on success, else SQLite's words.
     QString stage(const std::vector<CheckRecord> &records);
-    // Rows a statement. Qt's SQLite driver looks each bound value's place up by name, at a cost that grows with the
-    // values a statement holds: a statement of 256 rows made the second's commits of a run cost more than its probes.
-    static constexpr int StagedAtOnce = 64;
 
     QString m_path;
     QString m_connection;

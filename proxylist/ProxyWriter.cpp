@@ -350,8 +350,7 @@ constexpr OutputField OutputFields[] = {
     {"site", true, OutputField::Site, siteObject},
     {"country", false, OutputField::Location,
      [](const ProxyList &list, int row, const ProxyResult &) {
-         const std::optional<GeoInfo> found = list.locate(row);
-         return textOrNothing(found ? found->countryCode.toLatin1() : QByteArray());
+         return textOrNothing(list.countryCode(row).toLatin1());
      }},
     {"asn", true, OutputField::Location,
      [](const ProxyList &list, int row, const ProxyResult &) {

@@ -7,6 +7,7 @@ packages=(
     clang-format clang-tidy        # the layout and code checks of test.sh
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libqt6sql6-sqlite              # Qt SQL's SQLite driver: the history of checks
+    libsqlite3-dev                 # SQLite itself, under that driver's connection: a run's verdicts staged fast
     libssl-dev                     # libcrypto's HMAC-SHA256, which signs the echo host's pages; libssl's TLS
     libloc-dev libloc-database     # a proxy's country, from the offline location database (libloc1 comes with -dev)
     openssl                        # the throwaway authorities and certificates of the TLS tests

@@ -306,6 +306,12 @@ private Q_SLOTS:
         });
         h.run.setPool(true);
         h.run.setSettings({2, std::chrono::seconds(1)});
+        const auto sockets = [] {
+            const QFileInfoList open = QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System);
+            return std::count_if(open.begin(), open.end(),
+                                 [](const QFileInfo &fd) { return fd.symLinkTarget().contains(u"socket:"); });
+        };
+        const auto before = sockets();
         QVERIFY(runToEnd(h.run));
         QCOMPARE(h.statuses(), statuses);
         QCOMPARE(h.calls, end == "stop" ? "started " : "started finished ");
@@ -316,6 +322,8 @@ private Q_SLOTS:
         if (end.isEmpty())
             QVERIFY(judged[0] >= 1000 && notices.contains("j0 c3 ") && judged[2] >= handedOut[2] + 1000);
         QCOMPARE(h.run.probes().openCount(), 0);
+        // No socket is left open behind the run, the silent proxies' kept for reuse included.
+        QCOMPARE(sockets(), before);
     }
 
     // A thousand probes started in one tick of the clock time out in the order they started, whichever leave the
