@@ -73,11 +73,9 @@ int LoopbackFarm::add(Behaviour behaviour, quint32 address, quint16 port)
         return 0;
     }
     if (behaviour == Refused || behaviour == Unaccepted) {
-        if (behaviour == Unaccepted && ::listen(fd, 0) != 0) {
-            ::close(fd);
-            return 0;
-        }
         m_reserved.push_back(fd);
+        if (behaviour == Unaccepted && (::listen(fd, 0) != 0 || !fillBacklog(local)))
+            return 0;
         return ntohs(local.sin_port);
     }
     epoll_event event{};
@@ -89,6 +87,17 @@ int LoopbackFarm::add(Behaviour behaviour, quint32 address, quint16 port)
     }
     m_listeners.emplace(fd, Peer{behaviour, address, {}});
     return ntohs(local.sin_port);
+}
+
+bool LoopbackFarm::fillBacklog(const sockaddr_in &listener)
+{
+    // On loopback the kernel completes the handshake within connect(): the connection then waits in the backlog,
+    // which is full, for good.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    m_reserved.push_back(fd);
+    return ::connect(fd, reinterpret_cast<const sockaddr *>(&listener), sizeof listener) == 0;
 }
 
 void LoopbackFarm::serve(qint64 limitMs, const volatile std::sig_atomic_t &stop)

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <deque>
+#include <netinet/in.h>
 #include <unordered_map>
 #include <vector>
 
@@ -29,8 +30,8 @@ public:
         Refused,           // a bound port with no listener: connecting is refused
         EchoAfter500ms,    // the echo page 500 ms after the whole request has come in, then an orderly close
         EchoPeerAddress,   // an echo host asked directly: the page with the address the client came from, then a close
-        Unaccepted,        // listens with no backlog and never accepts: the first connection is made and hears
-                           // nothing, the kernel drops the others' SYNs; no work of this process either way
+        Unaccepted,        // listens with a backlog of one, filled at once by a connection of this farm's own, and
+                           // never accepts: the kernel drops every client's SYN, and this process does no work
     };
     static constexpr quint32 OtherAddress = 0x7f00002c; // 127.0.0.44
     static constexpr qint64 LateAnswerMs = 500;
@@ -52,6 +53,9 @@ public:
     static QByteArray echoPage(quint32 address);
 
 private:
+    // Fills the backlog of the listener at that address with a connection of its own; false when it could not.
+    bool fillBacklog(const sockaddr_in &listener);
+
     struct Peer
     {
         Behaviour behaviour;
@@ -88,6 +92,7 @@ private:
     std::deque<LateAnswer> m_lateAnswers;
     std::unordered_map<int, Peer> m_listeners; // the proxies, by listening descriptor
     std::unordered_map<int, Peer> m_peers;     // the accepted connections
-    std::vector<int> m_reserved;               // the refused and unaccepted ports, held so that nothing else
+    std::vector<int> m_reserved;               // the refused and unaccepted ports (and what fills the latter's
+                                               // backlogs), held so that nothing else
                                                // gets them
 };

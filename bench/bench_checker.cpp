@@ -13,7 +13,8 @@
 //           those rows "Working" with "Y", the others "Error". korvane-cli's benchmark (bench/run-cli.sh) serves
 //           this farm to its check.
 //   silent  100,000 rows, 10,000 at once, 1 s: each on an address of its own (127.1.0.1 upwards, one port) whose
-//           listener never accepts. Target: every row "Timeout". bench/run-pool.sh serves it to korvane-cli.
+//           listener's backlog is full and never accepts, so that the kernel drops every SYN. Target: every row
+//           "Timeout". bench/run-pool.sh serves it to korvane-cli.
 //   dead    99,000 rows the same way, ten in eleven refused (a port bound on the address, no listener), every
 //           eleventh silent. bench/run-pool.sh adds its working rows through real proxies.
 //
@@ -238,7 +239,8 @@ int serve(const Scenario *scenario, int rows, bool echoHost)
     // made before this process binds any, and this process serves the last share.
     rlimit files{};
     getrlimit(RLIMIT_NOFILE, &files);
-    const size_t share = std::max<size_t>(1000, size_t(std::min<rlim_t>(files.rlim_cur, 1 << 20)) - 100);
+    // Two descriptors a proxy at most: an unaccepted one's listener and what fills its backlog.
+    const size_t share = std::max<size_t>(1000, (size_t(std::min<rlim_t>(files.rlim_cur, 1 << 20)) - 100) / 2);
     std::vector<int> ports;
     std::vector<pid_t> helpers;
     size_t first = 0;

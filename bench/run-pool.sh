@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # korvane-cli's pool against a hundred thousand dead proxies on 127.0.0.0/8, served by bench_checker --serve in
-# child processes (each address's listener never accepts: a silent proxy costs the farm no work):
+# child processes (each address's listener has a full backlog and never accepts: the kernel drops every SYN, and a
+# silent proxy costs the farm no work):
 #   silent  100,000 silent rows, -n 10000 -t 1. Targets: at most 12 s wall (the floor is 10 s), 3 s CPU, 300 MB peak,
 #           every row "Timeout". Then the same with -n 1000, beside it (no target).
 #   mixed   100,000 rows, -n 10000 -t 1: 90,000 refused at once, 9,000 silent and 1,000 working through a real
