@@ -296,17 +296,28 @@ void ProxyView::paintEvent(QPaintEvent *event)
     const QRect area = event->rect();
     const int first = topRow() + std::max(area.top(), 0) / height;
     const int last = std::min(rows - 1, topRow() + std::max(area.bottom(), 0) / height);
+    // The rows on screen that are selected, in one pass over the selection: asked row by row, the selection model
+    // would go through every range it holds for each.
+    std::vector<bool> selected(size_t(std::max(last - first + 1, 0)));
+    if (selectionModel()) {
+        for (const QItemSelectionRange &range : selectionModel()->selection()) {
+            for (int row = std::max(range.top(), first); row <= std::min(range.bottom(), last); ++row)
+                selected[size_t(row - first)] = true;
+        }
+    }
     QStyleOptionViewItem option;
     initViewItemOption(&option);
-    for (int row = first; row <= last; ++row)
-        paintRow(painter, option, row);
+    for (int row = first; row <= last; ++row) {
+        QStyleOptionViewItem rowOption = option;
+        if (selected[size_t(row - first)])
+            rowOption.state |= QStyle::State_Selected;
+        paintRow(painter, rowOption, row);
+    }
 }
 
 void ProxyView::paintRow(QPainter &painter, QStyleOptionViewItem option, int row)
 {
     const int top = (row - topRow()) * rowHeight();
-    if (selectionModel() && selectionModel()->rowIntersectsSelection(row, rootIndex()))
-        option.state |= QStyle::State_Selected;
     int firstShown = -1;
     int lastShown = -1;
     for (int visual = 0; visual < m_header->count(); ++visual) {
