@@ -75,11 +75,16 @@ int ProxyView::topRow() const
     return verticalScrollBar()->value();
 }
 
-int ProxyView::rowAt(int y) const
+int ProxyView::rowNumberAt(int y) const
 {
     const int height = rowHeight();
     // Rounded down, above the viewport too.
-    const int row = topRow() + (y >= 0 ? y / height : -((height - 1 - y) / height));
+    return topRow() + (y >= 0 ? y / height : -((height - 1 - y) / height));
+}
+
+int ProxyView::rowAt(int y) const
+{
+    const int row = rowNumberAt(y);
     return row >= 0 && row < rowCount() ? row : -1;
 }
 
@@ -227,11 +232,11 @@ void ProxyView::setSelection(const QRect &rect, QItemSelectionModel::SelectionFl
     if (!selectionModel() || !model() || rect.isNull())
         return;
     const QRect area = rect.normalized();
-    const int height = rowHeight();
     const int rows = rowCount();
-    // The rows the rectangle crosses; a drag past the last row stops there.
-    const int first = std::max(topRow() + (area.top() >= 0 ? area.top() / height : -1), 0);
-    const int last = std::min(topRow() + area.bottom() / height, rows - 1);
+    // The rows the rectangle crosses, from where a drag started, which may have scrolled out of view since; a drag
+    // past the last row stops there.
+    const int first = std::max(rowNumberAt(area.top()), 0);
+    const int last = std::min(rowNumberAt(area.bottom()), rows - 1);
     if (first > last || first >= rows) {
         if (command & QItemSelectionModel::Clear)
             selectionModel()->clear();

@@ -48,7 +48,9 @@ private:
     int rowCount() const;
     int rowHeight() const;
     int topRow() const;
-    // The row at the viewport's height y, or -1 below the last row.
+    // The number of the row at the viewport's height y, were there rows above the first and below the last.
+    int rowNumberAt(int y) const;
+    // The row at the viewport's height y, or -1 where there is none.
     int rowAt(int y) const;
     // Rows wholly inside the viewport, at least one.
     int rowsInView() const;

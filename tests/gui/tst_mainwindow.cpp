@@ -485,28 +485,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("selected");
         QTest::addColumn<int>("current");
-        // Steps: c, s, t and g click, shift-click, control-click and drag to a row; D, S, P, E and A are Down,
-        // shift-Down, Page Down, End and control-A; b clicks under the last row. A current row of -1 is a page down.
-        QTest::newRow("click") << 100 << "c2"
-                               << "2" << 2;
-        QTest::newRow("shift click") << 100 << "c1 s3"
-                                     << "1 2 3" << 3;
-        QTest::newRow("control click") << 100 << "c1 t4"
-                                       << "1 4" << 4;
-        QTest::newRow("drag") << 100 << "c6 g2"
-                              << "2 3 4 5 6" << 2;
-        QTest::newRow("down") << 100 << "c1 D D"
-                              << "3" << 3;
-        QTest::newRow("shift down") << 100 << "c1 S S"
-                                    << "1 2 3" << 3;
-        QTest::newRow("page down") << 100 << "c0 P"
-                                   << "page" << -1;
-        QTest::newRow("end") << 100 << "c5 E"
-                             << "99" << 99;
-        QTest::newRow("select all") << 3 << "c1 A"
-                                    << "0 1 2" << 1;
-        QTest::newRow("click under the rows") << 3 << "c1 b"
-                                              << "" << 1;
+        const auto add = [](const char *name, int rows, const char *steps, const char *selected, int current) {
+            QTest::newRow(name) << rows << QString::fromLatin1(steps) << QString::fromLatin1(selected) << current;
+        };
+        // Steps: c, s, t and g click, shift-click, control-click and drag to a row, G drags to a row scrolled into view
+        // meanwhile, the row it started from out of it; D, S, P, E and A are Down, shift-Down, Page Down, End and
+        // control-A; b clicks under the last row. A current row of -1 is a page down.
+        QStringList dragged;
+        for (int r = 2; r <= 60; ++r)
+            dragged << QString::number(r);
+        add("click", 100, "c2", "2", 2);
+        add("shift click", 100, "c1 s3", "1 2 3", 3);
+        add("control click", 100, "c1 t4", "1 4", 4);
+        add("drag", 100, "c6 g2", "2 3 4 5 6", 2);
+        add("drag while the view scrolls", 100, "c2 G60", qPrintable(dragged.join(' ')), 60);
+        add("down", 100, "c1 D D", "3", 3);
+        add("shift down", 100, "c1 S S", "1 2 3", 3);
+        add("page down", 100, "c0 P", "page", -1);
+        add("end", 100, "c5 E", "99", 99);
+        add("select all", 3, "c1 A", "0 1 2", 1);
+        add("click under the rows", 3, "c1 b", "", 1);
     }
 
     void keysAndClicksSelectRows()
@@ -517,6 +515,7 @@ private Q_SLOTS:
         QFETCH(int, current);
         for (int r = 0; r < rows; ++r)
             table().addRows({QString("127.0.0.%1:80").arg(r)});
+        QApplication::processEvents();
         auto *view = m_window->findChild<ProxyView *>();
         QWidget *viewport = view->viewport();
         const auto at = [&](int row) { return view->visualRect(m_window->model().index(row, 0)).center(); };
@@ -530,8 +529,10 @@ private Q_SLOTS:
                                   : what == 't' ? Qt::ControlModifier
                                                 : Qt::NoModifier,
                                   at(row));
-            else if (what == 'g') {
+            else if (what == 'g' || what == 'G') {
                 QTest::mousePress(viewport, Qt::LeftButton, {}, at(view->currentIndex().row()));
+                if (what == 'G')
+                    view->verticalScrollBar()->setValue(row - 5);
                 QMouseEvent move(QEvent::MouseMove, at(row), viewport->mapToGlobal(at(row)), Qt::NoButton,
                                  Qt::LeftButton, Qt::NoModifier);
                 QApplication::sendEvent(viewport, &move);
