@@ -320,7 +320,7 @@ void ProxyView::paintEvent(QPaintEvent *event)
     }
 }
 
-void ProxyView::paintRow(QPainter &painter, QStyleOptionViewItem option, int row)
+void ProxyView::paintRow(QPainter &painter, const QStyleOptionViewItem &option, int row)
 {
     const int top = (row - topRow()) * rowHeight();
     int firstShown = -1;

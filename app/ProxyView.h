@@ -56,7 +56,7 @@ private:
     int rowsInView() const;
     // The row's band across every column, in viewport coordinates.
     QRect rowRect(int row) const;
-    void paintRow(QPainter &painter, QStyleOptionViewItem option, int row);
+    void paintRow(QPainter &painter, const QStyleOptionViewItem &option, int row);
     void rememberTopRows(QAbstractItemModel::LayoutChangeHint hint);
     void restoreTopRow();
 
