@@ -35,3 +35,14 @@ class Server(http.server.ThreadingHTTPServer):
 Server(("127.0.0.1", int(sys.argv[1])), Echo).serve_forever()
 ' "$1" &
 }
+
+# tinyproxy_at PORT FOLDER CLIENTS: in the background ($! is its PID), tinyproxy on 127.0.0.1:PORT for up to CLIENTS
+# clients at once, its configuration and log in FOLDER. As root it drops to nobody, who must still be able to read
+# that configuration.
+tinyproxy_at() {
+    chmod 755 "$2"
+    printf 'Port %s\nListen 127.0.0.1\nMaxClients %s\nTimeout 30\nDisableViaHeader Yes\nLogLevel Error\n' "$1" "$3" \
+        >"$2/tinyproxy.conf"
+    ((EUID == 0)) && printf 'User nobody\nGroup nogroup\n' >>"$2/tinyproxy.conf"
+    tinyproxy -d -c "$2/tinyproxy.conf" >"$2/tinyproxy.log" 2>&1 &
+}

@@ -89,17 +89,7 @@ socks_port=$(free_port)
 microsocks -i 127.0.0.1 -p "$socks_port" >"$folder/microsocks.log" 2>&1 &
 pids+=($!)
 http_port=$(free_port)
-chmod 755 "$folder"
-cat >"$folder/tinyproxy.conf" <<CONF
-Port $http_port
-Listen 127.0.0.1
-MaxClients 1000
-Timeout 30
-DisableViaHeader Yes
-LogLevel Error
-CONF
-((EUID == 0)) && printf 'User nobody\nGroup nogroup\n' >>"$folder/tinyproxy.conf"
-tinyproxy -d -c "$folder/tinyproxy.conf" >"$folder/tinyproxy.log" 2>&1 &
+tinyproxy_at "$http_port" "$folder" 1000
 pids+=($!)
 for port in "$socks_port" "$http_port"; do wait_port "$port"; done
 

@@ -36,20 +36,9 @@ socks_port=$(free_port)
 microsocks -i 127.0.0.1 -p "$socks_port" >"$folder/microsocks.log" 2>&1 &
 pids+=($!)
 
-# MaxClients above the 200 clients of a batch. As root tinyproxy drops to nobody, who must still be able to read
-# its configuration.
+# More clients than the 200 of a batch.
 http_port=$(free_port)
-chmod 755 "$folder"
-cat >"$folder/tinyproxy.conf" <<EOF
-Port $http_port
-Listen 127.0.0.1
-MaxClients 300
-Timeout 30
-DisableViaHeader Yes
-LogLevel Error
-EOF
-((EUID == 0)) && printf 'User nobody\nGroup nogroup\n' >>"$folder/tinyproxy.conf"
-tinyproxy -d -c "$folder/tinyproxy.conf" >"$folder/tinyproxy.log" 2>&1 &
+tinyproxy_at "$http_port" "$folder" 300
 pids+=($!)
 
 for port in "$echo_port" "$socks_port" "$http_port"; do wait_port "$port"; done
