@@ -60,19 +60,46 @@ void EchoCheck::connectTo(size_t index, const QHostAddress &address)
     Asking &asking = m_asking[index];
     asking.exchange = std::make_unique<ProbeExchange>(std::make_unique<DirectHandshake>(),
                                                       std::make_unique<DirectPageJudgement>(host));
-    auto *socket = new ProbeSocket(this);
-    asking.socket = socket;
-    if (const int shortage = socket->connectTo(address, host.port()))
-        return fail(index, qt_error_string(shortage));
-    ProbeExchange &exchange = *asking.exchange;
-    const auto onStep = [this, index](const std::optional<RowVerdict> &verdict) {
-        if (verdict)
-            onVerdict(index, *verdict);
-    };
-    connect(socket, &ProbeSocket::connected, this, [=, &exchange] { onStep(exchange.onConnected(*socket)); });
-    connect(socket, &ProbeSocket::dataArrived, this, [=, &exchange] { onStep(exchange.onData(*socket)); });
-    connect(socket, &ProbeSocket::closed, this, [=, this, &exchange] { onVerdict(index, exchange.onClosed(*socket)); });
-    connect(socket, &ProbeSocket::failed, this, [=, this, &exchange] { onVerdict(index, exchange.onFailed(*socket)); });
+    asking.socket = std::make_unique<ProbeSocket>(static_cast<ProbeSocket::Listener &>(*this));
+    if (const int shortage = asking.socket->connectTo(address, host.port()))
+        fail(index, qt_error_string(shortage));
+}
+
+size_t EchoCheck::indexOf(const ProbeSocket &socket) const
+{
+    const auto asking = std::find_if(m_asking.begin(), m_asking.end(),
+                                     [&socket](const Asking &asking) { return asking.socket.get() == &socket; });
+    return size_t(asking - m_asking.begin());
+}
+
+void EchoCheck::connected(ProbeSocket &socket)
+{
+    const size_t index = indexOf(socket);
+    onStep(index, m_asking[index].exchange->onConnected(socket));
+}
+
+void EchoCheck::dataArrived(ProbeSocket &socket)
+{
+    const size_t index = indexOf(socket);
+    onStep(index, m_asking[index].exchange->onData(socket));
+}
+
+void EchoCheck::closed(ProbeSocket &socket)
+{
+    const size_t index = indexOf(socket);
+    onVerdict(index, m_asking[index].exchange->onClosed(socket));
+}
+
+void EchoCheck::failed(ProbeSocket &socket)
+{
+    const size_t index = indexOf(socket);
+    onVerdict(index, m_asking[index].exchange->onFailed(socket));
+}
+
+void EchoCheck::onStep(size_t index, const std::optional<RowVerdict> &verdict)
+{
+    if (verdict)
+        onVerdict(index, *verdict);
 }
 
 void EchoCheck::onVerdict(size_t index, const RowVerdict &verdict)
@@ -132,12 +159,8 @@ void EchoCheck::onTimeout()
 void EchoCheck::drop(size_t index)
 {
     Asking &asking = m_asking[index];
-    if (asking.socket) {
+    if (asking.socket)
         asking.socket->release();
-        // It may be the sender of the signal being handled.
-        asking.socket->deleteLater();
-        asking.socket = nullptr;
-    }
     asking.exchange.reset();
 }
 

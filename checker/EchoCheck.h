@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checker/EchoHost.h"
+#include "checker/ProbeSocket.h"
 
 #include <QByteArrayList>
 #include <QHostAddress>
@@ -14,14 +15,13 @@
 
 class NameCache;
 class ProbeExchange;
-class ProbeSocket;
 struct RowVerdict;
 
 // Asks echo hosts for their page directly, without a proxy, with the request a tunnel sends: whether each answers
 // with a page that shows an address, and that address, which is the user's own as the host sees it. The hosts are
 // asked all at once, within one timeout, each by a probe's exchange with no proxy in between; start() returns at
 // once and finished() follows.
-class EchoCheck : public QObject
+class EchoCheck : public QObject, private ProbeSocket::Listener
 {
     Q_OBJECT
 
@@ -59,10 +59,19 @@ Q_SIGNALS:
 private:
     struct Asking
     {
-        ProbeSocket *socket = nullptr;
+        // Kept, released, until the next check: it may be telling of an event when its host is settled.
+        std::unique_ptr<ProbeSocket> socket;
         std::unique_ptr<ProbeExchange> exchange;
         bool settled = false;
     };
+
+    void connected(ProbeSocket &socket) override;
+    void dataArrived(ProbeSocket &socket) override;
+    void closed(ProbeSocket &socket) override;
+    void failed(ProbeSocket &socket) override;
+    size_t indexOf(const ProbeSocket &socket) const;
+    // The exchange's step: a verdict ends the question.
+    void onStep(size_t index, const std::optional<RowVerdict> &verdict);
 
     void lookUp(size_t index);
     void connectTo(size_t index, const QHostAddress &address);

@@ -53,7 +53,7 @@ void PoolScheduler::waitForOldest()
 {
     if (m_probes.openCount() == 0)
         return m_nextTurn.isActive() ? void() : end();
-    setDeadline(m_probes.open().firstTime() + m_settings.timeout);
+    setDeadline(m_probes.oldestStart() + m_settings.timeout);
 }
 
 void PoolScheduler::refill()

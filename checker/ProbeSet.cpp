@@ -9,8 +9,6 @@
 #include "checker/SocketWatch.h"
 #include "proxylist/ProxyList.h"
 
-#include <QPointer>
-
 #include <algorithm>
 #include <climits>
 #include <utility>
@@ -37,11 +35,51 @@ RowVerdict withSite(RowVerdict verdict, SiteVerdict site)
 }
 } // namespace
 
+// One row's probe: the connection under way, and what comes after it. It hears its connection's events and hands
+// them on to the set.
+struct ProbeSet::Probe final : ProbeSocket::Listener
+{
+    Probe(ProbeSet &set, int row, size_t host, ProxyAddress proxy, std::unique_ptr<AttemptPolicy> policy,
+          Clock::TimePoint startedAt)
+        : set(set), row(row), host(host), proxy(std::move(proxy)), policy(std::move(policy)), startedAt(startedAt)
+    {}
+    Probe(const Probe &) = delete;
+    Probe &operator=(const Probe &) = delete;
+    ~Probe() = default;
+
+    void connected(ProbeSocket & /*socket*/) override { set.onConnected(*this); }
+    void dataArrived(ProbeSocket & /*socket*/) override { set.onDataArrived(*this); }
+    void closed(ProbeSocket & /*socket*/) override { set.onClosed(*this); }
+    void failed(ProbeSocket & /*socket*/) override { set.onFailed(*this); }
+
+    ProbeSet &set;
+    int row;
+    // The echo host it asks, by its place.
+    size_t host;
+    // The row's proxy in the protocol of the connection under way.
+    ProxyAddress proxy;
+    std::unique_ptr<AttemptPolicy> policy;
+    // When the connection under way started; the row's time out counts from its place among the open.
+    Clock::TimePoint startedAt;
+    // The addresses the proxy's name led to, which the echo page may show as its own.
+    QList<QHostAddress> proxyAddresses = {};
+    // Where the connection under way goes.
+    QHostAddress address = {};
+    std::unique_ptr<ProbeSocket> socket = nullptr;
+    // Made once the connection is up: most probes of a long list never get that far.
+    std::unique_ptr<ProbeExchange> exchange = nullptr;
+    // The row's verdict on its echo page while the site is fetched through the proxy; nothing before.
+    std::optional<RowVerdict> echoVerdict = std::nullopt;
+    // Its look-up of the proxy's name while that is under way, and its place among the open.
+    quint64 lookUp = 0;
+    DeadlineQueue<std::unique_ptr<Probe>>::Handle place = {};
+};
+
 ProbeSet::ProbeSet(ProxyList &list, const Clock &clock, NameCache &names, QObject *parent)
     : QObject(parent), m_list(list), m_clock(clock), m_names(names), m_watch(std::make_shared<SocketWatch>())
 {}
 
-// The connections still open or let go and not yet deleted are children: they go with the set.
+// Each probe's socket keeps the watch they share for as long as it needs it.
 ProbeSet::~ProbeSet() = default;
 
 bool ProbeSet::hasSocks4Rows() const
@@ -53,6 +91,16 @@ bool ProbeSet::hasSocks4Rows() const
             return true;
     }
     return false;
+}
+
+const ProbeSocket *ProbeSet::socketOf(int row) const
+{
+    const ProbeSocket *found = nullptr;
+    m_open.visit([row, &found](const std::unique_ptr<Probe> &probe) {
+        if (probe->row == row)
+            found = probe->socket.get();
+    });
+    return found;
 }
 
 void ProbeSet::startRun(int retries)
@@ -73,72 +121,69 @@ bool ProbeSet::start(int row)
     // looked up, once per run. A search for a row's protocol starts with SOCKS 5.
     const QLatin1StringView text = m_list.text(row);
     const bool searching = m_searching && !ProxyValidator::hasScheme(text);
-    const std::optional<ProxyAddress> proxy =
+    std::optional<ProxyAddress> proxy =
         m_validator.address(text, searching ? ProxyAddress::Protocol::Socks5 : m_bareProtocol);
     if (!proxy) {
         write(row, {ProxyResult::failed(ProxyStatus::Error)}, true);
         return true;
     }
     // Each probe's own start: the probes of a batch start together, and none is charged another's time.
-    ProbeSocket *socket = newSocket(row, m_clock.now());
-    Probe &probe =
-        m_probes
-            .emplace(socket, Probe{m_echoHosts.next(), *proxy, attemptPolicy(searching), nullptr, socket->startedAt()})
-            .first->second;
-    probe.place = m_open.push(socket->startedAt(), socket);
-    if (!proxy->hostName.isEmpty()) {
-        m_names.lookUp(proxy->hostName, socket, [this, socket = QPointer(socket)](const QList<QHostAddress> &found) {
-            onNameFound(socket, found);
-        });
+    const Clock::TimePoint now = m_clock.now();
+    auto owned =
+        std::make_unique<Probe>(*this, row, m_echoHosts.next(), std::move(*proxy), attemptPolicy(searching), now);
+    Probe &probe = *owned;
+    probe.place = m_open.push(now, std::move(owned));
+    if (!probe.proxy.hostName.isEmpty()) {
+        probe.lookUp = ++m_lastLookUp;
+        m_lookingUp.emplace(probe.lookUp, &probe);
+        m_names.lookUp(probe.proxy.hostName, this,
+                       [this, lookUp = probe.lookUp](const QList<QHostAddress> &found) { onNameFound(lookUp, found); });
         return true;
     }
-    const bool ipv6 = proxy->host.protocol() == QAbstractSocket::IPv6Protocol;
-    return connectProbe(socket, ipv6 ? QList{proxy->host} : QList<QHostAddress>(), proxy->host);
+    if (probe.proxy.host.protocol() == QAbstractSocket::IPv6Protocol)
+        probe.proxyAddresses = {probe.proxy.host};
+    return connectProbe(probe, probe.proxy.host);
 }
 
-ProbeSocket *ProbeSet::newSocket(int row, Clock::TimePoint startedAt)
-{
-    auto *socket = new ProbeSocket(this, m_watch);
-    socket->setRow(row);
-    socket->setStartedAt(startedAt);
-    return socket;
-}
-
-void ProbeSet::onNameFound(ProbeSocket *socket, QList<QHostAddress> addresses)
+void ProbeSet::onNameFound(quint64 lookUp, QList<QHostAddress> addresses)
 {
     // A probe may have timed out while it waited.
-    if (!socket || !m_probes.contains(socket))
+    const auto waiting = m_lookingUp.find(lookUp);
+    if (waiting == m_lookingUp.end())
         return;
+    Probe &probe = *waiting->second;
+    m_lookingUp.erase(waiting);
+    probe.lookUp = 0;
     if (addresses.isEmpty())
-        return onAttemptEnded(socket, RowVerdict{ProxyResult::failed(ProxyStatus::Error)});
+        return onAttemptEnded(probe, RowVerdict{ProxyResult::failed(ProxyStatus::Error)});
     // IPv4 first: most proxies listen there, and one address is tried.
     std::stable_partition(addresses.begin(), addresses.end(), [](const QHostAddress &address) {
         return address.protocol() == QAbstractSocket::IPv4Protocol;
     });
-    connectProbe(socket, addresses, addresses.first());
+    probe.proxyAddresses = addresses;
+    connectProbe(probe, addresses.first());
 }
 
-bool ProbeSet::connectProbe(ProbeSocket *socket, const QList<QHostAddress> &proxyAddresses, const QHostAddress &address)
+bool ProbeSet::connectProbe(Probe &probe, const QHostAddress &address)
 {
-    Probe &probe = m_probes.at(socket);
     probe.address = address;
-    probe.exchange = exchangeFor(probe, proxyAddresses);
-    connectEvents(socket, *probe.exchange);
-    const int shortage = socket->connectTo(address, probe.proxy.port);
+    probe.socket = std::make_unique<ProbeSocket>(probe, m_watch);
+    if (probe.echoVerdict) {
+        // The body the site may send, its head, and what TLS adds to them.
+        probe.socket->setAnswerLimit(m_site->maxBody + m_site->maxBody / 32 + (qint64(256) << 10));
+    }
+    const int shortage = probe.socket->connectTo(address, probe.proxy.port);
     if (shortage == 0)
         return true;
     // Not the proxy's failure: the row stays untested, for "Test untested proxies" to pick up later.
-    const int row = socket->row();
-    end(socket);
-    // Gone at once, not at the event loop's next turn: no event of it is under way, and the run may end first.
-    delete socket;
+    const int row = probe.row;
+    end(probe);
     m_list.apply(row, {ProxyResult()});
     m_shortage = qt_error_string(shortage);
     return false;
 }
 
-std::unique_ptr<ProbeExchange> ProbeSet::exchangeFor(const Probe &probe,
-                                                     const QList<QHostAddress> &proxyAddresses) const
+std::unique_ptr<ProbeExchange> ProbeSet::exchangeFor(const Probe &probe) const
 {
     if (probe.echoVerdict) {
         return std::make_unique<ProbeExchange>(Handshake::create(probe.proxy, m_site->target(), false),
@@ -149,103 +194,106 @@ std::unique_ptr<ProbeExchange> ProbeSet::exchangeFor(const Probe &probe,
     return std::make_unique<ProbeExchange>(Handshake::create(probe.proxy, echo.target(), probe.policy->greetsAny()),
                                            std::make_unique<EchoJudgement>(echo, probe.proxy.hostPort,
                                                                            m_echoHosts.yourAddress(probe.host),
-                                                                           proxyAddresses));
+                                                                           probe.proxyAddresses));
 }
 
-void ProbeSet::connectEvents(ProbeSocket *socket, ProbeExchange &exchange)
+void ProbeSet::onConnected(Probe &probe)
 {
-    const auto onStep = [this, socket](const std::optional<RowVerdict> &verdict) {
-        if (verdict)
-            onAttemptEnded(socket, *verdict);
-    };
-    connect(socket, &ProbeSocket::connected, this, [=, &exchange] { onStep(exchange.onConnected(*socket)); });
-    connect(socket, &ProbeSocket::dataArrived, this, [=, &exchange] { onStep(exchange.onData(*socket)); });
-    connect(socket, &ProbeSocket::closed, this,
-            [=, this, &exchange] { onAttemptEnded(socket, exchange.onClosed(*socket)); });
-    connect(socket, &ProbeSocket::failed, this,
-            [=, this, &exchange] { onAttemptEnded(socket, exchange.onFailed(*socket)); });
+    probe.exchange = exchangeFor(probe);
+    if (std::optional<RowVerdict> verdict = probe.exchange->onConnected(*probe.socket))
+        onAttemptEnded(probe, std::move(*verdict));
 }
 
-void ProbeSet::onAttemptEnded(ProbeSocket *socket, RowVerdict verdict)
+void ProbeSet::onDataArrived(Probe &probe)
 {
-    Probe &probe = m_probes.at(socket);
+    if (std::optional<RowVerdict> verdict = probe.exchange->onData(*probe.socket))
+        onAttemptEnded(probe, std::move(*verdict));
+}
+
+void ProbeSet::onClosed(Probe &probe)
+{
+    onAttemptEnded(probe, probe.exchange->onClosed(*probe.socket));
+}
+
+void ProbeSet::onFailed(Probe &probe)
+{
+    // Failed before it connected: nothing was exchanged.
+    onAttemptEnded(probe, probe.exchange ? probe.exchange->onFailed(*probe.socket)
+                                         : RowVerdict{ProxyResult::failed(ProxyStatus::Error)});
+}
+
+void ProbeSet::onAttemptEnded(Probe &probe, RowVerdict verdict)
+{
     if (probe.echoVerdict)
-        return onSiteEnded(socket, verdict);
+        return onSiteEnded(probe, verdict);
     const ProbeExchange *ended = probe.exchange.get();
-    const std::optional<ProxyAddress::Protocol> next = probe.policy->next(
-        {verdict, ended && ended->connected(), ended && ended->opened(), ended ? ended->heard(*socket) : std::nullopt});
-    if (next && tryAgain(socket, *next))
+    const std::optional<ProxyAddress::Protocol> next =
+        probe.policy->next({verdict, ended && ended->connected(), ended && ended->opened(),
+                            ended && probe.socket ? ended->heard(*probe.socket) : std::nullopt});
+    if (next && tryAgain(probe, *next))
         return;
     if (!next)
         verdict = probe.policy->verdict();
-    const int row = socket->row();
+    const int row = probe.row;
     if (verdict.result.status == ProxyStatus::Working)
         verdict.result.ms = millisecondsSince(m_clock, probe.startedAt);
     verdict = probedAt(probe, std::move(verdict));
     const bool holds = countForHost(probe, row, verdict.result);
-    if (holds && verdict.result.status == ProxyStatus::Working && fetchSite(socket, verdict))
+    if (holds && verdict.result.status == ProxyStatus::Working && fetchSite(probe, verdict))
         return;
     // Gone first: writing the verdict tells the list's watchers, and they may do anything.
-    end(socket);
+    end(probe);
     write(row, holds ? verdict : RowVerdict(), holds);
 }
 
-bool ProbeSet::tryAgain(ProbeSocket *socket, ProxyAddress::Protocol protocol)
+bool ProbeSet::tryAgain(Probe &probe, ProxyAddress::Protocol protocol)
 {
-    const int row = socket->row();
-    const std::optional<ProxyAddress> proxy = m_validator.address(m_list.text(row), protocol);
+    std::optional<ProxyAddress> proxy = m_validator.address(m_list.text(probe.row), protocol);
     if (!proxy)
         return false;
-    // The same row and echo host on a new connection: the row's time out still counts from its first.
-    ProbeSocket *again = newSocket(row, socket->startedAt());
-    Probe &ended = m_probes.at(socket);
-    Probe taken{ended.host, *proxy, std::move(ended.policy), nullptr, m_clock.now()};
-    taken.place = ended.place;
-    end(socket, again);
-    m_probes.emplace(again, std::move(taken));
+    // The same row and echo host on a new connection, in the same place: the row's time out still counts from its
+    // first.
+    dropConnection(probe);
+    probe.proxy = std::move(*proxy);
+    probe.proxyAddresses.clear();
+    probe.startedAt = m_clock.now();
+    const int row = probe.row;
     // Out of sockets, the row is untested again; its scheduler hears of it as of a verdict.
-    if (!connectProbe(again, {}, proxy->host))
+    if (!connectProbe(probe, probe.proxy.host))
         Q_EMIT judged(row);
     return true;
 }
 
-bool ProbeSet::fetchSite(ProbeSocket *socket, const RowVerdict &echoVerdict)
+bool ProbeSet::fetchSite(Probe &probe, const RowVerdict &echoVerdict)
 {
     if (!m_site)
         return false;
-    const int row = socket->row();
-    Probe &ended = m_probes.at(socket);
-    ProxyAddress proxy = ended.proxy;
     // An HTTP proxy carries TLS in a CONNECT tunnel.
-    if (m_site->tls && proxy.protocol == ProxyAddress::Protocol::Http)
-        proxy.protocol = ProxyAddress::Protocol::Connect;
-    ProbeSocket *fetch = newSocket(row, m_clock.now());
-    // The body the site may send, its head, and what TLS adds to them.
-    fetch->setAnswerLimit(m_site->maxBody + m_site->maxBody / 32 + (qint64(256) << 10));
-    const QHostAddress address = ended.address;
-    Probe taken{ended.host, proxy, std::move(ended.policy), nullptr, fetch->startedAt(), echoVerdict};
-    end(socket);
-    taken.place = m_open.push(fetch->startedAt(), fetch);
-    m_probes.emplace(fetch, std::move(taken));
+    if (m_site->tls && probe.proxy.protocol == ProxyAddress::Protocol::Http)
+        probe.proxy.protocol = ProxyAddress::Protocol::Connect;
+    dropConnection(probe);
+    probe.echoVerdict = echoVerdict;
+    probe.startedAt = m_clock.now();
+    probe.place = m_open.reschedule(probe.place, probe.startedAt);
+    const int row = probe.row;
     // Out of sockets, the row keeps its echo verdict and says why its site was not asked: it is judged, and the run
     // meets the shortage again, and tells it, when it starts its next probe.
-    if (!connectProbe(fetch, {}, address))
+    if (!connectProbe(probe, probe.address))
         write(row, withSite(echoVerdict, {SiteStatus::Error, 0, std::exchange(m_shortage, {})}), true);
     return true;
 }
 
-void ProbeSet::onSiteEnded(ProbeSocket *socket, const RowVerdict &verdict)
+void ProbeSet::onSiteEnded(Probe &probe, const RowVerdict &verdict)
 {
-    const Probe &probe = m_probes.at(socket);
-    const int row = socket->row();
+    const int row = probe.row;
     // Ended before the tunnel opened, the exchange has no site verdict of its own.
+    const bool connected = probe.exchange && probe.exchange->connected();
     SiteVerdict site = verdict.site.value_or(SiteVerdict{
-        SiteStatus::Error, 0,
-        probe.exchange->connected() ? QStringLiteral("tunnel refused") : QStringLiteral("proxy unreachable")});
+        SiteStatus::Error, 0, connected ? QStringLiteral("tunnel refused") : QStringLiteral("proxy unreachable")});
     if (site.httpStatus > 0)
         site.ms = millisecondsSince(m_clock, probe.startedAt);
     const RowVerdict echoVerdict = *probe.echoVerdict;
-    end(socket);
+    end(probe);
     write(row, withSite(echoVerdict, std::move(site)), true);
 }
 
@@ -287,32 +335,45 @@ void ProbeSet::write(int row, RowVerdict verdict, bool holds)
     Q_EMIT judged(row);
 }
 
-void ProbeSet::end(ProbeSocket *socket, ProbeSocket *successor)
+void ProbeSet::dropConnection(Probe &probe)
 {
-    const auto probe = m_probes.find(socket);
-    if (successor)
-        DeadlineQueue<ProbeSocket *>::replace(probe->second.place, successor);
-    else
-        m_open.erase(probe->second.place);
-    m_probes.erase(probe);
-    socket->release();
-    // The socket may be the sender of the event being handled.
-    socket->deleteLater();
+    probe.exchange.reset();
+    if (!probe.socket)
+        return;
+    probe.socket->release();
+    // The socket may be telling of the event being handled; deleted at the loop's next turn, with all that went
+    // in this one.
+    if (m_spentSockets.empty())
+        QMetaObject::invokeMethod(this, &ProbeSet::deleteSpentSockets, Qt::QueuedConnection);
+    m_spentSockets.push_back(std::move(probe.socket));
+}
+
+void ProbeSet::deleteSpentSockets()
+{
+    m_spentSockets.clear();
+}
+
+void ProbeSet::end(Probe &probe)
+{
+    if (probe.lookUp != 0)
+        m_lookingUp.erase(probe.lookUp);
+    dropConnection(probe);
+    // The probe itself may be handing on its socket's event: nothing of it is read once that call returns.
+    m_open.erase(probe.place);
 }
 
 void ProbeSet::timeOutStartedBefore(Clock::TimePoint moment)
 {
     // In the order the probes started; a probe's connection goes before its row is written.
     while (!m_open.empty() && m_open.firstTime() <= moment) {
-        ProbeSocket *socket = m_open.first();
-        const int row = socket->row();
-        const Probe &probe = m_probes.at(socket);
+        Probe &probe = *m_open.first();
+        const int row = probe.row;
         // A site still being fetched was counted for the echo host with the verdict it follows.
         const RowVerdict verdict = probe.echoVerdict ? withSite(*probe.echoVerdict, {SiteStatus::Timeout})
                                                      : probedAt(probe, probe.policy->timedOut());
         const bool checking = m_list.isValidRow(row) && m_list.result(row).status == ProxyStatus::Checking;
         const bool holds = !checking || probe.echoVerdict || countForHost(probe, row, verdict.result);
-        end(socket);
+        end(probe);
         if (checking)
             write(row, holds ? verdict : RowVerdict(), holds);
     }
@@ -322,6 +383,6 @@ void ProbeSet::releaseAll()
 {
     m_names.clear();
     while (!m_open.empty())
-        end(m_open.first());
+        end(*m_open.first());
     m_watch->spares().clear();
 }

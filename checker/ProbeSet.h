@@ -70,8 +70,10 @@ public:
     // Every probe goes, without a verdict, and the names looked up and the sockets kept for reuse are forgotten.
     void releaseAll();
     int openCount() const { return m_open.size(); }
-    // The probes under way, in the order their rows started: the first is the next out of time.
-    const DeadlineQueue<ProbeSocket *> &open() const { return m_open; }
+    // When the probe next out of time started; only while one is open.
+    Clock::TimePoint oldestStart() const { return m_open.firstTime(); }
+    // The connection under way for the row, if any.
+    const ProbeSocket *socketOf(int row) const;
     // What this machine ran out of, in the system's words; empty when nothing did.
     const QString &shortage() const { return m_shortage; }
     void clearShortage() { m_shortage.clear(); }
@@ -96,56 +98,44 @@ Q_SIGNALS:
     void retryLater(int row);
 
 private:
-    // One row's probe: the connection under way, and what comes after it.
-    struct Probe
-    {
-        // The echo host it asks, by its place.
-        size_t host = 0;
-        // The row's proxy in the protocol of the connection under way.
-        ProxyAddress proxy;
-        std::unique_ptr<AttemptPolicy> policy;
-        // Made as the connection starts, once the proxy's address is known.
-        std::unique_ptr<ProbeExchange> exchange;
-        // When the connection started: a later connection is timed from its own start, its row's time out from
-        // the first's.
-        Clock::TimePoint startedAt;
-        // The row's verdict on its echo page while the site is fetched through the proxy; nothing before.
-        std::optional<RowVerdict> echoVerdict = std::nullopt;
-        // Where the connection under way goes.
-        QHostAddress address = {};
-        // Its place among the open.
-        DeadlineQueue<ProbeSocket *>::Handle place = {};
-    };
+    struct Probe;
 
-    ProbeSocket *newSocket(int row, Clock::TimePoint startedAt);
     // Where the proxy's name led, or nothing when it was not found.
-    void onNameFound(ProbeSocket *socket, QList<QHostAddress> addresses);
-    // Starts connecting, the exchange judging by the proxy's addresses given; false, with the probe gone and its
-    // row untested, when this machine has no socket.
-    bool connectProbe(ProbeSocket *socket, const QList<QHostAddress> &proxyAddresses, const QHostAddress &address);
+    void onNameFound(quint64 lookUp, QList<QHostAddress> addresses);
+    // Starts the probe's connection to the address, on a new socket; false, with the probe gone and its row
+    // untested, when this machine has no socket.
+    bool connectProbe(Probe &probe, const QHostAddress &address);
+    // The connection's events, as its exchange reads them.
+    void onConnected(Probe &probe);
+    void onDataArrived(Probe &probe);
+    void onClosed(Probe &probe);
+    void onFailed(Probe &probe);
     // The connection ended with the verdict, or gave one: the next connection takes its place, or the verdict is
     // the row's.
-    void onAttemptEnded(ProbeSocket *socket, RowVerdict verdict);
-    void connectEvents(ProbeSocket *socket, ProbeExchange &exchange);
+    void onAttemptEnded(Probe &probe, RowVerdict verdict);
     // A new connection in the protocol for the row, in the place of the old among the open; false when the row
     // cannot be read in it.
-    bool tryAgain(ProbeSocket *socket, ProxyAddress::Protocol protocol);
-    // The proxy is working: a new connection through it fetches the site, timed from its own start, in the place of
-    // the old at the end of the open. False when there is no site to fetch, or no socket to fetch it with.
-    bool fetchSite(ProbeSocket *socket, const RowVerdict &echoVerdict);
+    bool tryAgain(Probe &probe, ProxyAddress::Protocol protocol);
+    // The proxy is working: a new connection through it fetches the site, timed from its own start, at the end of
+    // the open. False when there is no site to fetch.
+    bool fetchSite(Probe &probe, const RowVerdict &echoVerdict);
     // The site's connection ended with the verdict, or gave one: the row's verdict is its echo verdict with it.
-    void onSiteEnded(ProbeSocket *socket, const RowVerdict &verdict);
-    std::unique_ptr<ProbeExchange> exchangeFor(const Probe &probe, const QList<QHostAddress> &proxyAddresses) const;
+    void onSiteEnded(Probe &probe, const RowVerdict &verdict);
+    std::unique_ptr<ProbeExchange> exchangeFor(const Probe &probe) const;
     // The verdict with the echo host asked and the address the proxy's name led to, when it names its host and the
     // name was looked up.
     RowVerdict probedAt(const Probe &probe, RowVerdict verdict) const;
     // Counts the verdict against the probe's echo host; false when the host was found dead, and the row is
     // untested again instead.
     bool countForHost(const Probe &probe, int row, const ProxyResult &result);
-    // The probe goes: its connection, its exchange, and its place among the open unless a successor takes it.
-    void end(ProbeSocket *socket, ProbeSocket *successor = nullptr);
+    // The probe's connection goes, and its exchange with it.
+    void dropConnection(Probe &probe);
+    // The probe goes, at once: its connection and its place among the open.
+    void end(Probe &probe);
     // Writes the row's verdict, or, when it does not hold, leaves the row untested and says it was returned.
     void write(int row, RowVerdict verdict, bool holds);
+    // Deletes the sockets let go since the event loop's last turn: one may have been telling of an event then.
+    void deleteSpentSockets();
 
     ProxyList &m_list;
     const Clock &m_clock;
@@ -157,8 +147,12 @@ private:
     bool m_searching = false;
     std::optional<SiteCheck> m_site;
     SiteLayer m_siteLayer;
-    DeadlineQueue<ProbeSocket *> m_open;
-    std::unordered_map<const ProbeSocket *, Probe> m_probes;
+    // The probes under way, owned here, in the order they are out of time.
+    DeadlineQueue<std::unique_ptr<Probe>> m_open;
+    // The probes waiting for their proxy's name, by the number of their look-up.
+    std::unordered_map<quint64, Probe *> m_lookingUp;
+    quint64 m_lastLookUp = 0;
+    std::vector<std::unique_ptr<ProbeSocket>> m_spentSockets;
     QString m_shortage;
     // Shared by every probe's connection: the event loop watches one descriptor for them all.
     std::shared_ptr<SocketWatch> m_watch;

@@ -25,13 +25,13 @@ constexpr qsizetype FirstReserve = qsizetype(4) << 10;
 char discardArea[ReadBudget];
 } // namespace
 
-ProbeSocket::ProbeSocket(QObject *parent, std::shared_ptr<SocketWatch> watch)
-    : QObject(parent), m_watch(watch ? std::move(watch) : std::make_shared<SocketWatch>())
+ProbeSocket::ProbeSocket(Listener &listener, std::shared_ptr<SocketWatch> watch)
+    : m_listener(listener), m_watch(watch ? std::move(watch) : std::make_shared<SocketWatch>())
 {}
 
 ProbeSocket::~ProbeSocket()
 {
-    disconnectSocket();
+    release();
 }
 
 int ProbeSocket::connectTo(const QHostAddress &address, quint16 port)
@@ -49,13 +49,9 @@ int ProbeSocket::connectTo(const QHostAddress &address, quint16 port)
         if (SocketSystem::isLocalShortage(error))
             return error;
         // Reported through the event loop like any other outcome, never from inside the caller's batch start.
-        QMetaObject::invokeMethod(
-            this,
-            [this, error] {
-                if (!m_ended)
-                    fail(error);
-            },
-            Qt::QueuedConnection);
+        m_error = error;
+        m_failing = true;
+        m_watch->failLater(this);
         return 0;
     }
     m_unconnected = true;
@@ -100,6 +96,8 @@ QByteArray ProbeSocket::take()
 
 void ProbeSocket::release()
 {
+    if (std::exchange(m_failing, false))
+        m_watch->forgetFailure(this);
     m_ended = true;
     disconnectSocket();
     m_answer = QByteArray();
@@ -119,7 +117,9 @@ bool ProbeSocket::wait(Waiting what)
     if (m_waiting != Waiting::Nothing)
         m_watch->unwatch(m_fd);
     m_waiting = Waiting::Nothing;
-    if (what == Waiting::Nothing || !m_watch->watch(m_fd, what == Waiting::Connection ? EPOLLOUT : EPOLLIN, this))
+    // Connected or failed is told once; an answer as long as bytes wait.
+    const quint32 events = what == Waiting::Connection ? EPOLLOUT | EPOLLONESHOT : EPOLLIN;
+    if (what == Waiting::Nothing || !m_watch->watch(m_fd, events, this))
         return what == Waiting::Nothing;
     m_waiting = what;
     return true;
@@ -127,7 +127,7 @@ bool ProbeSocket::wait(Waiting what)
 
 void ProbeSocket::onWritable()
 {
-    // Connected or failed: level-triggered, a writable socket would be told of at every pass until sent to.
+    // Connected or failed: the watch for it is over.
     wait(Waiting::Nothing);
     int error = 0;
     socklen_t length = sizeof error;
@@ -136,7 +136,7 @@ void ProbeSocket::onWritable()
     if (error != 0)
         return fail(error);
     m_unconnected = false;
-    Q_EMIT connected();
+    m_listener.connected(*this);
 }
 
 void ProbeSocket::onReadable()
@@ -149,7 +149,7 @@ void ProbeSocket::onReadable()
     m_received += got;
     // What came before a reset is told first: it may be all the exchange needs.
     if (got > 0) {
-        Q_EMIT dataArrived();
+        m_listener.dataArrived(*this);
         // Whoever handled it may have let the connection go.
         if (m_ended)
             return;
@@ -160,7 +160,7 @@ void ProbeSocket::onReadable()
     if (result == 0) {
         m_ended = true;
         disconnectSocket();
-        Q_EMIT closed();
+        m_listener.closed(*this);
     }
 }
 
@@ -193,13 +193,13 @@ void ProbeSocket::keep(const char *data, qsizetype size)
 
 void ProbeSocket::disconnectSocket()
 {
-    // The watch goes first, so that nothing watches a descriptor number that the system hands out again, nor a
-    // socket kept for another probe.
-    const bool spare = m_fd >= 0 && std::exchange(m_unconnected, false);
-    if (m_waiting != Waiting::Nothing)
-        m_watch->unwatch(m_fd, !spare);
+    if (m_fd < 0)
+        return;
+    const bool kept = std::exchange(m_unconnected, false) && m_watch->spares().keep(m_fd, m_family);
+    // Nothing watches a descriptor number that the system hands out again, nor reports a kept socket's events here.
+    m_watch->unwatch(m_fd, !kept);
     m_waiting = Waiting::Nothing;
-    if (m_fd >= 0 && !(spare && m_watch->spares().keep(m_fd, m_family)))
+    if (!kept)
         ::close(m_fd);
     m_fd = -1;
 }
@@ -209,5 +209,12 @@ void ProbeSocket::fail(int error)
     m_error = error;
     m_ended = true;
     disconnectSocket();
-    Q_EMIT failed();
+    m_listener.failed(*this);
+}
+
+void ProbeSocket::failQueued()
+{
+    m_failing = false;
+    if (!m_ended)
+        fail(m_error);
 }

@@ -1,37 +1,47 @@
 #pragma once
 
-#include "checker/Clock.h"
-
 #include <QByteArray>
-#include <QObject>
 
 #include <memory>
 
 class QHostAddress;
 class SocketWatch;
 
-// The connection of one probe: a TCP client connection to one proxy, the list row that it probes and the answer
-// received so far. A thin non-blocking socket of its own rather than a QTcpSocket, because the verdict hangs on
-// telling an orderly close (recv() gives 0) from a reset (ECONNRESET), and Qt reports both alike.
+// The connection of one probe: a TCP client connection to one proxy and the answer received so far. A thin non-blocking
+// socket of its own rather than a QTcpSocket, because the verdict hangs on telling an orderly close (recv() gives 0)
+// from a reset (ECONNRESET), and Qt reports both alike. Not a QObject: ten thousand of them come and go each second,
+// and each would cost an object of Qt's and four connections.
 //
-// Its signals come from the event loop only, never from inside the call that started the probe.
-class ProbeSocket : public QObject
+// Its events are told to its listener from the event loop only, never from inside the call that started the probe.
+// The listener may release the socket while it hears of one, but must not destroy it before the loop's next turn.
+class ProbeSocket
 {
-    Q_OBJECT
-
 public:
     // What one answer may keep; an echo page is a few hundred bytes, and a hostile proxy must not fill the memory.
     static constexpr qsizetype MaxAnswerBytes = qsizetype(64) << 10;
 
-    // watch: what reports its readiness, shared by the probes of a run; one of its own when none is given.
-    explicit ProbeSocket(QObject *parent = nullptr, std::shared_ptr<SocketWatch> watch = {});
-    ~ProbeSocket() override;
+    // Who hears what becomes of the connection.
+    class Listener
+    {
+    public:
+        virtual void connected(ProbeSocket &socket) = 0;
+        // More of the answer came in.
+        virtual void dataArrived(ProbeSocket &socket) = 0;
+        // The peer closed its side; everything it sent before is in answer().
+        virtual void closed(ProbeSocket &socket) = 0;
+        // Connecting failed, or the connection was reset or broke.
+        virtual void failed(ProbeSocket &socket) = 0;
 
-    int row() const { return m_row; }
-    void setRow(int row) { m_row = row; }
-    // When the connection attempt started, on the run's clock.
-    Clock::TimePoint startedAt() const { return m_startedAt; }
-    void setStartedAt(Clock::TimePoint moment) { m_startedAt = moment; }
+    protected:
+        ~Listener() = default;
+    };
+
+    // watch: what reports its readiness, shared by the probes of a run; one of its own when none is given.
+    explicit ProbeSocket(Listener &listener, std::shared_ptr<SocketWatch> watch = {});
+    ~ProbeSocket();
+    ProbeSocket(const ProbeSocket &) = delete;
+    ProbeSocket &operator=(const ProbeSocket &) = delete;
+
     // What was kept of the answer and not taken yet. The first answerLimit() bytes received are kept, taken or not;
     // what came after is counted in received() but not kept.
     const QByteArray &answer() const { return m_answer; }
@@ -45,8 +55,8 @@ public:
     int error() const { return m_error; }
 
     // Starts connecting to the IPv4 or IPv6 address and port, and returns at once: 0, and the outcome follows as a
-    // signal. When this machine has no socket to give (no descriptor, no memory, no local port left) the proxy
-    // played no part: the error number is returned and no signal follows.
+    // event. When this machine has no socket to give (no descriptor, no memory, no local port left) the proxy
+    // played no part: the error number is returned and no event follows.
     int connectTo(const QHostAddress &address, quint16 port);
     // Sends the bytes in one go and listens for the answer; false when they did not all go out, with whatever had
     // already come in kept in answer().
@@ -55,17 +65,8 @@ public:
     void consume(qsizetype bytes);
     // Hands the answer kept so far on, to whoever reads it now; it still counts against what an answer may keep.
     QByteArray take();
-    // Drops the connection and the answer; no signal follows.
+    // Drops the connection and the answer; the listener hears nothing more.
     void release();
-
-Q_SIGNALS:
-    void connected();
-    // More of the answer came in.
-    void dataArrived();
-    // The peer closed its side; everything it sent before is in answer().
-    void closed();
-    // Connecting failed, or the connection was reset or broke.
-    void failed();
 
 private:
     friend class SocketWatch;
@@ -83,15 +84,16 @@ private:
     void keep(const char *data, qsizetype size);
     void disconnectSocket();
     void fail(int error);
+    // The failure that connectTo() met at once, told now.
+    void failQueued();
 
+    Listener &m_listener;
     int m_fd = -1;
     int m_family = 0;
     // The connection has started and got no further (it may have been refused): the socket can serve another.
     bool m_unconnected = false;
     std::shared_ptr<SocketWatch> m_watch;
     Waiting m_waiting = Waiting::Nothing;
-    int m_row = 0;
-    Clock::TimePoint m_startedAt;
     QByteArray m_answer;
     // How much of the answer has been taken.
     qint64 m_taken = 0;
@@ -100,4 +102,6 @@ private:
     int m_error = 0;
     // Closed, failed or released: nothing more is reported.
     bool m_ended = false;
+    // A failure waits for the watch to tell it.
+    bool m_failing = false;
 };

@@ -23,17 +23,23 @@ public:
     ~SocketWatch() override;
 
     // Reports the descriptor's readiness for reading or writing (EPOLLIN, EPOLLOUT; a failure or hang-up always) to
-    // the socket, from the event loop, until unwatch(). False when the system refused.
+    // the socket, from the event loop, until unwatch(). With EPOLLONESHOT, the first report ends the watch. False
+    // when the system refused.
     bool watch(int fd, quint32 events, ProbeSocket *socket);
-    // When its socket waits for nothing, or before the descriptor is closed (closing: the system drops a closed
-    // descriptor from the watch itself, which saves a call per probe): no event of it is reported any more, not
-    // even one already taken off the system.
+    // When its socket waits for nothing, or before the descriptor is closed: no event of it is reported any more,
+    // not even one already taken off the system. The system drops a closed descriptor from the watch itself, and a
+    // one-shot watch stays with the system until the descriptor's next watch replaces it: each saves a call per
+    // probe.
     void unwatch(int fd, bool closing = false);
     // The sockets of ended probes kept for the next, shared like the watch.
     SpareSockets &spares() { return m_spares; }
+    // The socket's failure is told to it (fail()) at the event loop's next pass, unless forgotten before.
+    void failLater(ProbeSocket *socket);
+    void forgetFailure(ProbeSocket *socket);
 
 private:
     void onReady();
+    void reportFailures();
 
     int m_epoll;
     QSocketNotifier *m_notifier = nullptr;
@@ -43,8 +49,12 @@ private:
     {
         quint32 serial = 0;
         ProbeSocket *socket = nullptr;
+        // Whether the system holds a watch of the descriptor, and whether that one reports once at most.
+        bool registered = false;
+        bool oneShot = false;
     };
     std::vector<Watch> m_watches;
     quint32 m_lastSerial = 0;
     SpareSockets m_spares;
+    std::vector<ProbeSocket *> m_failing;
 };
