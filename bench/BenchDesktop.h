@@ -13,6 +13,7 @@ class BenchDesktop final : public Desktop
 {
 public:
     explicit BenchDesktop(QString path) : m_path(std::move(path)) {}
+    void setPath(QString path) { m_path = std::move(path); }
 
     QString clipboardText() override { return m_clipboard; }
     void setClipboardText(const QString &text) override { m_clipboard = text; }

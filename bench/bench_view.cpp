@@ -182,19 +182,39 @@ void countryPasses(MainWindow &window)
                 ProcessFigures::cpuSeconds() - cpuBefore, megabytes(ProcessFigures::residentKb()));
 }
 
-int load(const QString &path, double cpuTarget, bool withCountry)
+// Until the window's load under way has ended.
+void waitForLoad(MainWindow &window)
 {
-    if (!QFileInfo::exists(path)) {
-        std::fprintf(stderr, "bench_view load: no file %s\n", qPrintable(path));
-        return 2;
+    QEventLoop loop;
+    QObject::connect(&window.listJob(), &ListJob::finished, &loop, &QEventLoop::quit);
+    if (window.listJob().isRunning())
+        loop.exec();
+}
+
+// path loaded by "Load and replace", or by "Load and merge" into the rows of the file into, loaded first.
+int load(const QString &path, double cpuTarget, bool withCountry, const QString &into)
+{
+    for (const QString &file : {path, into}) {
+        if (!file.isEmpty() && !QFileInfo::exists(file)) {
+            std::fprintf(stderr, "bench_view load: no file %s\n", qPrintable(file));
+            return 2;
+        }
     }
-    BenchDesktop desktop(path);
+    BenchDesktop desktop(into.isEmpty() ? path : into);
     MainWindow window(desktop);
     window.findChild<ProxyView *>()->header()->setSectionHidden(int(ListColumn::Country), !withCountry);
     window.show();
     settle();
     std::printf("Country column %s\n", withCountry ? "shown" : "hidden");
-    QAction *loadAndReplace = window.controls().actionLoadFileReplace;
+    QAction *loadAction = window.controls().actionLoadFileReplace;
+    if (!into.isEmpty()) {
+        loadAction->trigger();
+        waitForLoad(window);
+        settle();
+        std::printf("merged into    %d rows of %s\n", window.list().count(), qPrintable(into));
+        desktop.setPath(path);
+        loadAction = window.controls().actionLoadFileMerge;
+    }
     std::printf("file %s, %.1f MB\n", qPrintable(path), double(QFileInfo(path).size()) / 1e6);
     const qint64 idleKb = ProcessFigures::residentKb();
 
@@ -213,11 +233,9 @@ int load(const QString &path, double cpuTarget, bool withCountry)
         lastTickNs = now;
     });
     tick.start(TickMs);
-    loadAndReplace->trigger();
+    loadAction->trigger();
+    waitForLoad(window);
     QEventLoop loop;
-    QObject::connect(&window.listJob(), &ListJob::finished, &loop, &QEventLoop::quit);
-    if (window.listJob().isRunning())
-        loop.exec();
     // The rows are in: the view lays them out and paints them at the loop's next passes.
     QTimer::singleShot(100, &loop, &QEventLoop::quit);
     loop.exec();
@@ -300,8 +318,11 @@ int main(int argc, char *argv[])
             const double seconds = option.toDouble(&number);
             cpuTarget = number ? seconds : cpuTarget;
         }
-        return load(args[1], cpuTarget, !options.contains(QLatin1String("--no-country")));
+        const qsizetype into = options.indexOf(QLatin1String("--into"));
+        return load(args[1], cpuTarget, !options.contains(QLatin1String("--no-country")),
+                    into >= 0 ? options.value(into + 1) : QString());
     }
-    std::fprintf(stderr, "usage: bench_view filter [ROWS] | longrow [MB] | load FILE [CPU] [--no-country]\n");
+    std::fprintf(stderr,
+                 "usage: bench_view filter [ROWS] | longrow [MB] | load FILE [CPU] [--no-country] [--into FIRST]\n");
     return 2;
 }

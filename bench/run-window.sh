@@ -4,8 +4,9 @@
 #     of the load and the resident memory after it, with their targets (at most 0.5 s of CPU, at most 100 MB resident
 #     after the load), and the country passes;
 #   - a list just under the window's cap of 1 GiB, read from a cold disk when the page cache may be dropped (as root;
-#     else said so), and the million lines from a pipe whose writer gives 64 KiB every 20 ms: the target is the
-#     longest gap between two passes of the window's event loop while the list is read and goes in, at most 50 ms.
+#     else said so), its second half merged into its first ("Load and merge"), and the million lines from a pipe
+#     whose writer gives 64 KiB every 20 ms: the target is the longest gap between two passes of the window's event
+#     loop while the list is read and goes in, at most 50 ms.
 # /usr/bin/time adds the whole process's figures, start-up and exit included.
 # Usage: bench/run-window.sh [build folder]   (default: build)
 set -euo pipefail
@@ -52,7 +53,15 @@ else
 fi
 echo "== the window: load and replace, $(($(stat -c %s "$large") >> 20)) MiB, $lines lines; $cache"
 window "$large" 0 --no-country
+
+# Its two halves, the second merged into the first: the list's own rows stay, the new ones go after them.
+first=$folder/first.txt second=$folder/second.txt
+head -n "$((lines / 2))" "$large" >"$first"
+tail -n "+$((lines / 2 + 1))" "$large" >"$second"
 rm -f "$large"
+echo "== the window: load and merge, $(($(stat -c %s "$second") >> 20)) MiB into a list of $(($(stat -c %s "$first") >> 20)) MiB"
+window "$second" 0 --no-country --into "$first"
+rm -f "$first" "$second"
 
 echo "== the window: load and replace, a million lines from a pipe, 64 KiB every 20 ms"
 mkfifo "$folder/pipe"

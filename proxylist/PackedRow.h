@@ -57,6 +57,17 @@ public:
         setFound(0);
     }
 
+    // A copy read on another thread than the window's, which may be noting the row's country meanwhile.
+    PackedRow copied() const
+    {
+        PackedRow copy;
+        copy.m_offsetLow = m_offsetLow;
+        copy.m_length = m_length;
+        copy.m_packed = m_packed;
+        copy.m_found = found();
+        return copy;
+    }
+
 private:
     // The window's thread notes a row's country while a load's thread may read the row's result: the word they
     // share is read and written whole, never torn.

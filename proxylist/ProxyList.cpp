@@ -73,12 +73,24 @@ void ProxyList::appendRows(ProxyRows &&rows)
     Q_EMIT rowsAppended();
 }
 
-void ProxyList::replaceRows(ProxyRows &&rows)
+ProxyRows ProxyList::appendJoined(ProxyRows &&joined)
+{
+    const int first = count();
+    if (joined.count() <= first)
+        return ProxyRows();
+    Q_EMIT rowsAboutToBeAppended(first, joined.count() - 1);
+    ProxyRows old = m_rows.adopt(std::move(joined));
+    Q_EMIT rowsAppended();
+    return old;
+}
+
+ProxyRows ProxyList::replaceRows(ProxyRows &&rows)
 {
     Q_EMIT aboutToBeReplaced();
-    m_rows.clear();
+    ProxyRows former = m_rows.emptied();
     m_rows.take(std::move(rows));
     Q_EMIT replaced();
+    return former;
 }
 
 void ProxyList::clear()

@@ -78,8 +78,15 @@ public:
     void addRows(const QStringList &texts);
     // Rows made elsewhere, appended at the end, untested.
     void appendRows(ProxyRows &&rows);
-    // These rows instead of the list's.
-    void replaceRows(ProxyRows &&rows);
+    // The list's rows followed by rows made elsewhere, in one store: made on another thread while nothing changes the
+    // list, so that appendJoined() appends them without copying a byte. None when rows were not numbered on from
+    // nextId().
+    std::optional<ProxyRows> joinedWith(ProxyRows &rows) const { return m_rows.followedBy(rows); }
+    // Rows that joinedWith() joined, the list unchanged since: the new ones are appended, untested. Returns what the
+    // rows were stored in before, to be freed where a gigabyte's unmapping does not hold up the list's thread.
+    ProxyRows appendJoined(ProxyRows &&joined);
+    // These rows instead of the list's. Returns what the list's were stored in, as appendJoined() does.
+    ProxyRows replaceRows(ProxyRows &&rows);
     void clear();
     // Keeps row r exactly when keep[r] is set, in one pass; keep must have count() entries.
     void keepRows(const std::vector<bool> &keep);

@@ -166,10 +166,22 @@ public:
         none.swap(m_slots);
     }
 
+    // A merge's new lines put after the list's rows now, on the thread that read the list: commit() then only swaps
+    // them in. Not when the list's own rows change too.
+    void join()
+    {
+        if (m_listRows > 0 && !m_dropsRows && m_lines.count() > 0)
+            m_joined = m_list.joinedWith(m_lines);
+    }
+
     void commit(ProxyList &list, bool merge)
     {
         if (!merge) {
-            list.replaceRows(std::move(m_lines));
+            m_former = list.replaceRows(std::move(m_lines));
+            return;
+        }
+        if (m_joined) {
+            m_former = list.appendJoined(std::move(*m_joined));
             return;
         }
         if (m_dropsRows)
@@ -237,6 +249,10 @@ private:
     qsizetype m_used = 0;
     std::vector<bool> m_keep;
     bool m_dropsRows = false;
+    // The list's rows followed by the new lines, once joined.
+    std::optional<ProxyRows> m_joined;
+    // What the list's rows were stored in before commit(): freed with this object, on whichever thread lets it go.
+    ProxyRows m_former;
 };
 
 // A UTF-8 byte-order mark: files joined into one list (cat a.txt b.txt) bring theirs to the start of any line.
@@ -395,6 +411,8 @@ Result<ProxyLoader::Commit> ProxyLoader::read(const Reader &read, bool merge) co
     if (!done)
         return Failure{done.error()};
     lines->dropSet();
+    if (merge)
+        lines->join();
     return Commit([lines, &list = m_list, merge] { lines->commit(list, merge); });
 }
 

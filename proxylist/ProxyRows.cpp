@@ -51,10 +51,58 @@ void ProxyRows::take(ProxyRows &&other)
     other.clear();
 }
 
+std::optional<ProxyRows> ProxyRows::followedBy(ProxyRows &other) const
+{
+    if (other.m_firstId < m_nextId || !other.m_findings.isEmpty())
+        return std::nullopt;
+    ProxyRows joined(m_firstId);
+    joined.m_bytes.reserve(m_bytes.size() + other.m_bytes.size());
+    joined.m_bytes.assign(m_bytes.begin(), m_bytes.end());
+    joined.m_bytes.insert(joined.m_bytes.end(), other.m_bytes.begin(), other.m_bytes.end());
+    joined.m_rows.reserve(m_rows.size() + other.m_rows.size());
+    for (const PackedRow &row : m_rows)
+        joined.m_rows.push_back(row.copied());
+    const auto shift = qint64(m_bytes.size());
+    for (PackedRow row : other.m_rows) {
+        row.setOffset(row.offset() + shift);
+        joined.m_rows.push_back(row);
+    }
+    joined.m_ids.reserve(m_ids.size() + other.m_ids.size());
+    joined.m_ids.assign(m_ids.begin(), m_ids.end());
+    joined.m_ids.insert(joined.m_ids.end(), other.m_ids.begin(), other.m_ids.end());
+    joined.m_nextId = other.m_nextId;
+    other.clear();
+    return joined;
+}
+
+ProxyRows ProxyRows::adopt(ProxyRows &&joined)
+{
+    Q_ASSERT(joined.m_rows.size() >= m_rows.size() && joined.m_firstId == m_firstId);
+    ProxyRows old(m_firstId);
+    std::swap(old.m_bytes, m_bytes);
+    std::swap(old.m_rows, m_rows);
+    std::swap(old.m_ids, m_ids);
+    std::swap(m_bytes, joined.m_bytes);
+    std::swap(m_rows, joined.m_rows);
+    std::swap(m_ids, joined.m_ids);
+    m_nextId = joined.m_nextId;
+    return old;
+}
+
 void ProxyRows::forgetCountries() const
 {
     for (PackedRow &row : m_rows)
         row.setCountryMark(0);
+}
+
+ProxyRows ProxyRows::emptied()
+{
+    ProxyRows held(m_firstId);
+    std::swap(held.m_bytes, m_bytes);
+    std::swap(held.m_rows, m_rows);
+    std::swap(held.m_ids, m_ids);
+    std::swap(held.m_findings, m_findings);
+    return held;
 }
 
 void ProxyRows::clear()

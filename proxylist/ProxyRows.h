@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 #include <QLatin1StringView>
 
+#include <optional>
 #include <vector>
 
 // The rows of a proxy list, stored compactly: every row's line in one block of bytes, as a list file holds it, and
@@ -62,7 +63,16 @@ public:
     void append(QByteArrayView text);
     // Every row of other, after these, each with a new id of this store; other is left empty.
     void take(ProxyRows &&other);
+    // These rows followed by other's, in a store of their own with their ids and without findings: an append made on
+    // another thread while these rows stay as they are, for adopt() to take in at once. None when other's rows are
+    // not numbered on from nextId() or have findings; other is left empty when there is one.
+    std::optional<ProxyRows> followedBy(ProxyRows &other) const;
+    // The rows of a store that followedBy() made of these: these rows' findings stay, and the new rows come after
+    // them. Returns what these rows were stored in, for the caller to free where it suits it.
+    ProxyRows adopt(ProxyRows &&joined);
     void clear();
+    // Empties the store, which keeps its next id, and returns what it held: for the caller to free where it suits it.
+    ProxyRows emptied();
     void reserve(int rows, qsizetype bytes);
     // Keeps the first rows only; the rows after them must have been appended after them.
     void truncate(int rows);

@@ -220,6 +220,14 @@ private Q_SLOTS:
         m_proxies.apply(0, {ProxyResult::working(true)});
         selectRows(u"0011", 3);
         QVERIFY(loader.loadFromFile(writeList("1.1.1.1:1\n5.6.7.8:81\r1.1.1.1:1"), true));
+        // Into a list without copies of its own, the new rows come put after its rows on the loader's thread.
+        const std::vector<RowId> ids{m_proxies.id(0), m_proxies.id(1), m_proxies.id(2), m_proxies.id(3)};
+        const QSignalSpy inserted(&m_table, &QAbstractItemModel::rowsInserted);
+        QVERIFY(loader.loadFromFile(writeList("3.3.3.3:3\n1.2.3.4:80"), true));
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted[0].mid(1), (QVariantList{4, 4}));
+        QCOMPARE((std::vector<RowId>{m_proxies.id(0), m_proxies.id(1), m_proxies.id(2), m_proxies.id(3)}), ids);
+        QCOMPARE(m_proxies.id(4), m_proxies.nextId() - 1);
         // A list one byte too long for the reader, without a byte on the disk.
         QFile huge(m_dir.filePath(u"huge"_s));
         QVERIFY(QDir().mkpath(m_dir.filePath(u"folder"_s)) &&
@@ -231,9 +239,9 @@ private Q_SLOTS:
                                                            {u"pipe"_s, u"It is not an ordinary file."_s},
                                                            {u"huge"_s, u"It is larger than 1024 MB."_s}};
         for (const auto &[unreadable, why] : unreadables) {
-            QCOMPARE(columnTexts(m_proxies), (QStringList{A, B, C, u"1.1.1.1:1"_s}));
-            QCOMPARE(columnTexts(m_proxies, 3), (QStringList{u"Working"_s, {}, {}, {}}));
-            QCOMPARE(m_table.selectedRows(), (std::vector<bool>{false, false, true, false}));
+            QCOMPARE(columnTexts(m_proxies), (QStringList{A, B, C, u"1.1.1.1:1"_s, u"3.3.3.3:3"_s}));
+            QCOMPARE(columnTexts(m_proxies, 3), (QStringList{u"Working"_s, {}, {}, {}, {}}));
+            QCOMPARE(m_table.selectedRows(), (std::vector<bool>{false, false, true, false, false}));
             QCOMPARE(m_table.selectionModel()->currentIndex(), m_table.index(2, 1));
             const Result<> result = loader.loadFromFile(m_dir.filePath(unreadable), false);
             QVERIFY(!result);
@@ -253,8 +261,8 @@ private Q_SLOTS:
                                     writeList("8.8.8.8:8\n6.6.6.6:6")};
         QCOMPARE(loader.mergeLists(around, ListFileReader::PipesAndDevicesToo, 1024).size(), 1);
         ::close(pipe);
-        QCOMPARE(columnTexts(m_proxies).mid(3),
-                 (QStringList{u"1.1.1.1:1"_s, u"2.2.2.2:2"_s, u"7.7.7.7:7"_s, u"8.8.8.8:8"_s, u"6.6.6.6:6"_s}));
+        QCOMPARE(columnTexts(m_proxies).mid(3), (QStringList{u"1.1.1.1:1"_s, u"3.3.3.3:3"_s, u"2.2.2.2:2"_s,
+                                                             u"7.7.7.7:7"_s, u"8.8.8.8:8"_s, u"6.6.6.6:6"_s}));
         // Clipboard text is kept as UTF-8, any character; a byte-order mark before it is no part of the first line.
         loader.loadFromClipboard(
             u"\ufeff 1.2.3.4:80\r\n5.6.7.8:81:\u00e9\u20ac\r\n1.2.3.4:\u200380\r\n5.6.7.8:81:\u00ff"_s, false);
