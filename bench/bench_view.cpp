@@ -34,6 +34,7 @@
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QScrollBar>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
@@ -244,6 +245,8 @@ int load(const QString &path, double cpuTarget, bool withCountry, const QString 
     window.repaint();
     const double cpuSeconds = ProcessFigures::cpuSeconds() - cpuBefore;
     const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
+    // The list's former rows are freed on a thread of the pool.
+    QThreadPool::globalInstance()->waitForDone();
     const qint64 afterKb = ProcessFigures::residentKb();
     const qint64 peakKb = ProcessFigures::peakResidentKb();
     const int rows = window.list().count();

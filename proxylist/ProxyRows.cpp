@@ -55,10 +55,12 @@ std::optional<ProxyRows> ProxyRows::followedBy(ProxyRows &other) const
 {
     if (other.m_firstId < m_nextId || !other.m_findings.isEmpty())
         return std::nullopt;
+    // Each part of other goes as soon as it is copied: the joined store is as large as both.
     ProxyRows joined(m_firstId);
     joined.m_bytes.reserve(m_bytes.size() + other.m_bytes.size());
     joined.m_bytes.assign(m_bytes.begin(), m_bytes.end());
     joined.m_bytes.insert(joined.m_bytes.end(), other.m_bytes.begin(), other.m_bytes.end());
+    other.m_bytes = {};
     joined.m_rows.reserve(m_rows.size() + other.m_rows.size());
     for (const PackedRow &row : m_rows)
         joined.m_rows.push_back(row.copied());
@@ -67,6 +69,7 @@ std::optional<ProxyRows> ProxyRows::followedBy(ProxyRows &other) const
         row.setOffset(row.offset() + shift);
         joined.m_rows.push_back(row);
     }
+    other.m_rows = {};
     joined.m_ids.reserve(m_ids.size() + other.m_ids.size());
     joined.m_ids.assign(m_ids.begin(), m_ids.end());
     joined.m_ids.insert(joined.m_ids.end(), other.m_ids.begin(), other.m_ids.end());
