@@ -74,4 +74,10 @@ void raiseFileLimit()
     files.rlim_cur = files.rlim_max;
     setrlimit(RLIMIT_NOFILE, &files);
 }
+qint64 threadMajorFaults()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_majflt;
+}
 } // namespace ProcessFigures

@@ -12,6 +12,8 @@ bool resetPeak();
 int openDescriptors();
 // User and system time.
 double cpuSeconds();
+// The calling thread's page faults that had to wait for the disk.
+qint64 threadMajorFaults();
 // Raises the soft limit on open descriptors to the hard one.
 void raiseFileLimit();
 } // namespace ProcessFigures

@@ -220,6 +220,7 @@ int load(const QString &path, double cpuTarget, bool withCountry, const QString 
     const qint64 idleKb = ProcessFigures::residentKb();
 
     const double cpuBefore = ProcessFigures::cpuSeconds();
+    const qint64 faultsBefore = ProcessFigures::threadMajorFaults();
     QElapsedTimer wall;
     wall.start();
     // The window's event loop, asked for a pass every few milliseconds: the longest wait beyond that is how long
@@ -241,6 +242,7 @@ int load(const QString &path, double cpuTarget, bool withCountry, const QString 
     QTimer::singleShot(100, &loop, &QEventLoop::quit);
     loop.exec();
     tick.stop();
+    const qint64 faults = ProcessFigures::threadMajorFaults() - faultsBefore;
     settle();
     window.repaint();
     const double cpuSeconds = ProcessFigures::cpuSeconds() - cpuBefore;
@@ -262,7 +264,9 @@ int load(const QString &path, double cpuTarget, bool withCountry, const QString 
                 megabytes(idleKb), megabytes(afterKb), megabytes(afterKb - idleKb), megabytes(peakKb));
     const double gapMs = double(longestGapNs) / 1e6;
     const bool gapMet = gapMs - TickMs <= LoadGapTargetMs;
-    std::printf("event loop     longest gap between passes %.1f ms (asked every %d ms)\n", gapMs, TickMs);
+    std::printf("event loop     longest gap between passes %.1f ms (asked every %d ms); the window's thread waited "
+                "on the disk for %lld pages of its own\n",
+                gapMs, TickMs, static_cast<long long>(faults));
     std::printf("target gap     %s (at most %.0f ms beyond the ask)\n", gapMet ? "met" : "MISSED", LoadGapTargetMs);
     const bool cpuMet = cpuTarget <= 0 || cpuSeconds <= cpuTarget;
     const bool memoryMet = cpuTarget <= 0 || afterKb * 1024 <= LoadResidentTargetBytes;
