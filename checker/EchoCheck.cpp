@@ -65,41 +65,32 @@ void EchoCheck::connectTo(size_t index, const QHostAddress &address)
         fail(index, qt_error_string(shortage));
 }
 
-size_t EchoCheck::indexOf(const ProbeSocket &socket) const
+template <typename Step> void EchoCheck::hear(const ProbeSocket &socket, Step step)
 {
     const auto asking = std::find_if(m_asking.begin(), m_asking.end(),
                                      [&socket](const Asking &asking) { return asking.socket.get() == &socket; });
-    return size_t(asking - m_asking.begin());
+    if (const std::optional<RowVerdict> verdict = step(*asking->exchange))
+        onVerdict(size_t(asking - m_asking.begin()), *verdict);
 }
 
 void EchoCheck::connected(ProbeSocket &socket)
 {
-    const size_t index = indexOf(socket);
-    onStep(index, m_asking[index].exchange->onConnected(socket));
+    hear(socket, [&socket](ProbeExchange &exchange) { return exchange.onConnected(socket); });
 }
 
 void EchoCheck::dataArrived(ProbeSocket &socket)
 {
-    const size_t index = indexOf(socket);
-    onStep(index, m_asking[index].exchange->onData(socket));
+    hear(socket, [&socket](ProbeExchange &exchange) { return exchange.onData(socket); });
 }
 
 void EchoCheck::closed(ProbeSocket &socket)
 {
-    const size_t index = indexOf(socket);
-    onVerdict(index, m_asking[index].exchange->onClosed(socket));
+    hear(socket, [&socket](ProbeExchange &exchange) { return std::optional(exchange.onClosed(socket)); });
 }
 
 void EchoCheck::failed(ProbeSocket &socket)
 {
-    const size_t index = indexOf(socket);
-    onVerdict(index, m_asking[index].exchange->onFailed(socket));
-}
-
-void EchoCheck::onStep(size_t index, const std::optional<RowVerdict> &verdict)
-{
-    if (verdict)
-        onVerdict(index, *verdict);
+    hear(socket, [&socket](ProbeExchange &exchange) { return std::optional(exchange.onFailed(socket)); });
 }
 
 void EchoCheck::onVerdict(size_t index, const RowVerdict &verdict)

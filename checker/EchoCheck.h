@@ -69,9 +69,8 @@ private:
     void dataArrived(ProbeSocket &socket) override;
     void closed(ProbeSocket &socket) override;
     void failed(ProbeSocket &socket) override;
-    size_t indexOf(const ProbeSocket &socket) const;
-    // The exchange's step: a verdict ends the question.
-    void onStep(size_t index, const std::optional<RowVerdict> &verdict);
+    // The step the socket's event is for, taken by the socket's exchange: a verdict ends the question.
+    template <typename Step> void hear(const ProbeSocket &socket, Step step);
 
     void lookUp(size_t index);
     void connectTo(size_t index, const QHostAddress &address);
